@@ -1,0 +1,5 @@
+#include "app/VtkApp.h"
+CVtkApp::CVtkApp(int&, char**) {}
+int CVtkApp::Run() {
+    return 0;
+}

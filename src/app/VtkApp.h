@@ -1,0 +1,7 @@
+#pragma once
+
+class CVtkApp {
+public:
+    CVtkApp(int& argc, char** argv);
+    int Run();
+};

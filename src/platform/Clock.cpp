@@ -1,0 +1,13 @@
+#include "platform/Clock.h"
+
+namespace {
+std::optional<QDateTime> g_fixedTime;
+}
+
+QDateTime CurrentLocalTime() {
+    return g_fixedTime ? *g_fixedTime : QDateTime::currentDateTime();
+}
+
+void SetFixedLocalTime(std::optional<QDateTime> time) {
+    g_fixedTime = std::move(time);
+}

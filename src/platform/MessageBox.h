@@ -1,0 +1,66 @@
+#pragma once
+// Modal message boxes with the handheld's button and icon flags. Program code
+// calls MessageBox(); tests install a ScriptedPrompter to answer and record.
+
+#include <QString>
+#include <deque>
+#include <vector>
+
+// Button sets.
+constexpr unsigned MB_OK = 0x0;
+constexpr unsigned MB_OKCANCEL = 0x1;
+constexpr unsigned MB_YESNOCANCEL = 0x3;
+constexpr unsigned MB_YESNO = 0x4;
+constexpr unsigned MB_TYPEMASK = 0xF;
+// Icons.
+constexpr unsigned MB_ICONERROR = 0x10;
+constexpr unsigned MB_ICONSTOP = MB_ICONERROR;
+constexpr unsigned MB_ICONQUESTION = 0x20;
+constexpr unsigned MB_ICONWARNING = 0x30;
+constexpr unsigned MB_ICONEXCLAMATION = MB_ICONWARNING;
+constexpr unsigned MB_ICONINFORMATION = 0x40;
+constexpr unsigned MB_ICONMASK = 0xF0;
+// Default button.
+constexpr unsigned MB_DEFBUTTON2 = 0x100;
+constexpr unsigned MB_DEFBUTTON3 = 0x200;
+
+// Button ids, returned by MessageBox and used as dialog results.
+constexpr int IDOK = 1;
+constexpr int IDCANCEL = 2;
+constexpr int IDYES = 6;
+constexpr int IDNO = 7;
+
+// Shows a modal box and returns the id of the button pressed. An empty
+// caption shows the application's name.
+int MessageBox(const QString& text, const QString& caption = QString(), unsigned type = MB_OK);
+
+// The application's name, the caption of boxes given none.
+QString AppName();
+
+struct ShownMessage {
+    QString text;
+    QString caption; // as shown, so never empty
+    unsigned type;
+    int answer;
+};
+
+// Stands in for the real boxes while it lives: answers from its queue, else
+// the first button of the box (OK or Yes), and records every box shown.
+class ScriptedPrompter {
+public:
+    ScriptedPrompter();
+    ~ScriptedPrompter();
+    ScriptedPrompter(const ScriptedPrompter&) = delete;
+    ScriptedPrompter& operator=(const ScriptedPrompter&) = delete;
+
+    void Answer(int id) { m_answers.push_back(id); }
+    const std::vector<ShownMessage>& Shown() const { return m_shown; }
+    void Clear() { m_shown.clear(); }
+
+    int Show(const QString& text, const QString& caption, unsigned type);
+
+private:
+    std::deque<int> m_answers;
+    std::vector<ShownMessage> m_shown;
+    ScriptedPrompter* m_previous;
+};
