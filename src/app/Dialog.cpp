@@ -26,6 +26,7 @@ int DluToPixelY(int y) {
 
 namespace {
 constexpr char kIdProperty[] = "vtqControlId";
+constexpr int kComboHeight = 12; // dialog units
 
 Qt::Alignment TextAlignment(unsigned style) {
     if (style & Style::Center)
@@ -68,8 +69,11 @@ void CDialog::Create() {
     QButtonGroup* radioGroup = nullptr;
     for (const CtlTemplate& ctl : m_template.controls) {
         QWidget* widget = CreateControl(ctl, radioGroup);
+        // A drop-down's template height is that of its opened list; closed it
+        // is one line high.
+        const bool dropDown = ctl.kind == Ctl::ComboList || ctl.kind == Ctl::ComboEdit;
         widget->setGeometry(DluToPixelX(ctl.x), DluToPixelY(ctl.y), DluToPixelX(ctl.cx),
-                            DluToPixelY(ctl.cy));
+                            DluToPixelY(dropDown ? std::min(ctl.cy, kComboHeight) : ctl.cy));
         widget->setProperty(kIdProperty, ctl.id);
         if (ctl.style & Style::Hidden)
             widget->hide();
@@ -152,8 +156,6 @@ QWidget* CDialog::CreateControl(const CtlTemplate& ctl, QButtonGroup*& radioGrou
         if (ctl.style & Style::Sort)
             combo->model()->sort(0);
         combo->setCurrentIndex(-1);
-        // The template's height is that of the opened list; the closed box is
-        // one line high.
         combo->setMaxVisibleItems(std::max(1, (DluToPixelY(ctl.cy) - 20) / 14));
         return combo;
     }

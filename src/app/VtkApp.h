@@ -1,7 +1,48 @@
 #pragma once
+// The application object: start-up, the one document, frame and view, and
+// the commands the application itself handles (About, New, Open).
+
+#include <QString>
+#include <memory>
+
+class CMainFrame;
+class CVtkDoc;
+class QApplication;
+
+// What the command line asks for: vtq-ppc [REPORT.kjr] [--root DIR].
+struct CommandLine {
+    QString report;
+    QString root;
+    bool help = false;
+    bool version = false;
+    QString error; // a usage error, to be shown with the usage text
+};
+CommandLine ParseCommandLine(const QStringList& arguments);
+QString UsageText();
 
 class CVtkApp {
 public:
     CVtkApp(int& argc, char** argv);
+    ~CVtkApp();
+
+    // Start-up and the event loop; returns the exit code.
     int Run();
+    // Start-up alone: false when the program must end.
+    bool InitInstance(const CommandLine& commandLine);
+
+    CMainFrame* MainFrame() const { return m_frame.get(); }
+    CVtkDoc& Document() { return *m_doc; }
+
+    void OnAppAbout();
+    // The framework's own file open (Ctrl+O): a file dialog, then the report
+    // opened by path.
+    void OnFileOpen();
+
+    // The platform's socket layer; cannot fail on this platform.
+    static bool InitSockets() { return true; }
+
+private:
+    std::unique_ptr<QApplication> m_qapp;
+    std::unique_ptr<CVtkDoc> m_doc;
+    std::unique_ptr<CMainFrame> m_frame;
 };

@@ -48,3 +48,10 @@ QString PromptOpenFile(const QString& filter, const QString& folder) {
     return QFileDialog::getOpenFileName(QApplication::activeWindow(), QString(), folder,
                                         QtFilter(filter));
 }
+
+QString PromptSaveFile(const QString& filter, const QString& path) {
+    if (g_scripted)
+        return g_scripted->Take(filter, path);
+    return QFileDialog::getSaveFileName(QApplication::activeWindow(), QString(), path,
+                                        QtFilter(filter));
+}

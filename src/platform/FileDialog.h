@@ -32,3 +32,7 @@ private:
     std::vector<Request> m_requests;
     ScriptedFileDialog* m_previous;
 };
+
+// The platform's file-save dialog; returns the chosen path, or empty when
+// cancelled. Scripted by the same stand-in as PromptOpenFile.
+QString PromptSaveFile(const QString& filter, const QString& path);

@@ -1,0 +1,47 @@
+#pragma once
+// The Settings dialog, template 145: serial port, demo mode, units and
+// temperature offset, stored under "Settings". Four taps on its "Port" label
+// within three seconds start the calibration entry sequence.
+
+#include "app/SetupPageDlg.h"
+
+constexpr int IDD_SETTINGS = 145;
+constexpr int IDC_PORT_LABEL = 1091;
+constexpr int IDC_PORT_LIST = 1090;
+constexpr int IDC_DEMO_MODE = 1085;
+constexpr int IDC_PRESS_PSI = 1040;
+constexpr int IDC_PRESS_BAR = 1041;
+constexpr int IDC_PRESS_KGCM2 = 1042;
+constexpr int IDC_PRESS_MPA = 1043;
+constexpr int IDC_TEMP_FRAME = 1081;
+constexpr int IDC_TEMP_F = 1044;
+constexpr int IDC_TEMP_C = 1045;
+constexpr int IDC_TEMP_OFFSET = 1099;
+
+class CSettingsDlg : public CSetupPageDlg {
+public:
+    explicit CSettingsDlg(QWidget* parent);
+
+    static const DlgTemplate& Template145();
+
+    bool OnInitDialog() override;
+    void OnOK() override;
+    void OnStaticClicked(int id) override;
+    void OnTimer(int id) override;
+
+    int TapCount() const { return m_nTapCount; }
+    int TapTicks() const { return m_nTapTicks; }
+
+protected:
+    // The fourth tap's action; a separate step so that it can be watched.
+    virtual void RunCalibrationEntry();
+
+private:
+    int m_nTempUnit = -1;
+    int m_nPressUnit = -1;
+    int m_nDemoMode = 0;
+    int m_nPort = -1;
+    int m_nTempOffset = 0;
+    int m_nTapCount = 0;
+    int m_nTapTicks = 0;
+};

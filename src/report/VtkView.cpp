@@ -1,0 +1,39 @@
+#include "report/VtkView.h"
+
+#include "app/Globals.h"
+#include "app/Resources.h"
+
+#include <QPainter>
+#include <QScrollBar>
+
+CVtkView::CVtkView(CVtkDoc& doc, QWidget* parent) : QAbstractScrollArea(parent), m_doc(doc) {
+    setFrameShape(QFrame::NoFrame);
+    viewport()->setAutoFillBackground(true);
+    QPalette palette = viewport()->palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    viewport()->setPalette(palette);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+}
+
+void CVtkView::OnUpdate() {
+    viewport()->update();
+}
+
+void CVtkView::paintEvent(QPaintEvent*) {
+    QPainter painter(viewport());
+    OnDraw(painter);
+}
+
+void CVtkView::OnDraw(QPainter& painter) {
+    if (g_strReportPath.isEmpty()) {
+        if (m_bLayout) {
+            horizontalScrollBar()->setRange(0, 0);
+            verticalScrollBar()->setRange(0, 0);
+            m_bLayout = false;
+        }
+        painter.drawPixmap(0, 0, LoadBitmapResource(144));
+        return;
+    }
+    m_bLayout = true;
+}
