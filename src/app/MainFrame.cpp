@@ -221,7 +221,7 @@ void CMainFrame::OnCommand(int id) {
         m_doc.OnNewDocument();
         break;
     case ID_FILE_OPEN:
-        m_app.OnFileOpen();
+        CVtkApp::OnFileOpen(m_doc);
         break;
     case ID_FILE_SAVE_AS:
         m_doc.OnFileSaveAs();

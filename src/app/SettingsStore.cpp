@@ -21,8 +21,7 @@ QString Path(const QString& key, const QString& name) {
 
 std::unique_ptr<QSettings> Open() {
     if (g_folder.isEmpty())
-        return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
-                                           QStringLiteral("Kelvorn"),
+        return std::make_unique<QSettings>(QStringLiteral("Kelvorn"),
                                            QStringLiteral("Kelvorn VTQ-PPC"));
     return std::make_unique<QSettings>(g_folder + QStringLiteral("/Kelvorn VTQ-PPC.conf"),
                                        QSettings::IniFormat);

@@ -136,10 +136,10 @@ void CVtkApp::OnAppAbout() {
     RunModal(dialog);
 }
 
-void CVtkApp::OnFileOpen() {
+void CVtkApp::OnFileOpen(CVtkDoc& doc) {
     const QString filter = kDocTemplate.value(3) + QStringLiteral("|*.") + kDocTemplate.value(4) +
                            QStringLiteral("||");
     const QString path = PromptOpenFile(filter, QString());
     if (!path.isEmpty())
-        m_doc->OnOpenDocument(path);
+        doc.OnOpenDocument(path);
 }

@@ -34,9 +34,9 @@ public:
     CVtkDoc& Document() { return *m_doc; }
 
     void OnAppAbout();
-    // The framework's own file open (Ctrl+O): a file dialog, then the report
-    // opened by path.
-    void OnFileOpen();
+    // The framework's own file open (Ctrl+O): a file dialog with the document
+    // template's filter, then the report opened by path.
+    static void OnFileOpen(CVtkDoc& doc);
 
     // The platform's socket layer; cannot fail on this platform.
     static bool InitSockets() { return true; }

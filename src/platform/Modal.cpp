@@ -22,11 +22,12 @@ int ScriptedRunner::Drive(CDialog& dialog) {
     m_run.push_back(dialog.TemplateId());
     if (m_handlers.empty()) {
         m_failures.push_back(QStringLiteral("no handler for dialog %1").arg(dialog.TemplateId()));
-    } else {
-        Handler handler = std::move(m_handlers.front());
-        m_handlers.pop_front();
-        handler(dialog);
+        dialog.EndDialog(2);
+        return dialog.Result();
     }
+    Handler handler = std::move(m_handlers.front());
+    m_handlers.pop_front();
+    handler(dialog);
     if (!dialog.IsEnded()) {
         m_failures.push_back(QStringLiteral("dialog %1 left open").arg(dialog.TemplateId()));
         dialog.EndDialog(2);

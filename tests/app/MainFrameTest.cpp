@@ -1,0 +1,254 @@
+#include "app/MainFrame.h"
+#include "app/AboutDlg.h"
+#include "app/Commands.h"
+#include "app/Globals.h"
+#include "app/SettingsStore.h"
+#include "app/VtkApp.h"
+#include "diagnostics/SettingsDlg.h"
+#include "platform/FileDialog.h"
+#include "platform/MessageBox.h"
+#include "platform/Modal.h"
+#include "report/VtkDoc.h"
+#include "support/TestEnv.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QMenu>
+#include <QMenuBar>
+#include <QToolBar>
+#include <gtest/gtest.h>
+
+namespace {
+// A main frame whose WM_LOGSTATUS handler only counts.
+class WatchedFrame : public CMainFrame {
+public:
+    using CMainFrame::CMainFrame;
+    int logStatusRuns = 0;
+    void OnLogStatusMessage() override { ++logStatusRuns; }
+};
+
+struct Shell {
+    int argc = 1;
+    char name[8] = "vtq-ppc";
+    char* argv[2] = {name, nullptr};
+    CVtkApp app{argc, argv};
+    CVtkDoc doc;
+    WatchedFrame frame{app, doc};
+    Shell() { EXPECT_TRUE(frame.OnCreate()); }
+};
+
+QString MakeReport(const QString& name) {
+    const QString path = TestRootFolder() + QLatin1Char('/') + name;
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("report");
+    return path;
+}
+} // namespace
+
+TEST(MainFrame, MenuHasEveryItemWithItsCommand) {
+    Shell shell;
+    QMenuBar* bar = shell.frame.CommandBarMenu();
+    QStringList titles;
+    for (QAction* a : bar->actions())
+        titles << a->text();
+    EXPECT_EQ(titles, (QStringList{"Menu", "File", "Edit", "Tools"}));
+
+    auto items = [&](int index) {
+        QStringList list;
+        QMenu* menu = bar->actions()[index]->menu();
+        for (QAction* a : menu->actions())
+            list << (a->isSeparator() ? QStringLiteral("-")
+                                      : a->text() + QLatin1Char('=') + a->data().toString());
+        return list;
+    };
+    EXPECT_EQ(items(0), (QStringList{"&Log/Status...=32790", "-", "&Open...=32791",
+                                     "&Print...=32792", "Append &Notes...=32794", "-",
+                                     "Search &Range...=32796", "-", "&Settings...=32793", "-",
+                                     "&About Kelvorn VTQ...=57664", "-", "E&xit=57665"}));
+    EXPECT_EQ(bar->actions()[1]->menu(), nullptr);
+    EXPECT_EQ(bar->actions()[1]->data().toInt(), ID_FILE_MENU);
+    EXPECT_EQ(items(2), (QStringList{"Undo=57643", "-", "Cut=57635", "Copy=57634", "Paste=57637"}));
+    EXPECT_EQ(items(3), (QStringList{"Save As...=57604", "-", "Test=32771"}));
+}
+
+TEST(MainFrame, EnabledStates) {
+    Shell shell;
+    for (int id : {ID_EDIT_UNDO, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, ID_TOOLS_TEST})
+        EXPECT_FALSE(shell.frame.IsCommandEnabled(id)) << id;
+    for (int id : {ID_LOG_STATUS, ID_FILE_OPEN_REPORT, ID_SETTINGS, ID_APP_ABOUT, ID_APP_EXIT,
+                   ID_FILE_SAVE_AS, ID_FILE_MENU})
+        EXPECT_TRUE(shell.frame.IsCommandEnabled(id)) << id;
+    // The report commands follow the shown report.
+    for (int id : {ID_FILE_PRINT_REPORT, ID_APPEND_NOTES, ID_SEARCH_RANGE})
+        EXPECT_FALSE(shell.frame.IsCommandEnabled(id)) << id;
+    g_strReportPath = QStringLiteral("/r.kjr");
+    for (int id : {ID_FILE_PRINT_REPORT, ID_APPEND_NOTES, ID_SEARCH_RANGE})
+        EXPECT_TRUE(shell.frame.IsCommandEnabled(id)) << id;
+    EXPECT_TRUE(shell.frame.MenuAction(ID_APPEND_NOTES)->isEnabled());
+}
+
+TEST(MainFrame, ToolbarAndAccelerators) {
+    Shell shell;
+    QStringList buttons;
+    for (QAction* a : shell.frame.CommandBar()->actions())
+        if (a->data().isValid() && !a->icon().isNull())
+            buttons << a->data().toString() + QLatin1Char(':') + a->toolTip();
+    EXPECT_EQ(buttons, (QStringList{"32790:Log/Status...", "32791:Open...", "32792:Print...",
+                                    "32794:Append Notes...", "57664:About"}));
+    EXPECT_EQ(CMainFrame::TooltipTexts(),
+              (QStringList{"File", "Log/Status...", "Open...", "Print...", "About", "About"}));
+
+    std::map<QString, int> keys;
+    for (const auto& a : CMainFrame::Accelerators())
+        keys[a.keys.toString()] = a.command;
+    EXPECT_EQ(keys, (std::map<QString, int>{{"Ctrl+N", 57600},
+                                            {"Ctrl+O", 57601},
+                                            {"Ctrl+S", 57603},
+                                            {"Ctrl+Q", 57665},
+                                            {"Ctrl+Z", 57643},
+                                            {"Ctrl+X", 57635},
+                                            {"Ctrl+C", 57634},
+                                            {"Ctrl+V", 57637}}));
+}
+
+TEST(MainFrame, FirstLogStatusOpensSettingsThenTheLogStatusWindow) {
+    Shell shell;
+    ScriptedRunner runner;
+    g_strReportPath = QStringLiteral("/shown.kjr");
+    WriteSettingText(kKeyLogData, QStringLiteral("Machine Model Text"), QStringLiteral("T 412 SW"));
+
+    // No port chosen yet: the Settings dialog instead, and nothing posted.
+    runner.Then<CSettingsDlg>([](CSettingsDlg& dlg) {
+        EXPECT_EQ(dlg.GetCurSel(IDC_PORT_LIST), 5);
+        dlg.SetCurSel(IDC_PORT_LIST, 2);
+        dlg.ClickDlgItem(IDOK);
+    });
+    shell.frame.OnCommand(ID_LOG_STATUS);
+    QApplication::processEvents();
+    EXPECT_EQ(runner.Run(), std::vector<int>{IDD_SETTINGS});
+    EXPECT_EQ(shell.frame.logStatusRuns, 0);
+    EXPECT_EQ(g_strReportPath, QStringLiteral("/shown.kjr"));
+    EXPECT_EQ(ReadSettingInt(kKeySettings, QStringLiteral("COM Port"), -1), 2);
+
+    // Now the report is put away, the model loaded and WM_LOGSTATUS posted:
+    // it runs once the menu's command has returned.
+    shell.frame.OnCommand(ID_LOG_STATUS);
+    EXPECT_EQ(g_strReportPath, QString());
+    EXPECT_EQ(g_strMachineModel, QStringLiteral("T 412 SW"));
+    EXPECT_EQ(shell.frame.logStatusRuns, 0);
+    QApplication::processEvents();
+    EXPECT_EQ(shell.frame.logStatusRuns, 1);
+    EXPECT_EQ(runner.Run().size(), 1u);
+    EXPECT_TRUE(runner.Failures().empty());
+}
+
+TEST(MainFrame, SettingsCancelledOnFirstRunLeavesThePortUnchosen) {
+    Shell shell;
+    ScriptedRunner runner;
+    runner.Then([](CDialog& dlg) { dlg.ClickDlgItem(IDCANCEL); });
+    runner.Then([](CDialog& dlg) { dlg.ClickDlgItem(IDCANCEL); });
+    shell.frame.OnCommand(ID_LOG_STATUS);
+    shell.frame.OnCommand(ID_LOG_STATUS);
+    QApplication::processEvents();
+    EXPECT_EQ(runner.Run(), (std::vector<int>{IDD_SETTINGS, IDD_SETTINGS}));
+    EXPECT_EQ(shell.frame.logStatusRuns, 0);
+}
+
+TEST(MainFrame, AboutBox) {
+    Shell shell;
+    ScriptedRunner runner;
+    runner.Then<CAboutDlg>([](CAboutDlg& dlg) {
+        EXPECT_EQ(dlg.windowTitle(), QStringLiteral("About Kelvorn VTQ-PPC"));
+        const QStringList parts = dlg.GetDlgItemText(IDC_ABOUT_TEXT).split(QLatin1Char('\n'));
+        ASSERT_EQ(parts.size(), 3);
+        EXPECT_EQ(parts[0], QStringLiteral("Kelvorn VTQ-PPC"));
+        EXPECT_EQ(parts[1], QStringLiteral("VTQPv0.2.5"));
+        EXPECT_FALSE(parts[2].isEmpty());
+        dlg.ClickDlgItem(IDOK);
+    });
+    shell.frame.OnCommand(ID_APP_ABOUT);
+    EXPECT_EQ(runner.Run(), std::vector<int>{100});
+    EXPECT_TRUE(runner.Failures().empty());
+}
+
+TEST(MainFrame, FrameworkOpenAndNew) {
+    Shell shell;
+    ScriptedFileDialog files;
+    const QString report = MakeReport(QStringLiteral("a.kjr"));
+    files.Answer(report);
+    shell.frame.OnCommand(ID_FILE_OPEN); // Ctrl+O: the framework's own open
+    ASSERT_EQ(files.Requests().size(), 1u);
+    EXPECT_EQ(files.Requests()[0].filter, QStringLiteral("Kelvorn Joint Report (*.kjr)|*.kjr||"));
+    EXPECT_EQ(g_strReportPath, report);
+    EXPECT_TRUE(g_bReportChanged);
+
+    // A cancelled dialog leaves the report shown.
+    shell.frame.OnCommand(ID_FILE_OPEN);
+    EXPECT_EQ(g_strReportPath, report);
+
+    shell.frame.OnCommand(ID_FILE_NEW);
+    EXPECT_EQ(g_strReportPath, QString());
+}
+
+TEST(MainFrame, SaveAsCopiesTheReportByteForByte) {
+    Shell shell;
+    ScriptedFileDialog files;
+    ScriptedPrompter prompter;
+    const QString report = MakeReport(QStringLiteral("b.kjr"));
+    ASSERT_TRUE(shell.doc.OnOpenDocument(report));
+    const QString copy = TestRootFolder() + QStringLiteral("/copy.kjr");
+    files.Answer(copy);
+    shell.frame.OnCommand(ID_FILE_SAVE_AS);
+    QFile file(copy);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("report"));
+    EXPECT_TRUE(prompter.Shown().empty());
+    // Saving leaves the original report untouched.
+    shell.frame.OnCommand(ID_FILE_SAVE);
+    QFile original(report);
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    EXPECT_EQ(original.readAll(), QByteArray("report"));
+}
+
+TEST(VtkApp, CommandLine) {
+    auto parse = [](QStringList args) {
+        args.prepend(QStringLiteral("vtq-ppc"));
+        return ParseCommandLine(args);
+    };
+    CommandLine c = parse({"joint.kjr", "--root", "/tmp/r"});
+    EXPECT_EQ(c.report, QStringLiteral("joint.kjr"));
+    EXPECT_EQ(c.root, QStringLiteral("/tmp/r"));
+    EXPECT_TRUE(c.error.isEmpty());
+    EXPECT_EQ(parse({"--root=/x"}).root, QStringLiteral("/x"));
+    EXPECT_TRUE(parse({"--help"}).help);
+    EXPECT_TRUE(parse({"--version"}).version);
+    EXPECT_FALSE(parse({"--root"}).error.isEmpty());
+    EXPECT_FALSE(parse({"--frobnicate"}).error.isEmpty());
+    EXPECT_FALSE(parse({"a.kjr", "b.kjr"}).error.isEmpty());
+    EXPECT_TRUE(UsageText().contains(QStringLiteral("--root DIR")));
+}
+
+TEST(VtkApp, StartsWithTheReportOfTheCommandLine) {
+    int argc = 1;
+    char name[] = "vtq-ppc";
+    char* argv[] = {name, nullptr};
+    const QString report = MakeReport(QStringLiteral("c.kjr"));
+    {
+        CVtkApp app(argc, argv);
+        CommandLine c;
+        c.report = report;
+        ASSERT_TRUE(app.InitInstance(c));
+        EXPECT_EQ(g_strReportPath, report);
+        EXPECT_EQ(app.MainFrame()->windowTitle(), QStringLiteral("Kelvorn VTQ-PPC"));
+    }
+    // A report that cannot be read is said so, and the program ends.
+    ScriptedPrompter prompter;
+    CVtkApp app(argc, argv);
+    CommandLine c;
+    c.report = TestRootFolder() + QStringLiteral("/missing.kjr");
+    EXPECT_FALSE(app.InitInstance(c));
+    ASSERT_EQ(prompter.Shown().size(), 1u);
+    EXPECT_TRUE(prompter.Shown()[0].text.contains(QStringLiteral("missing.kjr")));
+}

@@ -1,0 +1,183 @@
+#include "diagnostics/SettingsDlg.h"
+#include "app/SettingsStore.h"
+#include "platform/MessageBox.h"
+#include "platform/Modal.h"
+
+#include <QCoreApplication>
+#include <QMouseEvent>
+#include <gtest/gtest.h>
+
+namespace {
+// Counts the calibration entry sequences the fourth tap starts.
+class WatchedSettingsDlg : public CSettingsDlg {
+public:
+    WatchedSettingsDlg() : CSettingsDlg(nullptr) {}
+    int entries = 0;
+
+protected:
+    void RunCalibrationEntry() override { ++entries; }
+};
+
+int Setting(const char* name) {
+    return ReadSettingInt(kKeySettings, QString::fromLatin1(name), -999);
+}
+} // namespace
+
+TEST(SettingsDlg, OpensWithDefaultsOnAnEmptyStore) {
+    CSettingsDlg dlg(nullptr);
+    dlg.Create();
+    EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Settings"));
+    EXPECT_EQ(dlg.GetCount(IDC_PORT_LIST), 20);
+    EXPECT_EQ(dlg.GetLBText(IDC_PORT_LIST, 0), QStringLiteral("COM1"));
+    EXPECT_EQ(dlg.GetLBText(IDC_PORT_LIST, 19), QStringLiteral("COM20"));
+    EXPECT_EQ(dlg.GetCurSel(IDC_PORT_LIST), 5);
+    EXPECT_EQ(dlg.GetDlgItemText(IDC_PORT_LIST), QStringLiteral("COM6"));
+    EXPECT_EQ(dlg.GetCheckedRadioButton(IDC_PRESS_PSI, IDC_PRESS_MPA), IDC_PRESS_PSI);
+    EXPECT_EQ(dlg.GetCheckedRadioButton(IDC_TEMP_F, IDC_TEMP_C), IDC_TEMP_F);
+    EXPECT_FALSE(dlg.IsDlgButtonChecked(IDC_DEMO_MODE));
+    EXPECT_EQ(dlg.GetDlgItemText(IDC_TEMP_OFFSET), QStringLiteral("0"));
+    EXPECT_EQ(dlg.GetDlgItemText(IDC_PRESS_KGCM2), QStringLiteral("Kg/cm²"));
+    EXPECT_EQ(dlg.GetDlgItemText(IDC_TEMP_C), QStringLiteral("°C"));
+    EXPECT_EQ(dlg.TimerInterval(1), 100);
+    // Opening stores nothing.
+    EXPECT_EQ(Setting("COM Port"), -999);
+    // Template 145 keeps its size: 134 by 135 dialog units.
+    EXPECT_EQ(dlg.size(), QSize(201, 219));
+}
+
+TEST(SettingsDlg, OkStoresEveryChoiceAndCancelNothing) {
+    WriteSettingInt(kKeySettings, QStringLiteral("Temp Offset"), 7);
+    {
+        CSettingsDlg dlg(nullptr);
+        dlg.Create();
+        EXPECT_EQ(dlg.GetDlgItemText(IDC_TEMP_OFFSET), QStringLiteral("7"));
+        dlg.SetCurSel(IDC_PORT_LIST, 0);
+        dlg.ClickDlgItem(IDC_PRESS_MPA);
+        dlg.ClickDlgItem(IDC_TEMP_C);
+        dlg.ClickDlgItem(IDC_DEMO_MODE);
+        dlg.SetDlgItemText(IDC_TEMP_OFFSET, QStringLiteral("-12"));
+        dlg.ClickDlgItem(IDCANCEL);
+        EXPECT_EQ(dlg.Result(), IDCANCEL);
+    }
+    EXPECT_EQ(Setting("COM Port"), -999);
+    EXPECT_EQ(Setting("Temp Offset"), 7);
+
+    CSettingsDlg dlg(nullptr);
+    dlg.Create();
+    dlg.SetCurSel(IDC_PORT_LIST, 0);
+    dlg.ClickDlgItem(IDC_PRESS_MPA);
+    dlg.ClickDlgItem(IDC_TEMP_C);
+    dlg.ClickDlgItem(IDC_DEMO_MODE);
+    dlg.SetDlgItemText(IDC_TEMP_OFFSET, QStringLiteral(" -12 "));
+    EXPECT_EQ(dlg.GetCheckedRadioButton(IDC_PRESS_PSI, IDC_PRESS_MPA), IDC_PRESS_MPA);
+    dlg.ClickDlgItem(IDOK);
+    EXPECT_TRUE(dlg.IsEnded());
+    EXPECT_EQ(dlg.Result(), IDOK);
+    EXPECT_EQ(Setting("COM Port"), 0);
+    EXPECT_EQ(Setting("Press Unit Inx"), 3);
+    EXPECT_EQ(Setting("Temp Unit Inx"), 1);
+    EXPECT_EQ(Setting("Demo Mode"), 1);
+    EXPECT_EQ(Setting("Temp Offset"), -12);
+}
+
+TEST(SettingsDlg, OffsetLimits) {
+    struct Case {
+        const char* typed;
+        int stored;
+    };
+    // The stored offset starts at 3; out-of-range offsets leave it alone and
+    // still close the dialog.
+    for (const Case& c : {Case{"199", 199}, Case{"-199", -199}, Case{"200", 3}, Case{"-200", 3},
+                          Case{"100000", 3}}) {
+        WriteSettingInt(kKeySettings, QStringLiteral("Temp Offset"), 3);
+        CSettingsDlg dlg(nullptr);
+        dlg.Create();
+        dlg.SetDlgItemText(IDC_TEMP_OFFSET, QString::fromLatin1(c.typed));
+        dlg.ClickDlgItem(IDOK);
+        EXPECT_TRUE(dlg.IsEnded()) << c.typed;
+        EXPECT_EQ(Setting("Temp Offset"), c.stored) << c.typed;
+    }
+}
+
+TEST(SettingsDlg, RefusesAnOffsetThatIsNotAWholeNumber) {
+    for (const char* typed : {"", "abc", "1.5", "12x", "- 3", "99999999999"}) {
+        ScriptedPrompter prompter;
+        WriteSettingInt(kKeySettings, QStringLiteral("Temp Unit Inx"), 0);
+        WriteSettingInt(kKeySettings, QStringLiteral("COM Port"), 5);
+        CSettingsDlg dlg(nullptr);
+        dlg.Create();
+        dlg.ClickDlgItem(IDC_TEMP_C);
+        dlg.SetCurSel(IDC_PORT_LIST, 1);
+        dlg.SetDlgItemText(IDC_TEMP_OFFSET, QString::fromLatin1(typed));
+        dlg.ClickDlgItem(IDOK);
+        EXPECT_FALSE(dlg.IsEnded()) << typed;
+        ASSERT_EQ(prompter.Shown().size(), 1u) << typed;
+        EXPECT_TRUE(prompter.Shown()[0].text.contains(QStringLiteral("whole number")));
+        EXPECT_EQ(prompter.Shown()[0].caption, QStringLiteral("Kelvorn VTQ-PPC"));
+        // Nothing at all was stored.
+        EXPECT_EQ(Setting("Temp Unit Inx"), 0) << typed;
+        EXPECT_EQ(Setting("COM Port"), 5) << typed;
+        // The operator mends the number and OK goes through.
+        dlg.SetDlgItemText(IDC_TEMP_OFFSET, QStringLiteral("4"));
+        dlg.ClickDlgItem(IDOK);
+        EXPECT_TRUE(dlg.IsEnded());
+        EXPECT_EQ(Setting("Temp Offset"), 4);
+    }
+}
+
+TEST(SettingsDlg, FourTapsWithinThreeSecondsStartTheEntrySequence) {
+    WatchedSettingsDlg dlg;
+    dlg.Create();
+    auto tap = [&] { dlg.OnStaticClicked(IDC_PORT_LABEL); };
+    auto ticks = [&](int n) {
+        for (int i = 0; i < n; ++i)
+            dlg.OnTimer(1);
+    };
+
+    // Three taps, a pause of more than three seconds, one tap: nothing.
+    tap();
+    tap();
+    tap();
+    ticks(31);
+    tap();
+    EXPECT_EQ(dlg.entries, 0);
+    EXPECT_EQ(dlg.TapCount(), 1);
+
+    // That tap began a new count: three more in time are the fourth.
+    ticks(20);
+    tap();
+    tap();
+    tap();
+    EXPECT_EQ(dlg.entries, 1);
+    EXPECT_EQ(dlg.TapCount(), 0);
+
+    // Four taps spread over 29 ticks still count; taps on other labels do not.
+    tap();
+    ticks(10);
+    dlg.OnStaticClicked(-1);
+    tap();
+    ticks(10);
+    tap();
+    ticks(9);
+    tap();
+    EXPECT_EQ(dlg.entries, 2);
+    // The dialog is still open, its edits as they were.
+    EXPECT_FALSE(dlg.IsEnded());
+    EXPECT_EQ(dlg.GetDlgItemText(IDC_TEMP_OFFSET), QStringLiteral("0"));
+}
+
+TEST(SettingsDlg, OnlyThePortLabelReportsTaps) {
+    WatchedSettingsDlg dlg;
+    dlg.Create();
+    QWidget* port = dlg.GetDlgItem(IDC_PORT_LABEL);
+    ASSERT_NE(port, nullptr);
+    for (int i = 0; i < 4; ++i) {
+        QMouseEvent press(QEvent::MouseButtonPress, QPointF(2, 2), QPointF(2, 2), Qt::LeftButton,
+                          Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent release(QEvent::MouseButtonRelease, QPointF(2, 2), QPointF(2, 2),
+                            Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(port, &press);
+        QCoreApplication::sendEvent(port, &release);
+    }
+    EXPECT_EQ(dlg.entries, 1);
+}
