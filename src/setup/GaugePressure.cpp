@@ -49,8 +49,8 @@ QString CalcGaugePressure(const QString& ifpText) {
     // rather than a division's "inf" or a negative gauge pressure.
     if (!(piston > 0))
         return kNoPressure;
-    const PressUnitInfo& unit =
-        PressUnit(ReadSettingInt(kKeySettings, QStringLiteral("Press Unit Inx"), 0));
+    // The display unit is read from the store, as the page that shows it does.
+    const PressUnitInfo& unit = PressUnit(ReadSettingInt(kKeySettings, kPressUnitInx, 0));
     const double gauge = ((ifp / piston) * area + drag) / unit.psiPerUnit;
     if (!std::isfinite(gauge))
         return kNoPressure;

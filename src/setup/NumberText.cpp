@@ -1,5 +1,6 @@
 #include "setup/NumberText.h"
 
+#include <algorithm>
 #include <charconv>
 #include <climits>
 #include <cmath>

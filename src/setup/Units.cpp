@@ -28,8 +28,8 @@ void LoadUnitSettings() {
     g_strFittingTypes = {LoadString(IDS_FITTING_SERVICE_SADDLE), LoadString(IDS_FITTING_TAP_TEE),
                          LoadString(IDS_FITTING_BRANCH_SADDLE),
                          LoadString(IDS_FITTING_H2O_TAP_TEE)};
-    g_nPressUnit = ReadSettingInt(kKeySettings, QStringLiteral("Press Unit Inx"), 0);
-    g_nTempUnit = ReadSettingInt(kKeySettings, QStringLiteral("Temp Unit Inx"), 0);
+    g_nPressUnit = ReadSettingInt(kKeySettings, kPressUnitInx, 0);
+    g_nTempUnit = ReadSettingInt(kKeySettings, kTempUnitInx, 0);
     g_strPressUnit = QString::fromUtf16(PressUnit(g_nPressUnit).text);
     g_strTempUnit = TempUnitText(g_nTempUnit);
 }

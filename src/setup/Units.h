@@ -5,13 +5,17 @@
 
 #include <QString>
 
-// Exact constants: a crew compares our figures with the printed tables that
-// were made with these very numbers.
+// Fixed literals rather than computed ratios, so that every figure agrees to
+// the last printed digit with the pressures crews already work to.
 constexpr double kMmToInch = 0.03937007874015748;    // 1 / 25.4
 constexpr double kSqMmToSqInch = 0.0015500031000062; // 1 / 645.16
 constexpr double kSqCmToSqInch = 0.15500031000062;   // 1 / 6.4516
 constexpr double kFittingPi = 3.1416;
 constexpr double kQuarterPi = 0.7854;
+
+// The unit indices under the settings key "Settings".
+inline const QString kPressUnitInx = QStringLiteral("Press Unit Inx");
+inline const QString kTempUnitInx = QStringLiteral("Temp Unit Inx");
 
 // Shown where no recommended pressure can be given.
 inline const QString kNoPressure = QStringLiteral("-----");
@@ -39,6 +43,6 @@ void LoadUnitSettings();
 // fusion pressure is a magnitude.
 double ToPsi(double value);
 
-// The live gauge pressure: " ERR" at or above 7777 psi (beyond the sensor),
-// " -0-" at or below 5 psi (sensor noise), else the value in `unit`.
+// The live gauge pressure: " ERR" at or above 7777 psi, " -0-" at or below
+// 5 psi, else the value in `unit` with that unit's display format.
 QString FormatPressure(double psi, int unit);
