@@ -1,8 +1,10 @@
 #include "app/Dialog.h"
+#include "app/Fonts.h"
 #include "app/SetupPageDlg.h"
 #include "platform/MessageBox.h"
 #include "platform/Modal.h"
 
+#include <QFontInfo>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <gtest/gtest.h>
@@ -176,4 +178,16 @@ TEST(MessageBoxTest, ScriptedAnswersAndRecords) {
     EXPECT_EQ(prompter.Shown()[0].caption, QStringLiteral("Stop Logging?"));
     EXPECT_EQ(prompter.Shown()[0].type, MB_YESNO | MB_ICONQUESTION);
     EXPECT_EQ(prompter.Shown()[1].caption, QStringLiteral("Kelvorn VTQ-PPC"));
+}
+
+TEST(Fonts, TahomaAndSystemResolve) {
+    LoadProgramFonts();
+    // Either the real faces or the fallback: never an unrelated default.
+    const QString tahoma = QFontInfo(QFont(QStringLiteral("Tahoma"))).family();
+    const QString system = QFontInfo(QFont(QStringLiteral("System"))).family();
+    EXPECT_TRUE(tahoma == QStringLiteral("Tahoma") || tahoma == QStringLiteral("DejaVu Sans"))
+        << tahoma.toStdString();
+    EXPECT_TRUE(system == QStringLiteral("System") || system == QStringLiteral("Tahoma") ||
+                system == QStringLiteral("DejaVu Sans"))
+        << system.toStdString();
 }
