@@ -140,27 +140,23 @@ int ComOpen(int port, int /*rxQueue*/, int /*txQueue*/) {
     record.hPort = fd;
     record.nPort = port;
 
-    // Not shared: a second program (or a second copy of this one) finds it
-    // busy, as the handheld's exclusive open does.
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const int error = errno == EWOULDBLOCK ? EBUSY : errno;
+    // Not shared: a second copy of the program finds the port busy, as the
+    // handheld's exclusive open does. A lock, not the terminal's exclusive
+    // mode: the kernel drops a lock when its holder dies, whereas exclusive
+    // mode would outlive a crash and lock everyone else out of the port.
+    const auto failOpen = [&record](int error) {
         CloseHandle(record);
         return Fail(error);
-    }
-    if (tcgetattr(fd, &record.savedSettings) != 0) {
-        const int error = errno; // ENOTTY: not a serial device at all
-        CloseHandle(record);
-        return Fail(error);
-    }
-    ioctl(fd, TIOCEXCL);
+    };
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0)
+        return failOpen(errno == EWOULDBLOCK ? EBUSY : errno);
+    if (tcgetattr(fd, &record.savedSettings) != 0)
+        return failOpen(errno); // ENOTTY: not a serial device at all
 
     record.dcb = record.savedSettings;
     MakeRaw(record.dcb);
-    if (Apply(record) != 0) {
-        const int error = g_nComLastError;
-        CloseHandle(record);
-        return Fail(error);
-    }
+    if (Apply(record) != 0)
+        return failOpen(g_nComLastError);
     // DTR and RTS stay low; devices without modem lines (a pseudo-terminal)
     // refuse the request, which is harmless.
     int lines = TIOCM_DTR | TIOCM_RTS;

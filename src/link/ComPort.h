@@ -36,7 +36,8 @@ QString ComDevicePath(int index);
 // Opens the port raw at 19200 baud, 8 data bits, no parity, one stop bit, no
 // flow control, DTR and RTS low where the device allows. The queue sizes are
 // a request the system may not honour, as on the handheld. A port already
-// open, or held by another program, is busy (COM_FAILED, EBUSY).
+// open here, or locked by another copy of the program, is busy (COM_FAILED,
+// EBUSY).
 int ComOpen(int port, int rxQueue, int txQueue);
 // A code 0 to 9 (110 to 115200 baud), or any larger value as the rate itself.
 int ComSetBaud(int port, int baud);
