@@ -10,6 +10,7 @@
 // CSetupPageDlg keeps the template's size and position.
 
 #include "app/DialogTemplate.h"
+#include "platform/MessageBox.h" // IDOK, IDCANCEL
 
 #include <QDialog>
 #include <QFont>
@@ -47,8 +48,8 @@ public:
     // The handlers an operator's actions reach. Public so that tests can
     // press buttons and tap labels exactly as the operator would.
     virtual bool OnInitDialog() { return true; }
-    virtual void OnOK() { EndDialog(1); }
-    virtual void OnCancel() { EndDialog(2); }
+    virtual void OnOK() { EndDialog(IDOK); }
+    virtual void OnCancel() { EndDialog(IDCANCEL); }
     virtual void OnCommand(int id);
     virtual void OnEditChange(int /*id*/) {}
     virtual void OnSelChange(int /*id*/) {}

@@ -110,6 +110,32 @@ QPixmap StartupPicture() {
     return pixmap;
 }
 
+// A battery with a red warning stripe: the Vantrek's battery is low.
+QPixmap BatteryWarning() {
+    QPixmap pixmap = Blank(10, 16);
+    QPainter p(&pixmap);
+    p.setPen(QPen(Qt::black, 1));
+    p.setBrush(Qt::white);
+    p.drawRect(QRectF(0.5, 2.5, 9, 13));
+    p.fillRect(QRectF(3, 0, 4, 3), Qt::black);
+    p.fillRect(QRectF(2, 11, 6, 3), QColor(0xd0, 0x10, 0x10));
+    return pixmap;
+}
+
+// The banner across the top of the Log/Status window in demonstration mode.
+QPixmap DemoBanner() {
+    QPixmap pixmap(234, 11);
+    pixmap.fill(kOrange);
+    QPainter p(&pixmap);
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPixelSize(9);
+    font.setBold(true);
+    p.setFont(font);
+    p.setPen(Qt::white);
+    p.drawText(QRect(0, 0, 234, 11), Qt::AlignCenter, QStringLiteral("DEMONSTRATION MODE"));
+    return pixmap;
+}
+
 QPixmap ToolbarPixmap(int commandId) {
     QPixmap pixmap = Blank(16, 16);
     QPainter p(&pixmap);
@@ -180,8 +206,16 @@ QIcon LoadIconResource(int id) {
 }
 
 QPixmap LoadBitmapResource(int id) {
-    if (id == 144)
+    switch (id) {
+    case 142:
+        return BatteryWarning();
+    case 144:
         return StartupPicture();
+    case 168:
+        return DemoBanner();
+    default:
+        break;
+    }
     return QPixmap();
 }
 

@@ -9,6 +9,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Modal.h"
 #include "report/VtkDoc.h"
+#include "setup/JointRecord.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -115,6 +116,7 @@ bool CVtkApp::InitInstance(const CommandLine& commandLine) {
     if (!commandLine.root.isEmpty())
         SetDeviceRoot(commandLine.root);
     LoadProgramFonts();
+    LoadJointSetupLists();
     QApplication::setFont(QFont(QStringLiteral("Tahoma"), 8));
 
     m_doc = std::make_unique<CVtkDoc>();

@@ -2,9 +2,11 @@
 
 #include "app/Globals.h"
 #include "app/Resources.h"
+#include "session/ReportStorage.h"
 
 #include <QPainter>
 #include <QScrollBar>
+#include <QTimer>
 
 CVtkView::CVtkView(CVtkDoc& doc, QWidget* parent) : QAbstractScrollArea(parent), m_doc(doc) {
     setFrameShape(QFrame::NoFrame);
@@ -14,6 +16,7 @@ CVtkView::CVtkView(CVtkDoc& doc, QWidget* parent) : QAbstractScrollArea(parent),
     viewport()->setPalette(palette);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    EnsureReportFolder();
 }
 
 void CVtkView::OnUpdate() {
@@ -33,6 +36,12 @@ void CVtkView::OnDraw(QPainter& painter) {
             m_bLayout = false;
         }
         painter.drawPixmap(0, 0, LoadBitmapResource(144));
+        if (!m_bFirstEmptyDrawn) {
+            m_bFirstEmptyDrawn = true;
+            // Asked after the picture is up, so the message does not stand
+            // over an empty window.
+            QTimer::singleShot(0, this, [] { EnsureBackupFolder(); });
+        }
         return;
     }
     m_bLayout = true;

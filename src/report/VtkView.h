@@ -22,4 +22,5 @@ private:
 
     CVtkDoc& m_doc;
     bool m_bLayout = false;
+    bool m_bFirstEmptyDrawn = false;
 };

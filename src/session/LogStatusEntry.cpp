@@ -1,10 +1,9 @@
 #include "session/LogStatusEntry.h"
 
-#include "platform/MessageBox.h"
+#include "platform/Modal.h"
+#include "session/LogStatusDlg.h"
 
-// Stands in until the Log/Status window joins the build, so that the command
-// tells the operator instead of doing nothing.
-void RunLogStatusWindow(QWidget*) {
-    MessageBox(QStringLiteral("The Log/Status window is not available in this version."), QString(),
-               MB_OK | MB_ICONINFORMATION);
+void RunLogStatusWindow(QWidget* parent) {
+    CLogStatusDlg dialog(parent);
+    RunModal(dialog);
 }

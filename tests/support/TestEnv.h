@@ -7,3 +7,5 @@
 
 QString TestSettingsFolder();
 QString TestRootFolder();
+// The folder searched for storage cards: empty unless a test adds a card.
+QString TestMediaFolder();

@@ -4,8 +4,14 @@
 #include "app/SettingsStore.h"
 #include "platform/Clock.h"
 #include "platform/DeviceRoot.h"
+#include "platform/FileDialog.h"
+#include "platform/MessageBox.h"
+#include "platform/Modal.h"
+#include "platform/Power.h"
+#include "platform/StorageCard.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
@@ -13,6 +19,11 @@
 namespace {
 std::unique_ptr<QTemporaryDir> g_settings;
 std::unique_ptr<QTemporaryDir> g_root;
+// Stand-ins under every test, so that no real box, dialog or file chooser can
+// ever wait for a person; a test's own stand-ins stack on top of these.
+std::unique_ptr<ScriptedPrompter> g_prompter;
+std::unique_ptr<ScriptedRunner> g_runner;
+std::unique_ptr<ScriptedFileDialog> g_files;
 
 class FreshState : public ::testing::EmptyTestEventListener {
     void OnTestStart(const ::testing::TestInfo&) override {
@@ -21,9 +32,20 @@ class FreshState : public ::testing::EmptyTestEventListener {
         SetSettingsFolder(g_settings->path());
         SetDeviceRoot(g_root->path());
         SetFixedLocalTime(std::nullopt);
+        // No storage card unless a test makes one, and never the machine's own.
+        QDir().mkpath(TestMediaFolder());
+        SetStorageCardRoots({TestMediaFolder()});
+        SetFakePowerStatus(std::nullopt);
+        SetFakeAwcLibrary(false);
         ResetGlobals();
+        g_prompter = std::make_unique<ScriptedPrompter>();
+        g_runner = std::make_unique<ScriptedRunner>();
+        g_files = std::make_unique<ScriptedFileDialog>();
     }
     void OnTestEnd(const ::testing::TestInfo&) override {
+        g_files.reset();
+        g_runner.reset();
+        g_prompter.reset();
         SetSettingsFolder(QString());
         SetDeviceRoot(QString());
         g_settings.reset();
@@ -37,6 +59,9 @@ QString TestSettingsFolder() {
 }
 QString TestRootFolder() {
     return g_root ? g_root->path() : QString();
+}
+QString TestMediaFolder() {
+    return g_settings ? g_settings->path() + QStringLiteral("/media") : QString();
 }
 
 int main(int argc, char** argv) {

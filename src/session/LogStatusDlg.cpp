@@ -1,0 +1,607 @@
+#include "session/LogStatusDlg.h"
+
+#include "app/Format.h"
+#include "app/Globals.h"
+#include "app/SettingsStore.h"
+#include "app/Strings.h"
+#include "link/BlockReply.h"
+#include "link/CommandText.h"
+#include "link/Link.h"
+#include "platform/MessageBox.h"
+#include "platform/Power.h"
+#include "session/ReportStorage.h"
+#include "session/Resource.h"
+#include "setup/GaugePressure.h"
+#include "setup/JointRecord.h"
+#include "setup/MachineModels.h"
+#include "setup/SetupWizard.h"
+#include "setup/Units.h"
+
+#include <QApplication>
+#include <QGroupBox>
+
+namespace {
+constexpr int kTimer = 1;
+constexpr int kFirstTick = 100;
+constexpr int kTick = 300;
+// Ticks without a handled reply before the link is restarted, reset and
+// reopened.
+constexpr int kRestartTicks = 5;
+constexpr int kShowTicks = 6;
+constexpr int kResetTicks = 30;
+constexpr int kReconnectTicks = 45;
+constexpr int kLoggedTempPage = 7;
+constexpr int kMaxVantrekId = 31;
+
+const QString kDemoMode = QStringLiteral("Demo Mode");
+const QString kDemoPsiInx = QStringLiteral("Demo PSI Inx");
+const QString kComPort = QStringLiteral("COM Port");
+
+int DemoMode() {
+    return ReadSettingInt(kKeySettings, kDemoMode, 0);
+}
+
+// The leading decimal integer of a gauge text, 0 when there is none.
+int LeadingInt(const QString& text) {
+    bool ok = false;
+    int end = 0;
+    while (end < text.size() && (text[end].isDigit() || (end == 0 && text[end] == u'-')))
+        ++end;
+    const int value = text.left(end).toInt(&ok);
+    return ok ? value : 0;
+}
+
+// Shows the wait cursor for as long as it lives.
+struct WaitCursor {
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+};
+} // namespace
+
+const DlgTemplate& CLogStatusDlg::Template140() {
+    static const DlgTemplate tmpl{
+        IDD_LOG_STATUS,
+        "Log/Status",
+        13,
+        17,
+        134,
+        140,
+        {
+            {IDC_TEMP_OFFSET_TEXT, Ctl::Static, "Temp offset", 2, 0, 71, 8},
+            {IDC_TEMP_FRAME, Ctl::Group, "°F", 6, 8, 58, 29},
+            {IDC_TEMP_VALUE, Ctl::Static, "400", 10, 16, 49, 16, Style::Right},
+            {IDC_PRESS_FRAME, Ctl::Group, "Kg/cm²", 70, 8, 58, 29},
+            {IDC_PRESS_VALUE, Ctl::Static, "999.9", 72, 16, 49, 16, Style::Right},
+            {IDC_BATTERY_SYMBOL, Ctl::Bitmap, "#142", 68, 10, 7, 10},
+            {IDC_REC_FRAME, Ctl::Group, "", 6, 8, 58, 47},
+            {IDC_REC_LABELS, Ctl::Static, "Bead:\nSoak:\nFuse:\nCool:", 14, 17, 21, 33},
+            {IDC_REC_VALUES, Ctl::Static, "700\n30\n700\n700", 35, 17, 22, 33, Style::Right},
+            {IDC_VERSION_TEXT, Ctl::Static, "Probe Version Number", 6, 39, 58, 19, Style::Center},
+            {IDC_CONNECT, Ctl::Button, "Connect", 81, 41, 38, 14},
+            {IDC_DEMO_BANNER, Ctl::Bitmap, "#168", 0, 0, 156, 7},
+            {IDC_STATUS_FRAME, Ctl::Group, "Status", 7, 61, 120, 40},
+            {IDC_SETUP, Ctl::Button, "Setup...", 11, 77, 36, 14},
+            {IDC_PROGRESS_TEXT, Ctl::Static, "99999 records\n\nElasped: 0:00:00", 50, 72, 73, 26},
+            {IDC_STOPWATCH_FRAME, Ctl::Group, "Stopwatch", 7, 103, 120, 34},
+            {IDC_STOPWATCH, Ctl::Static, "0:00:00", 12, 113, 70, 16},
+            {IDC_STOPWATCH_RESET, Ctl::Button, "Reset", 87, 115, 36, 14},
+            {IDOK, Ctl::DefButton, "OK", 115, 56, 18, 10, Style::Hidden},
+            {IDCANCEL, Ctl::Button, "x", 0, 59, 13, 9, Style::Hidden},
+        },
+        "System",
+        8};
+    return tmpl;
+}
+
+CLogStatusDlg::CLogStatusDlg(QWidget* parent) : CSetupPageDlg(Template140(), parent) {
+    m_font = QFont(QStringLiteral("Tahoma"));
+    m_font.setPixelSize(25);
+    m_font.setWeight(QFont::Bold);
+    m_font.setStyleHint(QFont::SansSerif);
+    LoadUnitSettings();
+}
+
+CLogStatusDlg::~CLogStatusDlg() {
+    KillTimer(kTimer);
+    // However the window ends, the port is closed and a report that was being
+    // downloaded is completed, kept and shown.
+    Disconnect();
+    FinishDownload(false);
+    m_records.Free();
+}
+
+bool CLogStatusDlg::OnInitDialog() {
+    m_nIdleTicks = 0;
+    m_nLinkState = 0;
+    m_nVantrekBattery = 100;
+    m_bPolling = true;
+    ShowDlgItem(IDC_DEMO_BANNER, false);
+    m_strLoggedTemp.clear();
+    SetDlgItemText(IDC_PRESS_FRAME, g_strPressUnit);
+    SetDlgItemText(IDC_TEMP_FRAME, g_strTempUnit);
+    SetDlgItemText(IDC_TEMP_VALUE, QString());
+    SetDlgItemText(IDC_PRESS_VALUE, QString());
+    SetDlgItemText(IDC_TEMP_OFFSET_TEXT, TempOffsetText());
+    for (int id : {IDC_PRESS_VALUE, IDC_TEMP_VALUE, IDC_STOPWATCH})
+        SetDlgItemFont(id, m_font);
+    // The recommended pressures panel shares the temperature frame's place and
+    // covers it while it is shown.
+    if (QWidget* panel = GetDlgItem(IDC_REC_FRAME))
+        panel->setAutoFillBackground(true);
+    for (int id : {IDC_REC_FRAME, IDC_REC_LABELS, IDC_REC_VALUES})
+        if (QWidget* w = GetDlgItem(id))
+            w->raise();
+    ShowReady();
+    m_strVersionText.clear();
+    SetDlgItemText(IDC_VERSION_TEXT, QString());
+    m_nLogRequest = 0;
+    m_bStopwatchReset = false;
+    if (!m_records.Allocate())
+        MessageBox(LoadString(IDS_NO_COMMAND_BUFFER), LoadString(IDS_ERROR), MB_OK | MB_ICONERROR);
+    m_nPage = 0;
+    m_download.Reset();
+    ShowDlgItem(IDC_BATTERY_SYMBOL, false);
+    if (ReadSettingInt(kKeySettings, kComPort, 5) == 0)
+        Connect();
+    SetTimer(kTimer, kFirstTick);
+    return true;
+}
+
+void CLogStatusDlg::OnTimer(int id) {
+    if (id != kTimer)
+        return;
+    // Stopped during the tick, so that a message box shown inside it cannot
+    // start another.
+    KillTimer(kTimer);
+    RunStepMachine();
+    UpdateTitle();
+    ShowDlgItem(IDC_DEMO_BANNER, DemoMode() == 1);
+    UpdateStatusCaption();
+    if (m_bPolling && !IsEnded())
+        SetTimer(kTimer, kTick);
+}
+
+void CLogStatusDlg::UpdateTitle() {
+    QString battery = LoadString(IDS_BATTERY_UNKNOWN);
+    QString charge;
+    if (const std::optional<PowerStatus> power = ReadPowerStatus()) {
+        if (power->batteryPercent >= 0 && power->batteryPercent <= 100)
+            battery = Format(LoadString(IDS_BATTERY_FMT), {power->batteryPercent});
+        if (power->charging)
+            charge = LoadString(IDS_CHARGING);
+        else if (power->acOnline)
+            charge = LoadString(IDS_ON_AC);
+    }
+    setWindowTitle(QStringLiteral("Log/Status ") + battery + charge);
+}
+
+void CLogStatusDlg::UpdateStatusCaption() {
+    const int n = m_nIdleTicks;
+    QString caption;
+    if (n < kShowTicks) {
+        caption = m_strStatus;
+    } else if (n < kResetTicks) {
+        caption = m_strStatus + Format(QStringLiteral(" (bt:%d)"), {n});
+    } else if (n == kResetTicks) {
+        SetDlgItemText(IDC_STATUS_FRAME, QStringLiteral("Resetting Connection..."));
+        LinkClose();
+    } else if (n < kReconnectTicks) {
+        caption = Format(QStringLiteral("Reconnect in %d seconds..."), {(kReconnectTicks - n) / 3});
+    } else if (n == kReconnectTicks) {
+        Connect();
+    }
+    SetDlgItemText(IDC_STATUS_FRAME, caption);
+}
+
+void CLogStatusDlg::RunStepMachine() {
+    ++m_nIdleTicks;
+    if (m_nLinkState == 0) {
+        m_nIdleTicks = 0;
+        return;
+    }
+    ResetIdleTimer();
+    const bool gotLine = ReadReplyLine(m_line);
+    const QByteArray line = gotLine ? m_line.Text() : QByteArray();
+    bool unexpected = false;
+
+    switch (m_nStep) {
+    case 0:
+        EnableDlgItem(IDC_SETUP, true);
+        SendStatusPoll();
+        m_nStep = 1;
+        break;
+    case 1: {
+        if (!gotLine)
+            break;
+        StatusReply reply;
+        if (DecodeStatusReply(line, reply)) {
+            if (HandleStatusReply(reply))
+                break; // the download has begun
+            if (m_records.RecordBuildState == CJointRecords::kJointInfoReady) {
+                SendCommandBuffer();
+                SetDlgItemText(IDC_PROGRESS_TEXT, LoadString(IDS_SETTING_UP_1));
+                SetDlgItemText(IDC_PRESS_VALUE, QStringLiteral("--"));
+                m_records.BuildNotesRecord();
+                WriteLogInt(LogData::kParameterEntered, 1);
+                m_download.m_nFailedSaves = 0;
+                m_nStep = 7;
+            } else {
+                SendStatusPoll();
+                m_download.m_nFailedSaves = 0;
+            }
+        } else if (IsBlockReply(line, kReplyJointInfo)) {
+            if (m_download.SaveReportHeader(line) &&
+                MessageBox(LoadString(IDS_DELETE_CORRUPTED_Q),
+                           LoadString(IDS_DELETE_CORRUPTED_REPORT),
+                           MB_YESNO | MB_ICONERROR) == IDYES)
+                LinkPuts(ClearReportCommand());
+            SetDlgItemText(IDC_PRESS_VALUE, QStringLiteral("--"));
+            EnableDlgItem(IDC_SETUP, false);
+            SetDlgItemText(IDC_PROGRESS_TEXT, LoadString(IDS_DOWNLOADING_B));
+            LinkPuts(NotesRequest());
+            m_nStep = 2;
+        } else {
+            unexpected = true;
+            m_nStep = 0;
+        }
+        break;
+    }
+    case 2: {
+        if (!gotLine)
+            break;
+        QByteArray notes = line;
+        if (IsBlockReply(line, kReplyNotes))
+            SetDlgItemText(IDC_PROGRESS_TEXT, LoadString(IDS_DOWNLOADING_C));
+        else
+            notes = QByteArray(kEmptyNotesBlock);
+        m_download.AppendBlockWords(notes);
+        LinkPuts(ReserveRequest());
+        m_nStep = 3;
+        break;
+    }
+    case 3:
+        if (gotLine && IsBlockReply(line, kReplyReserve)) {
+            m_download.AppendBlockWords(line);
+            SetDlgItemText(IDC_PROGRESS_TEXT, LoadString(IDS_DOWNLOADING_D));
+            LinkPuts(SampleHeaderRequest());
+            m_nStep = 4;
+        }
+        break;
+    case 4:
+        if (gotLine && IsBlockReply(line, kReplySampleHeader)) {
+            m_download.SaveSampleHeader(line);
+            SetDlgItemText(IDC_PROGRESS_TEXT, LoadString(IDS_DOWNLOADING_E));
+            m_download.m_nBlock = 0;
+            LinkPuts(DataBlockRequest(0));
+            m_nStep = 5;
+        }
+        break;
+    case 5:
+        if (!gotLine)
+            break;
+        SetDlgItemText(IDC_PROGRESS_TEXT,
+                       Format(LoadString(IDS_DOWNLOADING_BLOCK_FMT), {m_download.m_nBlock}));
+        ++m_download.m_nBlock;
+        if (m_download.IsFileOpen())
+            m_download.m_nRecordsLeft -= m_download.AppendBlockWords(line) / 8;
+        if (m_download.m_nRecordsLeft < 1) {
+            m_bPolling = false;
+            m_nStep = 6;
+            FinishDownload();
+            WriteLogInt(LogData::kJointNumber, ReadLogInt(LogData::kJointNumber, 1) + 1);
+        } else {
+            LinkPuts(DataBlockRequest(m_download.m_nBlock));
+        }
+        break;
+    case 6:
+        break;
+    case 7:
+    case 8:
+    case 9:
+        if (!gotLine)
+            break;
+        if (m_nStep == 9) {
+            SendStatusPoll();
+            EnableDlgItem(IDC_SETUP, true);
+            m_nStep = 1;
+            break;
+        }
+        SendCommandBuffer();
+        if (m_nStep == 7) {
+            SetDlgItemText(IDC_PROGRESS_TEXT, LoadString(IDS_SETTING_UP_2));
+            m_records.BuildReserveRecord(m_szVantrekId);
+        } else {
+            SetDlgItemText(IDC_PROGRESS_TEXT, LoadString(IDS_SETTING_UP_3));
+            m_records.RecordBuildState = CJointRecords::kNoRecord;
+        }
+        ++m_nStep;
+        break;
+    default:
+        break;
+    }
+
+    if (m_nIdleTicks > kRestartTicks || unexpected) {
+        Restart();
+    } else if (gotLine) {
+        UpdateBatteryWarning();
+        m_nIdleTicks = 0;
+    }
+}
+
+void CLogStatusDlg::Restart() {
+    SetDlgItemText(IDC_TEMP_VALUE, QStringLiteral("---"));
+    SetDlgItemText(IDC_PRESS_VALUE, QStringLiteral("---"));
+    SetDlgItemText(IDC_PRESS_FRAME, g_strPressUnit);
+    ShowDlgItem(IDC_BATTERY_SYMBOL, false);
+    SetDlgItemText(IDC_STOPWATCH, QString());
+    FlushInput();
+    m_line.Clear();
+    m_nStep = 0;
+}
+
+void CLogStatusDlg::SendStatusPoll() {
+    int stored = ReadSettingInt(kKeySettings, kDemoPsiInx, 1);
+    int i = stored + (m_bStopwatchReset ? 1 : 0);
+    if (i < 1 || i > 4)
+        i = 1;
+    const int psi = ReadSettingInt(kKeySettings, Format(QStringLiteral("Demo PSI %d"), {i}), 0);
+    if (i != stored)
+        WriteSettingInt(kKeySettings, kDemoPsiInx, i);
+    LinkPuts(StatusPollCommand(m_nLogRequest, m_bStopwatchReset, DemoMode() != 0, psi));
+    m_nLogRequest = 0;
+    m_bStopwatchReset = false;
+}
+
+void CLogStatusDlg::SendCommandBuffer() {
+    EnableDlgItem(IDC_SETUP, false);
+    if (m_records.HasBuffer())
+        LinkPuts(m_records.Text());
+}
+
+bool CLogStatusDlg::HandleStatusReply(const StatusReply& reply) {
+    bool reportWaiting = false;
+    if (reply.bLogState) {
+        if (reply.cLogState == '1' && m_nLogRequest != 2) {
+            ShowLogging();
+            m_nLinkState = 2;
+        } else if (reply.cLogState == '2') {
+            EnableDlgItem(IDC_SETUP, false);
+            SetDlgItemText(IDC_PROGRESS_TEXT, LoadString(IDS_DOWNLOADING_A));
+            m_nLinkState = 1;
+            ShowReady();
+            reportWaiting = true;
+        } else {
+            m_nLinkState = 1;
+            ShowReady();
+        }
+    }
+    if (reply.bBattery)
+        m_nVantrekBattery = reply.nBattery;
+    if (reply.bIdent) {
+        QByteArray id = reply.model;
+        id.append(reply.versionDigits, 3);
+        id += reply.identRest;
+        m_szVantrekId = id.left(kMaxVantrekId);
+        m_strVersionText = QString::fromLatin1(reply.model + ' ' + reply.version + " c" +
+                                               reply.year + '/' + reply.month + '/' + reply.day);
+    } else {
+        m_szVantrekId.clear();
+        m_strVersionText.clear();
+    }
+    SetDlgItemText(IDC_VERSION_TEXT, m_strVersionText);
+
+    const int t = reply.nTemperature;
+    QString temp;
+    if (t == 777)
+        temp = QStringLiteral("ERR");
+    else if (t == 0)
+        temp = QStringLiteral("-0-");
+    else
+        temp = QString::number((g_nTempUnit != 0 ? (t - 32) * 5 / 9 : t) +
+                               ReadSettingInt(kKeySettings, QStringLiteral("Temp Offset"), 0));
+    if (reply.cTempFlag == '1') {
+        if (DemoMode() == 1)
+            temp = g_nTempUnit != 0 ? QStringLiteral("230") : QStringLiteral("440");
+        SetDlgItemText(IDC_TEMP_VALUE, temp);
+        m_strLoggedTemp = temp + QLatin1Char(' ') + g_strTempUnit;
+    } else {
+        SetDlgItemText(IDC_TEMP_VALUE, QStringLiteral("---"));
+    }
+    if (m_nPage != kLoggedTempPage)
+        m_strLoggedTemp.clear();
+    // While a temperature can be logged the caption alternates with the unit,
+    // so that the operator sees it is being taken.
+    if (m_nPage == kLoggedTempPage && !m_strLoggedTemp.isEmpty() &&
+        GetDlgItemText(IDC_TEMP_FRAME) == g_strTempUnit)
+        SetDlgItemText(IDC_TEMP_FRAME, QStringLiteral("* Log ") + m_strLoggedTemp);
+    else
+        SetDlgItemText(IDC_TEMP_FRAME, g_strTempUnit);
+
+    if (reply.bPressure)
+        SetDlgItemText(IDC_PRESS_VALUE, FormatPressure(reply.nPressure, g_nPressUnit));
+    if (reply.bStopwatch)
+        SetDlgItemText(IDC_STOPWATCH, QString::fromLatin1(reply.stopwatch));
+    if (reply.bProgress && m_nLinkState == 2) {
+        QByteArray records = reply.records;
+        while (records.startsWith(' '))
+            records.remove(0, 1);
+        SetDlgItemText(IDC_PROGRESS_TEXT, QString::fromLatin1(records) +
+                                              LoadString(IDS_DATA_POINTS_ELAPSED) +
+                                              QString::fromLatin1(reply.elapsed));
+    }
+    if (reportWaiting)
+        LinkPuts(JointInfoRequest());
+    return reportWaiting;
+}
+
+void CLogStatusDlg::UpdateBatteryWarning() {
+    if (GetDlgItemText(IDC_PRESS_FRAME) != g_strPressUnit) {
+        ShowDlgItem(IDC_BATTERY_SYMBOL, false);
+        SetDlgItemText(IDC_PRESS_FRAME, g_strPressUnit);
+    } else if (m_nVantrekBattery == 20) {
+        SetDlgItemText(IDC_PRESS_FRAME, g_strPressUnit + QStringLiteral(" [BAT!]"));
+        ShowDlgItem(IDC_BATTERY_SYMBOL, true);
+    }
+}
+
+void CLogStatusDlg::ShowReady() {
+    if (!GetDlgItemText(IDC_STATUS_FRAME).startsWith(QStringLiteral("Ready"))) {
+        m_strStatus = LoadString(IDS_READY);
+        SetDlgItemText(IDC_STATUS_FRAME, m_strStatus);
+        SetDlgItemText(IDC_SETUP, LoadString(IDS_SETUP));
+        SetDlgItemText(IDC_PROGRESS_TEXT, LoadString(IDS_TURN_ON_VANTREK));
+        for (int id : {IDC_STOPWATCH_FRAME, IDC_STOPWATCH, IDC_STOPWATCH_RESET})
+            ShowDlgItem(id, false);
+    }
+    for (int id : {IDC_REC_FRAME, IDC_REC_VALUES, IDC_REC_LABELS})
+        ShowDlgItem(id, false);
+}
+
+void CLogStatusDlg::ShowLogging() {
+    if (GetDlgItemText(IDC_STATUS_FRAME).startsWith(QStringLiteral("Logging")))
+        return;
+    m_strStatus = LoadString(IDS_LOGGING);
+    SetDlgItemText(IDC_STATUS_FRAME, m_strStatus);
+    SetDlgItemText(IDC_SETUP, LoadString(IDS_STOP));
+    for (int id : {IDC_STOPWATCH_FRAME, IDC_STOPWATCH, IDC_STOPWATCH_RESET})
+        ShowDlgItem(id, true);
+    FillRecommendedPressures();
+}
+
+void CLogStatusDlg::FillRecommendedPressures() {
+    using namespace LogData;
+    SetDlgItemText(IDC_REC_LABELS, LoadString(IDS_PRESSURE_LABELS));
+    QStringList ifp;
+    if (ReadLogInt(kDoSidewallFusion) != 0)
+        ifp = {ReadLogText(kRecBeadForceOrIfp), ReadLogText(kRecSoakForceOrIfp),
+               ReadLogText(kRecFuseForceOrIfp), kNoPressure};
+    else
+        ifp = {ReadLogText(kHeatIfp), ReadLogText(kSoakIfp), ReadLogText(kFuseIfp),
+               ReadLogText(kCoolIfp)};
+    QStringList gauge;
+    if (IsTarvexMech()) {
+        gauge = {ReadLogText(kFittingHeatPressure), kNoPressure, ReadLogText(kFittingFusePressure),
+                 kNoPressure};
+    } else {
+        for (const QString& text : ifp)
+            gauge << CalcGaugePressure(text);
+    }
+    const QString* recNames[] = {&kRecHeat, &kRecSoak, &kRecFuse, &kRecCool};
+    for (int i = 0; i < 4; ++i)
+        WriteLogText(*recNames[i], gauge[i]);
+    for (int i = 0; i < 4; ++i)
+        WriteSettingInt(kKeySettings, Format(QStringLiteral("Demo PSI %d"), {i + 1}),
+                        LeadingInt(gauge[i]));
+    WriteSettingInt(kKeySettings, kDemoPsiInx, 1);
+    SetDlgItemText(IDC_REC_VALUES, gauge.join(QLatin1Char('\n')));
+    for (int id : {IDC_REC_FRAME, IDC_REC_VALUES, IDC_REC_LABELS})
+        ShowDlgItem(id, true);
+}
+
+void CLogStatusDlg::Connect() {
+    EnableDlgItem(IDC_CONNECT, false);
+    m_line.Clear();
+    m_nLinkState = 0;
+    m_nStep = 0;
+    m_nIdleTicks = 0;
+    WaitCursor wait;
+    const int port = ReadSettingInt(kKeySettings, kComPort, 5);
+    if (!LinkOpen(port, kLinkBaud)) {
+        Disconnect();
+        MessageBox(LoadString(IDS_COULD_NOT_CONNECT), LoadString(IDS_ERROR), MB_OK);
+    } else {
+        m_nLinkState = 1;
+        SetDlgItemText(IDC_CONNECT, LoadString(IDS_DISCONNECT));
+    }
+    if (port == 0) {
+        // COM1 connects by itself when the window opens, and only then.
+        SetDlgItemText(IDC_CONNECT, QStringLiteral("COM1"));
+        EnableDlgItem(IDC_CONNECT, false);
+    } else {
+        EnableDlgItem(IDC_CONNECT, true);
+    }
+}
+
+void CLogStatusDlg::Disconnect() {
+    m_nStep = 0;
+    m_nVantrekBattery = 100;
+    m_nLinkState = 0;
+    SetDlgItemText(IDC_PRESS_FRAME, g_strPressUnit);
+    ShowDlgItem(IDC_BATTERY_SYMBOL, false);
+    SetDlgItemText(IDC_PRESS_VALUE, QStringLiteral("---"));
+    SetDlgItemText(IDC_CONNECT, LoadString(IDS_CONNECT));
+    ShowReady();
+    LinkClose();
+}
+
+void CLogStatusDlg::ResetVantrekId() {
+    m_szVantrekId = QByteArrayLiteral("------");
+}
+
+void CLogStatusDlg::OnCommand(int id) {
+    switch (id) {
+    case IDC_CONNECT:
+        OnConnectButton();
+        break;
+    case IDC_SETUP:
+        OnSetupButton();
+        break;
+    case IDC_STOPWATCH_RESET:
+        OnResetButton();
+        break;
+    default:
+        CSetupPageDlg::OnCommand(id);
+        break;
+    }
+}
+
+void CLogStatusDlg::OnConnectButton() {
+    if (GetDlgItemText(IDC_CONNECT) != LoadString(IDS_CONNECT)) {
+        Disconnect();
+        return;
+    }
+    if (MessageBox(LoadString(IDS_CHECK_BLUETOOTH), LoadString(IDS_CHECK_VANTREK),
+                   MB_OKCANCEL | MB_ICONINFORMATION) == IDOK)
+        Connect();
+}
+
+void CLogStatusDlg::OnSetupButton() {
+    if (GetDlgItemText(IDC_SETUP) == LoadString(IDS_STOP)) {
+        if (MessageBox(LoadString(IDS_CONFIRM_STOP_LOGGING), LoadString(IDS_STOP_LOGGING_Q),
+                       MB_YESNO | MB_ICONQUESTION) != IDYES)
+            return;
+        m_nLogRequest = 2;
+        ShowReady();
+        SetDlgItemText(IDC_PROGRESS_TEXT, LoadString(IDS_LOGGING_STOPPED));
+        EnableDlgItem(IDC_SETUP, false);
+        return;
+    }
+    RunWizard();
+}
+
+void CLogStatusDlg::OnResetButton() {
+    m_bStopwatchReset = true;
+}
+
+void CLogStatusDlg::RunWizard() {
+    RunSetupWizard(*this);
+}
+
+void CLogStatusDlg::FinishDownload(bool endWindow) {
+    if (m_download.IsFileOpen()) {
+        SetDlgItemText(IDC_PROGRESS_TEXT, LoadString(IDS_SAVING_DATA));
+        WaitCursor wait;
+        const bool written = m_download.CloseFile();
+        m_nLogRequest = 0;
+        g_bReportChanged = true;
+        g_nSearchPercent = 100;
+        if (!written)
+            MessageBox(LoadString(IDS_COULD_NOT_SAVE_TO) + g_strReportPath, QString(),
+                       MB_OK | MB_ICONERROR);
+        if (!AwcLibraryPresent() && EnsureBackupFolder() &&
+            !m_download.CopyToBackup(g_strBackupFolder))
+            MessageBox(LoadString(IDS_SD_SAVE_FAILED), QString(), MB_OK | MB_ICONERROR);
+    }
+    if (endWindow && !IsEnded())
+        EndDialog(IDCANCEL);
+}

@@ -1,0 +1,70 @@
+#include "session/ReportStorage.h"
+
+#include "app/Format.h"
+#include "app/Globals.h"
+#include "app/Strings.h"
+#include "platform/DeviceRoot.h"
+#include "platform/MessageBox.h"
+#include "platform/Power.h"
+#include "platform/StorageCard.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+bool MakeFolder(const QString& folder) {
+    return QFileInfo(folder).isDir() || (QDir().mkpath(folder) && QFileInfo(folder).isDir());
+}
+} // namespace
+
+QString ReportFolder() {
+    return DevicePath(LoadString(IDS_REPORT_FOLDER));
+}
+
+bool EnsureReportFolder() {
+    const QString folder = ReportFolder();
+    if (MakeFolder(folder))
+        return true;
+    MessageBox(Format(LoadString(IDS_CANNOT_CREATE_FOLDER), {QDir::toNativeSeparators(folder)}));
+    return false;
+}
+
+bool EnsureBackupFolder() {
+    if (AwcLibraryPresent())
+        return true;
+    g_strBackupFolder.clear();
+    const QString card = FindStorageCard();
+    if (card.isEmpty()) {
+        MessageBox(LoadString(IDS_NO_STORAGE_CARD));
+        return false;
+    }
+    QString sub = LoadString(IDS_REPORT_FOLDER);
+    sub.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    g_strBackupFolder = card + sub;
+    if (MakeFolder(g_strBackupFolder))
+        return true;
+    MessageBox(Format(LoadString(IDS_CANNOT_CREATE_BACKUP_FOLDER),
+                      {QDir::toNativeSeparators(g_strBackupFolder)}));
+    return false;
+}
+
+QString SafeFileNamePart(const QString& text) {
+    static const QString refused = QStringLiteral("\\/:*?\"<>|");
+    QString safe = text;
+    for (qsizetype i = 0; i < safe.size(); ++i) {
+        const QChar c = safe[i];
+        bool bad = c.unicode() < 0x20 || c.unicode() == 0x7f || refused.contains(c);
+        // A lone half of a surrogate pair has no file-name encoding.
+        if (c.isHighSurrogate())
+            bad = i + 1 >= safe.size() || !safe[i + 1].isLowSurrogate();
+        else if (c.isLowSurrogate())
+            bad = i == 0 || !safe[i - 1].isHighSurrogate();
+        if (bad)
+            safe[i] = QLatin1Char('_');
+    }
+    // Without separators ".." cannot leave the folder, but a name made only of
+    // dots would still mean a folder, so dots are not left on their own.
+    if (!safe.isEmpty() && safe.count(QLatin1Char('.')) == safe.size())
+        safe.fill(QLatin1Char('_'));
+    return safe;
+}
