@@ -5,218 +5,159 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <getopt.h>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace {
-const char kUsage[] =
-    "usage: vantrek-sim --link PATH [options]\n"
-    "Links a pseudo-terminal at PATH and answers the handheld's commands on it\n"
-    "until killed. SIGUSR1 presses the Vantrek's button (calibration dialogue),\n"
-    "SIGUSR2 stalls the link.\n"
-    "\n"
-    "  --transcript FILE       write every command received and reply sent\n"
-    "  --time-scale X          device seconds per real second (default 1)\n"
-    "  --battery N             battery percent (default 87; 20 makes it warn)\n"
-    "  --temp F                heater temperature in F (default 430)\n"
-    "  --no-temp               no heater temperature to show\n"
-    "  --pressure PSI          gauge pressure while not logging (default 0)\n"
-    "  --profile B,S,F,C       bead, soak, fuse and cool psi (default 350,30,350,320)\n"
-    "  --sample-interval N     time units of 0.2 s between samples (default 5)\n"
-    "  --block-records N       samples per download block (default 32)\n"
-    "  --model TEXT            model code, four characters (default KVTQ)\n"
-    "  --version TEXT          version text, six characters (default v2.1.4)\n"
-    "  --cal-date YYYYMMDD     calibration date (default 20240115)\n"
-    "  --serial N              serial number; 0 asks for one in calibration (default 42)\n"
-    "  --offsets P,T           pressure and temperature offsets (default 11801,8000)\n"
-    "  --calibrate[=SECONDS]   press the button SECONDS after start (default 0)\n"
-    "Faults:\n"
-    "  --noise PCT             random bytes before PCT%% of the replies\n"
-    "  --drop PCT              PCT%% of the replies never sent\n"
-    "  --ff-first PCT          first byte of PCT%% of the replies sent as 0xFF\n"
-    "  --chunk N               replies written N bytes at a time\n"
-    "  --chunk-delay MS        pause between the pieces (default 20)\n"
-    "  --stall SECONDS         length of a stall (default 10)\n"
-    "  --stall-after N         stall after answering N commands\n"
-    "  --seed N                seed of the random faults (default 1)\n";
+struct Option {
+    const char* name;
+    const char* argument; // nullptr: none; "[X]": optional
+    const char* help;
+    std::function<void(const char*)> apply;
+};
+
+std::vector<Option> g_options;
+const char* g_current = ""; // the option being read, for the messages
+
+void PrintUsage(FILE* to) {
+    std::fputs("usage: vantrek-sim --link PATH [options]\n"
+               "Links a pseudo-terminal at PATH and answers the handheld's commands on it\n"
+               "until killed. SIGUSR1 presses the Vantrek's button (calibration dialogue),\n"
+               "SIGUSR2 stalls the link.\n\n",
+               to);
+    for (const Option& option : g_options) {
+        const std::string left = std::string("--") + option.name +
+                                 (option.argument ? std::string(" ") + option.argument : "");
+        std::fprintf(to, "  %-24s%s\n", left.c_str(), option.help);
+    }
+}
 
 [[noreturn]] void Fail(const std::string& message) {
-    std::fprintf(stderr, "vantrek-sim: %s\n%s", message.c_str(), kUsage);
+    std::fprintf(stderr, "vantrek-sim: %s\n", message.c_str());
+    PrintUsage(stderr);
     std::exit(2);
 }
 
-double Number(const char* text, const char* option, double low, double high) {
+double Number(const char* text, double low, double high) {
     char* end = nullptr;
     const double value = std::strtod(text, &end);
-    if (end == text || *end != '\0' || value < low || value > high)
-        Fail(std::string("bad value for --") + option + ": " + text);
+    if (end == text || *end != '\0' || !(value >= low && value <= high))
+        Fail(std::string("bad value for --") + g_current + ": " + text);
     return value;
 }
 
-int Integer(const char* text, const char* option, int low, int high) {
-    const double value = Number(text, option, low, high);
+int Integer(const char* text, int low, int high) {
+    const double value = Number(text, low, high);
     if (value != static_cast<int>(value))
-        Fail(std::string("--") + option + " takes a whole number: " + text);
+        Fail(std::string("--") + g_current + " takes a whole number: " + text);
     return static_cast<int>(value);
 }
 
-void Pair(const char* text, const char* option, int& first, int& second) {
-    int used = 0;
-    if (std::sscanf(text, "%d,%d%n", &first, &second, &used) != 2 || text[used] != '\0')
-        Fail(std::string("--") + option + " takes two numbers, as 11801,8000");
+// Reads "a,b,..." into `values`, exactly as many as there are.
+void Numbers(const char* text, std::vector<int*> values) {
+    std::string rest = text;
+    for (size_t i = 0; i < values.size(); ++i) {
+        const size_t comma = rest.find(',');
+        if ((comma == std::string::npos) != (i + 1 == values.size()))
+            Fail(std::string("--") + g_current + " takes " + std::to_string(values.size()) +
+                 " numbers separated by commas: " + text);
+        *values[i] = Integer(rest.substr(0, comma).c_str(), -99999, 99999);
+        rest.erase(0, comma == std::string::npos ? rest.size() : comma + 1);
+    }
 }
 } // namespace
 
 int main(int argc, char** argv) {
-    enum {
-        kLink = 256,
-        kTranscript,
-        kTimeScale,
-        kBattery,
-        kTemp,
-        kNoTemp,
-        kPressure,
-        kProfile,
-        kSampleInterval,
-        kBlockRecords,
-        kModel,
-        kVersion,
-        kCalDate,
-        kSerial,
-        kOffsets,
-        kCalibrate,
-        kNoise,
-        kDrop,
-        kFfFirst,
-        kChunk,
-        kChunkDelay,
-        kStall,
-        kStallAfter,
-        kSeed,
-        kHelp
-    };
-    static const option kOptions[] = {
-        {"link", required_argument, nullptr, kLink},
-        {"transcript", required_argument, nullptr, kTranscript},
-        {"time-scale", required_argument, nullptr, kTimeScale},
-        {"battery", required_argument, nullptr, kBattery},
-        {"temp", required_argument, nullptr, kTemp},
-        {"no-temp", no_argument, nullptr, kNoTemp},
-        {"pressure", required_argument, nullptr, kPressure},
-        {"profile", required_argument, nullptr, kProfile},
-        {"sample-interval", required_argument, nullptr, kSampleInterval},
-        {"block-records", required_argument, nullptr, kBlockRecords},
-        {"model", required_argument, nullptr, kModel},
-        {"version", required_argument, nullptr, kVersion},
-        {"cal-date", required_argument, nullptr, kCalDate},
-        {"serial", required_argument, nullptr, kSerial},
-        {"offsets", required_argument, nullptr, kOffsets},
-        {"calibrate", optional_argument, nullptr, kCalibrate},
-        {"noise", required_argument, nullptr, kNoise},
-        {"drop", required_argument, nullptr, kDrop},
-        {"ff-first", required_argument, nullptr, kFfFirst},
-        {"chunk", required_argument, nullptr, kChunk},
-        {"chunk-delay", required_argument, nullptr, kChunkDelay},
-        {"stall", required_argument, nullptr, kStall},
-        {"stall-after", required_argument, nullptr, kStallAfter},
-        {"seed", required_argument, nullptr, kSeed},
-        {"help", no_argument, nullptr, kHelp},
-        {nullptr, 0, nullptr, 0}};
-
     VantrekSettings device;
     SimOptions sim;
-    int choice = 0;
-    while ((choice = getopt_long(argc, argv, "", kOptions, nullptr)) != -1) {
-        const char* name = choice >= kLink && choice <= kHelp ? kOptions[choice - kLink].name : "";
-        switch (choice) {
-        case kLink:
-            sim.linkPath = optarg;
-            break;
-        case kTranscript:
-            sim.transcriptPath = optarg;
-            break;
-        case kTimeScale:
-            sim.timeScale = Number(optarg, name, 0.001, 10000);
-            break;
-        case kBattery:
-            device.battery = Integer(optarg, name, 0, 999);
-            break;
-        case kTemp:
-            device.temperature = Integer(optarg, name, 0, 999);
-            break;
-        case kNoTemp:
-            device.temperatureShown = false;
-            break;
-        case kPressure:
-            device.idlePressure = Integer(optarg, name, -999, 9999);
-            break;
-        case kProfile: {
-            FusionPressures& psi = device.profile;
-            int used = 0;
-            if (std::sscanf(optarg, "%d,%d,%d,%d%n", &psi.bead, &psi.soak, &psi.fuse, &psi.cool,
-                            &used) != 4 ||
-                optarg[used] != '\0')
-                Fail("--profile takes four numbers, as 350,30,350,320");
-            break;
-        }
-        case kSampleInterval:
-            device.sampleUnits = Integer(optarg, name, 1, 9999);
-            break;
-        case kBlockRecords:
-            device.blockRecords = Integer(optarg, name, 1, 300);
-            break;
-        case kModel:
-            device.model = optarg;
-            break;
-        case kVersion:
-            device.version = optarg;
-            break;
-        case kCalDate:
-            device.calDate = optarg;
-            if (device.calDate.size() != 8 ||
-                device.calDate.find_first_not_of("0123456789") != std::string::npos)
-                Fail("--cal-date takes eight digits, as 20240115");
-            break;
-        case kSerial:
-            device.serial = Integer(optarg, name, 0, 9999);
-            break;
-        case kOffsets:
-            Pair(optarg, name, device.pressureOffset, device.temperatureOffset);
-            break;
-        case kCalibrate:
-            sim.buttonAfter = optarg ? Number(optarg, name, 0, 1e6) : 0;
-            break;
-        case kNoise:
-            sim.faults.noisePercent = Integer(optarg, name, 0, 100);
-            break;
-        case kDrop:
-            sim.faults.dropPercent = Integer(optarg, name, 0, 100);
-            break;
-        case kFfFirst:
-            sim.faults.ffFirstPercent = Integer(optarg, name, 0, 100);
-            break;
-        case kChunk:
-            sim.faults.chunkBytes = Integer(optarg, name, 1, 4096);
-            break;
-        case kChunkDelay:
-            sim.faults.chunkDelayMs = Integer(optarg, name, 0, 10000);
-            break;
-        case kStall:
-            sim.faults.stallSeconds = Number(optarg, name, 0, 1e6);
-            break;
-        case kStallAfter:
-            sim.faults.stallAfter = Integer(optarg, name, 0, 1000000000);
-            break;
-        case kSeed:
-            sim.faults.seed = unsigned(Integer(optarg, name, 0, 1000000000));
-            break;
-        case kHelp:
-            std::fputs(kUsage, stdout);
-            return 0;
-        default:
+    LinkFaults& faults = sim.faults;
+    bool help = false;
+    g_options = {
+        {"link", "PATH", "where to link the pseudo-terminal (required)",
+         [&](const char* a) { sim.linkPath = a; }},
+        {"transcript", "FILE", "write every command received and reply sent",
+         [&](const char* a) { sim.transcriptPath = a; }},
+        {"time-scale", "X", "device seconds per real second (default 1)",
+         [&](const char* a) { sim.timeScale = Number(a, 0.001, 10000); }},
+        {"battery", "N", "battery percent (default 87; 20 makes the handheld warn)",
+         [&](const char* a) { device.battery = Integer(a, 0, 999); }},
+        {"temp", "F", "heater temperature in F (default 430)",
+         [&](const char* a) { device.temperature = Integer(a, 0, 999); }},
+        {"no-temp", nullptr, "no heater temperature to show",
+         [&](const char*) { device.temperatureShown = false; }},
+        {"pressure", "PSI", "gauge pressure while not logging (default 0)",
+         [&](const char* a) { device.idlePressure = Integer(a, -999, 9999); }},
+        {"profile", "B,S,F,C", "bead, soak, fuse and cool psi (default 350,30,350,320)",
+         [&](const char* a) {
+             FusionPressures& psi = device.profile;
+             Numbers(a, {&psi.bead, &psi.soak, &psi.fuse, &psi.cool});
+         }},
+        {"sample-interval", "N", "time units of 0.2 s between samples (default 5)",
+         [&](const char* a) { device.sampleUnits = Integer(a, 1, 9999); }},
+        {"block-records", "N", "samples per download block (default 32)",
+         [&](const char* a) { device.blockRecords = Integer(a, 1, 300); }},
+        {"model", "TEXT", "model code, four characters (default KVTQ)",
+         [&](const char* a) { device.model = a; }},
+        {"version", "TEXT", "version text, six characters (default v2.1.4)",
+         [&](const char* a) { device.version = a; }},
+        {"cal-date", "YYYYMMDD", "calibration date (default 20240115)",
+         [&](const char* a) {
+             device.calDate = a;
+             if (device.calDate.size() != 8 ||
+                 device.calDate.find_first_not_of("0123456789") != std::string::npos)
+                 Fail("--cal-date takes eight digits, as 20240115");
+         }},
+        {"serial", "N", "serial number; 0 asks for one in calibration (default 42)",
+         [&](const char* a) { device.serial = Integer(a, 0, 9999); }},
+        {"offsets", "P,T", "pressure and temperature offsets (default 11801,8000)",
+         [&](const char* a) {
+             Numbers(a, {&device.pressureOffset, &device.temperatureOffset});
+         }},
+        {"calibrate", "[=SECONDS]", "press the button SECONDS after start (default 0)",
+         [&](const char* a) { sim.buttonAfter = a ? Number(a, 0, 1e6) : 0; }},
+        {"noise", "PCT", "fault: random bytes before PCT% of the replies",
+         [&](const char* a) { faults.noisePercent = Integer(a, 0, 100); }},
+        {"drop", "PCT", "fault: PCT% of the replies never sent",
+         [&](const char* a) { faults.dropPercent = Integer(a, 0, 100); }},
+        {"ff-first", "PCT", "fault: first byte of PCT% of the replies sent as 0xFF",
+         [&](const char* a) { faults.ffFirstPercent = Integer(a, 0, 100); }},
+        {"chunk", "N", "fault: replies written N bytes at a time",
+         [&](const char* a) { faults.chunkBytes = Integer(a, 1, 4096); }},
+        {"chunk-delay", "MS", "pause between the pieces (default 20)",
+         [&](const char* a) { faults.chunkDelayMs = Integer(a, 0, 10000); }},
+        {"stall", "SECONDS", "length of a stall (default 10)",
+         [&](const char* a) { faults.stallSeconds = Number(a, 0, 1e6); }},
+        {"stall-after", "N", "fault: stall after answering N commands",
+         [&](const char* a) { faults.stallAfter = Integer(a, 0, 1000000000); }},
+        {"seed", "N", "seed of the random faults (default 1)",
+         [&](const char* a) { faults.seed = unsigned(Integer(a, 0, 1000000000)); }},
+        {"help", nullptr, "this text", [&](const char*) { help = true; }},
+    };
+
+    constexpr int kFirstValue = 256; // above every short option and '?'
+    std::vector<option> table;
+    for (size_t i = 0; i < g_options.size(); ++i) {
+        const char* argument = g_options[i].argument;
+        const int kind = !argument            ? no_argument
+                         : argument[0] == '[' ? optional_argument
+                                              : required_argument;
+        table.push_back({g_options[i].name, kind, nullptr, kFirstValue + int(i)});
+    }
+    table.push_back({nullptr, 0, nullptr, 0});
+    int value = 0;
+    while ((value = getopt_long(argc, argv, "", table.data(), nullptr)) != -1) {
+        const size_t index = size_t(value - kFirstValue);
+        if (value < kFirstValue || index >= g_options.size())
             Fail("unknown option");
-        }
+        g_current = g_options[index].name;
+        g_options[index].apply(optarg);
+    }
+    if (help) {
+        PrintUsage(stdout);
+        return 0;
     }
     if (optind < argc)
         Fail(std::string("unexpected argument: ") + argv[optind]);
