@@ -1,0 +1,119 @@
+#pragma once
+// A Log/Status window talking to a Vantrek played by the test on a
+// pseudo-terminal: the test answers each command line itself, then ticks the
+// window's timer.
+
+#include "app/Format.h"
+#include "app/SettingsStore.h"
+#include "link/PtyVantrek.h"
+#include "platform/MessageBox.h"
+#include "session/LogStatusDlg.h"
+#include "session/Resource.h"
+
+#include <gtest/gtest.h>
+#include <memory>
+
+// A status reply laid out field by field.
+struct Status {
+    char state = '0';
+    QByteArray records = "   12";
+    QByteArray elapsed = "0:01:02";
+    QByteArray stopwatch = "0:00:05";
+    int psi = 189;
+    int temp = 430;
+    char flag = '1';
+    int battery = 87;
+    bool ident = true;
+
+    QByteArray Line() const {
+        QByteArray s = "Pw01L";
+        s += state;
+        s += 'r' + records + 'e' + elapsed + 's' + stopwatch;
+        s += 'p' + QByteArray::number(psi).rightJustified(4, ' ');
+        s += 't' + QByteArray::number(temp).rightJustified(3, '0') + ' ' + flag;
+        s += 'b' + QByteArray::number(battery).rightJustified(3, ' ');
+        if (ident)
+            s += "iVTQ: KVTQ v2.1.4 20240115";
+        return s;
+    }
+};
+
+// A block reply: head, four hexadecimal digits a word, "eom".
+inline QByteArray Block(const char* head, const QByteArray& digits) {
+    return head + digits + "eom";
+}
+
+// The digits of a text field as the Vantrek returns it.
+inline QByteArray TextDigits(const QString& text) {
+    QByteArray d = QByteArray::number(text.size(), 16).rightJustified(4, '0');
+    for (QChar c : text)
+        d += QByteArray::number(c.unicode() & 0xff, 16).rightJustified(2, '0') +
+             QByteArray::number(c.unicode() >> 8, 16).rightJustified(2, '0');
+    if (text.isEmpty())
+        d += "0000";
+    return d;
+}
+inline QByteArray WordDigits(int v) {
+    return QByteArray::number(v, 16).rightJustified(4, '0');
+}
+
+// A "Pw02:" block for a joint of `job`, joint `joint`, by `employee`, logged
+// 2010-09-24 at 16:05:09.
+inline QByteArray JointInfoBlock(const QString& job, int joint, const QString& employee) {
+    QByteArray d;
+    for (int v : {2010, 9, 24, 16, 5, 9})
+        d += WordDigits(v);
+    d += TextDigits(QStringLiteral("M-7")) + WordDigits(3) + TextDigits(QStringLiteral("T 412")) +
+         TextDigits(QStringLiteral("12.5")) + WordDigits(0);
+    d += TextDigits(employee) + TextDigits(job) + WordDigits(joint);
+    d += TextDigits(QString()); // the rest of the record is of no interest here
+    return Block("Pw02:", d);
+}
+
+class SessionTest : public ::testing::Test {
+protected:
+    PtyVantrek vantrek{5};
+    ScriptedPrompter prompter;
+    std::unique_ptr<CLogStatusDlg> dlg;
+
+    void SetUp() override {
+        ASSERT_TRUE(vantrek.Ok());
+        WriteSettingInt(kKeySettings, QStringLiteral("COM Port"), 5);
+        Open();
+    }
+    void Open() {
+        dlg = std::make_unique<CLogStatusDlg>(nullptr);
+        dlg->Create();
+    }
+    void ConnectNow() {
+        prompter.Answer(IDOK);
+        dlg->ClickDlgItem(IDC_CONNECT);
+        ASSERT_EQ(dlg->LinkState(), 1);
+    }
+    void Tick(int n = 1) {
+        for (int i = 0; i < n; ++i)
+            dlg->OnTimer(1);
+    }
+    // The next command line the window wrote, or empty when none came.
+    QByteArray Command() {
+        QByteArray got;
+        Within([&] {
+            char c;
+            while (read(vantrek.Master(), &c, 1) == 1) {
+                got += c;
+                if (c == '\n')
+                    return true;
+            }
+            return false;
+        });
+        return got;
+    }
+    void Reply(const QByteArray& line) { ASSERT_TRUE(vantrek.Deliver(line + "\r\n")); }
+    // Answers the last command with `line`, ticks, and returns the next command.
+    QByteArray Exchange(const QByteArray& line) {
+        Reply(line);
+        Tick();
+        return Command();
+    }
+    QString Text(int id) const { return dlg->GetDlgItemText(id); }
+};
