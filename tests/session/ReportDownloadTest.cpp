@@ -1,0 +1,225 @@
+#include "SessionFixture.h"
+
+#include "app/Globals.h"
+#include "link/BlockReply.h"
+#include "platform/Power.h"
+#include "session/ReportDownload.h"
+#include "session/ReportStorage.h"
+#include "setup/JointRecord.h"
+#include "support/TestEnv.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+QByteArray ReadFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The bytes a block's words become in the file.
+QByteArray FileWords(const QByteArray& block) {
+    QByteArray bytes;
+    for (qsizetype i = 5; i + 4 <= block.size() - 3; i += 4) {
+        const int w = block.mid(i, 4).toInt(nullptr, 16);
+        bytes += char(w & 0xff);
+        bytes += char(w >> 8);
+    }
+    return bytes;
+}
+
+const QByteArray kNotes =
+    Block("Pw03:", "03e7" + TextDigits(QString()) + "03e7" + TextDigits(QStringLiteral("ok")));
+const QByteArray kReserve = Block("Pw04:", "0000" + TextDigits(QStringLiteral("VTQPv0.2.5 KVTQ")) +
+                                               TextDigits(QStringLiteral("12.5 in²~")));
+const QByteArray kHeader = Block("Pw11:", "SI0005TS00950NR00003");
+
+class DownloadTest : public SessionTest {
+protected:
+    // Connects and answers the first poll with a finished report.
+    void StartDownload() {
+        ConnectNow();
+        Tick();
+        Command();
+        Status s;
+        s.state = '2';
+        ASSERT_EQ(Exchange(s.Line()), QByteArray("Wp2R\r\n"));
+        EXPECT_EQ(Text(IDC_PROGRESS_TEXT), QStringLiteral("Downloading joint report... (A)"));
+        EXPECT_FALSE(dlg->IsDlgItemEnabled(IDC_SETUP));
+    }
+};
+} // namespace
+
+TEST_F(DownloadTest, WholeReportIsSavedBackedUpAndShown) {
+    QDir().mkpath(TestMediaFolder() + QStringLiteral("/Storage Card"));
+    WriteSettingInt(kKeyLogData, LogData::kJointNumber, 7);
+    StartDownload();
+    const QByteArray info = JointInfoBlock(QStringLiteral("1234"), 7, QStringLiteral("55"));
+    EXPECT_EQ(Exchange(info), QByteArray("Wp3R\r\n"));
+    EXPECT_EQ(Text(IDC_PROGRESS_TEXT), QStringLiteral("Downloading joint report... (B)"));
+    const QString path =
+        ReportFolder() + QStringLiteral("/DL Job 1234 Joint 7 by 55 on 2010-09-24 at 16-05-09.kjr");
+    EXPECT_EQ(g_strReportPath, path);
+    EXPECT_EQ(Exchange(kNotes), QByteArray("Wp4R\r\n"));
+    EXPECT_EQ(Text(IDC_PROGRESS_TEXT), QStringLiteral("Downloading joint report... (C)"));
+    // Anything but the reserve data is waited through.
+    EXPECT_EQ(Exchange("Pw01 something else"), QByteArray());
+    EXPECT_EQ(Exchange(kReserve), QByteArray("Wp11\r\n"));
+    EXPECT_EQ(Exchange(kHeader), QByteArray("Wp12-0000\r\n"));
+    EXPECT_EQ(Text(IDC_PROGRESS_TEXT), QStringLiteral("Downloading joint report... (E)"));
+    // Three records: two in the first block, one in the second.
+    const QByteArray block0 = Block("Pw12:", "0000000A0005000B");
+    const QByteArray block1 = Block("Pw12:", "000a0fa1");
+    EXPECT_EQ(Exchange(block0), QByteArray("Wp12-0001\r\n"));
+    EXPECT_EQ(Text(IDC_PROGRESS_TEXT), QStringLiteral("Downloading joint report... (0)"));
+    Reply(block1);
+    Tick();
+    EXPECT_TRUE(dlg->IsEnded());
+    EXPECT_EQ(dlg->Result(), IDCANCEL);
+    EXPECT_FALSE(dlg->IsPolling());
+    EXPECT_EQ(dlg->Step(), 6);
+
+    const QByteArray expected = "VTQPv0.2.5" + FileWords(info) + FileWords(kNotes) +
+                                FileWords(kReserve) + "SI0005TS00950NR00003" + '\0' +
+                                FileWords(block0) + FileWords(block1);
+    EXPECT_EQ(ReadFile(path), expected);
+    EXPECT_EQ(ReadFile(TestMediaFolder() + QStringLiteral("/Storage Card/Joint Reports/") +
+                       QFileInfo(path).fileName()),
+              expected);
+    EXPECT_TRUE(g_bReportChanged);
+    EXPECT_EQ(g_nSearchPercent, 100);
+    EXPECT_EQ(ReadSettingInt(kKeyLogData, LogData::kJointNumber, 0), 8);
+    EXPECT_TRUE(prompter.Shown().size() == 1)
+        << prompter.Shown().size(); // only the Connect question
+}
+
+TEST_F(DownloadTest, MissingNotesAreReplacedAndNoCardIsSaid) {
+    StartDownload();
+    Exchange(JointInfoBlock(QStringLiteral("J"), 1, QStringLiteral("E")));
+    EXPECT_EQ(Exchange("not a notes block"), QByteArray("Wp4R\r\n"));
+    EXPECT_EQ(Text(IDC_PROGRESS_TEXT), QStringLiteral("Downloading joint report... (B)"));
+    Exchange(kReserve);
+    Exchange(Block("Pw11:", "SI0005TS00000NR00000"));
+    Reply(Block("Pw12:", ""));
+    Tick();
+    EXPECT_TRUE(dlg->IsEnded());
+    const QByteArray file = ReadFile(g_strReportPath);
+    EXPECT_TRUE(file.contains(FileWords(QByteArray(kEmptyNotesBlock)) + FileWords(kReserve)));
+    ASSERT_EQ(prompter.Shown().size(), 2u);
+    EXPECT_EQ(prompter.Shown()[1].text.left(23), QStringLiteral("Storage card not found!"));
+}
+
+TEST_F(DownloadTest, HostileNamesStayInTheReportFolder) {
+    StartDownload();
+    Exchange(JointInfoBlock(QStringLiteral("../../etc"), 3, QStringLiteral("a/b\\c:\x01*")));
+    const QFileInfo saved(g_strReportPath);
+    EXPECT_EQ(saved.absolutePath(), ReportFolder());
+    EXPECT_EQ(saved.fileName(),
+              QStringLiteral("DL Job .._.._etc Joint 3 by a_b_c___ on 2010-09-24 at 16-05-09.kjr"));
+    EXPECT_TRUE(saved.exists());
+    EXPECT_EQ(SafeFileNamePart(QStringLiteral("Job 12-A.b")), QStringLiteral("Job 12-A.b"));
+    EXPECT_EQ(SafeFileNamePart(QStringLiteral("..")), QStringLiteral("__"));
+    EXPECT_EQ(SafeFileNamePart(QString(QChar(0xd800))), QStringLiteral("_"));
+}
+
+TEST_F(DownloadTest, RefusedNameFallsBackToTheShortName) {
+    // A folder of the report's name stands where the file would go.
+    const QString title = QStringLiteral("DL Job 1234 Joint 7 by 55 on 2010-09-24 at 16-05-09.kjr");
+    ASSERT_TRUE(QDir().mkpath(ReportFolder() + QLatin1Char('/') + title));
+    QDir().mkpath(TestMediaFolder() + QStringLiteral("/SD Card"));
+    StartDownload();
+    Exchange(JointInfoBlock(QStringLiteral("1234"), 7, QStringLiteral("55")));
+    ASSERT_EQ(prompter.Shown().size(), 2u);
+    EXPECT_EQ(prompter.Shown()[1].text,
+              QStringLiteral("Could not save data to:\n") + ReportFolder() + QLatin1Char('/') +
+                  title + QStringLiteral("\nTrying to save data to:\nDL 2010-09-24 at 16-05-09"));
+    EXPECT_EQ(prompter.Shown()[1].type, MB_OK | MB_ICONERROR);
+    EXPECT_EQ(g_strReportPath, ReportFolder() + QStringLiteral("/DL 2010-09-24 at 16-05-09.kjr"));
+    Exchange(kNotes);
+    Exchange(kReserve);
+    Exchange(Block("Pw11:", "SI0005TS00000NR00000"));
+    Reply(Block("Pw12:", ""));
+    Tick();
+    // The backup copy keeps the short name too.
+    EXPECT_TRUE(
+        QFile::exists(TestMediaFolder() +
+                      QStringLiteral("/SD Card/Joint Reports/DL 2010-09-24 at 16-05-09.kjr")));
+}
+
+TEST_F(DownloadTest, ReportThatCannotBeSavedTwiceMayBeCleared) {
+    // A file where the report folder should be: nothing can be saved.
+    QDir().mkpath(TestRootFolder());
+    QFile blocker(ReportFolder());
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    StartDownload();
+    EXPECT_EQ(Exchange(JointInfoBlock(QStringLiteral("1"), 1, QStringLiteral("2"))),
+              QByteArray("Wp3R\r\n"));
+    EXPECT_TRUE(
+        prompter.Shown().back().text.startsWith(QStringLiteral("Could not create folder\n")));
+    EXPECT_EQ(g_strReportPath, QString());
+
+    // A report that cannot be created twice in a row offers to clear it.
+    QFile::remove(ReportFolder());
+    CReportDownload download;
+    const QString title = QStringLiteral("DL Job 1 Joint 1 by 2 on 2010-09-24 at 16-05-09.kjr");
+    QDir().mkpath(ReportFolder() + QLatin1Char('/') + title);
+    QDir().mkpath(ReportFolder() + QStringLiteral("/DL 2010-09-24 at 16-05-09.kjr"));
+    const QByteArray block = JointInfoBlock(QStringLiteral("1"), 1, QStringLiteral("2"));
+    EXPECT_FALSE(download.SaveReportHeader(block));
+    EXPECT_TRUE(download.SaveReportHeader(block));
+    EXPECT_EQ(download.m_nFailedSaves, 2);
+    EXPECT_EQ(g_strReportPath, QString());
+}
+
+TEST_F(DownloadTest, CutOffDownloadLeavesACompleteFile) {
+    StartDownload();
+    const QByteArray info = JointInfoBlock(QStringLiteral("9"), 2, QStringLiteral("8"));
+    Exchange(info);
+    Exchange(kNotes);
+    Exchange(kReserve);
+    Exchange(Block("Pw11:", "SI0005TS00950NR00003"));
+    Exchange(Block("Pw12:", "0000000a"));
+    const QString path = g_strReportPath;
+    // The operator closes the window in the middle of the download.
+    dlg.reset();
+    const QByteArray file = ReadFile(path);
+    EXPECT_EQ(file, "VTQPv0.2.5" + FileWords(info) + FileWords(kNotes) + FileWords(kReserve) +
+                        "SI0005TS00950NR00001" + '\0' + FileWords(Block("Pw12:", "0000000a")));
+    EXPECT_TRUE(g_bReportChanged);
+    EXPECT_EQ(g_strReportPath, path);
+
+    // Cut off right after the header: every later part is there, empty.
+    Open();
+    StartDownload();
+    Exchange(info);
+    dlg.reset();
+    EXPECT_EQ(ReadFile(path), "VTQPv0.2.5" + FileWords(info) +
+                                  FileWords(QByteArray(kEmptyNotesBlock)) + QByteArray(10, '\0') +
+                                  QByteArray(1, '\0'));
+}
+
+TEST_F(DownloadTest, UploadSendsTheThreeRecordsInTurn) {
+    ConnectNow();
+    Tick();
+    Command();
+    dlg->Records().BuildJointInfoRecord();
+    ASSERT_EQ(dlg->Records().RecordBuildState, 2);
+    const QByteArray info = dlg->Records().Text();
+    Status s;
+    EXPECT_EQ(Exchange(s.Line()), info);
+    EXPECT_EQ(Text(IDC_PROGRESS_TEXT), QStringLiteral("Setting up to log data. (1)"));
+    EXPECT_EQ(ReadSettingInt(kKeyLogData, LogData::kParameterEntered, 0), 1);
+    EXPECT_TRUE(Exchange("Pw02 OK").startsWith("Wp03:"));
+    const QByteArray reserve = Exchange("Pw03 OK");
+    EXPECT_TRUE(reserve.startsWith("Wp04:"));
+    // The identity of the last status reply goes with the reserve data.
+    EXPECT_TRUE(reserve.contains(TextDigits(QStringLiteral("VTQPv0.2.5 KVTQ21420240115")).mid(4)));
+    EXPECT_EQ(Text(IDC_PROGRESS_TEXT), QStringLiteral("Setting up to log data.. (3)"));
+    EXPECT_FALSE(dlg->IsDlgItemEnabled(IDC_SETUP));
+    EXPECT_EQ(Exchange("Pw04 OK"), QByteArray("Wp01L0s0D0p0\r\n"));
+    EXPECT_EQ(dlg->Records().RecordBuildState, 0);
+    EXPECT_TRUE(dlg->IsDlgItemEnabled(IDC_SETUP));
+    EXPECT_EQ(dlg->Step(), 1);
+}
