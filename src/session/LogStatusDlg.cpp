@@ -51,6 +51,18 @@ int LeadingInt(const QString& text) {
     return ok ? value : 0;
 }
 
+// A block reply with the head expected and nothing but hexadecimal words in
+// its payload; noise never reaches the report file.
+bool IsCleanBlock(const QByteArray& line, const char* head) {
+    std::vector<quint16> words;
+    return IsBlockReply(line, head) && BlockWords(line, words);
+}
+
+// A data block: any five-character head ending in a colon.
+bool IsDataBlock(const QByteArray& line) {
+    return line.size() >= 8 && IsCleanBlock(line, line.left(5).constData()) && line[4] == ':';
+}
+
 // Shows the wait cursor for as long as it lives.
 struct WaitCursor {
     WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
@@ -229,7 +241,7 @@ void CLogStatusDlg::RunStepMachine() {
                 SendStatusPoll();
                 m_download.m_nFailedSaves = 0;
             }
-        } else if (IsBlockReply(line, kReplyJointInfo)) {
+        } else if (IsCleanBlock(line, kReplyJointInfo)) {
             if (m_download.SaveReportHeader(line) &&
                 MessageBox(LoadString(IDS_DELETE_CORRUPTED_Q),
                            LoadString(IDS_DELETE_CORRUPTED_REPORT),
@@ -250,7 +262,7 @@ void CLogStatusDlg::RunStepMachine() {
         if (!gotLine)
             break;
         QByteArray notes = line;
-        if (IsBlockReply(line, kReplyNotes))
+        if (IsCleanBlock(line, kReplyNotes))
             SetDlgItemText(IDC_PROGRESS_TEXT, LoadString(IDS_DOWNLOADING_C));
         else
             notes = QByteArray(kEmptyNotesBlock);
@@ -260,7 +272,7 @@ void CLogStatusDlg::RunStepMachine() {
         break;
     }
     case 3:
-        if (gotLine && IsBlockReply(line, kReplyReserve)) {
+        if (gotLine && IsCleanBlock(line, kReplyReserve)) {
             m_download.AppendBlockWords(line);
             SetDlgItemText(IDC_PROGRESS_TEXT, LoadString(IDS_DOWNLOADING_D));
             LinkPuts(SampleHeaderRequest());
@@ -277,7 +289,8 @@ void CLogStatusDlg::RunStepMachine() {
         }
         break;
     case 5:
-        if (!gotLine)
+        // Noise is waited through like any other line that is not the block.
+        if (!gotLine || !IsDataBlock(line))
             break;
         SetDlgItemText(IDC_PROGRESS_TEXT,
                        Format(LoadString(IDS_DOWNLOADING_BLOCK_FMT), {m_download.m_nBlock}));

@@ -9,6 +9,7 @@
 #include "session/ReportStorage.h"
 
 #include <QDir>
+#include <QSaveFile>
 #include <vector>
 
 namespace {

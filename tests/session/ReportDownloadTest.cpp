@@ -223,3 +223,43 @@ TEST_F(DownloadTest, UploadSendsTheThreeRecordsInTurn) {
     EXPECT_TRUE(dlg->IsDlgItemEnabled(IDC_SETUP));
     EXPECT_EQ(dlg->Step(), 1);
 }
+
+TEST(ReportHeader, SkippedTextsKeepTheFieldsInStep) {
+    // An empty Machine ID (with its zero word) and a model of 21 characters
+    // ("Unlisted" name of 18 and " SW") before the operator's texts.
+    QByteArray d;
+    for (int v : {2011, 1, 2, 3, 4, 5})
+        d += WordDigits(v);
+    d += TextDigits(QString()) + WordDigits(67) +
+         TextDigits(QStringLiteral("ABCDEFGHIJKLMNOPQR SW")) + TextDigits(QStringLiteral("12.5")) +
+         WordDigits(1);
+    d += TextDigits(QStringLiteral("Operator with a long name")) +
+         TextDigits(QStringLiteral("J-77")) + WordDigits(12);
+    const CReportDownload::Header h = CReportDownload::ReadHeader(Block("Pw02:", d));
+    EXPECT_EQ(h.year, 2011);
+    EXPECT_EQ(h.second, 5);
+    // Only the texts that name the file are cut to 20 characters.
+    EXPECT_EQ(h.employeeId, QStringLiteral("Operator with a long"));
+    EXPECT_EQ(h.jobNumber, QStringLiteral("J-77"));
+    EXPECT_EQ(h.jointNumber, 12);
+}
+
+TEST_F(DownloadTest, NoiseNeverReachesTheReport) {
+    StartDownload();
+    const QByteArray info = JointInfoBlock(QStringLiteral("5"), 5, QStringLiteral("5"));
+    Exchange(info);
+    Exchange(kNotes);
+    // A reserve block with a damaged word is waited through.
+    EXPECT_EQ(Exchange(Block("Pw04:", "00zz")), QByteArray());
+    Exchange(kReserve);
+    Exchange(Block("Pw11:", "SI0005TS00950NR00002"));
+    for (const QByteArray& noise :
+         {QByteArray("\x01\x02 noise"), QByteArray("Pw12:00x0eom"), QByteArray("Pw01")})
+        EXPECT_EQ(Exchange(noise), QByteArray()) << noise.toStdString();
+    Reply(Block("Pw12:", "0001002200030044"));
+    Tick();
+    EXPECT_TRUE(dlg->IsEnded());
+    EXPECT_TRUE(ReadFile(g_strReportPath)
+                    .endsWith(QByteArray("NR00002") + '\0' +
+                              FileWords(Block("Pw12:", "0001002200030044"))));
+}
