@@ -19,8 +19,8 @@ const DlgTemplate& CNotesPage::Template167() {
         kPageWidth,
         138,
         {
-            {IDC_NOTES_PREFIX, Ctl::Edit, "", 4, 4, 148, 22, Style::Multiline | Style::ReadOnly},
-            {IDC_NOTES, Ctl::Edit, "", 4, 30, 148, 48,
+            {IDC_NOTES_PREFIX, Ctl::Edit, "", 4, 4, 148, 30, Style::Multiline | Style::ReadOnly},
+            {IDC_NOTES, Ctl::Edit, "", 4, 38, 148, 42,
              Style::Multiline | Style::WantReturn | Style::VScroll},
             {IDC_NOTES_LEFT, Ctl::Static, "", 4, 82, 148, 16},
             {IDC_STATIC, Ctl::Static, "(More characters can be appended after joint is made)", 4,

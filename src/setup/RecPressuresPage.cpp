@@ -14,8 +14,8 @@ const DlgTemplate& CRecPressuresPage::Template164() {
         kPageWidth,
         84,
         {
-            {IDC_REC_PRESSURE_LABELS, Ctl::Static, "", 14, 4, 60, 60},
-            {IDC_REC_PRESSURE_VALUES, Ctl::Static, "", 74, 4, 64, 60, Style::Right},
+            {IDC_REC_PRESSURE_LABELS, Ctl::Static, "", 24, 4, 50, 60},
+            {IDC_REC_PRESSURE_VALUES, Ctl::Static, "", 74, 4, 56, 60, Style::Right},
             {2, Ctl::Button, "<< Back", 4, 66, 50, 14},
             {1, Ctl::DefButton, "Next >>", 102, 66, 50, 14},
         }};
