@@ -36,9 +36,10 @@ enum Step {
     kStart = 9,
 };
 
-// Runs one page; true when it closed forward.
-template <class Page> bool Forward(QWidget* parent) {
-    Page page(parent);
+// Runs one page over the window, so that it always stays in front of it;
+// true when it closed forward.
+template <class Page> bool Forward(CLogStatusDlg& session) {
+    Page page(&session);
     return RunModal(page) == IDOK;
 }
 
@@ -68,37 +69,37 @@ bool CanStartLogging(const CLogStatusDlg& session) {
 // Runs the page of `step` and returns the step that follows. The machine
 // family is looked at every time, so a machine changed on the Machine page
 // decides the pages after it.
-int RunStep(CLogStatusDlg& session, int step, QWidget* parent) {
+int RunStep(CLogStatusDlg& session, int step) {
     const bool mechanical = IsTarvexMech();
     const bool fitting = mechanical || ReadLogInt(LogData::kDoSidewallFusion) != 0;
     switch (step) {
     case kMachine:
-        return Forward<CMachinePage>(parent) ? kOperator : kLeave;
+        return Forward<CMachinePage>(session) ? kOperator : kLeave;
     case kOperator:
-        return Forward<COperatorPage>(parent) ? kPipeOrFitting : kMachine;
+        return Forward<COperatorPage>(session) ? kPipeOrFitting : kMachine;
     case kPipeOrFitting:
         if (fitting)
-            return Forward<CFittingPage>(parent) ? kSidewallParams : kOperator;
-        return Forward<CPipePage>(parent) ? kNotes : kOperator;
+            return Forward<CFittingPage>(session) ? kSidewallParams : kOperator;
+        return Forward<CPipePage>(session) ? kNotes : kOperator;
     case kSidewallParams:
         if (!fitting)
             return kPipeOrFitting;
-        return Forward<CSidewallParamsPage>(parent) ? kNotes : kPipeOrFitting;
+        return Forward<CSidewallParamsPage>(session) ? kNotes : kPipeOrFitting;
     case kNotes:
-        if (Forward<CNotesPage>(parent))
+        if (Forward<CNotesPage>(session))
             return mechanical ? kRecPressures : kDragPressure;
         return fitting ? kSidewallParams : kPipeOrFitting;
     case kDragPressure:
         OfferConnection(session);
         session.ResetVantrekId();
-        return Forward<CDragPressurePage>(parent) ? kRecPressures : kNotes;
+        return Forward<CDragPressurePage>(session) ? kRecPressures : kNotes;
     case kRecPressures:
-        if (Forward<CRecPressuresPage>(parent))
+        if (Forward<CRecPressuresPage>(session))
             return kHeaterTemp;
         return mechanical ? kNotes : kDragPressure;
     case kHeaterTemp: {
         OfferConnection(session);
-        const bool forward = Forward<CHeaterTempPage>(parent);
+        const bool forward = Forward<CHeaterTempPage>(session);
         // What the probe logged while the page was open, either way it closed.
         const QString logged = session.LoggedTemp();
         WriteLogText(LogData::kHtrTemp, logged.isEmpty() ? QStringLiteral("---") : logged);
@@ -110,7 +111,7 @@ int RunStep(CLogStatusDlg& session, int step, QWidget* parent) {
     case kReadyToLog: {
         if (!CanStartLogging(session))
             return kLeave;
-        CReadyToLogPage page(parent);
+        CReadyToLogPage page(&session);
         if (RunModal(page) == IDOK)
             return kStart;
         return page.CancelFlag() ? kLeave : kHeaterTemp;
@@ -122,15 +123,12 @@ int RunStep(CLogStatusDlg& session, int step, QWidget* parent) {
 } // namespace
 
 void RunSetupWizard(CLogStatusDlg& session) {
-    // Pages are placed on the screen, which is the main window the Log/Status
-    // window runs over.
-    QWidget* parent = session.parentWidget() ? session.parentWidget() : &session;
     int step = kMachine;
     session.m_nPage = step;
     if (ReadLogInt(LogData::kParameterEntered) != 0) {
         QString summary;
         AppendJointSummary(summary);
-        CConfirmNextJointDlg confirm(LoadString(IDS_USE_DATA_FOR_NEXT_JOINT), summary, parent);
+        CConfirmNextJointDlg confirm(LoadString(IDS_USE_DATA_FOR_NEXT_JOINT), summary, &session);
         switch (RunModal(confirm)) {
         case IDYES:
             step = kNotes;
@@ -146,7 +144,12 @@ void RunSetupWizard(CLogStatusDlg& session) {
     while (step != kLeave && step != kStart) {
         // Set before the page opens: the window's timer reads it under the page.
         session.m_nPage = step;
-        step = RunStep(session, step, parent);
+        step = RunStep(session, step);
+        // The window polls under the pages and closes itself once it has
+        // downloaded a finished report; a joint set up after that could never
+        // be sent, so the wizard ends with it.
+        if (session.IsEnded())
+            step = kLeave;
     }
     session.m_nPage = step;
     if (step == kStart) {

@@ -406,3 +406,16 @@ TEST_F(SetupWizard, LoggingInProgressRefusesANewJoint) {
     EXPECT_EQ(prompter.Shown()[0].type & MB_ICONMASK, MB_ICONEXCLAMATION);
     ExpectNothingBuilt();
 }
+
+TEST_F(SetupWizard, EndsWhenTheWindowClosesUnderAPage) {
+    ConnectSession();
+    Next<CMachinePage>();
+    // A finished report was downloaded under the page, which closes the window.
+    Next<COperatorPage>([this](COperatorPage&) { session.EndDialog(IDOK); });
+
+    RunSetupWizard(session);
+
+    EXPECT_EQ(runner.Run(), (Pages{136, 134}));
+    EXPECT_TRUE(runner.Failures().empty());
+    ExpectNothingBuilt();
+}
