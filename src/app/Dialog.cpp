@@ -49,6 +49,11 @@ CDialog::CDialog(const DlgTemplate& tmpl, QWidget* parent) : QDialog(parent), m_
     // Points at the handheld's 96 dots per inch, so that dialog units match.
     m_font.setPixelSize((tmpl.pointSize * 96 + 36) / 72);
     setFont(m_font);
+    // Frames as the handheld draws them: a thin line with the title set into
+    // it, not a raised panel with the title above.
+    setStyleSheet(QStringLiteral(
+        "QGroupBox { border: 1px solid palette(dark); margin-top: 6px; }"
+        "QGroupBox::title { subcontrol-origin: margin; left: 5px; padding: 0 1px; }"));
 }
 
 CDialog::~CDialog() = default;

@@ -139,7 +139,7 @@ bool CLogStatusDlg::OnInitDialog() {
     // The recommended pressures panel shares the temperature frame's place and
     // covers it while it is shown.
     if (QWidget* panel = GetDlgItem(IDC_REC_FRAME))
-        panel->setAutoFillBackground(true);
+        panel->setStyleSheet(QStringLiteral("QGroupBox { background-color: palette(window); }"));
     for (int id : {IDC_REC_FRAME, IDC_REC_LABELS, IDC_REC_VALUES})
         if (QWidget* w = GetDlgItem(id))
             w->raise();
