@@ -49,7 +49,8 @@ bool CMachinePage::OnInitDialog() {
 }
 
 void CMachinePage::OnSelChange(int id) {
-    if (id != IDC_MODEL_LIST)
+    // Picking the entry already chosen keeps what was typed for it.
+    if (id != IDC_MODEL_LIST || GetCurSel(IDC_MODEL_LIST) == m_model.Selection())
         return;
     CopyControlsToModel();
     m_model.Select(GetCurSel(IDC_MODEL_LIST));

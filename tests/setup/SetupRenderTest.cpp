@@ -130,6 +130,15 @@ TEST(SetupRender, DISABLED_WritesPictures) {
     WriteLogInt(LogData::kFittingBaseType, 1);
     CNotesPage notes(nullptr);
     Save(notes, "notes");
+    // The longest prefix the pages can make.
+    g_strMachineModel = QStringLiteral("#Q70 MF SW");
+    WriteSettingInt(kKeySettings, QStringLiteral("Temp Offset"), -199);
+    WriteLogInt(LogData::kFittingDimensionsUnit, 1);
+    for (const auto* name : {&LogData::kFittingBaseHoleDiameter, &LogData::kFittingBaseLength,
+                             &LogData::kFittingBaseWidth})
+        WriteLogText(*name, QStringLiteral("123.5"));
+    CNotesPage longPrefix(nullptr);
+    Save(longPrefix, "notes-long-prefix");
     g_strMachineModel = QStringLiteral("#Q70 MF");
     WriteLogInt(LogData::kDoSidewallFusion, 0);
 
