@@ -51,9 +51,11 @@ CDialog::CDialog(const DlgTemplate& tmpl, QWidget* parent) : QDialog(parent), m_
     setFont(m_font);
     // Frames as the handheld draws them: a thin line with the title set into
     // it, not a raised panel with the title above.
-    setStyleSheet(QStringLiteral(
-        "QGroupBox { border: 1px solid palette(dark); margin-top: 6px; }"
-        "QGroupBox::title { subcontrol-origin: margin; left: 5px; padding: 0 1px; }"));
+    setStyleSheet(
+        QStringLiteral("QGroupBox { border: 1px solid palette(dark); margin-top: 6px; }"
+                       "QGroupBox::title { subcontrol-origin: margin; left: 5px; padding: 0 1px; }"
+                       // Lists open to their template's height, not the screen's.
+                       "QComboBox { combobox-popup: 0; }"));
 }
 
 CDialog::~CDialog() = default;

@@ -42,10 +42,12 @@ int RunModal(CDialog& dialog) {
     if (g_runner)
         return g_runner->Drive(dialog);
     // Place the dialog where its template puts it on the handheld's screen,
-    // which is the main window's client area here.
-    if (QWidget* parent = dialog.parentWidget()) {
-        const QWidget* top = parent->window();
-        dialog.move(top->geometry().topLeft() + dialog.TemplateRect().topLeft());
+    // which is the main window's client area, for dialogs opened from other
+    // dialogs as much as for those opened from the main window.
+    if (QWidget* top = dialog.parentWidget()) {
+        while (top->window()->parentWidget())
+            top = top->window()->parentWidget();
+        dialog.move(top->window()->geometry().topLeft() + dialog.TemplateRect().topLeft());
     }
     dialog.exec();
     return dialog.Result();
