@@ -1,6 +1,7 @@
 #include "app/AboutDlg.h"
 
 #include "app/Strings.h"
+#include "link/CommandText.h"
 
 const DlgTemplate& CAboutDlg::Template100() {
     static const DlgTemplate tmpl{100,
@@ -18,7 +19,8 @@ const DlgTemplate& CAboutDlg::Template100() {
 }
 
 QString CAboutDlg::AboutText() {
-    return QStringLiteral("Kelvorn VTQ-PPC\nVTQPv0.2.5\n") + LoadString(IDS_MAKERS_NOTICE);
+    return AppName() + QLatin1Char('\n') + QLatin1String(kProtocolVersion) + QLatin1Char('\n') +
+           LoadString(IDS_MAKERS_NOTICE);
 }
 
 CAboutDlg::CAboutDlg(QWidget* parent) : CDialog(Template100(), parent) {}

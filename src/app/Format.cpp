@@ -29,21 +29,21 @@ QString FormatArg::ToText() const {
 }
 
 namespace {
-struct Spec {
+struct Conversion {
     bool left = false, plus = false, space = false, zero = false, alt = false;
     int width = 0;
     int precision = -1;
     QChar conversion;
 };
 
-QString Digits(double value, const Spec& spec) {
-    const QChar c = spec.conversion;
+QString Digits(double value, const Conversion& conv) {
+    const QChar c = conv.conversion;
     const bool upper = c.isUpper();
     if (!std::isfinite(value)) {
         QString s = std::isnan(value) ? QStringLiteral("nan") : QStringLiteral("inf");
         return upper ? s.toUpper() : s;
     }
-    const int precision = spec.precision < 0 ? 6 : spec.precision;
+    const int precision = conv.precision < 0 ? 6 : conv.precision;
     std::chars_format form = std::chars_format::fixed;
     int digits = precision;
     if (c == u'e' || c == u'E') {
@@ -57,38 +57,38 @@ QString Digits(double value, const Spec& spec) {
     const auto result = std::to_chars(buf.data(), buf.data() + buf.size(), std::fabs(value), form,
                                       std::min(digits, 400));
     QString s = QString::fromLatin1(buf.data(), static_cast<qsizetype>(result.ptr - buf.data()));
-    if (spec.alt && precision == 0 && form == std::chars_format::fixed)
+    if (conv.alt && precision == 0 && form == std::chars_format::fixed)
         s += QLatin1Char('.');
     return upper ? s.toUpper() : s;
 }
 
-QString Pad(QString sign, QString body, const Spec& spec, bool numeric) {
+QString Pad(QString sign, QString body, const Conversion& conv, bool numeric) {
     const qsizetype length = sign.size() + body.size();
-    if (length >= spec.width)
+    if (length >= conv.width)
         return sign + body;
-    const QString fill(spec.width - length, QLatin1Char(' '));
-    if (spec.left)
+    const QString fill(conv.width - length, QLatin1Char(' '));
+    if (conv.left)
         return sign + body + fill;
-    if (spec.zero && numeric)
-        return sign + QString(spec.width - length, QLatin1Char('0')) + body;
+    if (conv.zero && numeric)
+        return sign + QString(conv.width - length, QLatin1Char('0')) + body;
     return fill + sign + body;
 }
 
-QString Convert(const Spec& spec, const FormatArg& arg) {
-    const char16_t c = spec.conversion.unicode();
+QString Convert(const Conversion& conv, const FormatArg& arg) {
+    const char16_t c = conv.conversion.unicode();
     switch (c) {
     case u'd':
     case u'i': {
         const long long v = arg.ToInteger();
         QString body = QString::number(v < 0 ? -static_cast<unsigned long long>(v)
                                              : static_cast<unsigned long long>(v));
-        if (spec.precision >= 0 && body.size() < spec.precision)
-            body = QString(spec.precision - body.size(), QLatin1Char('0')) + body;
+        if (conv.precision >= 0 && body.size() < conv.precision)
+            body = QString(conv.precision - body.size(), QLatin1Char('0')) + body;
         const QString sign = v < 0        ? QStringLiteral("-")
-                             : spec.plus  ? QStringLiteral("+")
-                             : spec.space ? QStringLiteral(" ")
+                             : conv.plus  ? QStringLiteral("+")
+                             : conv.space ? QStringLiteral(" ")
                                           : QString();
-        return Pad(sign, body, spec, spec.precision < 0);
+        return Pad(sign, body, conv, conv.precision < 0);
     }
     case u'u':
     case u'x':
@@ -99,9 +99,9 @@ QString Convert(const Spec& spec, const FormatArg& arg) {
         QString body = QString::number(v, base);
         if (c == u'X')
             body = body.toUpper();
-        if (spec.precision >= 0 && body.size() < spec.precision)
-            body = QString(spec.precision - body.size(), QLatin1Char('0')) + body;
-        return Pad(QString(), body, spec, spec.precision < 0);
+        if (conv.precision >= 0 && body.size() < conv.precision)
+            body = QString(conv.precision - body.size(), QLatin1Char('0')) + body;
+        return Pad(QString(), body, conv, conv.precision < 0);
     }
     case u'c': {
         const long long v = arg.ToInteger();
@@ -109,22 +109,22 @@ QString Convert(const Spec& spec, const FormatArg& arg) {
         return Pad(QString(),
                    text.isEmpty() || v != 0 ? QString(QChar(static_cast<char16_t>(v)))
                                             : text.left(1),
-                   spec, false);
+                   conv, false);
     }
     case u's':
     case u'S': {
         QString text = arg.ToText();
-        if (spec.precision >= 0)
-            text.truncate(spec.precision);
-        return Pad(QString(), text, spec, false);
+        if (conv.precision >= 0)
+            text.truncate(conv.precision);
+        return Pad(QString(), text, conv, false);
     }
     default: {
         const double v = arg.ToDouble();
         const QString sign = std::signbit(v) && !std::isnan(v) ? QStringLiteral("-")
-                             : spec.plus                       ? QStringLiteral("+")
-                             : spec.space                      ? QStringLiteral(" ")
+                             : conv.plus                       ? QStringLiteral("+")
+                             : conv.space                      ? QStringLiteral(" ")
                                                                : QString();
-        return Pad(sign, Digits(v, spec), spec, std::isfinite(v));
+        return Pad(sign, Digits(v, conv), conv, std::isfinite(v));
     }
     }
 }
@@ -148,29 +148,29 @@ QString Format(const QString& format, std::initializer_list<FormatArg> args) {
             i = j;
             continue;
         }
-        Spec spec;
+        Conversion conv;
         for (; j < n; ++j) {
             const QChar f = format[j];
             if (f == u'-')
-                spec.left = true;
+                conv.left = true;
             else if (f == u'+')
-                spec.plus = true;
+                conv.plus = true;
             else if (f == u' ')
-                spec.space = true;
+                conv.space = true;
             else if (f == u'0')
-                spec.zero = true;
+                conv.zero = true;
             else if (f == u'#')
-                spec.alt = true;
+                conv.alt = true;
             else
                 break;
         }
-        while (j < n && format[j].isDigit() && spec.width < 10000)
-            spec.width = spec.width * 10 + format[j++].digitValue();
+        while (j < n && format[j].isDigit() && conv.width < 10000)
+            conv.width = conv.width * 10 + format[j++].digitValue();
         if (j < n && format[j] == u'.') {
             ++j;
-            spec.precision = 0;
-            while (j < n && format[j].isDigit() && spec.precision < 10000)
-                spec.precision = spec.precision * 10 + format[j++].digitValue();
+            conv.precision = 0;
+            while (j < n && format[j].isDigit() && conv.precision < 10000)
+                conv.precision = conv.precision * 10 + format[j++].digitValue();
         }
         while (j < n && (format[j] == u'h' || format[j] == u'l' || format[j] == u'L'))
             ++j;
@@ -180,9 +180,9 @@ QString Format(const QString& format, std::initializer_list<FormatArg> args) {
             i = j - 1;
             continue;
         }
-        spec.conversion = format[j];
+        conv.conversion = format[j];
         const FormatArg& arg = next != args.end() ? *next++ : empty;
-        out += Convert(spec, arg);
+        out += Convert(conv, arg);
         i = j;
     }
     return out;

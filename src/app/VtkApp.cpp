@@ -4,6 +4,7 @@
 #include "app/Fonts.h"
 #include "app/MainFrame.h"
 #include "app/Strings.h"
+#include "link/CommandText.h"
 #include "platform/DeviceRoot.h"
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
@@ -97,7 +98,7 @@ int CVtkApp::Run() {
         return 0;
     }
     if (commandLine.version) {
-        std::printf("vtq-ppc %s (protocol VTQPv0.2.5)\n", VTQ_VERSION);
+        std::printf("vtq-ppc %s (protocol %s)\n", VTQ_VERSION, kProtocolVersion);
         return 0;
     }
     if (!InitInstance(commandLine))

@@ -4,6 +4,10 @@
 
 #include <QByteArray>
 
+// The protocol version: at the head of every report file and in the reserve
+// data the Vantrek keeps with a joint.
+inline constexpr char kProtocolVersion[] = "VTQPv0.2.5";
+
 // Status poll. logRequest: 0 none, 2 stop logging; demoPsi: the current
 // demonstration pressure, sent whether or not demonstration mode is on.
 QByteArray StatusPollCommand(int logRequest, bool resetStopwatch, bool demoMode, int demoPsi);

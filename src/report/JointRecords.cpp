@@ -7,6 +7,7 @@
 #include "link/CommandText.h"
 #include "platform/Clock.h"
 #include "platform/MessageBox.h"
+#include "report/JointSummary.h"
 #include "setup/JointRecord.h"
 #include "setup/MachineModels.h"
 #include "setup/NotesPrefix.h"
@@ -18,11 +19,6 @@
 namespace {
 constexpr int kMaxTextChars = 100;
 constexpr int kNotesMarker = 999;
-const char kVersionText[] = "VTQPv0.2.5";
-
-QString LogText(const QString& name) {
-    return ReadLogText(name);
-}
 } // namespace
 
 bool CJointRecords::Allocate() {
@@ -126,16 +122,16 @@ void CJointRecords::BuildJointInfoRecord() {
     const QTime time = now.time();
     for (int v : {date.year(), date.month(), date.day(), time.hour(), time.minute(), time.second()})
         AppendIntField(v);
-    AppendTextField(LogText(kMachineId));
+    AppendTextField(ReadLogText(kMachineId));
     AppendIntField(ReadLogInt(kMachineModelInx));
-    AppendTextField(LogText(kMachineModelText));
-    AppendTextField(LogText(kPistonArea));
+    AppendTextField(ReadLogText(kMachineModelText));
+    AppendTextField(ReadLogText(kPistonArea));
     AppendIntField(ReadLogInt(kPistonAreaUnit));
-    AppendTextField(LogText(kEmployeeId));
-    AppendTextField(LogText(kJobNumber));
+    AppendTextField(ReadLogText(kEmployeeId));
+    AppendTextField(ReadLogText(kJobNumber));
     AppendIntField(ReadLogInt(kJointNumber, 1));
     AppendIntField(ReadLogInt(kPipeMaterialInx));
-    AppendTextField(LogText(kPipeMaterialText));
+    AppendTextField(ReadLogText(kPipeMaterialText));
 
     const bool tarvexMech = IsTarvexMech();
     const bool sidewall = ReadLogInt(kDoSidewallFusion) == 1;
@@ -143,36 +139,33 @@ void CJointRecords::BuildJointInfoRecord() {
     if (fitting)
         AppendTextField(g_strFittingTypes.value(ReadLogInt(kFittingType)));
     else
-        AppendTextField(LogText(kPipeSize));
+        AppendTextField(ReadLogText(kPipeSize));
     AppendIntField(ReadLogInt(kPipeSizeUnit));
     if (fitting)
-        AppendTextField(LogText(kFittingMainSize) +
-                        g_strFittingSizeUnits.value(ReadLogInt(kFittingMainUnit)) +
-                        QStringLiteral(" x ") + LogText(kFittingOutletSize) +
-                        g_strFittingSizeUnits.value(ReadLogInt(kFittingOutletUnit)));
+        AppendTextField(FittingSizeText());
     else
-        AppendTextField(LogText(kWallThickness));
+        AppendTextField(ReadLogText(kWallThickness));
     AppendIntField(ReadLogInt(kWallThicknessUnit));
 
     if (tarvexMech) {
         for (const QString* name :
              {&kFittingHeatPressure, &kFittingFusePressure, &kFuseIfp, &kCoolIfp})
-            AppendTextField(LogText(*name));
+            AppendTextField(ReadLogText(*name));
     } else if (sidewall) {
         for (const QString* name :
              {&kRecBeadForceOrIfp, &kRecSoakForceOrIfp, &kRecFuseForceOrIfp, &kCoolIfp})
-            AppendTextField(LogText(*name));
+            AppendTextField(ReadLogText(*name));
     } else {
         for (const QString* name : {&kHeatIfp, &kSoakIfp, &kFuseIfp, &kCoolIfp})
-            AppendTextField(LogText(*name));
+            AppendTextField(ReadLogText(*name));
     }
     AppendIntField(ReadSettingInt(kKeySettings, QStringLiteral("Press Unit Inx"), 0));
-    AppendTextField(LogText(kDragPressure));
+    AppendTextField(ReadLogText(kDragPressure));
     for (const QString* name : {&kRecHeat, &kRecSoak, &kRecFuse, &kRecCool})
-        AppendTextField(LogText(*name));
+        AppendTextField(ReadLogText(*name));
     AppendIntField(ReadSettingInt(kKeySettings, QStringLiteral("Temp Unit Inx"), 0));
-    AppendTextField(LogText(kExtHtrTemp));
-    AppendTextField(LogText(kHtrTemp));
+    AppendTextField(ReadLogText(kExtHtrTemp));
+    AppendTextField(ReadLogText(kHtrTemp));
     Finish(kJointInfoReady, true, QStringLiteral("Could not build joint information!"));
 }
 
@@ -180,11 +173,11 @@ void CJointRecords::BuildNotesRecord() {
     if (!Begin(kNotesPrefix))
         return;
     AppendIntField(kNotesMarker);
-    AppendTextField(LogText(LogData::kGps));
+    AppendTextField(ReadLogText(LogData::kGps));
     AppendIntField(kNotesMarker);
     const QString prefix = NotesPrefix();
     AppendTextField(prefix + (prefix.isEmpty() ? QString() : QStringLiteral(". ")) +
-                    LogText(LogData::kNotes));
+                    ReadLogText(LogData::kNotes));
     Finish(kNotesReady, false, QStringLiteral("Could not build notes!"));
 }
 
@@ -193,10 +186,10 @@ void CJointRecords::BuildReserveRecord(QByteArray& vantrekId) {
     if (!Begin(kReservePrefix))
         return;
     AppendIntField(ReadSettingInt(kKeySettings, QStringLiteral("Demo Mode"), 0));
-    AppendTextField(QString::fromLatin1(kVersionText) + QLatin1Char(' ') +
+    AppendTextField(QString::fromLatin1(kProtocolVersion) + QLatin1Char(' ') +
                     QString::fromLatin1(vantrekId));
     vantrekId = QByteArrayLiteral("------");
-    QString area = LogText(kPipeAreaSw);
+    QString area = ReadLogText(kPipeAreaSw);
     area += ReadLogInt(kPipeAreaSwUnitInx) == 1 ? QStringLiteral(" cm²") : QStringLiteral(" in²");
     area += QLatin1Char('~');
     if (ReadLogInt(kDoSidewallFusion) == 1 && ReadLogInt(kFittingForceOrCalc) == 0)

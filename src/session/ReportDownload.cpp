@@ -4,6 +4,7 @@
 #include "app/Globals.h"
 #include "app/Strings.h"
 #include "link/BlockReply.h"
+#include "link/CommandText.h"
 #include "link/StatusReply.h"
 #include "platform/MessageBox.h"
 #include "session/ReportStorage.h"
@@ -13,7 +14,6 @@
 #include <vector>
 
 namespace {
-const QByteArray kVersionText = QByteArrayLiteral("VTQPv0.2.5");
 constexpr int kMaxNameChars = 20;
 // The sample count's place in the header text (after "Pw11:").
 constexpr int kHeaderCountPos = 15;
@@ -131,7 +131,7 @@ bool CReportDownload::SaveReportHeader(const QByteArray& line) {
         m_nCountOffset = -1;
         m_nSampleBytes = 0;
         m_nSamplesAnnounced = 0;
-        Write(kVersionText);
+        Write(QByteArray(kProtocolVersion));
         Write(WordBytes(Words(line)));
         return false;
     }
