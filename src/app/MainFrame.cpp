@@ -117,7 +117,7 @@ QAction* CMainFrame::AddCommand(QWidget* owner, const QString& text, int id) {
 bool CMainFrame::OnCreate() {
     m_view = new CVtkView(m_doc, this);
     setCentralWidget(m_view);
-    m_doc.SetUpdateViews([this] { m_view->OnUpdate(); });
+    m_doc.SetUpdateViews([this] { OnReportChanged(); });
 
     // The command bar sits at the foot of the window as on the handheld:
     // the menu first, then the toolbar's buttons.
@@ -252,7 +252,14 @@ void CMainFrame::PostLogStatus() {
 
 void CMainFrame::OnLogStatusMessage() {
     RunLogStatusWindow(this);
+    OnReportChanged();
+}
+
+void CMainFrame::OnReportChanged() {
     m_view->OnUpdate();
+    // The toolbar's report buttons follow the shown report at once, not only
+    // when a menu next opens.
+    UpdateCommandUI();
 }
 
 void CMainFrame::OnSettings() {

@@ -42,6 +42,8 @@ public:
     // the menu has closed before the window opens.
     virtual void OnLogStatusMessage();
     void PostLogStatus();
+    // The shown report changed: redraw and bring the commands up to date.
+    void OnReportChanged();
 
     struct Accelerator {
         QKeySequence keys;

@@ -183,6 +183,14 @@ TEST(MainFrame, FrameworkOpenAndNew) {
     EXPECT_EQ(files.Requests()[0].filter, QStringLiteral("Kelvorn Joint Report (*.kjr)|*.kjr||"));
     EXPECT_EQ(g_strReportPath, report);
     EXPECT_TRUE(g_bReportChanged);
+    // The toolbar's Print button is enabled with the report, before any menu opens.
+    auto printButton = [&] {
+        for (QAction* a : shell.frame.CommandBar()->actions())
+            if (a->data().toInt() == ID_FILE_PRINT_REPORT)
+                return a->isEnabled();
+        return false;
+    };
+    EXPECT_TRUE(printButton());
 
     // A cancelled dialog leaves the report shown.
     shell.frame.OnCommand(ID_FILE_OPEN);
@@ -190,6 +198,7 @@ TEST(MainFrame, FrameworkOpenAndNew) {
 
     shell.frame.OnCommand(ID_FILE_NEW);
     EXPECT_EQ(g_strReportPath, QString());
+    EXPECT_FALSE(printButton());
 }
 
 TEST(MainFrame, SaveAsCopiesTheReportByteForByte) {
