@@ -92,7 +92,7 @@ void CDialog::Create() {
             m_controls[ctl.id] = widget;
         if (ctl.limit > 0)
             LimitText(ctl.id, ctl.limit);
-        Wire(ctl.id, widget, ctl.kind);
+        Wire(ctl, widget);
     }
     m_notifying = true;
     OnInitDialog();
@@ -186,7 +186,8 @@ QWidget* CDialog::CreateControl(const CtlTemplate& ctl, QButtonGroup*& radioGrou
     return new QWidget(this);
 }
 
-void CDialog::Wire(int id, QWidget* widget, Ctl kind) {
+void CDialog::Wire(const CtlTemplate& ctl, QWidget* widget) {
+    const int id = ctl.id;
     if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
         connect(button, &QAbstractButton::clicked, this, [this, id] {
             if (m_notifying)
@@ -228,7 +229,8 @@ void CDialog::Wire(int id, QWidget* widget, Ctl kind) {
             if (m_notifying)
                 OnSelChange(id);
         });
-    } else if (kind == Ctl::Static) {
+    } else if (ctl.kind == Ctl::Static && (ctl.style & Style::Notify)) {
+        // Only labels made to report taps report them.
         widget->installEventFilter(this);
     }
 }
@@ -240,13 +242,8 @@ bool CDialog::eventFilter(QObject* watched, QEvent* event) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
         if (id.isValid() && mouse->button() == Qt::LeftButton &&
             widget->rect().contains(mouse->position().toPoint())) {
-            // Only labels made to report taps report them.
-            for (const CtlTemplate& ctl : m_template.controls)
-                if (ctl.id == id.toInt() && ctl.kind == Ctl::Static &&
-                    (ctl.style & Style::Notify)) {
-                    OnStaticClicked(ctl.id);
-                    return true;
-                }
+            OnStaticClicked(id.toInt());
+            return true;
         }
     }
     return QDialog::eventFilter(watched, event);

@@ -115,7 +115,7 @@ protected:
 
 private:
     QWidget* CreateControl(const CtlTemplate& ctl, QButtonGroup*& radioGroup);
-    void Wire(int id, QWidget* widget, Ctl kind);
+    void Wire(const CtlTemplate& ctl, QWidget* widget);
 
     const DlgTemplate& m_template;
     QFont m_font;

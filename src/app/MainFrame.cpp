@@ -196,11 +196,10 @@ bool CMainFrame::IsCommandEnabled(int id) {
 }
 
 QAction* CMainFrame::MenuAction(int id) const {
-    for (auto [it, end] = m_actions.equal_range(id); it != end; ++it)
-        if (qobject_cast<QMenu*>(it->second->parent()) || it->second->parent() == this)
-            if (!m_bar->actions().contains(it->second))
-                return it->second;
-    return nullptr;
+    // The menus are built before the toolbar, so a command's first action is
+    // its menu item.
+    const auto it = m_actions.lower_bound(id);
+    return it == m_actions.end() || it->first != id ? nullptr : it->second;
 }
 
 void CMainFrame::OnCommand(int id) {

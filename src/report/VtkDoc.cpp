@@ -1,16 +1,13 @@
 #include "report/VtkDoc.h"
 
 #include "app/Globals.h"
+#include "app/Strings.h"
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
-namespace {
-const QString kReportFilter = QStringLiteral("Kelvorn Joint Report (*.kjr)|*.kjr||");
-}
 
 void CVtkDoc::UpdateAllViews() {
     if (m_updateViews)
@@ -47,7 +44,7 @@ void CVtkDoc::OnFileSaveAs() {
     // name is a byte-for-byte copy, never a rewrite that could lose the report.
     if (g_strReportPath.isEmpty())
         return;
-    const QString target = PromptSaveFile(kReportFilter, g_strReportPath);
+    const QString target = PromptSaveFile(LoadString(IDS_REPORT_FILTER), g_strReportPath);
     if (target.isEmpty() || QFileInfo(target).absoluteFilePath() == g_strReportPath)
         return;
     QFile source(g_strReportPath);

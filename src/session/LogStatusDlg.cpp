@@ -14,6 +14,7 @@
 #include "setup/GaugePressure.h"
 #include "setup/JointRecord.h"
 #include "setup/MachineModels.h"
+#include "setup/NumberText.h"
 #include "setup/SetupWizard.h"
 #include "setup/Units.h"
 
@@ -39,16 +40,6 @@ const QString kComPort = QStringLiteral("COM Port");
 
 int DemoMode() {
     return ReadSettingInt(kKeySettings, kDemoMode, 0);
-}
-
-// The leading decimal integer of a gauge text, 0 when there is none.
-int LeadingInt(const QString& text) {
-    bool ok = false;
-    int end = 0;
-    while (end < text.size() && (text[end].isDigit() || (end == 0 && text[end] == u'-')))
-        ++end;
-    const int value = text.left(end).toInt(&ok);
-    return ok ? value : 0;
 }
 
 // A block reply with the head expected and nothing but hexadecimal words in
@@ -504,7 +495,7 @@ void CLogStatusDlg::FillRecommendedPressures() {
         WriteLogText(*recNames[i], gauge[i]);
     for (int i = 0; i < 4; ++i)
         WriteSettingInt(kKeySettings, Format(QStringLiteral("Demo PSI %d"), {i + 1}),
-                        LeadingInt(gauge[i]));
+                        TextToLong(gauge[i]));
     WriteSettingInt(kKeySettings, kDemoPsiInx, 1);
     SetDlgItemText(IDC_REC_VALUES, gauge.join(QLatin1Char('\n')));
     for (int id : {IDC_REC_FRAME, IDC_REC_VALUES, IDC_REC_LABELS})
