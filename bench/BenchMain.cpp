@@ -1,7 +1,7 @@
 // Benchmarks run against a settings store of their own, so that measuring
 // never touches the operator's joint setup.
 
-#include "app/SettingsStore.h"
+#include "framework/SettingsStore.h"
 #include "platform/DeviceRoot.h"
 #include "platform/StorageCard.h"
 

@@ -1,7 +1,7 @@
 // The joint setup calculations: the pressure texts the Recommended Pressures
 // page and the live display build, and the conversions beneath them.
 
-#include "app/Globals.h"
+#include "framework/Globals.h"
 #include "setup/DimensionTables.h"
 #include "setup/GaugePressure.h"
 #include "setup/JointRecord.h"

@@ -3,8 +3,8 @@
 // window runs 200 of them a minute), and the ticks a download of N blocks
 // takes. The Vantrek is played in-process on a pseudo-terminal.
 
-#include "app/Format.h"
-#include "app/SettingsStore.h"
+#include "framework/Format.h"
+#include "framework/SettingsStore.h"
 #include "platform/MessageBox.h"
 #include "session/LogStatusDlg.h"
 #include "session/Resource.h"

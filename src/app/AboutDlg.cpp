@@ -1,6 +1,6 @@
 #include "app/AboutDlg.h"
 
-#include "app/Strings.h"
+#include "framework/Strings.h"
 #include "link/CommandText.h"
 
 const DlgTemplate& CAboutDlg::Template100() {

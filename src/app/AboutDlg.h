@@ -1,7 +1,7 @@
 #pragma once
 // The About box, template 100.
 
-#include "app/Dialog.h"
+#include "framework/Dialog.h"
 
 constexpr int IDC_ABOUT_TEXT = 1087;
 

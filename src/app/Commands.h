@@ -24,7 +24,3 @@ constexpr int ID_APP_EXIT = 57665;
 
 // The main frame's private message, posted to itself by the Log/Status command.
 constexpr int WM_LOGSTATUS = 0x401;
-
-// Bitmap 144, the view without a report.
-constexpr int kStartupWidth = 240;
-constexpr int kStartupHeight = 268;

@@ -1,14 +1,14 @@
 #include "app/VtkApp.h"
 
 #include "app/AboutDlg.h"
-#include "app/Fonts.h"
 #include "app/MainFrame.h"
-#include "app/Strings.h"
+#include "framework/Fonts.h"
+#include "framework/Modal.h"
+#include "framework/Strings.h"
 #include "link/CommandText.h"
 #include "platform/DeviceRoot.h"
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
-#include "platform/Modal.h"
 #include "report/VtkDoc.h"
 #include "setup/JointRecord.h"
 

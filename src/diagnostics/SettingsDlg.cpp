@@ -1,7 +1,7 @@
 #include "diagnostics/SettingsDlg.h"
 
-#include "app/SettingsStore.h"
 #include "calibration/CalibrationEntry.h"
+#include "framework/SettingsStore.h"
 #include "platform/MessageBox.h"
 
 #include <QLineEdit>

@@ -3,8 +3,8 @@
 // temperature offset, stored under "Settings". Four taps on its "Port" label
 // within three seconds start the calibration entry sequence.
 
-#include "app/SetupPageDlg.h"
 #include "diagnostics/Resource.h"
+#include "framework/SetupPageDlg.h"
 
 class CSettingsDlg : public CSetupPageDlg {
 public:

@@ -1,6 +1,6 @@
 #include "link/ComPort.h"
 
-#include "app/SettingsStore.h"
+#include "framework/SettingsStore.h"
 
 #include <cerrno>
 #include <fcntl.h>

@@ -1,7 +1,7 @@
 #include "link/Link.h"
 
-#include "app/Globals.h"
-#include "app/Strings.h"
+#include "framework/Globals.h"
+#include "framework/Strings.h"
 #include "link/ComPort.h"
 #include "platform/MessageBox.h"
 

@@ -1,9 +1,9 @@
 #include "report/JointRecords.h"
 
-#include "app/Format.h"
-#include "app/Globals.h"
-#include "app/SettingsStore.h"
-#include "app/Strings.h"
+#include "framework/Format.h"
+#include "framework/Globals.h"
+#include "framework/SettingsStore.h"
+#include "framework/Strings.h"
 #include "link/CommandText.h"
 #include "platform/Clock.h"
 #include "platform/MessageBox.h"

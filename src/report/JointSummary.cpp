@@ -1,8 +1,8 @@
 #include "report/JointSummary.h"
 
-#include "app/Format.h"
-#include "app/Globals.h"
-#include "app/Strings.h"
+#include "framework/Format.h"
+#include "framework/Globals.h"
+#include "framework/Strings.h"
 #include "platform/Clock.h"
 #include "setup/JointRecord.h"
 #include "setup/MachineModels.h"

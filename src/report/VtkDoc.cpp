@@ -1,7 +1,7 @@
 #include "report/VtkDoc.h"
 
-#include "app/Globals.h"
-#include "app/Strings.h"
+#include "framework/Globals.h"
+#include "framework/Strings.h"
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
 

@@ -1,7 +1,7 @@
 #include "report/VtkView.h"
 
-#include "app/Globals.h"
-#include "app/Resources.h"
+#include "framework/Globals.h"
+#include "framework/Resources.h"
 #include "session/ReportStorage.h"
 
 #include <QPainter>

@@ -1,9 +1,9 @@
 #include "session/LogStatusDlg.h"
 
-#include "app/Format.h"
-#include "app/Globals.h"
-#include "app/SettingsStore.h"
-#include "app/Strings.h"
+#include "framework/Format.h"
+#include "framework/Globals.h"
+#include "framework/SettingsStore.h"
+#include "framework/Strings.h"
 #include "link/BlockReply.h"
 #include "link/CommandText.h"
 #include "link/Link.h"

@@ -5,7 +5,7 @@
 // joint setup wizard, uploads a joint's records and downloads a finished
 // joint report.
 
-#include "app/SetupPageDlg.h"
+#include "framework/SetupPageDlg.h"
 #include "link/ReplyLine.h"
 #include "link/StatusReply.h"
 #include "report/JointRecords.h"

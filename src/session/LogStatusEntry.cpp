@@ -1,6 +1,6 @@
 #include "session/LogStatusEntry.h"
 
-#include "platform/Modal.h"
+#include "framework/Modal.h"
 #include "session/LogStatusDlg.h"
 
 void RunLogStatusWindow(QWidget* parent) {

@@ -1,8 +1,8 @@
 #include "session/ReportDownload.h"
 
-#include "app/Format.h"
-#include "app/Globals.h"
-#include "app/Strings.h"
+#include "framework/Format.h"
+#include "framework/Globals.h"
+#include "framework/Strings.h"
 #include "link/BlockReply.h"
 #include "link/CommandText.h"
 #include "link/StatusReply.h"

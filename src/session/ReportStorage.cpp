@@ -1,8 +1,8 @@
 #include "session/ReportStorage.h"
 
-#include "app/Format.h"
-#include "app/Globals.h"
-#include "app/Strings.h"
+#include "framework/Format.h"
+#include "framework/Globals.h"
+#include "framework/Strings.h"
 #include "platform/DeviceRoot.h"
 #include "platform/MessageBox.h"
 #include "platform/Power.h"

@@ -1,7 +1,7 @@
 #pragma once
 // Asks whether the last joint's setup is to be used again, showing it.
 
-#include "app/SetupPageDlg.h"
+#include "framework/SetupPageDlg.h"
 
 class CConfirmNextJointDlg : public CSetupPageDlg {
 public:

@@ -1,6 +1,6 @@
 #include "setup/DimensionTables.h"
 
-#include "app/Strings.h"
+#include "framework/Strings.h"
 #include "platform/MessageBox.h"
 #include "setup/JointRecord.h"
 #include "setup/NumberText.h"

@@ -1,8 +1,8 @@
 #include "setup/DragPressurePage.h"
 
-#include "app/Globals.h"
-#include "app/SettingsStore.h"
-#include "app/Strings.h"
+#include "framework/Globals.h"
+#include "framework/SettingsStore.h"
+#include "framework/Strings.h"
 #include "platform/MessageBox.h"
 #include "setup/JointRecord.h"
 #include "setup/PageControls.h"

@@ -3,7 +3,7 @@
 // empty field is filled with the usual drag pressure of the pressure unit,
 // for the operator to see and accept with a second "Next >>".
 
-#include "app/SetupPageDlg.h"
+#include "framework/SetupPageDlg.h"
 
 class CDragPressurePage : public CSetupPageDlg {
 public:

@@ -1,7 +1,7 @@
 #include "setup/FittingPage.h"
 
-#include "app/Globals.h"
-#include "app/Strings.h"
+#include "framework/Globals.h"
+#include "framework/Strings.h"
 #include "platform/MessageBox.h"
 #include "setup/JointRecord.h"
 #include "setup/PageControls.h"

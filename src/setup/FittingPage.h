@@ -3,7 +3,7 @@
 // base shape, and for a hydraulic sidewall machine whether the pressures come
 // from the fitting's label or are calculated from its base.
 
-#include "app/SetupPageDlg.h"
+#include "framework/SetupPageDlg.h"
 
 class CFittingPage : public CSetupPageDlg {
 public:

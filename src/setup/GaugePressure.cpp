@@ -1,8 +1,8 @@
 #include "setup/GaugePressure.h"
 
-#include "app/Format.h"
-#include "app/Globals.h"
-#include "app/SettingsStore.h"
+#include "framework/Format.h"
+#include "framework/Globals.h"
+#include "framework/SettingsStore.h"
 #include "setup/DimensionTables.h"
 #include "setup/JointRecord.h"
 #include "setup/MachineModels.h"

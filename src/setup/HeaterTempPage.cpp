@@ -1,6 +1,6 @@
 #include "setup/HeaterTempPage.h"
 
-#include "app/Globals.h"
+#include "framework/Globals.h"
 #include "platform/MessageBox.h"
 #include "setup/JointRecord.h"
 #include "setup/PageControls.h"

@@ -3,7 +3,7 @@
 // Log/Status window while this page is open; the operator may also type a
 // reading taken with another thermometer.
 
-#include "app/SetupPageDlg.h"
+#include "framework/SetupPageDlg.h"
 
 class CHeaterTempPage : public CSetupPageDlg {
 public:

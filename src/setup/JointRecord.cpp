@@ -1,7 +1,7 @@
 #include "setup/JointRecord.h"
 
-#include "app/Globals.h"
-#include "app/SettingsStore.h"
+#include "framework/Globals.h"
+#include "framework/SettingsStore.h"
 #include "setup/MachineModels.h"
 
 QString ReadLogText(const QString& name, const QString& defaultValue) {

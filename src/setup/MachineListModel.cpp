@@ -1,7 +1,7 @@
 #include "setup/MachineListModel.h"
 
-#include "app/Globals.h"
-#include "app/Strings.h"
+#include "framework/Globals.h"
+#include "framework/Strings.h"
 #include "setup/JointRecord.h"
 #include "setup/MachineModels.h"
 

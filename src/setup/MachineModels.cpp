@@ -1,7 +1,7 @@
 #include "setup/MachineModels.h"
 
-#include "app/Globals.h"
-#include "app/Strings.h"
+#include "framework/Globals.h"
+#include "framework/Strings.h"
 
 const std::array<MachineModelRow, kMachineModelCount> MachineModelTable = {{
     {"4.710", "#Q5 HF"},

@@ -2,7 +2,7 @@
 // Wizard step 0: the fusion machine, its piston area and whether the joint is
 // a sidewall fusion. The list logic is CMachineListModel's; the page shows it.
 
-#include "app/SetupPageDlg.h"
+#include "framework/SetupPageDlg.h"
 #include "setup/MachineListModel.h"
 
 class CMachinePage : public CSetupPageDlg {

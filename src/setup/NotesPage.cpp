@@ -1,7 +1,7 @@
 #include "setup/NotesPage.h"
 
-#include "app/Format.h"
-#include "app/Strings.h"
+#include "framework/Format.h"
+#include "framework/Strings.h"
 #include "platform/MessageBox.h"
 #include "setup/JointRecord.h"
 #include "setup/NotesPrefix.h"

@@ -2,7 +2,7 @@
 // Wizard step 4: the joint's notes, shown after the prefix (temperature offset
 // and fitting base) that goes to the Vantrek in front of them.
 
-#include "app/SetupPageDlg.h"
+#include "framework/SetupPageDlg.h"
 
 class CNotesPage : public CSetupPageDlg {
 public:

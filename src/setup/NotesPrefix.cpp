@@ -1,7 +1,7 @@
 #include "setup/NotesPrefix.h"
 
-#include "app/SettingsStore.h"
-#include "app/Strings.h"
+#include "framework/SettingsStore.h"
+#include "framework/Strings.h"
 #include "setup/JointRecord.h"
 #include "setup/MachineModels.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 // Wizard step 1: who makes the joint, the job and the joint number.
 
-#include "app/SetupPageDlg.h"
+#include "framework/SetupPageDlg.h"
 
 class COperatorPage : public CSetupPageDlg {
 public:

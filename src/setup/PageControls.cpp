@@ -1,8 +1,8 @@
 #include "setup/PageControls.h"
 
-#include "app/Dialog.h"
-#include "app/Globals.h"
-#include "app/Strings.h"
+#include "framework/Dialog.h"
+#include "framework/Globals.h"
+#include "framework/Strings.h"
 #include "setup/JointRecord.h"
 #include "setup/Resource.h"
 

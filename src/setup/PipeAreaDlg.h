@@ -2,7 +2,7 @@
 // The pipe area typed directly, for the machines whose gauge pressures are
 // based on it rather than on the pipe's size and wall.
 
-#include "app/SetupPageDlg.h"
+#include "framework/SetupPageDlg.h"
 
 class CPipeAreaDlg : public CSetupPageDlg {
 public:

@@ -3,7 +3,7 @@
 // four interfacial pressures. "Next >>" computes the pipe wall area that the
 // gauge pressures are based on and refuses a pipe it cannot compute.
 
-#include "app/SetupPageDlg.h"
+#include "framework/SetupPageDlg.h"
 
 class CPipePage : public CSetupPageDlg {
 public:

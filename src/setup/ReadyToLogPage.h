@@ -2,7 +2,7 @@
 // Wizard step 8: the last page before logging. "Start" sends the joint to the
 // Vantrek; "Cancel" leaves the wizard, "<< Back" returns to the heater page.
 
-#include "app/SetupPageDlg.h"
+#include "framework/SetupPageDlg.h"
 
 class CReadyToLogPage : public CSetupPageDlg {
 public:

@@ -1,6 +1,6 @@
 #include "setup/RecPressuresPage.h"
 
-#include "app/Strings.h"
+#include "framework/Strings.h"
 #include "setup/GaugePressure.h"
 #include "setup/PageControls.h"
 #include "setup/Resource.h"

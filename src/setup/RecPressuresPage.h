@@ -2,7 +2,7 @@
 // Wizard step 6: the recommended gauge pressures, computed and stored when
 // the page opens, in large bold figures the operator can read at the machine.
 
-#include "app/SetupPageDlg.h"
+#include "framework/SetupPageDlg.h"
 
 #include <QFont>
 

@@ -1,9 +1,9 @@
 #include "setup/SetupWizard.h"
 
-#include "app/Globals.h"
-#include "app/Strings.h"
+#include "framework/Globals.h"
+#include "framework/Modal.h"
+#include "framework/Strings.h"
 #include "platform/MessageBox.h"
-#include "platform/Modal.h"
 #include "report/JointSummary.h"
 #include "session/LogStatusDlg.h"
 #include "setup/ConfirmNextJointDlg.h"

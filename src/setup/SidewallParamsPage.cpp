@@ -1,6 +1,6 @@
 #include "setup/SidewallParamsPage.h"
 
-#include "app/Strings.h"
+#include "framework/Strings.h"
 #include "platform/MessageBox.h"
 #include "setup/JointRecord.h"
 #include "setup/MachineModels.h"

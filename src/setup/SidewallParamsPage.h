@@ -4,7 +4,7 @@
 // calculate from; for a Tarvex Mech. machine the heat and fuse gauge
 // pressures themselves.
 
-#include "app/SetupPageDlg.h"
+#include "framework/SetupPageDlg.h"
 
 class CSidewallParamsPage : public CSetupPageDlg {
 public:

@@ -1,9 +1,9 @@
 #include "setup/Units.h"
 
-#include "app/Format.h"
-#include "app/Globals.h"
-#include "app/SettingsStore.h"
-#include "app/Strings.h"
+#include "framework/Format.h"
+#include "framework/Globals.h"
+#include "framework/SettingsStore.h"
+#include "framework/Strings.h"
 
 #include <cmath>
 

@@ -1,10 +1,10 @@
 // Renders the shell's windows to PNG files for a person to look at:
 //   VTQ_RENDER_DIR=/tmp/shots test_app --gtest_also_run_disabled_tests --gtest_filter='*Render*'
 #include "app/AboutDlg.h"
-#include "app/Fonts.h"
 #include "app/MainFrame.h"
 #include "app/VtkApp.h"
 #include "diagnostics/SettingsDlg.h"
+#include "framework/Fonts.h"
 
 #include <QApplication>
 #include <QDir>

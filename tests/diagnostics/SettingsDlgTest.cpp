@@ -1,7 +1,7 @@
 #include "diagnostics/SettingsDlg.h"
-#include "app/SettingsStore.h"
+#include "framework/Modal.h"
+#include "framework/SettingsStore.h"
 #include "platform/MessageBox.h"
-#include "platform/Modal.h"
 
 #include <QCoreApplication>
 #include <QMouseEvent>

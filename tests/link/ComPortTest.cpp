@@ -1,6 +1,6 @@
 #include "PtyVantrek.h"
 
-#include "app/Globals.h"
+#include "framework/Globals.h"
 #include "link/ComPort.h"
 #include "link/Link.h"
 #include "platform/MessageBox.h"

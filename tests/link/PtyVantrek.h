@@ -3,7 +3,7 @@
 // mapped to a COM port in the settings store, so the program opens it like
 // the Vantrek's port while the test reads and writes the master.
 
-#include "app/SettingsStore.h"
+#include "framework/SettingsStore.h"
 #include "link/ReplyLine.h"
 
 #include <QByteArray>

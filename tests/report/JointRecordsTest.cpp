@@ -1,6 +1,6 @@
 #include "report/JointRecords.h"
-#include "app/Globals.h"
-#include "app/SettingsStore.h"
+#include "framework/Globals.h"
+#include "framework/SettingsStore.h"
 #include "platform/Clock.h"
 #include "platform/MessageBox.h"
 #include "setup/JointRecord.h"

@@ -1,8 +1,8 @@
 // The Log/Status window against the Vantrek simulator, a process of its own
 // on a pseudo-terminal: a joint is uploaded, logged, stopped and downloaded.
 
-#include "app/Globals.h"
-#include "app/SettingsStore.h"
+#include "framework/Globals.h"
+#include "framework/SettingsStore.h"
 #include "link/BlockReply.h"
 #include "link/PtyVantrek.h"
 #include "platform/Clock.h"

@@ -1,6 +1,6 @@
 #include "SessionFixture.h"
 
-#include "app/Globals.h"
+#include "framework/Globals.h"
 #include "platform/Power.h"
 #include "setup/JointRecord.h"
 #include "setup/Units.h"

@@ -1,6 +1,6 @@
 #include "SessionFixture.h"
 
-#include "app/Globals.h"
+#include "framework/Globals.h"
 #include "link/BlockReply.h"
 #include "platform/Power.h"
 #include "session/ReportDownload.h"

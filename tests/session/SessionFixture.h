@@ -3,8 +3,8 @@
 // pseudo-terminal: the test answers each command line itself, then ticks the
 // window's timer.
 
-#include "app/Format.h"
-#include "app/SettingsStore.h"
+#include "framework/Format.h"
+#include "framework/SettingsStore.h"
 #include "link/PtyVantrek.h"
 #include "platform/MessageBox.h"
 #include "session/LogStatusDlg.h"

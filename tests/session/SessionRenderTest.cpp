@@ -3,7 +3,7 @@
 //   --gtest_filter='*Render*'
 #include "SessionFixture.h"
 
-#include "app/Fonts.h"
+#include "framework/Fonts.h"
 #include "setup/JointRecord.h"
 
 #include <QApplication>

@@ -1,5 +1,5 @@
 #include "setup/DimensionTables.h"
-#include "app/Format.h"
+#include "framework/Format.h"
 #include "platform/MessageBox.h"
 #include "setup/JointRecord.h"
 

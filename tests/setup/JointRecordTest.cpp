@@ -1,5 +1,5 @@
 #include "setup/JointRecord.h"
-#include "app/Globals.h"
+#include "framework/Globals.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The joint summary shown when the last setup is offered for the next joint.
 #include "report/JointSummary.h"
-#include "app/Globals.h"
-#include "app/SettingsStore.h"
+#include "framework/Globals.h"
+#include "framework/SettingsStore.h"
 #include "platform/Clock.h"
 #include "setup/JointRecord.h"
 #include "setup/Units.h"

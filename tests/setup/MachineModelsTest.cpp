@@ -1,5 +1,5 @@
 #include "setup/MachineModels.h"
-#include "app/Globals.h"
+#include "framework/Globals.h"
 #include "setup/JointRecord.h"
 #include "setup/MachineListModel.h"
 

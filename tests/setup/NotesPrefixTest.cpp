@@ -1,6 +1,6 @@
 #include "setup/NotesPrefix.h"
-#include "app/Globals.h"
-#include "app/SettingsStore.h"
+#include "framework/Globals.h"
+#include "framework/SettingsStore.h"
 #include "setup/JointRecord.h"
 #include "setup/Units.h"
 

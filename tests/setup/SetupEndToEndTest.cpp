@@ -1,12 +1,12 @@
 // One joint's whole road through the windows, against the Vantrek simulator
 // running as a process of its own: Setup and every page to "Start", the
 // upload, logging, Stop, and the downloaded report on disk.
-#include "app/Globals.h"
-#include "app/SettingsStore.h"
+#include "framework/Globals.h"
+#include "framework/Modal.h"
+#include "framework/SettingsStore.h"
 #include "link/PtyVantrek.h"
 #include "platform/Clock.h"
 #include "platform/MessageBox.h"
-#include "platform/Modal.h"
 #include "session/LogStatusDlg.h"
 #include "session/Resource.h"
 #include "setup/DragPressurePage.h"

@@ -1,10 +1,10 @@
 // The wizard's pages, each driven as the operator would: what it shows when it
 // opens, what "Next >>" stores, what it refuses, and that "<< Back" stores
 // nothing.
-#include "app/Globals.h"
-#include "app/SettingsStore.h"
+#include "framework/Globals.h"
+#include "framework/Modal.h"
+#include "framework/SettingsStore.h"
 #include "platform/MessageBox.h"
-#include "platform/Modal.h"
 #include "setup/ConfirmNextJointDlg.h"
 #include "setup/DragPressurePage.h"
 #include "setup/FittingPage.h"

@@ -1,9 +1,9 @@
 // Renders the wizard's pages to PNG files for a person to look at:
 //   VTQ_RENDER_DIR=/tmp/shots test_setup --gtest_also_run_disabled_tests
 //   --gtest_filter='*SetupRender*'
-#include "app/Fonts.h"
-#include "app/Globals.h"
-#include "app/SettingsStore.h"
+#include "framework/Fonts.h"
+#include "framework/Globals.h"
+#include "framework/SettingsStore.h"
 #include "platform/Clock.h"
 #include "report/JointSummary.h"
 #include "setup/ConfirmNextJointDlg.h"

@@ -3,11 +3,11 @@
 // is a pseudo-terminal whose status replies the window handles as its timer
 // would under the pages.
 #include "setup/SetupWizard.h"
-#include "app/Globals.h"
-#include "app/SettingsStore.h"
+#include "framework/Globals.h"
+#include "framework/Modal.h"
+#include "framework/SettingsStore.h"
 #include "link/PtyVantrek.h"
 #include "platform/MessageBox.h"
-#include "platform/Modal.h"
 #include "session/LogStatusDlg.h"
 #include "setup/ConfirmNextJointDlg.h"
 #include "setup/DragPressurePage.h"

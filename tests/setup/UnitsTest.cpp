@@ -1,6 +1,6 @@
 #include "setup/Units.h"
-#include "app/Globals.h"
-#include "app/SettingsStore.h"
+#include "framework/Globals.h"
+#include "framework/SettingsStore.h"
 
 #include <gtest/gtest.h>
 

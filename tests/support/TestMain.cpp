@@ -1,12 +1,12 @@
 #include "support/TestEnv.h"
 
-#include "app/Globals.h"
-#include "app/SettingsStore.h"
+#include "framework/Globals.h"
+#include "framework/Modal.h"
+#include "framework/SettingsStore.h"
 #include "platform/Clock.h"
 #include "platform/DeviceRoot.h"
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
-#include "platform/Modal.h"
 #include "platform/Power.h"
 #include "platform/StorageCard.h"
 

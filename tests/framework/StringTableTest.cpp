@@ -1,5 +1,5 @@
-#include "app/Format.h"
-#include "app/Strings.h"
+#include "framework/Format.h"
+#include "framework/Strings.h"
 
 #include <gtest/gtest.h>
 

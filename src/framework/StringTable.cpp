@@ -1,4 +1,4 @@
-#include "app/Strings.h"
+#include "framework/Strings.h"
 
 #include <map>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Dialog.h"
+#include "framework/Dialog.h"
 
 // The common base of the program's windows: a dialog that keeps the size and
 // position of its template.

@@ -1,24 +1,19 @@
-#include "app/Resources.h"
-
-#include "app/Commands.h"
+#include "framework/Resources.h"
 
 #include <QFont>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 
-namespace {
 const QColor kNavy(0x1f, 0x3a, 0x5f);
 const QColor kOrange(0xe8, 0x7a, 0x1e);
-const QColor kPipe(0x2b, 0x2b, 0x2b);
 
-QPixmap Blank(int w, int h) {
+QPixmap BlankPixmap(int w, int h) {
     QPixmap pixmap(w, h);
     pixmap.fill(Qt::transparent);
     return pixmap;
 }
 
-// A round pressure gauge, the program's mark.
 void DrawGauge(QPainter& p, QRectF r, double needleDegrees) {
     p.setPen(QPen(kNavy, std::max(1.0, r.width() / 14)));
     p.setBrush(Qt::white);
@@ -42,8 +37,11 @@ void DrawGauge(QPainter& p, QRectF r, double needleDegrees) {
     p.drawEllipse(c, radius / 7, radius / 7);
 }
 
+namespace {
+const QColor kPipe(0x2b, 0x2b, 0x2b);
+
 QPixmap AppIcon(int size) {
-    QPixmap pixmap = Blank(size, size);
+    QPixmap pixmap = BlankPixmap(size, size);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
     DrawGauge(p, QRectF(1, 1, size - 2, size - 2), 60);
@@ -112,7 +110,7 @@ QPixmap StartupPicture() {
 
 // A battery with a red warning stripe: the Vantrek's battery is low.
 QPixmap BatteryWarning() {
-    QPixmap pixmap = Blank(10, 16);
+    QPixmap pixmap = BlankPixmap(10, 16);
     QPainter p(&pixmap);
     p.setPen(QPen(Qt::black, 1));
     p.setBrush(Qt::white);
@@ -136,65 +134,6 @@ QPixmap DemoBanner() {
     return pixmap;
 }
 
-QPixmap ToolbarPixmap(int commandId) {
-    QPixmap pixmap = Blank(16, 16);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    switch (commandId) {
-    case ID_LOG_STATUS:
-        DrawGauge(p, QRectF(1, 1, 14, 14), 50);
-        break;
-    case ID_FILE_OPEN_REPORT: {
-        p.setPen(QPen(QColor(0x8a, 0x6d, 0x1c), 1));
-        p.setBrush(QColor(0xf2, 0xd0, 0x6b));
-        p.drawRect(QRectF(1.5, 4.5, 12, 9));
-        p.setBrush(QColor(0xfa, 0xe3, 0x9c));
-        QPainterPath lid;
-        lid.moveTo(3.5, 7.5);
-        lid.lineTo(15.5, 7.5);
-        lid.lineTo(13.5, 13.5);
-        lid.lineTo(1.5, 13.5);
-        lid.closeSubpath();
-        p.drawPath(lid);
-        break;
-    }
-    case ID_FILE_PRINT_REPORT:
-        p.setPen(QPen(Qt::black, 1));
-        p.setBrush(Qt::white);
-        p.drawRect(QRectF(4.5, 1.5, 7, 6));
-        p.setBrush(QColor(0x9a, 0x9a, 0x9a));
-        p.drawRect(QRectF(1.5, 7.5, 13, 5));
-        p.setBrush(Qt::white);
-        p.drawRect(QRectF(4.5, 11.5, 7, 3));
-        break;
-    case ID_APPEND_NOTES:
-        p.setPen(QPen(Qt::black, 1));
-        p.setBrush(Qt::white);
-        p.drawRect(QRectF(2.5, 1.5, 9, 13));
-        p.setPen(QPen(QColor(0x60, 0x60, 0x60), 1));
-        for (int y = 5; y <= 11; y += 3)
-            p.drawLine(QPointF(4.5, y + 0.5), QPointF(9.5, y + 0.5));
-        p.setPen(QPen(kOrange, 2, Qt::SolidLine, Qt::RoundCap));
-        p.drawLine(QPointF(9, 13), QPointF(14.5, 6.5));
-        break;
-    case ID_APP_ABOUT:
-        p.setPen(Qt::NoPen);
-        p.setBrush(kNavy);
-        p.drawEllipse(QRectF(1, 1, 14, 14));
-        p.setPen(Qt::white);
-        {
-            QFont f(QStringLiteral("DejaVu Serif"));
-            f.setPixelSize(12);
-            f.setBold(true);
-            p.setFont(f);
-        }
-        p.drawText(QRect(0, 0, 16, 16), Qt::AlignCenter, QStringLiteral("?"));
-        break;
-    default:
-        break;
-    }
-    return pixmap;
-}
 } // namespace
 
 QIcon LoadIconResource(int id) {
@@ -217,8 +156,4 @@ QPixmap LoadBitmapResource(int id) {
         break;
     }
     return QPixmap();
-}
-
-QIcon ToolbarIcon(int commandId) {
-    return QIcon(ToolbarPixmap(commandId));
 }

@@ -1,6 +1,6 @@
-#include "app/Dialog.h"
+#include "framework/Dialog.h"
 
-#include "app/Resources.h"
+#include "framework/Resources.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

@@ -9,7 +9,7 @@
 // CDialog, like the platform's own dialog class, fills the handheld's screen;
 // CSetupPageDlg keeps the template's size and position.
 
-#include "app/DialogTemplate.h"
+#include "framework/DialogTemplate.h"
 #include "platform/MessageBox.h" // IDOK, IDCANCEL
 
 #include <QDialog>

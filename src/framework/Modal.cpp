@@ -1,6 +1,6 @@
-#include "platform/Modal.h"
+#include "framework/Modal.h"
 
-#include "app/Dialog.h"
+#include "framework/Dialog.h"
 
 namespace {
 ScriptedRunner* g_runner = nullptr;

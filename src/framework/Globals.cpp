@@ -1,4 +1,4 @@
-#include "app/Globals.h"
+#include "framework/Globals.h"
 
 QString g_strReportPath;
 bool g_bReportChanged = false;

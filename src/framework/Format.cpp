@@ -1,4 +1,4 @@
-#include "app/Format.h"
+#include "framework/Format.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,8 +1,8 @@
-#include "app/SettingsStore.h"
+#include "framework/SettingsStore.h"
 
-#include "app/Format.h"
-#include "app/Globals.h"
-#include "app/Strings.h"
+#include "framework/Format.h"
+#include "framework/Globals.h"
+#include "framework/Strings.h"
 
 #include <QSettings>
 #include <limits>

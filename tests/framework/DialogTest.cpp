@@ -1,8 +1,8 @@
-#include "app/Dialog.h"
-#include "app/Fonts.h"
-#include "app/SetupPageDlg.h"
+#include "framework/Dialog.h"
+#include "framework/Fonts.h"
+#include "framework/Modal.h"
+#include "framework/SetupPageDlg.h"
 #include "platform/MessageBox.h"
-#include "platform/Modal.h"
 
 #include <QFontInfo>
 #include <QLineEdit>

@@ -1,5 +1,5 @@
-#include "app/SettingsStore.h"
-#include "app/Globals.h"
+#include "framework/SettingsStore.h"
+#include "framework/Globals.h"
 #include "support/TestEnv.h"
 
 #include <QFile>
