@@ -16,8 +16,10 @@ namespace {
 struct PortRecord {
     int hPort = -1;
     int nPort = 0;
-    termios savedSettings{}; // as found at open, put back at close
-    termios dcb{};           // as last applied
+    // The time-outs as found at open (the terminal's VMIN and VTIME), put
+    // back at close; the line settings stay as last applied.
+    cc_t savedTimeouts[2] = {};
+    termios dcb{}; // as last applied
     unsigned char byDataMask = 0xFF;
 };
 
@@ -150,10 +152,11 @@ int ComOpen(int port, int /*rxQueue*/, int /*txQueue*/) {
     };
     if (flock(fd, LOCK_EX | LOCK_NB) != 0)
         return failOpen(errno == EWOULDBLOCK ? EBUSY : errno);
-    if (tcgetattr(fd, &record.savedSettings) != 0)
+    if (tcgetattr(fd, &record.dcb) != 0)
         return failOpen(errno); // ENOTTY: not a serial device at all
 
-    record.dcb = record.savedSettings;
+    record.savedTimeouts[0] = record.dcb.c_cc[VMIN];
+    record.savedTimeouts[1] = record.dcb.c_cc[VTIME];
     MakeRaw(record.dcb);
     if (Apply(record) != 0)
         return failOpen(g_nComLastError);
@@ -263,9 +266,13 @@ int ComClose(int port) {
     if (const int check = CheckOpen(port); check != 0)
         return check;
     PortRecord& record = g_ports[port];
-    // At once, not after draining: a far end that stopped reading must not
-    // keep the port from closing.
-    tcsetattr(record.hPort, TCSANOW, &record.savedSettings);
+    // Output still queued is dropped, not drained: a far end that stopped
+    // reading would otherwise hold close() for the driver's closing wait.
+    tcflush(record.hPort, TCOFLUSH);
+    termios restored = record.dcb;
+    restored.c_cc[VMIN] = record.savedTimeouts[0];
+    restored.c_cc[VTIME] = record.savedTimeouts[1];
+    tcsetattr(record.hPort, TCSANOW, &restored);
     CloseHandle(record);
     return 0;
 }
