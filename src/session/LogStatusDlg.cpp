@@ -20,6 +20,7 @@
 
 #include <QApplication>
 #include <QGroupBox>
+#include <algorithm>
 
 namespace {
 constexpr int kTimer = 1;
@@ -42,16 +43,35 @@ int DemoMode() {
     return ReadSettingInt(kKeySettings, kDemoMode, 0);
 }
 
-// A block reply with the head expected and nothing but hexadecimal words in
-// its payload; noise never reaches the report file.
+constexpr int kMaxRepeats = 3;
+
+// A block reply with the head expected and nothing but whole hexadecimal
+// words in its payload; noise never reaches the report file.
 bool IsCleanBlock(const QByteArray& line, const char* head) {
     std::vector<quint16> words;
-    return IsBlockReply(line, head) && BlockWords(line, words);
+    return IsBlockReply(line, head) && BlockWords(line, words) &&
+           BlockPayload(line).size() % 4 == 0;
 }
 
-// A data block: any five-character head ending in a colon.
+// A data block's form: any five-character head ending in a colon, "eom" last,
+// hexadecimal digits between.
+bool IsDataBlockForm(const QByteArray& line) {
+    std::vector<quint16> words;
+    return line.size() >= 8 && line[4] == ':' && IsBlockReply(line, line.left(5).constData()) &&
+           BlockWords(line, words);
+}
+
 bool IsDataBlock(const QByteArray& line) {
-    return line.size() >= 8 && IsCleanBlock(line, line.left(5).constData()) && line[4] == ':';
+    return IsDataBlockForm(line) && BlockPayload(line).size() % 4 == 0;
+}
+
+// The sample header is kept as text ended by a zero byte, so only printable
+// characters may be in it.
+bool IsCleanSampleHeader(const QByteArray& line) {
+    if (!IsBlockReply(line, kReplySampleHeader))
+        return false;
+    const QByteArray text = BlockPayload(line);
+    return std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7f; });
 }
 
 // Shows the wait cursor for as long as it lives.
@@ -220,6 +240,13 @@ void CLogStatusDlg::RunStepMachine() {
         if (DecodeStatusReply(line, reply)) {
             if (HandleStatusReply(reply))
                 break; // the download has begun
+            if (m_bUploadCut && reply.bLogState) {
+                // Logging means the cut-off upload did arrive; otherwise the
+                // whole joint goes again, rebuilt from the stored setup.
+                m_bUploadCut = false;
+                if (reply.cLogState != '1')
+                    m_records.BuildJointInfoRecord();
+            }
             if (m_records.RecordBuildState == CJointRecords::kJointInfoReady) {
                 SendCommandBuffer();
                 SetDlgItemText(IDC_PROGRESS_TEXT, LoadString(IDS_SETTING_UP_1));
@@ -241,7 +268,7 @@ void CLogStatusDlg::RunStepMachine() {
             SetDlgItemText(IDC_PRESS_VALUE, QStringLiteral("--"));
             EnableDlgItem(IDC_SETUP, false);
             SetDlgItemText(IDC_PROGRESS_TEXT, LoadString(IDS_DOWNLOADING_B));
-            LinkPuts(NotesRequest());
+            SendDownloadRequest(NotesRequest());
             m_nStep = 2;
         } else {
             unexpected = true;
@@ -249,52 +276,65 @@ void CLogStatusDlg::RunStepMachine() {
         }
         break;
     }
-    case 2: {
-        if (!gotLine)
-            break;
-        QByteArray notes = line;
-        if (IsCleanBlock(line, kReplyNotes))
+    case 2:
+        if (!gotLine) {
+            RepeatDamagedRequest();
+        } else if (IsCleanBlock(line, kReplyNotes)) {
             SetDlgItemText(IDC_PROGRESS_TEXT, LoadString(IDS_DOWNLOADING_C));
-        else
-            notes = QByteArray(kEmptyNotesBlock);
-        m_download.AppendBlockWords(notes);
-        LinkPuts(ReserveRequest());
-        m_nStep = 3;
+            m_download.AppendBlockWords(line);
+            SendDownloadRequest(ReserveRequest());
+            m_nStep = 3;
+        } else if (!NoteDamagedReply()) {
+            // Asked often enough: the report is completed with empty notes.
+            m_download.AppendBlockWords(QByteArray(kEmptyNotesBlock));
+            SendDownloadRequest(ReserveRequest());
+            m_nStep = 3;
+        }
         break;
-    }
     case 3:
-        if (gotLine && IsCleanBlock(line, kReplyReserve)) {
+        if (!gotLine) {
+            RepeatDamagedRequest();
+        } else if (IsCleanBlock(line, kReplyReserve)) {
             m_download.AppendBlockWords(line);
             SetDlgItemText(IDC_PROGRESS_TEXT, LoadString(IDS_DOWNLOADING_D));
-            LinkPuts(SampleHeaderRequest());
+            SendDownloadRequest(SampleHeaderRequest());
             m_nStep = 4;
+        } else {
+            NoteDamagedReply();
         }
         break;
     case 4:
-        if (gotLine && IsBlockReply(line, kReplySampleHeader)) {
+        if (!gotLine) {
+            RepeatDamagedRequest();
+        } else if (IsCleanSampleHeader(line)) {
             m_download.SaveSampleHeader(line);
             SetDlgItemText(IDC_PROGRESS_TEXT, LoadString(IDS_DOWNLOADING_E));
             m_download.m_nBlock = 0;
-            LinkPuts(DataBlockRequest(0));
+            SendDownloadRequest(DataBlockRequest(0));
             m_nStep = 5;
+        } else {
+            NoteDamagedReply();
         }
         break;
     case 5:
-        // Noise is waited through like any other line that is not the block.
-        if (!gotLine || !IsDataBlock(line))
-            break;
-        SetDlgItemText(IDC_PROGRESS_TEXT,
-                       Format(LoadString(IDS_DOWNLOADING_BLOCK_FMT), {m_download.m_nBlock}));
-        ++m_download.m_nBlock;
-        if (m_download.IsFileOpen())
-            m_download.m_nRecordsLeft -= m_download.AppendBlockWords(line) / 8;
-        if (m_download.m_nRecordsLeft < 1) {
-            m_bPolling = false;
-            m_nStep = 6;
-            FinishDownload();
-            WriteLogInt(LogData::kJointNumber, ReadLogInt(LogData::kJointNumber, 1) + 1);
-        } else {
-            LinkPuts(DataBlockRequest(m_download.m_nBlock));
+        if (!gotLine) {
+            RepeatDamagedRequest();
+        } else if (IsDataBlock(line) || (!NoteDamagedReply() && IsDataBlockForm(line))) {
+            // After the repeats, a block of the right form is taken even when
+            // its last group of digits is incomplete; that group is lost.
+            SetDlgItemText(IDC_PROGRESS_TEXT,
+                           Format(LoadString(IDS_DOWNLOADING_BLOCK_FMT), {m_download.m_nBlock}));
+            ++m_download.m_nBlock;
+            if (m_download.IsFileOpen())
+                m_download.m_nRecordsLeft -= m_download.AppendBlockWords(line) / 8;
+            if (m_download.m_nRecordsLeft < 1) {
+                m_bPolling = false;
+                m_nStep = 6;
+                FinishDownload();
+                WriteLogInt(LogData::kJointNumber, ReadLogInt(LogData::kJointNumber, 1) + 1);
+            } else {
+                SendDownloadRequest(DataBlockRequest(m_download.m_nBlock));
+            }
         }
         break;
     case 6:
@@ -324,12 +364,45 @@ void CLogStatusDlg::RunStepMachine() {
         break;
     }
 
-    if (m_nIdleTicks > kRestartTicks || unexpected) {
+    // The watchdog first, then the reply: a line that arrives after a silence
+    // both restarts the conversation and counts as an answer, so polling
+    // resumes at once.
+    if (m_nIdleTicks > kRestartTicks) {
+        // An upload cut off here may never have reached the Vantrek.
+        if (m_nStep >= 7)
+            m_bUploadCut = true;
+        Restart();
+    }
+    if (unexpected) {
         Restart();
     } else if (gotLine) {
         UpdateBatteryWarning();
         m_nIdleTicks = 0;
     }
+}
+
+void CLogStatusDlg::SendDownloadRequest(const QByteArray& command) {
+    m_lastRequest = command;
+    m_nRepeats = 0;
+    m_bDamagedReply = false;
+    LinkPuts(command);
+}
+
+bool CLogStatusDlg::NoteDamagedReply() {
+    if (m_nRepeats >= kMaxRepeats)
+        return false;
+    m_bDamagedReply = true;
+    return true;
+}
+
+void CLogStatusDlg::RepeatDamagedRequest() {
+    // The Vantrek answers each request once, so a request is only sent again
+    // when its answer came damaged and nothing else followed it.
+    if (!m_bDamagedReply)
+        return;
+    m_bDamagedReply = false;
+    ++m_nRepeats;
+    LinkPuts(m_lastRequest);
 }
 
 void CLogStatusDlg::Restart() {
@@ -599,11 +672,13 @@ void CLogStatusDlg::FinishDownload(bool endWindow) {
         m_nLogRequest = 0;
         g_bReportChanged = true;
         g_nSearchPercent = 100;
+        // A report that could not be written whole is not copied over what
+        // may be a good backup of it.
         if (!written)
             MessageBox(LoadString(IDS_COULD_NOT_SAVE_TO) + g_strReportPath, QString(),
                        MB_OK | MB_ICONERROR);
-        if (!AwcLibraryPresent() && EnsureBackupFolder() &&
-            !m_download.CopyToBackup(g_strBackupFolder))
+        else if (!AwcLibraryPresent() && EnsureBackupFolder() &&
+                 !m_download.CopyToBackup(g_strBackupFolder))
             MessageBox(LoadString(IDS_SD_SAVE_FAILED), QString(), MB_OK | MB_ICONERROR);
     }
     if (endWindow && !IsEnded())

@@ -66,6 +66,13 @@ private:
     void SendStatusPoll();
     void SendCommandBuffer();
     void Restart();
+    // Download requests: a request whose answer came damaged is sent again
+    // when no other line follows, at most three times.
+    void SendDownloadRequest(const QByteArray& command);
+    // False when the request was repeated often enough and the caller is to
+    // go on without a clean answer.
+    bool NoteDamagedReply();
+    void RepeatDamagedRequest();
     void UpdateBatteryWarning();
     void ShowReady();
     void ShowLogging();
@@ -86,6 +93,12 @@ private:
     QString m_strStatus;
     QString m_strLoggedTemp;
     CJointRecords m_records;
+    // An upload was cut off by a restart: sent again once the Vantrek says it
+    // is not logging.
+    bool m_bUploadCut = false;
     CReportDownload m_download;
+    QByteArray m_lastRequest;
+    int m_nRepeats = 0;
+    bool m_bDamagedReply = false;
     QFont m_font;
 };

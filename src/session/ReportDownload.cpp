@@ -200,7 +200,8 @@ bool CReportDownload::CopyToBackup(const QString& backupFolder) const {
     if (!source.open(QIODevice::ReadOnly))
         return false;
     const QByteArray bytes = source.readAll();
-    QFile copy(backupFolder + QLatin1Char('/') + m_strFileTitle);
-    return copy.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           copy.write(bytes) == bytes.size() && copy.flush();
+    // Written aside and renamed over the old copy only when whole, so a
+    // failure never leaves a cut-off backup in place of a good one.
+    QSaveFile copy(backupFolder + QLatin1Char('/') + m_strFileTitle);
+    return copy.open(QIODevice::WriteOnly) && copy.write(bytes) == bytes.size() && copy.commit();
 }

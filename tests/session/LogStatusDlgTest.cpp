@@ -166,6 +166,27 @@ TEST_F(SessionTest, SilentLinkIsResetAndReopened) {
     EXPECT_EQ(Text(IDC_STATUS_FRAME), QStringLiteral("Ready"));
 }
 
+TEST_F(SessionTest, RepliesAfterASilenceBringLiveValuesBackAtOnce) {
+    ConnectNow();
+    Tick();
+    Command();
+    Tick(8); // the Vantrek is silent; from the sixth tick on every tick polls
+    Status s;
+    s.psi = 321;
+    int ticks = 0;
+    while (Text(IDC_PRESS_VALUE) != QStringLiteral("321") && ticks < 5) {
+        // The Vantrek is back and answers every poll.
+        for (qsizetype i = Pending().count("Wp01"); i > 0; --i)
+            Reply(s.Line());
+        Tick();
+        ++ticks;
+    }
+    EXPECT_EQ(Text(IDC_PRESS_VALUE), QStringLiteral("321"));
+    EXPECT_LE(ticks, 3);
+    EXPECT_EQ(dlg->IdleTicks(), 0);
+    EXPECT_EQ(Text(IDC_STATUS_FRAME), QStringLiteral("Ready"));
+}
+
 TEST_F(SessionTest, UnexpectedLineRestartsAndFlushes) {
     ConnectNow();
     Tick();

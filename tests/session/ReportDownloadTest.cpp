@@ -2,6 +2,7 @@
 
 #include "framework/Globals.h"
 #include "link/BlockReply.h"
+#include "platform/Clock.h"
 #include "platform/Power.h"
 #include "session/ReportDownload.h"
 #include "session/ReportStorage.h"
@@ -11,6 +12,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <csignal>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 QByteArray ReadFile(const QString& path) {
@@ -34,6 +41,39 @@ const QByteArray kNotes =
 const QByteArray kReserve = Block("Pw04:", "0000" + TextDigits(QStringLiteral("VTQPv0.2.5 KVTQ")) +
                                                TextDigits(QStringLiteral("12.5 in²~")));
 const QByteArray kHeader = Block("Pw11:", "SI0005TS00950NR00003");
+
+// Makes a folder refuse new files, as a write-protected card does: by its
+// permissions, or for root, whom permissions do not stop, by the immutable
+// attribute. The folder is writable again when this ends.
+class WriteProtected {
+public:
+    explicit WriteProtected(const QString& folder) : m_folder(folder) {
+        m_ok = geteuid() == 0 ? SetImmutable(true)
+                              : QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
+    }
+    ~WriteProtected() {
+        if (geteuid() == 0)
+            SetImmutable(false);
+        else
+            QFile::setPermissions(m_folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    bool Ok() const { return m_ok; }
+
+private:
+    bool SetImmutable(bool on) const {
+        const int fd = open(m_folder.toLocal8Bit().constData(), O_RDONLY | O_DIRECTORY);
+        if (fd < 0)
+            return false;
+        int flags = 0;
+        bool ok = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+        ok = ok && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        close(fd);
+        return ok;
+    }
+    QString m_folder;
+    bool m_ok = false;
+};
 
 class DownloadTest : public SessionTest {
 protected:
@@ -94,9 +134,64 @@ TEST_F(DownloadTest, WholeReportIsSavedBackedUpAndShown) {
         << prompter.Shown().size(); // only the Connect question
 }
 
+TEST_F(DownloadTest, BackupIsReplacedWholeOrNotAtAll) {
+    const QString backup = TestMediaFolder() + QStringLiteral("/Storage Card/Joint Reports");
+    const QString copy =
+        backup + QStringLiteral("/DL Job 1234 Joint 7 by 55 on 2010-09-24 at 16-05-09.kjr");
+    ASSERT_TRUE(QDir().mkpath(backup));
+    QFile older(copy);
+    ASSERT_TRUE(older.open(QIODevice::WriteOnly) && older.write("older copy") == 10);
+    older.close();
+    const QByteArray info = JointInfoBlock(QStringLiteral("1234"), 7, QStringLiteral("55"));
+    auto download = [&] {
+        StartDownload();
+        Exchange(info);
+        Exchange(kNotes);
+        Exchange(kReserve);
+        Exchange(Block("Pw11:", "SI0005TS00950NR00001"));
+        Reply(Block("Pw12:", "0000000A"));
+        Tick();
+        ASSERT_TRUE(dlg->IsEnded());
+    };
+    {
+        WriteProtected card(backup);
+        if (!card.Ok())
+            GTEST_SKIP() << "no way to write-protect a folder here";
+        download();
+    }
+    EXPECT_EQ(prompter.Shown().back().text,
+              QStringLiteral("Could not save data to SD card!\nPlease make sure card is present "
+                             "and unlocked."));
+    EXPECT_EQ(ReadFile(copy), QByteArray("older copy"));
+
+    // A report that could not be written whole is not copied over the backup.
+    Open();
+    rlimit limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
+    const rlim_t soft = limit.rlim_cur;
+    const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+    limit.rlim_cur = 16;
+    setrlimit(RLIMIT_FSIZE, &limit);
+    download();
+    limit.rlim_cur = soft;
+    setrlimit(RLIMIT_FSIZE, &limit);
+    signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(prompter.Shown().back().text,
+              QStringLiteral("Could not save data to:\n") + g_strReportPath);
+    EXPECT_EQ(ReadFile(copy), QByteArray("older copy"));
+}
+
 TEST_F(DownloadTest, MissingNotesAreReplacedAndNoCardIsSaid) {
     StartDownload();
     Exchange(JointInfoBlock(QStringLiteral("J"), 1, QStringLiteral("E")));
+    // Asked for three times more, then given up for the empty notes.
+    for (int repeat = 0; repeat < 3; ++repeat) {
+        Reply("not a notes block");
+        Tick();
+        EXPECT_EQ(Pending(), QByteArray());
+        Tick();
+        EXPECT_EQ(Pending(), QByteArray("Wp3R\r\n"));
+    }
     EXPECT_EQ(Exchange("not a notes block"), QByteArray("Wp4R\r\n"));
     EXPECT_EQ(Text(IDC_PROGRESS_TEXT), QStringLiteral("Downloading joint report... (B)"));
     Exchange(kReserve);
@@ -108,6 +203,104 @@ TEST_F(DownloadTest, MissingNotesAreReplacedAndNoCardIsSaid) {
     EXPECT_TRUE(file.contains(FileWords(QByteArray(kEmptyNotesBlock)) + FileWords(kReserve)));
     ASSERT_EQ(prompter.Shown().size(), 2u);
     EXPECT_EQ(prompter.Shown()[1].text.left(23), QStringLiteral("Storage card not found!"));
+}
+
+TEST_F(DownloadTest, DamagedRepliesAreAskedForAgainAndTheReportIsWhole) {
+    StartDownload();
+    const QByteArray info = JointInfoBlock(QStringLiteral("1234"), 7, QStringLiteral("55"));
+    const QByteArray header = Block("Pw11:", "SI0005TS00950NR00003");
+    const QByteArray block0 = Block("Pw12:", "0000000A0005000B");
+    const QByteArray block1 = Block("Pw12:", "000a0fa1");
+    // Each request's answer comes damaged once; the tick after it brings
+    // nothing, so the same request goes out again.
+    const struct {
+        QByteArray damaged, good, request, next;
+    } steps[] = {
+        {Block("Pw03:", "03e7zz"), kNotes, "Wp3R\r\n", "Wp4R\r\n"},
+        {Block("Pw04:", "0000000"), kReserve, "Wp4R\r\n", "Wp11\r\n"},
+        {Block("Pw11:", QByteArray("SI0005TS00950NR\0\x01", 17)), header, "Wp11\r\n",
+         "Wp12-0000\r\n"},
+        {Block("Pw12:", "0000000A0005000"), block0, "Wp12-0000\r\n", "Wp12-0001\r\n"},
+        {"\x13\x07Pw12:000a0fa1eom", block1, "Wp12-0001\r\n", ""},
+    };
+    ASSERT_EQ(Exchange(info), QByteArray("Wp3R\r\n"));
+    for (const auto& step : steps) {
+        Reply(step.damaged);
+        Tick();
+        EXPECT_EQ(Pending(), QByteArray()) << step.request.toStdString();
+        Tick();
+        EXPECT_EQ(Pending(), step.request);
+        Reply(step.good);
+        Tick();
+        EXPECT_EQ(Pending(), step.next);
+    }
+    EXPECT_TRUE(dlg->IsEnded());
+    EXPECT_EQ(ReadFile(g_strReportPath), "VTQPv0.2.5" + FileWords(info) + FileWords(kNotes) +
+                                             FileWords(kReserve) + "SI0005TS00950NR00003" + '\0' +
+                                             FileWords(block0) + FileWords(block1));
+}
+
+TEST_F(DownloadTest, NoiseFollowedByTheBlockAsksNothingTwice) {
+    StartDownload();
+    Exchange(JointInfoBlock(QStringLiteral("5"), 5, QStringLiteral("5")));
+    Exchange(kNotes);
+    Exchange(kReserve);
+    Exchange(Block("Pw11:", "SI0005TS00950NR00004"));
+    Reply("\x01\x02 noise");
+    Reply(Block("Pw12:", "0001002200030044"));
+    Tick();
+    Tick();
+    EXPECT_EQ(Pending(), QByteArray("Wp12-0001\r\n"));
+    Tick();
+    EXPECT_EQ(Pending(), QByteArray());
+}
+
+TEST_F(DownloadTest, UploadCutOffByARestartIsSentAgainWhole) {
+    SetFixedLocalTime(QDateTime(QDate(2026, 12, 6), QTime(9, 30, 0)));
+    Status idle;
+    Status logging;
+    logging.state = '1';
+    // Answers every poll with `status` until the window sends something else.
+    auto answerPolls = [&](const Status& status) {
+        QByteArray sent;
+        for (int i = 0; i < 6 && (sent.isEmpty() || sent.startsWith("Wp01")); ++i) {
+            Reply(status.Line());
+            Tick();
+            sent = Pending();
+        }
+        return sent;
+    };
+    const char* acks[] = {"Pw02 OK", "Pw03 OK", "Pw04 OK"};
+    auto cutOffUpload = [&](int lost) {
+        Open();
+        ConnectNow();
+        Tick();
+        Pending();
+        dlg->Records().BuildJointInfoRecord();
+        const QByteArray info = dlg->Records().Text();
+        EXPECT_EQ(Exchange(idle.Line()), info);
+        // The acknowledgement of record `lost` never comes.
+        for (int i = 0; i < lost; ++i)
+            Exchange(acks[i]);
+        Tick(6);
+        EXPECT_EQ(dlg->Step(), 0) << lost;
+        return info;
+    };
+    for (int lost = 0; lost < 3; ++lost) {
+        const QByteArray info = cutOffUpload(lost);
+        // The Vantrek is not logging: the joint goes again, all three records.
+        EXPECT_EQ(answerPolls(idle), info) << lost;
+        EXPECT_TRUE(Exchange(acks[0]).startsWith("Wp03:"));
+        EXPECT_TRUE(Exchange(acks[1]).startsWith("Wp04:"));
+        EXPECT_EQ(Exchange(acks[2]), QByteArray("Wp01L0s0D0p0\r\n"));
+        Exchange(logging.Line());
+        EXPECT_EQ(dlg->LinkState(), 2);
+    }
+    // An upload that reached the Vantrek before the cut is not sent twice.
+    cutOffUpload(2);
+    EXPECT_TRUE(answerPolls(logging).startsWith("Wp01"));
+    EXPECT_EQ(dlg->LinkState(), 2);
+    EXPECT_TRUE(answerPolls(idle).startsWith("Wp01"));
 }
 
 TEST_F(DownloadTest, HostileNamesStayInTheReportFolder) {

@@ -108,6 +108,15 @@ protected:
         });
         return got;
     }
+    // What the window has written so far, without waiting: its writes reach
+    // the pseudo-terminal's far end before the tick returns.
+    QByteArray Pending() {
+        QByteArray got;
+        char buffer[4096];
+        for (ssize_t n; (n = read(vantrek.Master(), buffer, sizeof buffer)) > 0;)
+            got.append(buffer, n);
+        return got;
+    }
     void Reply(const QByteArray& line) { ASSERT_TRUE(vantrek.Deliver(line + "\r\n")); }
     // Answers the last command with `line`, ticks, and returns the next command.
     QByteArray Exchange(const QByteArray& line) {
