@@ -277,6 +277,16 @@ int ComClose(int port) {
     return 0;
 }
 
+int ComWaitForInput(int port, int milliseconds) {
+    if (const int check = CheckOpen(port); check != 0)
+        return check;
+    pollfd ready{g_ports[port].hPort, POLLIN, 0};
+    const int polled = poll(&ready, 1, milliseconds);
+    if (polled < 0)
+        return errno == EINTR ? 0 : Fail(errno);
+    return polled > 0 && (ready.revents & POLLIN) != 0 ? 1 : 0;
+}
+
 void ComSetWriteStallLimit(int milliseconds) {
     g_nWriteStallMs = milliseconds;
 }

@@ -46,6 +46,9 @@ int ComGetByte(int port);
 int ComWrite(int port, const char* data, int length);
 // Puts back the line settings found at open, then closes.
 int ComClose(int port);
+// Waits at most `milliseconds` for a received byte: 1 when one is waiting,
+// 0 when none came, or a negative code.
+int ComWaitForInput(int port, int milliseconds);
 
 // How long a write may go without the driver taking a byte before it gives up
 // (a far end that stopped reading would otherwise hold the program forever).

@@ -4,7 +4,6 @@
 #include "framework/Globals.h"
 #include "framework/Modal.h"
 #include "framework/SettingsStore.h"
-#include "link/PtyVantrek.h"
 #include "platform/Clock.h"
 #include "platform/MessageBox.h"
 #include "session/LogStatusDlg.h"
@@ -19,21 +18,12 @@
 #include "setup/ReadyToLogPage.h"
 #include "setup/RecPressuresPage.h"
 #include "setup/Resource.h"
-#include "support/TestEnv.h"
+#include "support/Simulator.h"
 
-#include <QCoreApplication>
 #include <QFile>
-#include <QFileInfo>
-#include <QProcess>
 #include <gtest/gtest.h>
-#include <thread>
 
 namespace {
-QString SimulatorPath() {
-    return QCoreApplication::applicationDirPath() +
-           QStringLiteral("/../tools/vantrek-sim/vantrek-sim");
-}
-
 // A text field as the report file holds it: its length, low byte first, then
 // each character high byte first.
 QByteArray FileField(const QString& text) {
@@ -56,16 +46,9 @@ template <class Page> void Next(ScriptedRunner& runner, std::function<void(Page&
 } // namespace
 
 TEST(SetupEndToEnd, WizardToStartThenLoggingStopAndDownload) {
-    if (!QFileInfo::exists(SimulatorPath()))
-        GTEST_SKIP() << "vantrek-sim is not built";
     LoadJointSetupLists();
-    const QString link = TestRootFolder() + QStringLiteral("/vantrek");
-    QProcess sim;
-    sim.start(SimulatorPath(), {QStringLiteral("--link"), link, QStringLiteral("--time-scale"),
-                                QStringLiteral("50")});
-    ASSERT_TRUE(sim.waitForStarted(5000));
-    ASSERT_TRUE(sim.waitForReadyRead(5000)); // the link is in place
-    MapComPort(5, link);
+    Simulator sim({QStringLiteral("--time-scale"), QStringLiteral("50")});
+    ASSERT_TRUE(sim.Started());
     SetFixedLocalTime(QDateTime(QDate(2026, 12, 6), QTime(9, 30, 0)));
 
     ScriptedPrompter prompter;
@@ -76,15 +59,7 @@ TEST(SetupEndToEnd, WizardToStartThenLoggingStopAndDownload) {
     dlg->ClickDlgItem(IDC_CONNECT);
     ASSERT_EQ(dlg->LinkState(), 1);
 
-    // Ticks as the timer gives them, with a moment between them for the
-    // simulator to answer; bounded so that a broken link cannot hang the test.
-    auto tickUntil = [&](auto done) {
-        for (int i = 0; i < 3000 && !done(); ++i) {
-            dlg->OnTimer(1);
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return done();
-    };
+    auto tickUntil = [&](auto done) { return TickUntil(*dlg, done); };
     ASSERT_TRUE(tickUntil([&] { return !dlg->VantrekId().isEmpty(); }));
 
     Next<CMachinePage>(runner, [](CMachinePage& page) {
@@ -134,8 +109,6 @@ TEST(SetupEndToEnd, WizardToStartThenLoggingStopAndDownload) {
     ASSERT_TRUE(tickUntil([&] { return dlg->IsEnded(); }));
     const QString path = g_strReportPath;
     dlg.reset();
-    sim.terminate();
-    sim.waitForFinished(5000);
 
     EXPECT_TRUE(
         path.endsWith(QStringLiteral("/DL Job J-9 Joint 12 by Lee on 2026-12-06 at 09-30-00.kjr")));

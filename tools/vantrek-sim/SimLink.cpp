@@ -177,7 +177,17 @@ void SimLink::HandleLine(const std::string& line, double now) {
     }
     if (now < m_stallUntil)
         return;
-    Send(m_vantrek.Receive(line, now * m_options.timeScale), now);
+    const std::string reply = m_vantrek.Receive(line, now * m_options.timeScale);
+    std::vector<std::string>& drops = m_options.faults.dropFirstReplyTo;
+    for (auto it = drops.begin(); it != drops.end(); ++it) {
+        if (line.compare(0, it->size(), *it) == 0 && !reply.empty()) {
+            drops.erase(it);
+            Note('<', reply.substr(0, reply.size() - 2));
+            Note('!', "dropped");
+            return;
+        }
+    }
+    Send(reply, now);
 }
 
 bool SimLink::Chance(int percent) {

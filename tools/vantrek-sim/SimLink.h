@@ -9,10 +9,13 @@
 #include <deque>
 #include <random>
 #include <string>
+#include <vector>
 
 struct LinkFaults {
-    int noisePercent = 0;     // replies preceded by random bytes
-    int dropPercent = 0;      // replies never sent
+    int noisePercent = 0; // replies preceded by random bytes
+    int dropPercent = 0;  // replies never sent
+    // Commands whose first reply is never sent, by the start of their text.
+    std::vector<std::string> dropFirstReplyTo;
     int ffFirstPercent = 0;   // replies whose first byte arrives as 0xFF
     int chunkBytes = 0;       // replies written in pieces of this size (0: whole)
     int chunkDelayMs = 20;    // pause between the pieces

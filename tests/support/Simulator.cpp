@@ -1,0 +1,56 @@
+#include "support/Simulator.h"
+
+#include "link/BlockReply.h"
+#include "link/PtyVantrek.h"
+#include "support/TestEnv.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <map>
+
+Simulator::Simulator(const QStringList& options) {
+    const QString link = TestRootFolder() + QStringLiteral("/vantrek");
+    m_transcript = TestRootFolder() + QStringLiteral("/transcript");
+    const QString program = QCoreApplication::applicationDirPath() +
+                            QStringLiteral("/../tools/vantrek-sim/vantrek-sim");
+    m_process.start(program, QStringList{QStringLiteral("--link"), link,
+                                         QStringLiteral("--transcript"), m_transcript} +
+                                 options);
+    // The simulator says where it linked once the link is in place.
+    m_started = m_process.waitForStarted(5000) && m_process.waitForReadyRead(5000);
+    MapComPort(5, link);
+}
+
+Simulator::~Simulator() {
+    m_process.terminate();
+    m_process.waitForFinished(5000);
+}
+
+QByteArray Simulator::ReportFromTranscript() const {
+    QFile file(m_transcript);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    // The transcript notes each reply as made, before any fault spoils it.
+    std::map<QByteArray, QByteArray> replies;
+    std::map<int, QByteArray> blocks;
+    QByteArray command;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        if (line.startsWith("> ")) {
+            command = line.mid(2);
+        } else if (line.startsWith("< ")) {
+            std::vector<quint16> words;
+            BlockWords(line.mid(2), words);
+            if (command.startsWith("Wp12-"))
+                blocks[command.mid(5).toInt()] = WordBytes(words);
+            else if (command == "Wp11")
+                replies[command] = line.mid(7, line.size() - 10) + '\0';
+            else
+                replies[command] = WordBytes(words);
+        }
+    }
+    QByteArray report =
+        "VTQPv0.2.5" + replies["Wp2R"] + replies["Wp3R"] + replies["Wp4R"] + replies["Wp11"];
+    for (const auto& [number, bytes] : blocks)
+        report += bytes;
+    return report;
+}
