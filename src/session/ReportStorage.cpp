@@ -2,6 +2,7 @@
 
 #include "framework/Format.h"
 #include "framework/Globals.h"
+#include "framework/SettingsStore.h"
 #include "framework/Strings.h"
 #include "platform/DeviceRoot.h"
 #include "platform/MessageBox.h"
@@ -33,7 +34,11 @@ bool EnsureBackupFolder() {
     if (AwcLibraryPresent())
         return true;
     g_strBackupFolder.clear();
-    const QString card = FindStorageCard();
+    // A desktop seldom has a folder named like a card: the user may name
+    // the folder that stands for it.
+    const QString named =
+        ReadSettingText(QStringLiteral("Storage"), QStringLiteral("Card"), QString()).trimmed();
+    const QString card = named.isEmpty() ? FindStorageCard() : QDir::cleanPath(named);
     if (card.isEmpty()) {
         MessageBox(LoadString(IDS_NO_STORAGE_CARD));
         return false;

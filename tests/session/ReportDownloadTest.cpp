@@ -456,3 +456,33 @@ TEST_F(DownloadTest, NoiseNeverReachesTheReport) {
                     .endsWith(QByteArray("NR00002") + '\0' +
                               FileWords(Block("Pw12:", "0001002200030044"))));
 }
+
+TEST(BackupFolder, TheNamedFolderStandsForTheCard) {
+    ScriptedPrompter prompter;
+    // No value and no card: said as before.
+    EXPECT_FALSE(EnsureBackupFolder());
+    ASSERT_EQ(prompter.Shown().size(), 1u);
+    EXPECT_TRUE(prompter.Shown()[0].text.startsWith(QStringLiteral("Storage card not found!")));
+
+    // A named folder is taken even with a card mounted, and made when missing.
+    QDir().mkpath(TestMediaFolder() + QStringLiteral("/Storage Card"));
+    const QString named = TestRootFolder() + QStringLiteral("/my sd");
+    WriteSettingText(QStringLiteral("Storage"), QStringLiteral("Card"), named + QLatin1Char('/'));
+    EXPECT_TRUE(EnsureBackupFolder());
+    EXPECT_EQ(g_strBackupFolder, named + QStringLiteral("/Joint Reports"));
+    EXPECT_TRUE(QFileInfo(g_strBackupFolder).isDir());
+    EXPECT_EQ(prompter.Shown().size(), 1u);
+
+    // A file where the folder should be: it cannot be made, and that is said.
+    const QString blocked = TestRootFolder() + QStringLiteral("/file");
+    QFile file(blocked);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    WriteSettingText(QStringLiteral("Storage"), QStringLiteral("Card"), blocked);
+    EXPECT_FALSE(EnsureBackupFolder());
+    ASSERT_EQ(prompter.Shown().size(), 2u);
+    EXPECT_EQ(prompter.Shown()[1].text, QStringLiteral("Could not create folder\n") + blocked +
+                                            QStringLiteral("/Joint Reports\n\nReports will be "
+                                                           "saved\nin main memory only\nand not "
+                                                           "backup!"));
+}
