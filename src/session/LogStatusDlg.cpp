@@ -331,7 +331,7 @@ void CLogStatusDlg::RunStepMachine() {
                 m_bPolling = false;
                 m_nStep = 6;
                 FinishDownload();
-                WriteLogInt(LogData::kJointNumber, ReadLogInt(LogData::kJointNumber, 1) + 1);
+                WriteLogInt(LogData::kJointNumber, NextJointNumber());
             } else {
                 SendDownloadRequest(DataBlockRequest(m_download.m_nBlock));
             }
@@ -417,10 +417,12 @@ void CLogStatusDlg::Restart() {
 }
 
 void CLogStatusDlg::SendStatusPoll() {
-    int stored = ReadSettingInt(kKeySettings, kDemoPsiInx, 1);
-    int i = stored + (m_bStopwatchReset ? 1 : 0);
-    if (i < 1 || i > 4)
-        i = 1;
+    const int stored = ReadSettingInt(kKeySettings, kDemoPsiInx, 1);
+    // Wide enough that a stored index at the integer limit cannot wrap.
+    qint64 next = qint64(stored) + (m_bStopwatchReset ? 1 : 0);
+    if (next < 1 || next > 4)
+        next = 1;
+    const int i = int(next);
     const int psi = ReadSettingInt(kKeySettings, Format(QStringLiteral("Demo PSI %d"), {i}), 0);
     if (i != stored)
         WriteSettingInt(kKeySettings, kDemoPsiInx, i);
@@ -474,8 +476,7 @@ bool CLogStatusDlg::HandleStatusReply(const StatusReply& reply) {
     else if (t == 0)
         temp = QStringLiteral("-0-");
     else
-        temp = QString::number((g_nTempUnit != 0 ? (t - 32) * 5 / 9 : t) +
-                               ReadSettingInt(kKeySettings, QStringLiteral("Temp Offset"), 0));
+        temp = QString::number((g_nTempUnit != 0 ? (t - 32) * 5 / 9 : t) + ReadTempOffset());
     if (reply.cTempFlag == '1') {
         if (DemoMode() == 1)
             temp = g_nTempUnit != 0 ? QStringLiteral("230") : QStringLiteral("440");

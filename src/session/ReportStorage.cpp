@@ -55,17 +55,26 @@ bool EnsureBackupFolder() {
 
 QString SafeFileNamePart(const QString& text) {
     static const QString refused = QStringLiteral("\\/:*?\"<>|");
-    QString safe = text;
-    for (qsizetype i = 0; i < safe.size(); ++i) {
-        const QChar c = safe[i];
-        bool bad = c.unicode() < 0x20 || c.unicode() == 0x7f || refused.contains(c);
+    QString safe;
+    safe.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        char32_t code = c.unicode();
         // A lone half of a surrogate pair has no file-name encoding.
-        if (c.isHighSurrogate())
-            bad = i + 1 >= safe.size() || !safe[i + 1].isLowSurrogate();
-        else if (c.isLowSurrogate())
-            bad = i == 0 || !safe[i - 1].isHighSurrogate();
+        bool bad = c.isLowSurrogate() ||
+                   (c.isHighSurrogate() && (i + 1 >= text.size() || !text[i + 1].isLowSurrogate()));
+        if (!bad && c.isHighSurrogate())
+            code = QChar::surrogateToUcs4(c, text[++i]);
+        // Invisible format characters (bidirectional overrides among them)
+        // and noncharacters would let a name show as something it is not.
+        bad = bad || code < 0x20 || code == 0x7f || refused.contains(c) ||
+              QChar::category(code) == QChar::Other_Format || QChar::isNonCharacter(code);
         if (bad)
-            safe[i] = QLatin1Char('_');
+            safe += QLatin1Char('_');
+        else if (code > 0xffff)
+            safe += QString::fromUcs4(&code, 1);
+        else
+            safe += c;
     }
     // Without separators ".." cannot leave the folder, but a name made only of
     // dots would still mean a folder, so dots are not left on their own.

@@ -66,7 +66,8 @@ bool CFittingPage::OnInitDialog() {
     SetDlgItemText(IDC_FITTING_MAIN_SIZE, ReadLogText(LogData::kFittingMainSize));
     SetDlgItemText(IDC_FITTING_OUTLET_SIZE, ReadLogText(LogData::kFittingOutletSize));
     CheckRadioButton(IDC_ENTER_FORCES, IDC_CALCULATE_PRESSURES,
-                     IDC_ENTER_FORCES + ReadLogInt(LogData::kFittingForceOrCalc));
+                     RadioForIndex(IDC_ENTER_FORCES, IDC_CALCULATE_PRESSURES,
+                                   ReadLogInt(LogData::kFittingForceOrCalc)));
     const bool sidewall = ReadLogInt(LogData::kDoSidewallFusion) == 1;
     for (const int id : {IDC_FORCE_OR_CALC_GROUP, IDC_ENTER_FORCES, IDC_CALCULATE_PRESSURES})
         ShowDlgItem(id, sidewall);

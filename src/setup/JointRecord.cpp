@@ -45,6 +45,12 @@ int ReadPipeAreaSwUnitInx() {
     return ReadIndex(LogData::kPipeAreaSwUnitInx, 1);
 }
 
+int NextJointNumber() {
+    constexpr int kMaxJointNumber = 0xffff;
+    const int joint = ReadLogInt(LogData::kJointNumber, 1);
+    return joint < kMaxJointNumber ? joint + 1 : kMaxJointNumber;
+}
+
 QString TrimOrDash(const QString& text) {
     const QString trimmed = text.trimmed();
     return trimmed.isEmpty() ? QStringLiteral("--") : trimmed;

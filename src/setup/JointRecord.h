@@ -80,6 +80,10 @@ int ReadMachineModelInx();   // 0..67
 int ReadPipeMaterialInx();   // 0..20
 int ReadPipeAreaSwUnitInx(); // 0 in², 1 cm²
 
+// The joint number after a downloaded joint: one more than "Joint Number",
+// but never past 65535, the most the joint information record can carry.
+int NextJointNumber();
+
 // What a page stores for an operator's text: trimmed, "--" when empty, so a
 // cleared field is told apart from one never filled in.
 QString TrimOrDash(const QString& text);

@@ -111,6 +111,17 @@ TEST_F(SessionTest, TemperatureTexts) {
     dlg->m_nPage = 6;
     Exchange(s.Line());
     EXPECT_EQ(dlg->LoggedTemp(), QString());
+
+    // An offset no Settings dialog could store, at the integer limits, and a
+    // demonstration pressure index there too: the offset reads as none.
+    for (const int extreme : {INT_MAX, INT_MIN}) {
+        WriteSettingInt(kKeySettings, QStringLiteral("Temp Offset"), extreme);
+        WriteSettingInt(kKeySettings, QStringLiteral("Demo PSI Inx"), extreme);
+        dlg->OnResetButton();
+        Exchange(s.Line());
+        EXPECT_EQ(Text(IDC_TEMP_VALUE), QStringLiteral("200"));
+        EXPECT_EQ(TempOffsetText(), QString());
+    }
 }
 
 TEST_F(SessionTest, BatteryWarningBlinksOnlyAtTwenty) {

@@ -314,6 +314,17 @@ TEST_F(DownloadTest, HostileNamesStayInTheReportFolder) {
     EXPECT_EQ(SafeFileNamePart(QStringLiteral("Job 12-A.b")), QStringLiteral("Job 12-A.b"));
     EXPECT_EQ(SafeFileNamePart(QStringLiteral("..")), QStringLiteral("__"));
     EXPECT_EQ(SafeFileNamePart(QString(QChar(0xd800))), QStringLiteral("_"));
+    // Invisible format characters and noncharacters cannot disguise a name;
+    // other characters beyond 16 bits stay.
+    EXPECT_EQ(SafeFileNamePart(QStringLiteral("12\u202Efdp.exe\u2066\u200F\uFDD0\uFFFE\U000E0001")),
+              QStringLiteral("12_fdp.exe_____"));
+    EXPECT_EQ(SafeFileNamePart(QStringLiteral("Gauge \U0001F527")),
+              QStringLiteral("Gauge \U0001F527"));
+    Open();
+    StartDownload();
+    Exchange(JointInfoBlock(QStringLiteral("J\u202E7"), 3, QStringLiteral("Kim")));
+    EXPECT_EQ(QFileInfo(g_strReportPath).fileName(),
+              QStringLiteral("DL Job J_7 Joint 3 by Kim on 2010-09-24 at 16-05-09.kjr"));
 }
 
 TEST_F(DownloadTest, RefusedNameFallsBackToTheShortName) {

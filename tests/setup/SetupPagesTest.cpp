@@ -519,3 +519,53 @@ TEST_F(SetupPages, PagesSitWhereTheScreenLeavesRoomForThem) {
         EXPECT_LE(rect.bottom(), kScreenHeight) << page->TemplateId();
     }
 }
+
+TEST_F(SetupPages, StoredIntegersAtTheLimitsOpenAndStoreEveryPageSafely) {
+    // A store edited by hand may hold any 32-bit value; an index out of its
+    // list reads as the list's default and is never added to a control id.
+    for (const int extreme : {INT_MAX, INT_MIN}) {
+        using namespace LogData;
+        for (const QString* name :
+             {&kDoSidewallFusion, &kFittingBaseType, &kFittingDimensionsUnit, &kFittingForceOrCalc,
+              &kFittingMainUnit, &kFittingOutletUnit, &kFittingType, &kJointNumber,
+              &kMachineModelInx, &kParameterEntered, &kPipeAreaSwUnitInx, &kPipeMaterialInx,
+              &kPipeSizeUnit, &kPistonAreaUnit, &kWallThicknessUnit})
+            WriteLogInt(*name, extreme);
+        for (const char* name : {"Press Unit Inx", "Temp Unit Inx", "Temp Offset", "Demo Mode"})
+            WriteSettingInt(kKeySettings, QString::fromLatin1(name), extreme);
+        LoadUnitSettings();
+        auto openAndStore = [](auto& page) {
+            page.Create();
+            page.ClickDlgItem(IDOK);
+        };
+        CMachinePage machine(nullptr);
+        openAndStore(machine);
+        COperatorPage op(nullptr);
+        openAndStore(op);
+        CPipePage pipe(nullptr);
+        openAndStore(pipe);
+        CFittingPage fitting(nullptr);
+        openAndStore(fitting);
+        EXPECT_TRUE(fitting.IsDlgButtonChecked(IDC_ENTER_FORCES)) << extreme;
+        WriteLogInt(kDoSidewallFusion, 1);
+        CSidewallParamsPage sidewall(nullptr);
+        openAndStore(sidewall);
+        CNotesPage notes(nullptr);
+        openAndStore(notes);
+        CDragPressurePage drag(nullptr);
+        openAndStore(drag);
+        CRecPressuresPage rec(nullptr);
+        openAndStore(rec);
+        CHeaterTempPage heater(nullptr);
+        openAndStore(heater);
+        CReadyToLogPage ready(nullptr);
+        openAndStore(ready);
+    }
+    // The joint number after a download stays within what the record carries.
+    WriteLogInt(LogData::kJointNumber, 65534);
+    EXPECT_EQ(NextJointNumber(), 65535);
+    WriteLogInt(LogData::kJointNumber, 65535);
+    EXPECT_EQ(NextJointNumber(), 65535);
+    WriteLogInt(LogData::kJointNumber, INT_MAX);
+    EXPECT_EQ(NextJointNumber(), 65535);
+}
