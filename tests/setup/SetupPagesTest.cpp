@@ -21,7 +21,9 @@
 #include "setup/SidewallParamsPage.h"
 #include "setup/Units.h"
 
-#include <QLineEdit>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QPlainTextEdit>
 #include <gtest/gtest.h>
 
 namespace {
@@ -44,12 +46,26 @@ QString Text(const QString& name) {
     return ReadLogText(name, QStringLiteral("<absent>"));
 }
 
-// Types into a one-line edit, so that its limit applies as to the operator.
-void Type(CDialog& page, int id, const QString& text) {
-    auto* edit = qobject_cast<QLineEdit*>(page.GetDlgItem(id));
+// Types into an edit at its cursor as the operator does, one key at a time,
+// so that its limit applies; "\b" is the backspace key.
+void Type(CDialog& page, int id, const QString& keys) {
+    QWidget* edit = page.GetDlgItem(id);
     ASSERT_NE(edit, nullptr);
-    edit->clear();
-    edit->insert(text);
+    for (const QChar c : keys) {
+        const int key = c == QLatin1Char('\b') ? int(Qt::Key_Backspace) : c.toUpper().unicode();
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier,
+                        c == QLatin1Char('\b') ? QString() : QString(c));
+        QCoreApplication::sendEvent(edit, &press);
+    }
+}
+
+// Puts the cursor of a multi-line edit before character `position`.
+void PlaceCursor(CDialog& page, int id, int position) {
+    auto* edit = qobject_cast<QPlainTextEdit*>(page.GetDlgItem(id));
+    ASSERT_NE(edit, nullptr);
+    QTextCursor cursor = edit->textCursor();
+    cursor.setPosition(position);
+    edit->setTextCursor(cursor);
 }
 } // namespace
 
@@ -392,9 +408,6 @@ TEST_F(SetupPages, NotesPageCountsWhatIsLeftAndStoresNotesAsTyped) {
         page.SetDlgItemText(IDC_NOTES, QStringLiteral(" bead\nrolled "));
         EXPECT_EQ(page.GetDlgItemText(IDC_NOTES_LEFT),
                   QStringLiteral("You may add 87 characters to save as notes for this joint."));
-        page.SetDlgItemText(IDC_NOTES, QString(150, QLatin1Char('x')));
-        EXPECT_EQ(page.GetDlgItemText(IDC_NOTES).size(), 100);
-        page.SetDlgItemText(IDC_NOTES, QStringLiteral(" bead\nrolled "));
         page.ClickDlgItem(IDOK);
     }
     EXPECT_EQ(Text(LogData::kNotes), QStringLiteral(" bead\nrolled "));
@@ -410,6 +423,53 @@ TEST_F(SetupPages, NotesPageCountsWhatIsLeftAndStoresNotesAsTyped) {
     EXPECT_EQ(page.TextLimit(IDC_NOTES), page.Capacity());
     EXPECT_EQ(page.GetDlgItemText(IDC_NOTES), QStringLiteral(" bead\nrolled "));
     page.ClickDlgItem(IDCANCEL);
+}
+
+TEST_F(SetupPages, NotesPageNeverCutsNotes) {
+    const QString left0 =
+        QStringLiteral("You may add 0 characters to save as notes for this joint.");
+    // Typing in the middle of full notes is refused; the last character stays.
+    const QString full = QString(99, QLatin1Char('n')) + QLatin1Char('E');
+    WriteLogText(LogData::kNotes, full);
+    {
+        CNotesPage page(nullptr);
+        page.Create();
+        PlaceCursor(page, IDC_NOTES, 50);
+        Type(page, IDC_NOTES, QStringLiteral("ab"));
+        EXPECT_EQ(page.GetDlgItemText(IDC_NOTES), full);
+        EXPECT_EQ(page.GetDlgItemText(IDC_NOTES_LEFT), left0);
+        page.ClickDlgItem(IDOK);
+        EXPECT_TRUE(page.IsEnded());
+    }
+    EXPECT_EQ(Text(LogData::kNotes), full);
+
+    // An offset set later makes the prefix longer than the notes allow for:
+    // they are shown whole, with what must go, and are not stored cut.
+    WriteSettingInt(kKeySettings, QStringLiteral("Temp Offset"), 5);
+    CNotesPage page(nullptr);
+    page.Create();
+    ASSERT_EQ(page.Capacity(), 82);
+    EXPECT_EQ(page.GetDlgItemText(IDC_NOTES), full);
+    EXPECT_EQ(page.GetDlgItemText(IDC_NOTES_LEFT),
+              QStringLiteral("Remove 18 characters to save as notes for this joint."));
+    page.ClickDlgItem(IDOK);
+    EXPECT_FALSE(page.IsEnded());
+    ASSERT_EQ(prompter.Shown().size(), 1u);
+    EXPECT_EQ(prompter.Shown()[0].text,
+              QStringLiteral("These notes are 18 characters too long for this joint.\n"
+                             "Please shorten them."));
+    EXPECT_EQ(Text(LogData::kNotes), full);
+
+    // Nothing more can be typed; once the operator has shortened them they go.
+    PlaceCursor(page, IDC_NOTES, 100);
+    Type(page, IDC_NOTES, QStringLiteral("x"));
+    EXPECT_EQ(page.GetDlgItemText(IDC_NOTES), full);
+    Type(page, IDC_NOTES, QString(18, QLatin1Char('\b')));
+    EXPECT_EQ(page.GetDlgItemText(IDC_NOTES_LEFT), left0);
+    page.ClickDlgItem(IDOK);
+    EXPECT_TRUE(page.IsEnded());
+    EXPECT_EQ(prompter.Shown().size(), 1u);
+    EXPECT_EQ(Text(LogData::kNotes), QString(82, QLatin1Char('n')));
 }
 
 TEST_F(SetupPages, DragPressureFillsTheUnitsDefaultThenStoresIt) {
