@@ -84,6 +84,21 @@ void SetLineEditText(QLineEdit* edit, const QString& text) {
     edit->setValidator(rule);
 }
 
+// A read-only edit shows the window's colour, so that it does not look like
+// an empty input box; a writable one has the colours it inherits.
+void PaintReadOnly(QWidget* edit, bool readOnly) {
+    QPalette palette;
+    if (readOnly) {
+        palette = edit->palette();
+        palette.setBrush(QPalette::Base, palette.brush(QPalette::Window));
+    }
+    edit->setPalette(palette);
+    // A multi-line edit draws its text on a viewport, which once polished
+    // no longer follows its edit's palette.
+    if (auto* area = qobject_cast<QAbstractScrollArea*>(edit))
+        area->viewport()->setPalette(palette);
+}
+
 // Turns "#128" into 128.
 int ResourceNumber(const char* text) {
     const QString s = QString::fromUtf8(text);
@@ -165,6 +180,8 @@ QWidget* CDialog::CreateControl(const CtlTemplate& ctl, QButtonGroup*& radioGrou
         if (ctl.style & Style::Multiline) {
             auto* edit = new QPlainTextEdit(text, this);
             edit->setReadOnly(readOnly);
+            if (readOnly)
+                PaintReadOnly(edit, true);
             edit->setVerticalScrollBarPolicy((ctl.style & Style::VScroll) ? Qt::ScrollBarAsNeeded
                                                                           : Qt::ScrollBarAlwaysOff);
             edit->setTabChangesFocus(true);
@@ -172,6 +189,8 @@ QWidget* CDialog::CreateControl(const CtlTemplate& ctl, QButtonGroup*& radioGrou
         }
         auto* edit = new QLineEdit(text, this);
         edit->setReadOnly(readOnly);
+        if (readOnly)
+            PaintReadOnly(edit, true);
         edit->setValidator(new TypingRule(edit, ctl.style & Style::Number));
         if (ctl.style & Style::Password)
             edit->setEchoMode(QLineEdit::Password);
@@ -443,6 +462,9 @@ void CDialog::SetReadOnly(int id, bool readOnly) {
         edit->setReadOnly(readOnly);
     else if (auto* plain = qobject_cast<QPlainTextEdit*>(w))
         plain->setReadOnly(readOnly);
+    else
+        return;
+    PaintReadOnly(w, readOnly);
 }
 
 void CDialog::CheckDlgButton(int id, bool checked) {

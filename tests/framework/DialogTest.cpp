@@ -28,6 +28,8 @@ const DlgTemplate kTemplate{
         {30, Ctl::Edit, "", 4, 52, 30, 12, 0, nullptr, 3},
         {31, Ctl::Edit, "", 40, 52, 30, 12, Style::Number},
         {32, Ctl::Edit, "", 4, 66, 60, 12, Style::Multiline, nullptr, 5},
+        {33, Ctl::Edit, "", 4, 20, 40, 16, Style::Multiline | Style::ReadOnly},
+        {34, Ctl::Edit, "", 50, 20, 40, 12, Style::ReadOnly},
         {40, Ctl::Static, "tap me", 70, 66, 20, 10, Style::Notify},
         {41, Ctl::Static, "not me", 70, 40, 20, 10},
         {50, Ctl::ComboList, "", 50, 10, 40, 60, 0, "one\ntwo\nthree"},
@@ -182,6 +184,26 @@ TEST(Dialog, LimitsStopTypingButNeverCutTheProgramsText) {
     const std::vector<QString> expected = {"edit 30", "edit 32", "edit 32", "edit 30",
                                            "edit 30", "edit 30", "edit 30"};
     EXPECT_EQ(page.events, expected);
+}
+
+TEST(Dialog, ReadOnlyEditsDoNotLookLikeInputBoxes) {
+    TestPage page;
+    page.Create();
+    auto inside = [&](int id) {
+        QWidget* edit = page.GetDlgItem(id);
+        return edit->grab().toImage().pixelColor(edit->width() / 2, edit->height() / 2);
+    };
+    const QColor window = page.palette().color(QPalette::Window);
+    EXPECT_EQ(inside(33), window);
+    EXPECT_EQ(inside(34), window);
+    EXPECT_NE(inside(32), window);
+    EXPECT_NE(inside(31), window);
+    page.SetReadOnly(32, true);
+    page.SetReadOnly(33, false);
+    page.SetReadOnly(34, false);
+    EXPECT_EQ(inside(32), window);
+    EXPECT_NE(inside(33), window);
+    EXPECT_NE(inside(34), window);
 }
 
 TEST(Dialog, TimersTickThroughOnTimerAndStopWithTheDialog) {
