@@ -15,6 +15,7 @@ const QString kTempOffset = QStringLiteral("Temp Offset");
 
 constexpr int kTapTimer = 1;
 constexpr int kTapWindowTicks = 30; // of 100 ms: three seconds
+constexpr int kOffsetRange = 200;   // an offset lies strictly within +-200
 } // namespace
 
 const DlgTemplate& CSettingsDlg::Template145() {
@@ -76,9 +77,11 @@ bool CSettingsDlg::OnInitDialog() {
 void CSettingsDlg::OnOK() {
     bool ok = false;
     const int offset = GetDlgItemInt(IDC_TEMP_OFFSET, &ok);
-    if (!ok) {
-        MessageBox(QStringLiteral(
-                       "Please enter the temperature offset as a whole number, for example -5."),
+    // An offset out of range is refused like one that is not a number: the
+    // operator must not take it for stored when it is not.
+    if (!ok || offset <= -kOffsetRange || offset >= kOffsetRange) {
+        MessageBox(QStringLiteral("Please enter the temperature offset as a whole number "
+                                  "from -199 to 199, for example -5."),
                    QString(), MB_OK | MB_ICONEXCLAMATION);
         if (auto* edit = qobject_cast<QLineEdit*>(GetDlgItem(IDC_TEMP_OFFSET))) {
             edit->setFocus();
@@ -98,8 +101,7 @@ void CSettingsDlg::OnOK() {
     WriteSettingInt(kKeySettings, kTempUnitInx, m_nTempUnit);
     WriteSettingInt(kKeySettings, kDemoMode, m_nDemoMode);
     WriteSettingInt(kKeySettings, kComPort, m_nPort);
-    if (m_nTempOffset > -200 && m_nTempOffset < 200)
-        WriteSettingInt(kKeySettings, kTempOffset, m_nTempOffset);
+    WriteSettingInt(kKeySettings, kTempOffset, m_nTempOffset);
     EndDialog(IDOK);
 }
 

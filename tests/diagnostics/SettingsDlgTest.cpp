@@ -80,29 +80,14 @@ TEST(SettingsDlg, OkStoresEveryChoiceAndCancelNothing) {
     EXPECT_EQ(Setting("Temp Offset"), -12);
 }
 
-TEST(SettingsDlg, OffsetLimits) {
-    struct Case {
-        const char* typed;
-        int stored;
-    };
-    // The stored offset starts at 3; out-of-range offsets leave it alone and
-    // still close the dialog.
-    for (const Case& c : {Case{"199", 199}, Case{"-199", -199}, Case{"200", 3}, Case{"-200", 3},
-                          Case{"100000", 3}}) {
-        WriteSettingInt(kKeySettings, QStringLiteral("Temp Offset"), 3);
-        CSettingsDlg dlg(nullptr);
-        dlg.Create();
-        dlg.SetDlgItemText(IDC_TEMP_OFFSET, QString::fromLatin1(c.typed));
-        dlg.ClickDlgItem(IDOK);
-        EXPECT_TRUE(dlg.IsEnded()) << c.typed;
-        EXPECT_EQ(Setting("Temp Offset"), c.stored) << c.typed;
-    }
-}
-
-TEST(SettingsDlg, RefusesAnOffsetThatIsNotAWholeNumber) {
-    for (const char* typed : {"", "abc", "1.5", "12x", "- 3", "99999999999"}) {
+TEST(SettingsDlg, RefusesAnOffsetThatIsNotAWholeNumberInRange) {
+    // Offsets of 200 or more, or -200 or less, are refused as a non-number
+    // is: a message, the dialog stays open and nothing at all is stored.
+    for (const char* typed :
+         {"", "abc", "1.5", "12x", "- 3", "99999999999", "200", "-200", "100000"}) {
         ScriptedPrompter prompter;
         WriteSettingInt(kKeySettings, QStringLiteral("Temp Unit Inx"), 0);
+        WriteSettingInt(kKeySettings, QStringLiteral("Temp Offset"), 3);
         WriteSettingInt(kKeySettings, QStringLiteral("COM Port"), 5);
         CSettingsDlg dlg(nullptr);
         dlg.Create();
@@ -113,15 +98,24 @@ TEST(SettingsDlg, RefusesAnOffsetThatIsNotAWholeNumber) {
         EXPECT_FALSE(dlg.IsEnded()) << typed;
         ASSERT_EQ(prompter.Shown().size(), 1u) << typed;
         EXPECT_TRUE(prompter.Shown()[0].text.contains(QStringLiteral("whole number")));
-        EXPECT_EQ(prompter.Shown()[0].caption, QStringLiteral("Kelvorn VTQ-PPC"));
-        // Nothing at all was stored.
+        EXPECT_TRUE(prompter.Shown()[0].text.contains(QStringLiteral("-199 to 199")));
         EXPECT_EQ(Setting("Temp Unit Inx"), 0) << typed;
+        EXPECT_EQ(Setting("Temp Offset"), 3) << typed;
         EXPECT_EQ(Setting("COM Port"), 5) << typed;
-        // The operator mends the number and OK goes through.
+        // The operator mends the offset and OK goes through.
         dlg.SetDlgItemText(IDC_TEMP_OFFSET, QStringLiteral("4"));
         dlg.ClickDlgItem(IDOK);
         EXPECT_TRUE(dlg.IsEnded());
         EXPECT_EQ(Setting("Temp Offset"), 4);
+    }
+    // The limits themselves are stored.
+    for (const int offset : {199, -199}) {
+        CSettingsDlg dlg(nullptr);
+        dlg.Create();
+        dlg.SetDlgItemInt(IDC_TEMP_OFFSET, offset);
+        dlg.ClickDlgItem(IDOK);
+        EXPECT_TRUE(dlg.IsEnded());
+        EXPECT_EQ(Setting("Temp Offset"), offset);
     }
 }
 
