@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QMouseEvent>
+#include <QStyle>
 #include <gtest/gtest.h>
 
 namespace {
@@ -119,6 +120,50 @@ TEST(SettingsDlg, RefusesAnOffsetThatIsNotAWholeNumberInRange) {
         dlg.ClickDlgItem(IDOK);
         EXPECT_TRUE(dlg.IsEnded());
         EXPECT_EQ(Setting("Temp Offset"), offset);
+    }
+}
+
+TEST(SettingsDlg, EachPressureUnitLabelSitsByItsOwnButton) {
+    CSettingsDlg dlg(nullptr);
+    dlg.Create();
+    // What an operator sees of a button: the columns, in the dialog, where
+    // its drawn circle and its label lie.
+    struct Drawn {
+        int circleLeft, circleRight, labelLeft, labelRight;
+    };
+    auto drawn = [&](int id) {
+        QWidget* radio = dlg.GetDlgItem(id);
+        const QImage image = radio->grab().toImage();
+        const QColor background = radio->palette().color(QPalette::Window);
+        std::vector<std::pair<int, int>> runs; // of columns with anything drawn
+        for (int x = 0; x < image.width(); ++x) {
+            bool ink = false;
+            for (int y = 0; y < image.height() && !ink; ++y)
+                ink = image.pixelColor(x, y) != background;
+            if (ink && !runs.empty() && runs.back().second == x - 1)
+                runs.back().second = x;
+            else if (ink)
+                runs.emplace_back(x, x);
+        }
+        if (runs.size() < 2) {
+            ADD_FAILURE() << id << ": no circle and label";
+            return Drawn{};
+        }
+        EXPECT_LT(runs.back().second, image.width() - 1) << id << ": label cut off";
+        const int x = radio->x();
+        return Drawn{x + runs.front().first, x + runs.front().second, x + runs[1].first,
+                     x + runs.back().second};
+    };
+    const int frameLine = DluToPixelX(4 + 126) - 1;
+    for (int id = IDC_PRESS_PSI; id <= IDC_PRESS_MPA; ++id) {
+        const Drawn button = drawn(id);
+        const int ownBlank = button.labelLeft - button.circleRight - 1;
+        // The next circle is clearly further from this label than its own
+        // circle is; the last label keeps clear of the frame.
+        if (id < IDC_PRESS_MPA)
+            EXPECT_GE(drawn(id + 1).circleLeft - button.labelRight - 1, 2 * ownBlank) << id;
+        else
+            EXPECT_GE(frameLine - button.labelRight - 1, ownBlank) << id;
     }
 }
 
