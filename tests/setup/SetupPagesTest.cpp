@@ -72,7 +72,6 @@ void PlaceCursor(CDialog& page, int id, int position) {
 TEST_F(SetupPages, MachinePageShowsListedModelsAndStoresTheRowsPistonArea) {
     CMachinePage page(nullptr);
     page.Create();
-    EXPECT_EQ(page.windowTitle(), QStringLiteral("Machine"));
     ASSERT_EQ(page.GetCount(IDC_MODEL_LIST), 68);
     EXPECT_EQ(page.GetLBText(IDC_MODEL_LIST, 67), QStringLiteral("Unlisted"));
     EXPECT_EQ(page.GetCurSel(IDC_MODEL_LIST), 0);
@@ -80,8 +79,6 @@ TEST_F(SetupPages, MachinePageShowsListedModelsAndStoresTheRowsPistonArea) {
     EXPECT_FALSE(page.IsDlgItemVisible(IDC_MODEL_NAME));
     EXPECT_FALSE(page.IsDlgItemVisible(IDC_PISTON_AREA));
     EXPECT_FALSE(page.IsDlgItemVisible(IDC_PISTON_AREA_UNIT));
-    EXPECT_EQ(page.TextLimit(IDC_MACHINE_ID), 20);
-    EXPECT_EQ(page.TextLimit(IDC_PISTON_AREA), 6);
 
     // The table's one piston area with a leading blank shows it, and is
     // stored without it.
@@ -161,7 +158,6 @@ TEST_F(SetupPages, OperatorPageRefusesForbiddenCharactersAndBadJointNumbers) {
     page.Create();
     EXPECT_EQ(page.GetDlgItemText(IDC_EMPLOYEE_ID), QString());
     EXPECT_EQ(page.GetDlgItemText(IDC_JOINT_NUMBER), QStringLiteral("1"));
-    EXPECT_EQ(page.TextLimit(IDC_JOB_NUMBER), 20);
 
     page.SetDlgItemText(IDC_EMPLOYEE_ID, QStringLiteral("A/7"));
     page.ClickDlgItem(IDOK);
@@ -212,8 +208,6 @@ TEST_F(SetupPages, PipePageStoresTheWallAreaOrRefusesThePipe) {
     EXPECT_EQ(page.GetCount(IDC_PIPE_SIZE_UNIT), 5);
     EXPECT_EQ(page.GetDlgItemText(IDC_WALL_THICKNESS_UNIT), QStringLiteral("DR"));
     EXPECT_FALSE(page.IsDlgItemVisible(IDC_PIPE_AREA_BUTTON));
-    for (int id : {IDC_WALL_THICKNESS, IDC_HEAT_IFP, IDC_SOAK_IFP, IDC_FUSE_IFP, IDC_COOL_IFP})
-        EXPECT_EQ(page.TextLimit(id), 5) << id;
 
     // 13 is no IPS size: both messages, and the page stays with nothing stored.
     page.ClickDlgItem(IDOK);
@@ -553,7 +547,6 @@ TEST_F(SetupPages, ConfirmationAnswersYesNoOrCancelled) {
     for (const auto& answer : answers) {
         CConfirmNextJointDlg dlg(title, QStringLiteral(" 1. a\r\n 2. b\r\n"), nullptr);
         dlg.Create();
-        EXPECT_EQ(dlg.windowTitle(), title);
         EXPECT_EQ(dlg.GetDlgItemText(IDC_JOINT_SUMMARY), QStringLiteral(" 1. a\n 2. b\n"));
         dlg.ClickDlgItem(answer.button);
         EXPECT_EQ(dlg.Result(), answer.result);
