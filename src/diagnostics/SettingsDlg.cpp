@@ -15,6 +15,7 @@ const QString kTempOffset = QStringLiteral("Temp Offset");
 
 constexpr int kTapTimer = 1;
 constexpr int kTapWindowTicks = 30; // of 100 ms: three seconds
+constexpr int kOffsetRange = 200;   // an offset lies strictly within +-200
 } // namespace
 
 const DlgTemplate& CSettingsDlg::Template145() {
@@ -35,10 +36,11 @@ const DlgTemplate& CSettingsDlg::Template145() {
             {IDC_DEMO_MODE, Ctl::CheckBox, "", 86, 14, 10, 10},
             {IDC_STATIC, Ctl::Static, "Demo", 97, 15, 28, 10},
             {IDC_STATIC, Ctl::Group, "Pressure Units", 4, 35, 126, 28},
-            {IDC_PRESS_PSI, Ctl::Radio, "psi", 8, 47, 24, 10, Style::Group},
-            {IDC_PRESS_BAR, Ctl::Radio, "bar", 33, 47, 24, 10},
-            {IDC_PRESS_KGCM2, Ctl::Radio, "Kg/cm²", 58, 47, 38, 10},
-            {IDC_PRESS_MPA, Ctl::Radio, "MPa", 97, 47, 30, 10},
+            // Spread so that each label ends well before the next button.
+            {IDC_PRESS_PSI, Ctl::Radio, "psi", 7, 47, 25, 10, Style::Group},
+            {IDC_PRESS_BAR, Ctl::Radio, "bar", 32, 47, 28, 10},
+            {IDC_PRESS_KGCM2, Ctl::Radio, "Kg/cm²", 60, 47, 41, 10},
+            {IDC_PRESS_MPA, Ctl::Radio, "MPa", 101, 47, 27, 10},
             {IDC_TEMP_FRAME, Ctl::Group, "Temperature Units", 4, 66, 126, 28},
             {IDC_TEMP_F, Ctl::Radio, "°F", 8, 78, 28, 10, Style::Group},
             {IDC_TEMP_C, Ctl::Radio, "°C", 40, 78, 28, 10},
@@ -69,6 +71,12 @@ bool CSettingsDlg::OnInitDialog() {
     SetCurSel(IDC_PORT_LIST, m_nPort);
     SetDlgItemInt(IDC_TEMP_OFFSET, m_nTempOffset);
 
+    // A label close to its own button, as on the handheld, leaves the four
+    // pressure units room to stand apart on one line.
+    for (const int id :
+         {IDC_PRESS_PSI, IDC_PRESS_BAR, IDC_PRESS_KGCM2, IDC_PRESS_MPA, IDC_TEMP_F, IDC_TEMP_C})
+        GetDlgItem(id)->setStyleSheet(QStringLiteral("spacing: 2px"));
+
     SetTimer(kTapTimer, 100);
     return true;
 }
@@ -76,9 +84,11 @@ bool CSettingsDlg::OnInitDialog() {
 void CSettingsDlg::OnOK() {
     bool ok = false;
     const int offset = GetDlgItemInt(IDC_TEMP_OFFSET, &ok);
-    if (!ok) {
-        MessageBox(QStringLiteral(
-                       "Please enter the temperature offset as a whole number, for example -5."),
+    // An offset out of range is refused like one that is not a number: the
+    // operator must not take it for stored when it is not.
+    if (!ok || offset <= -kOffsetRange || offset >= kOffsetRange) {
+        MessageBox(QStringLiteral("Please enter the temperature offset as a whole number "
+                                  "from -199 to 199, for example -5."),
                    QString(), MB_OK | MB_ICONEXCLAMATION);
         if (auto* edit = qobject_cast<QLineEdit*>(GetDlgItem(IDC_TEMP_OFFSET))) {
             edit->setFocus();
@@ -98,8 +108,7 @@ void CSettingsDlg::OnOK() {
     WriteSettingInt(kKeySettings, kTempUnitInx, m_nTempUnit);
     WriteSettingInt(kKeySettings, kDemoMode, m_nDemoMode);
     WriteSettingInt(kKeySettings, kComPort, m_nPort);
-    if (m_nTempOffset > -200 && m_nTempOffset < 200)
-        WriteSettingInt(kKeySettings, kTempOffset, m_nTempOffset);
+    WriteSettingInt(kKeySettings, kTempOffset, m_nTempOffset);
     EndDialog(IDOK);
 }
 

@@ -14,8 +14,11 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRegularExpressionValidator>
+#include <QScrollBar>
 #include <QTimer>
+#include <QValidator>
+#include <algorithm>
+#include <memory>
 
 int DluToPixelX(int x) {
     return (x * 3 + (x >= 0 ? 1 : -1)) / 2;
@@ -34,6 +37,66 @@ Qt::Alignment TextAlignment(unsigned style) {
     if (style & Style::Right)
         return Qt::AlignRight | Qt::AlignTop;
     return Qt::AlignLeft | Qt::AlignTop;
+}
+
+// What the operator may type into a one-line edit: digits only for number
+// edits, and nothing that takes the text past the edit's limit. As on the
+// handheld, a limit stops typing and pasting; it never cuts text. So text
+// already past the limit (set by the program) may shrink but not grow.
+class TypingRule : public QValidator {
+public:
+    TypingRule(QLineEdit* edit, bool digitsOnly)
+        : QValidator(edit), m_bDigitsOnly(digitsOnly), m_nAccepted(edit->text().size()) {
+        // Validation runs before the change is signalled, so this is the
+        // length before the change being validated.
+        connect(edit, &QLineEdit::textChanged, this,
+                [this](const QString& text) { m_nAccepted = text.size(); });
+    }
+    void SetLimit(int limit) { m_nLimit = limit; }
+
+    State validate(QString& input, int& /*pos*/) const override {
+        if (m_bDigitsOnly)
+            for (const QChar c : input)
+                if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+                    return Invalid;
+        if (m_nLimit > 0 && input.size() > m_nLimit && input.size() > m_nAccepted)
+            return Invalid;
+        return Acceptable;
+    }
+
+private:
+    bool m_bDigitsOnly;
+    int m_nLimit = 0;
+    int m_nAccepted;
+};
+
+TypingRule* RuleOf(QLineEdit* edit) {
+    return edit ? const_cast<TypingRule*>(dynamic_cast<const TypingRule*>(edit->validator()))
+                : nullptr;
+}
+
+// Sets a one-line edit's text as the program does: whole, whatever the rule
+// for typing says.
+void SetLineEditText(QLineEdit* edit, const QString& text) {
+    const QValidator* rule = edit->validator();
+    edit->setValidator(nullptr);
+    edit->setText(text);
+    edit->setValidator(rule);
+}
+
+// A read-only edit shows the window's colour, so that it does not look like
+// an empty input box; a writable one has the colours it inherits.
+void PaintReadOnly(QWidget* edit, bool readOnly) {
+    QPalette palette;
+    if (readOnly) {
+        palette = edit->palette();
+        palette.setBrush(QPalette::Base, palette.brush(QPalette::Window));
+    }
+    edit->setPalette(palette);
+    // A multi-line edit draws its text on a viewport, which once polished
+    // no longer follows its edit's palette.
+    if (auto* area = qobject_cast<QAbstractScrollArea*>(edit))
+        area->viewport()->setPalette(palette);
 }
 
 // Turns "#128" into 128.
@@ -113,19 +176,22 @@ QWidget* CDialog::CreateControl(const CtlTemplate& ctl, QButtonGroup*& radioGrou
         return label;
     }
     case Ctl::Edit: {
+        const bool readOnly = ctl.style & Style::ReadOnly;
         if (ctl.style & Style::Multiline) {
             auto* edit = new QPlainTextEdit(text, this);
-            edit->setReadOnly(ctl.style & Style::ReadOnly);
+            edit->setReadOnly(readOnly);
+            if (readOnly)
+                PaintReadOnly(edit, true);
             edit->setVerticalScrollBarPolicy((ctl.style & Style::VScroll) ? Qt::ScrollBarAsNeeded
                                                                           : Qt::ScrollBarAlwaysOff);
             edit->setTabChangesFocus(true);
             return edit;
         }
         auto* edit = new QLineEdit(text, this);
-        edit->setReadOnly(ctl.style & Style::ReadOnly);
-        if (ctl.style & Style::Number)
-            edit->setValidator(new QRegularExpressionValidator(
-                QRegularExpression(QStringLiteral("[0-9]*")), edit));
+        edit->setReadOnly(readOnly);
+        if (readOnly)
+            PaintReadOnly(edit, true);
+        edit->setValidator(new TypingRule(edit, ctl.style & Style::Number));
         if (ctl.style & Style::Password)
             edit->setEchoMode(QLineEdit::Password);
         edit->setAlignment((ctl.style & Style::Center)  ? Qt::AlignHCenter
@@ -199,18 +265,21 @@ void CDialog::Wire(const CtlTemplate& ctl, QWidget* widget) {
                 OnEditChange(id);
         });
     } else if (auto* text = qobject_cast<QPlainTextEdit*>(widget)) {
-        connect(text, &QPlainTextEdit::textChanged, this, [this, id, text] {
-            // A multi-line edit has no length limit of its own: cut what is
-            // pasted or typed past the limit, as the handheld's edit refuses it.
+        // A multi-line edit has no limit of its own: an edit by the operator
+        // that takes the text past the limit is taken back whole, as the
+        // handheld's edit refuses it. Text the program sets stays whole.
+        auto accepted = std::make_shared<QString>(text->toPlainText());
+        connect(text, &QPlainTextEdit::textChanged, this, [this, id, text, accepted] {
+            const QString now = text->toPlainText();
             const int limit = TextLimit(id);
-            if (limit > 0 && text->toPlainText().size() > limit) {
-                const QSignalBlocker block(text);
-                QString cut = text->toPlainText().left(limit);
-                text->setPlainText(cut);
-                QTextCursor cursor = text->textCursor();
-                cursor.movePosition(QTextCursor::End);
-                text->setTextCursor(cursor);
+            if (!m_bSettingText && limit > 0 && now.size() > limit &&
+                now.size() > accepted->size()) {
+                RefuseEdit(text, *accepted, now.size() - accepted->size());
+                return;
             }
+            if (now == *accepted)
+                return; // a change of format only
+            *accepted = now;
             if (m_notifying)
                 OnEditChange(id);
         });
@@ -233,6 +302,19 @@ void CDialog::Wire(const CtlTemplate& ctl, QWidget* widget) {
         // Only labels made to report taps report them.
         widget->installEventFilter(this);
     }
+}
+
+void CDialog::RefuseEdit(QPlainTextEdit* edit, const QString& before, int grownBy) {
+    // The cursor goes back to where the refused text went in, the view stays.
+    const int cursor =
+        std::clamp(edit->textCursor().position() - grownBy, 0, static_cast<int>(before.size()));
+    const int scroll = edit->verticalScrollBar()->value();
+    const QSignalBlocker block(edit);
+    edit->setPlainText(before);
+    QTextCursor restored = edit->textCursor();
+    restored.setPosition(cursor);
+    edit->setTextCursor(restored);
+    edit->verticalScrollBar()->setValue(scroll);
 }
 
 bool CDialog::eventFilter(QObject* watched, QEvent* event) {
@@ -279,10 +361,11 @@ QWidget* CDialog::GetDlgItem(int id) const {
 
 void CDialog::SetDlgItemText(int id, const QString& text) {
     QWidget* w = GetDlgItem(id);
+    m_bSettingText = true;
     if (auto* label = qobject_cast<QLabel*>(w))
         label->setText(text);
     else if (auto* edit = qobject_cast<QLineEdit*>(w))
-        edit->setText(text);
+        SetLineEditText(edit, text);
     else if (auto* plain = qobject_cast<QPlainTextEdit*>(w))
         plain->setPlainText(text);
     else if (auto* button = qobject_cast<QAbstractButton*>(w))
@@ -290,11 +373,12 @@ void CDialog::SetDlgItemText(int id, const QString& text) {
     else if (auto* group = qobject_cast<QGroupBox*>(w))
         group->setTitle(text);
     else if (auto* combo = qobject_cast<QComboBox*>(w)) {
-        if (combo->isEditable())
-            combo->setEditText(text);
+        if (combo->lineEdit())
+            SetLineEditText(combo->lineEdit(), text);
         else
             combo->setCurrentIndex(combo->findText(text, Qt::MatchFixedString));
     }
+    m_bSettingText = false;
 }
 
 QString CDialog::GetDlgItemText(int id) const {
@@ -358,10 +442,13 @@ void CDialog::SetDlgItemFont(int id, const QFont& font) {
 void CDialog::LimitText(int id, int maxChars) {
     m_limits[id] = maxChars;
     QWidget* w = GetDlgItem(id);
-    if (auto* edit = qobject_cast<QLineEdit*>(w))
-        edit->setMaxLength(maxChars > 0 ? maxChars : 32767);
-    else if (auto* combo = qobject_cast<QComboBox*>(w); combo && combo->lineEdit())
-        combo->lineEdit()->setMaxLength(maxChars > 0 ? maxChars : 32767);
+    auto* edit = qobject_cast<QLineEdit*>(w);
+    if (auto* combo = qobject_cast<QComboBox*>(w))
+        edit = combo->lineEdit();
+    if (edit && !RuleOf(edit))
+        edit->setValidator(new TypingRule(edit, false));
+    if (TypingRule* rule = RuleOf(edit))
+        rule->SetLimit(maxChars);
 }
 
 int CDialog::TextLimit(int id) const {
@@ -375,6 +462,9 @@ void CDialog::SetReadOnly(int id, bool readOnly) {
         edit->setReadOnly(readOnly);
     else if (auto* plain = qobject_cast<QPlainTextEdit*>(w))
         plain->setReadOnly(readOnly);
+    else
+        return;
+    PaintReadOnly(w, readOnly);
 }
 
 void CDialog::CheckDlgButton(int id, bool checked) {

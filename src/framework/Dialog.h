@@ -18,6 +18,7 @@
 #include <map>
 
 class QButtonGroup;
+class QPlainTextEdit;
 class QTimer;
 
 // The handheld screen below the title bar and above the command bar.
@@ -73,6 +74,9 @@ public:
     void EnableDlgItem(int id, bool enable);
     bool IsDlgItemEnabled(int id) const;
     void SetDlgItemFont(int id, const QFont& font);
+    // The most characters the operator may type into an edit, 0 for no
+    // limit. It stops typing and pasting only: text the program sets through
+    // SetDlgItemText stays whole, and may then shrink but not grow.
     void LimitText(int id, int maxChars);
     int TextLimit(int id) const;
     void SetReadOnly(int id, bool readOnly);
@@ -116,6 +120,7 @@ protected:
 private:
     QWidget* CreateControl(const CtlTemplate& ctl, QButtonGroup*& radioGroup);
     void Wire(const CtlTemplate& ctl, QWidget* widget);
+    static void RefuseEdit(QPlainTextEdit* edit, const QString& before, int grownBy);
 
     const DlgTemplate& m_template;
     QFont m_font;
@@ -126,4 +131,5 @@ private:
     bool m_ended = false;
     int m_result = 0;
     bool m_notifying = true;
+    bool m_bSettingText = false;
 };

@@ -4,8 +4,6 @@
 #include "setup/PageControls.h"
 #include "setup/Resource.h"
 
-#include <algorithm>
-
 const DlgTemplate& CMachinePage::Template136() {
     using M = CMachineListModel;
     static const DlgTemplate tmpl{
@@ -40,10 +38,6 @@ bool CMachinePage::OnInitDialog() {
     m_model.Open();
     FillList(*this, IDC_MODEL_LIST, m_model.Items());
     SetDlgItemText(IDC_MACHINE_ID, m_model.MachineId());
-    // A stored hand-typed name may be longer than the field allows (the
-    // " SW" suffix); it is shown whole, as it was stored.
-    LimitText(IDC_MODEL_NAME,
-              std::max<int>(CMachineListModel::kModelNameLimit, m_model.ModelName().size()));
     ShowModel();
     return true;
 }
@@ -54,7 +48,6 @@ void CMachinePage::OnSelChange(int id) {
         return;
     CopyControlsToModel();
     m_model.Select(GetCurSel(IDC_MODEL_LIST));
-    LimitText(IDC_MODEL_NAME, CMachineListModel::kModelNameLimit);
     ShowModel();
 }
 

@@ -44,7 +44,8 @@ bool CNotesPage::OnInitDialog() {
     SetDlgItemText(IDC_NOTES_PREFIX, m_strPrefix);
     // A limit of 0 would mean none: a full prefix leaves no room at all.
     LimitText(IDC_NOTES, std::max(m_nCapacity, 1));
-    SetReadOnly(IDC_NOTES, m_nCapacity == 0);
+    // Stored notes are shown whole, also when a longer prefix (an offset set
+    // later) leaves them too little room: the operator decides what goes.
     SetDlgItemText(IDC_NOTES, ReadLogText(LogData::kNotes));
     ShowCharactersLeft();
     return true;
@@ -55,13 +56,31 @@ void CNotesPage::OnEditChange(int id) {
         ShowCharactersLeft();
 }
 
+int CNotesPage::CharactersLeft() const {
+    return m_nCapacity - static_cast<int>(GetDlgItemText(IDC_NOTES).size());
+}
+
 void CNotesPage::ShowCharactersLeft() {
-    m_strLabel = Format(LoadString(IDS_NOTES_LEFT_FMT),
-                        {m_nCapacity - static_cast<int>(GetDlgItemText(IDC_NOTES).size())});
+    const int left = CharactersLeft();
+    m_strLabel =
+        left >= 0
+            ? Format(LoadString(IDS_NOTES_LEFT_FMT), {left})
+            : QStringLiteral("Remove %1 characters to save as notes for this joint.").arg(-left);
     SetDlgItemText(IDC_NOTES_LEFT, m_strLabel);
+    // With no room at all nothing can be typed, but notes too long can
+    // still be shortened.
+    SetReadOnly(IDC_NOTES, m_nCapacity == 0 && left == 0);
 }
 
 void CNotesPage::OnOK() {
+    // Notes that no longer fit are never cut: the operator shortens them.
+    if (const int left = CharactersLeft(); left < 0) {
+        MessageBox(QStringLiteral("These notes are %1 characters too long for this joint.\n"
+                                  "Please shorten them.")
+                       .arg(-left),
+                   QString(), MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
     // Notes keep their blanks and line breaks as typed.
     WriteLogText(LogData::kNotes, GetDlgItemText(IDC_NOTES));
     EndDialog(IDOK);

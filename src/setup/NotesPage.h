@@ -20,6 +20,9 @@ public:
     int Capacity() const { return m_nCapacity; }
 
 private:
+    // The capacity less the notes' length: below 0 when stored notes no
+    // longer fit beside the prefix.
+    int CharactersLeft() const;
     void ShowCharactersLeft();
 
     QString m_strPrefix;

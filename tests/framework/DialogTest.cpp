@@ -4,7 +4,9 @@
 #include "framework/SetupPageDlg.h"
 #include "platform/MessageBox.h"
 
+#include <QCoreApplication>
 #include <QFontInfo>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <gtest/gtest.h>
@@ -26,6 +28,8 @@ const DlgTemplate kTemplate{
         {30, Ctl::Edit, "", 4, 52, 30, 12, 0, nullptr, 3},
         {31, Ctl::Edit, "", 40, 52, 30, 12, Style::Number},
         {32, Ctl::Edit, "", 4, 66, 60, 12, Style::Multiline, nullptr, 5},
+        {33, Ctl::Edit, "", 4, 20, 40, 16, Style::Multiline | Style::ReadOnly},
+        {34, Ctl::Edit, "", 50, 20, 40, 12, Style::ReadOnly},
         {40, Ctl::Static, "tap me", 70, 66, 20, 10, Style::Notify},
         {41, Ctl::Static, "not me", 70, 40, 20, 10},
         {50, Ctl::ComboList, "", 50, 10, 40, 60, 0, "one\ntwo\nthree"},
@@ -52,6 +56,18 @@ public:
     void OnSelChange(int id) override { events.push_back(QStringLiteral("sel %1").arg(id)); }
     void OnStaticClicked(int id) override { events.push_back(QStringLiteral("tap %1").arg(id)); }
 };
+
+// Types as the operator does, one key at a time; "\b" is the backspace key.
+void Type(QWidget* edit, const QString& keys) {
+    for (const QChar c : keys) {
+        const int key = c == QLatin1Char('\n')   ? int(Qt::Key_Return)
+                        : c == QLatin1Char('\b') ? int(Qt::Key_Backspace)
+                                                 : c.toUpper().unicode();
+        const QString text = c == QLatin1Char('\b') ? QString() : QString(c);
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+        QCoreApplication::sendEvent(edit, &press);
+    }
+}
 
 class FullScreen : public CDialog {
 public:
@@ -91,12 +107,7 @@ TEST(Dialog, ControlsByIdAndTheirNotifications) {
     page.CheckRadioButton(20, 21, 99); // an index outside the group clears it
     EXPECT_EQ(page.GetCheckedRadioButton(20, 21), 0);
 
-    // Edits keep to their limits, also against pasted text.
-    page.SetDlgItemText(30, QStringLiteral("12345"));
-    auto* edit = qobject_cast<QLineEdit*>(page.GetDlgItem(30));
-    edit->setText(QString());
-    edit->insert(QStringLiteral("abcdef"));
-    EXPECT_EQ(page.GetDlgItemText(30), QStringLiteral("abc"));
+    // Number edits take digits only.
     auto* number = qobject_cast<QLineEdit*>(page.GetDlgItem(31));
     number->insert(QStringLiteral("-4x"));
     EXPECT_EQ(page.GetDlgItemText(31), QString());
@@ -104,9 +115,6 @@ TEST(Dialog, ControlsByIdAndTheirNotifications) {
     bool ok = false;
     EXPECT_EQ(page.GetDlgItemInt(31, &ok), 42);
     EXPECT_TRUE(ok);
-    auto* multi = qobject_cast<QPlainTextEdit*>(page.GetDlgItem(32));
-    multi->insertPlainText(QStringLiteral("line\nlonger"));
-    EXPECT_EQ(page.GetDlgItemText(32), QStringLiteral("line\n"));
 
     // Lists report only the operator's choices.
     EXPECT_EQ(page.GetCurSel(50), -1);
@@ -123,9 +131,79 @@ TEST(Dialog, ControlsByIdAndTheirNotifications) {
     EXPECT_EQ(page.GetDlgItem(12345), nullptr);
     page.SetDlgItemText(12345, QStringLiteral("nothing happens"));
 
-    const std::vector<QString> expected = {"cmd 10",  "cmd 21",  "cmd 11",  "edit 30",
-                                           "edit 30", "edit 30", "edit 31", "edit 32"};
+    const std::vector<QString> expected = {"cmd 10", "cmd 21", "cmd 11", "edit 31"};
     EXPECT_EQ(page.events, expected);
+}
+
+TEST(Dialog, LimitsStopTypingButNeverCutTheProgramsText) {
+    TestPage page;
+    page.Create();
+    auto* line = qobject_cast<QLineEdit*>(page.GetDlgItem(30));       // limit 3
+    auto* multi = qobject_cast<QPlainTextEdit*>(page.GetDlgItem(32)); // limit 5
+
+    // Typing stops at the limit; a paste that would pass it is refused whole.
+    Type(line, QStringLiteral("abcd"));
+    EXPECT_EQ(page.GetDlgItemText(30), QStringLiteral("abc"));
+    Type(multi, QStringLiteral("ab\ncde"));
+    EXPECT_EQ(page.GetDlgItemText(32), QStringLiteral("ab\ncd"));
+    line->setText(QString());
+    line->insert(QStringLiteral("wxyz"));
+    EXPECT_EQ(page.GetDlgItemText(30), QString());
+    multi->selectAll();
+    multi->insertPlainText(QStringLiteral("line\nlonger"));
+    EXPECT_EQ(page.GetDlgItemText(32), QStringLiteral("ab\ncd"));
+
+    // Text the program sets stays whole, however long.
+    page.events.clear();
+    page.SetDlgItemText(30, QStringLiteral("12345"));
+    page.SetDlgItemText(32, QStringLiteral("0123456789"));
+    EXPECT_EQ(page.GetDlgItemText(30), QStringLiteral("12345"));
+    EXPECT_EQ(page.GetDlgItemText(32), QStringLiteral("0123456789"));
+
+    // Typing in the middle of it is refused without losing a character, and
+    // the cursor stays where it was; the operator may still shorten it.
+    line->setCursorPosition(2);
+    Type(line, QStringLiteral("x"));
+    EXPECT_EQ(page.GetDlgItemText(30), QStringLiteral("12345"));
+    EXPECT_EQ(line->cursorPosition(), 2);
+    QTextCursor cursor = multi->textCursor();
+    cursor.setPosition(4);
+    multi->setTextCursor(cursor);
+    Type(multi, QStringLiteral("x"));
+    EXPECT_EQ(page.GetDlgItemText(32), QStringLiteral("0123456789"));
+    EXPECT_EQ(multi->textCursor().position(), 4);
+    Type(multi, QStringLiteral("\b"));
+    EXPECT_EQ(page.GetDlgItemText(32), QStringLiteral("012456789"));
+    Type(multi, QStringLiteral("x"));
+    EXPECT_EQ(page.GetDlgItemText(32), QStringLiteral("012456789"));
+    line->end(false);
+    Type(line, QStringLiteral("\b\b\bz"));
+    EXPECT_EQ(page.GetDlgItemText(30), QStringLiteral("12z"));
+
+    // Refused keys change nothing, so they tell the dialog nothing.
+    const std::vector<QString> expected = {"edit 30", "edit 32", "edit 32", "edit 30",
+                                           "edit 30", "edit 30", "edit 30"};
+    EXPECT_EQ(page.events, expected);
+}
+
+TEST(Dialog, ReadOnlyEditsDoNotLookLikeInputBoxes) {
+    TestPage page;
+    page.Create();
+    auto inside = [&](int id) {
+        QWidget* edit = page.GetDlgItem(id);
+        return edit->grab().toImage().pixelColor(edit->width() / 2, edit->height() / 2);
+    };
+    const QColor window = page.palette().color(QPalette::Window);
+    EXPECT_EQ(inside(33), window);
+    EXPECT_EQ(inside(34), window);
+    EXPECT_NE(inside(32), window);
+    EXPECT_NE(inside(31), window);
+    page.SetReadOnly(32, true);
+    page.SetReadOnly(33, false);
+    page.SetReadOnly(34, false);
+    EXPECT_EQ(inside(32), window);
+    EXPECT_NE(inside(33), window);
+    EXPECT_NE(inside(34), window);
 }
 
 TEST(Dialog, TimersTickThroughOnTimerAndStopWithTheDialog) {

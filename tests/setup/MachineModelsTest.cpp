@@ -3,26 +3,9 @@
 #include "setup/JointRecord.h"
 #include "setup/MachineListModel.h"
 
-#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 namespace {
-// The model list as the machine makers' data sheets give it: name|area, in
-// list order.
-const char* const kRows = R"(#Q5 HF|4.710|#Q5 LF|1.670|#Q5RX HF|4.710|#Q5RX LF|1.670|#Q70 HF|11.780
-#Q70 MF|6.010|#Q70 LF|3.140|#Q90 HF|11.780|#Q90 MF|6.010|#Q90 LF|3.140|#Q95 HF|29.440
-#Q95 MF|15.320|#Q95 LF|9.450|#Q130 HF|29.440|#Q130 MF|15.320|#Q130 LF| 9.450|#Q170 HF|31.420
-#Q170 MF|14.140|#Q210 HF|31.420|Veltor05 EP|1.670|Veltor05 EP Vertical|1.670|Veltor05 HP|1.670
-Veltor040 EP|1.670|Veltor040 HP|1.670|Veltor070 EP|3.140|Veltor070 HP|3.140
-Grandor 2000 MF|14.140|Grandor 2000 HF|31.420|BR040 HF|4.710|BR040 LF|1.670|BR05 HF|4.710
-BR05 LF|1.670|BR070 HF|11.780|BR070 MF|6.010|BR070 LF|3.140|BR080 MF|6.010|BR090 HF|11.780
-BR090 MF|6.010|BR090 LF|3.140|Rovanax05 HP|1.670|Rovanax070 HP|3.140|Sidewall 60 HF|29.440
-Tarvex Mech.|1.000|N040 HF|4.710|N040 LF|1.670|N040RX HF|4.710|N040RX LF|1.670|N05 HF|4.710
-N05 LF|1.670|N05RX HF|4.710|N05RX LF|1.670|N070 HF|11.780|N070 MF|6.010|N070 LF|3.140
-N080 MF|6.010|N090 HF|11.780|N090 MF|6.010|N090 LF|3.140|N150 HF|29.440|N150 MF|15.320
-N150 LF|9.450|Orbalt 0040 LWR CYL|2.750|Orbalt 0040 UPR+LWR|4.210|Orbalt 0090-HF|19.640
-Orbalt 0090-LF|3.140|#Q130 AutoGrando-H|15.320|#Q130 AutoGrando-L|6.770|Unlisted|1.000)";
-
 void StoreMachine(int index, const char* name, const char* area, int unit) {
     WriteLogInt(LogData::kMachineModelInx, index);
     WriteLogText(LogData::kMachineModelText, QString::fromUtf8(name));
@@ -30,18 +13,6 @@ void StoreMachine(int index, const char* name, const char* area, int unit) {
     WriteLogInt(LogData::kPistonAreaUnit, unit);
 }
 } // namespace
-
-TEST(MachineModels, TableRowsAndListTexts) {
-    const QStringList fields =
-        QString::fromUtf8(kRows).split(QRegularExpression(QStringLiteral("[|\n]")));
-    ASSERT_EQ(fields.size(), 2 * kMachineModelCount);
-    for (int i = 0; i < kMachineModelCount; ++i) {
-        EXPECT_EQ(QString::fromLatin1(MachineModelTable[i].name), fields[2 * i]) << i;
-        EXPECT_EQ(QString::fromLatin1(MachineModelTable[i].pistonArea), fields[2 * i + 1]) << i;
-    }
-    EXPECT_EQ(MachineModelListText(15), QStringLiteral("#Q130 LF"));
-    EXPECT_EQ(MachineModelListText(kUnlistedModelInx), QStringLiteral("Unlisted"));
-}
 
 TEST(MachineModels, FamilyTestsAndTheSidewallRule) {
     g_strMachineModel = QStringLiteral("Tarvex Mech. SW");
