@@ -1,5 +1,6 @@
 #include "session/LogStatusDlg.h"
 
+#include "framework/FitText.h"
 #include "framework/Format.h"
 #include "framework/Globals.h"
 #include "framework/SettingsStore.h"
@@ -20,6 +21,7 @@
 
 #include <QApplication>
 #include <QGroupBox>
+#include <QLabel>
 
 namespace {
 constexpr int kTimer = 1;
@@ -33,6 +35,7 @@ constexpr int kResetTicks = 30;
 constexpr int kReconnectTicks = 45;
 constexpr int kLoggedTempPage = 7;
 constexpr int kMaxVantrekId = 31;
+constexpr int kRecValuesGap = 3; // pixels
 
 const QString kDemoMode = QStringLiteral("Demo Mode");
 const QString kDemoPsiInx = QStringLiteral("Demo PSI Inx");
@@ -78,7 +81,9 @@ const DlgTemplate& CLogStatusDlg::Template140() {
             {IDC_BATTERY_SYMBOL, Ctl::Bitmap, "#142", 68, 10, 7, 10},
             {IDC_REC_FRAME, Ctl::Group, "", 6, 8, 58, 47},
             {IDC_REC_LABELS, Ctl::Static, "Bead:\nSoak:\nFuse:\nCool:", 14, 17, 21, 33},
-            {IDC_REC_VALUES, Ctl::Static, "700\n30\n700\n700", 35, 17, 22, 33, Style::Right},
+            // Values reach to the panel's frame (22 units would end 7 short of
+            // it), so that "71.030" fits beside its label in the dialog font.
+            {IDC_REC_VALUES, Ctl::Static, "700\n30\n700\n700", 35, 17, 27, 33, Style::Right},
             {IDC_VERSION_TEXT, Ctl::Static, "Probe Version Number", 6, 39, 58, 19, Style::Center},
             {IDC_CONNECT, Ctl::Button, "Connect", 81, 41, 38, 14},
             {IDC_DEMO_BANNER, Ctl::Bitmap, "#168", 0, 0, 156, 7},
@@ -125,8 +130,14 @@ bool CLogStatusDlg::OnInitDialog() {
     SetDlgItemText(IDC_TEMP_VALUE, QString());
     SetDlgItemText(IDC_PRESS_VALUE, QString());
     SetDlgItemText(IDC_TEMP_OFFSET_TEXT, TempOffsetText());
+    // Readings are drawn smaller rather than lose a digit at the edge.
     for (int id : {IDC_PRESS_VALUE, IDC_TEMP_VALUE, IDC_STOPWATCH})
-        SetDlgItemFont(id, m_font);
+        FitLabelText(qobject_cast<QLabel*>(GetDlgItem(id)), m_font);
+    if (auto* values = qobject_cast<QLabel*>(GetDlgItem(IDC_REC_VALUES))) {
+        // A gap keeps the longest value apart from its label.
+        values->setContentsMargins(kRecValuesGap, 0, 0, 0);
+        FitLabelText(values, DialogFont());
+    }
     // The recommended pressures panel shares the temperature frame's place and
     // covers it while it is shown.
     if (QWidget* panel = GetDlgItem(IDC_REC_FRAME))
