@@ -139,9 +139,11 @@ bool CLogStatusDlg::OnInitDialog() {
         FitLabelText(values, DialogFont());
     }
     // The recommended pressures panel shares the temperature frame's place and
-    // covers it while it is shown.
+    // covers it while it is shown, the strip above its frame line too, where
+    // the temperature frame has its caption.
     if (QWidget* panel = GetDlgItem(IDC_REC_FRAME))
-        panel->setStyleSheet(QStringLiteral("QGroupBox { background-color: palette(window); }"));
+        panel->setStyleSheet(QStringLiteral(
+            "QGroupBox { background-color: palette(window); background-clip: margin; }"));
     for (int id : {IDC_REC_FRAME, IDC_REC_LABELS, IDC_REC_VALUES})
         if (QWidget* w = GetDlgItem(id))
             w->raise();

@@ -102,3 +102,25 @@ TEST_F(SessionTest, ReadingsFitTheirControlsInEveryUnit) {
         dlg.reset();
     }
 }
+
+TEST_F(SessionTest, RecommendedPressuresCoverTheTemperatureFrameWhileLogging) {
+    LoadProgramFonts();
+    dlg->show();
+    ConnectNow();
+    Tick();
+    Command();
+    Status logging;
+    logging.state = '1';
+    Exchange(logging.Line());
+    ASSERT_TRUE(dlg->IsDlgItemVisible(IDC_REC_FRAME));
+    // Above the panel's frame line, where the temperature frame has its
+    // caption, nothing but the window's background shows.
+    const QImage shot = dlg->grab().toImage();
+    const QRect panel = dlg->GetDlgItem(IDC_REC_FRAME)->geometry();
+    const QRgb background = dlg->palette().color(QPalette::Window).rgb();
+    int caption = 0;
+    for (int y = panel.top(); y < panel.top() + 5; ++y)
+        for (int x = panel.left(); x <= panel.right(); ++x)
+            caption += shot.pixel(x, y) != background;
+    EXPECT_EQ(caption, 0);
+}
