@@ -3,6 +3,7 @@
 #include "framework/FitText.h"
 #include "framework/Format.h"
 #include "framework/Globals.h"
+#include "framework/Resources.h"
 #include "framework/SettingsStore.h"
 #include "framework/Strings.h"
 #include "link/BlockReply.h"
@@ -20,6 +21,7 @@
 #include "setup/Units.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 
@@ -36,6 +38,7 @@ constexpr int kReconnectTicks = 45;
 constexpr int kLoggedTempPage = 7;
 constexpr int kMaxVantrekId = 31;
 constexpr int kRecValuesGap = 3; // pixels
+constexpr int kBannerGap = 4;    // pixels
 
 const QString kDemoMode = QStringLiteral("Demo Mode");
 const QString kDemoPsiInx = QStringLiteral("Demo PSI Inx");
@@ -55,6 +58,25 @@ bool IsCleanBlock(const QByteArray& line, const char* head) {
 // A data block: any five-character head ending in a colon.
 bool IsDataBlock(const QByteArray& line) {
     return line.size() >= 8 && IsCleanBlock(line, line.left(5).constData()) && line[4] == ':';
+}
+
+// The demonstration banner takes the top row right of the temperature offset
+// text (the whole row when there is none) up to the window's edge, its words
+// centred on what is shown: the offset reminder stays in sight in
+// demonstration mode.
+void PlaceDemoBanner(CDialog& dlg) {
+    auto* banner = qobject_cast<QLabel*>(dlg.GetDlgItem(IDC_DEMO_BANNER));
+    auto* offset = qobject_cast<QLabel*>(dlg.GetDlgItem(IDC_TEMP_OFFSET_TEXT));
+    if (!banner || !offset)
+        return;
+    int left = banner->x();
+    if (!offset->text().isEmpty())
+        left = std::max(left, offset->x() + offset->contentsRect().left() +
+                                  QFontMetrics(offset->font()).horizontalAdvance(offset->text()) +
+                                  kBannerGap);
+    const int width = std::min(banner->geometry().right() + 1, dlg.width()) - left;
+    banner->setGeometry(left, banner->y(), width, banner->height());
+    banner->setPixmap(DemoBannerPixmap(width));
 }
 
 // Shows the wait cursor for as long as it lives.
@@ -130,6 +152,7 @@ bool CLogStatusDlg::OnInitDialog() {
     SetDlgItemText(IDC_TEMP_VALUE, QString());
     SetDlgItemText(IDC_PRESS_VALUE, QString());
     SetDlgItemText(IDC_TEMP_OFFSET_TEXT, TempOffsetText());
+    PlaceDemoBanner(*this);
     // Readings are drawn smaller rather than lose a digit at the edge.
     for (int id : {IDC_PRESS_VALUE, IDC_TEMP_VALUE, IDC_STOPWATCH})
         FitLabelText(qobject_cast<QLabel*>(GetDlgItem(id)), m_font);

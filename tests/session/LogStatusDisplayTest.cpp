@@ -124,3 +124,48 @@ TEST_F(SessionTest, RecommendedPressuresCoverTheTemperatureFrameWhileLogging) {
             caption += shot.pixel(x, y) != background;
     EXPECT_EQ(caption, 0);
 }
+
+TEST_F(SessionTest, DemoBannerLeavesTheTemperatureOffsetInSight) {
+    LoadProgramFonts();
+    WriteSettingInt(kKeySettings, QStringLiteral("Demo Mode"), 1);
+    for (int offset : {0, -199}) {
+        SCOPED_TRACE(offset);
+        WriteSettingInt(kKeySettings, QStringLiteral("Temp Offset"), offset);
+        Open();
+        dlg->show();
+        Tick();
+        ASSERT_TRUE(dlg->IsDlgItemVisible(IDC_DEMO_BANNER));
+        const QImage shot = dlg->grab().toImage();
+
+        // The banner lies inside the window, its words centred on what shows.
+        const QRect placed = dlg->GetDlgItem(IDC_DEMO_BANNER)->geometry();
+        const QRect banner = placed.intersected(dlg->rect());
+        EXPECT_EQ(banner, placed);
+        int first = shot.width();
+        int last = -1;
+        for (int y = banner.top(); y <= banner.bottom(); ++y)
+            for (int x = banner.left(); x <= banner.right(); ++x)
+                if (qGray(shot.pixel(x, y)) > 200) { // the white words on orange
+                    first = std::min(first, x);
+                    last = std::max(last, x);
+                }
+        ASSERT_LE(first, last);
+        EXPECT_NEAR((first + last) / 2.0, (banner.left() + banner.right()) / 2.0, 2.0);
+
+        // The offset text is drawn where the banner is not.
+        auto* label = qobject_cast<QLabel*>(dlg->GetDlgItem(IDC_TEMP_OFFSET_TEXT));
+        EXPECT_TRUE(dlg->IsDlgItemVisible(IDC_TEMP_OFFSET_TEXT));
+        EXPECT_EQ(label->text().isEmpty(), offset == 0);
+        if (offset == 0)
+            continue;
+        const QRect text(label->pos() + label->contentsRect().topLeft(),
+                         QSize(QFontMetrics(label->font()).horizontalAdvance(label->text()),
+                               label->contentsRect().height()));
+        EXPECT_FALSE(text.intersects(banner));
+        int ink = 0;
+        for (int y = text.top(); y <= text.bottom(); ++y)
+            for (int x = text.left(); x <= text.right(); ++x)
+                ink += qGray(shot.pixel(x, y)) < 100;
+        EXPECT_GT(ink, 20);
+    }
+}

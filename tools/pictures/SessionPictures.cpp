@@ -142,6 +142,7 @@ int WriteSessionPictures() {
     failures += Picture(vantrek, logging, QStringLiteral("logstatus-logging"));
 
     WriteSettingInt(kKeySettings, QStringLiteral("Demo Mode"), 1);
+    failures += Picture(vantrek, Reading{}, QStringLiteral("logstatus-demo"));
     WriteSettingInt(kKeySettings, QStringLiteral("Temp Offset"), -199);
     failures += Picture(vantrek, Reading{}, QStringLiteral("logstatus-demo-offset"));
     WriteSettingInt(kKeySettings, QStringLiteral("Demo Mode"), 0);
