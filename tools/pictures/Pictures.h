@@ -17,3 +17,4 @@ bool SavePicture(CDialog& dialog, const QString& name);
 int WriteShellPictures();
 int WriteSessionPictures();
 int WriteSetupPictures();
+int WriteMessageBoxPictures();

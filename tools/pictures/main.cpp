@@ -79,6 +79,7 @@ int main(int argc, char** argv) {
     int failures = WriteShellPictures();
     failures += WriteSessionPictures();
     failures += WriteSetupPictures();
+    failures += WriteMessageBoxPictures();
     std::printf("vtq-pictures: pictures in %s\n", qUtf8Printable(g_dir));
     return failures == 0 ? 0 : 1;
 }
