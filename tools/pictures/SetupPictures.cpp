@@ -131,6 +131,17 @@ int WriteSetupPictures() {
     failures += !SavePicture(drag, QStringLiteral("drag-pressure"));
     CRecPressuresPage rec(nullptr);
     failures += !SavePicture(rec, QStringLiteral("rec-pressures"));
+    // The widest pressures: MPa with three decimals.
+    WriteSettingInt(kKeySettings, QStringLiteral("Press Unit Inx"), 3);
+    LoadUnitSettings();
+    for (const QString* name : {&kHeatIfp, &kSoakIfp, &kFuseIfp, &kCoolIfp})
+        WriteLogText(*name, QStringLiteral("48.5"));
+    WriteLogText(kDragPressure, QStringLiteral("0.21"));
+    CRecPressuresPage recMpa(nullptr);
+    failures += !SavePicture(recMpa, QStringLiteral("rec-pressures-mpa"));
+    WriteSettingInt(kKeySettings, QStringLiteral("Press Unit Inx"), 0);
+    LoadUnitSettings();
+    StoreJoint();
     CHeaterTempPage heater(nullptr);
     failures += !SavePicture(heater, QStringLiteral("heater-temp"));
     CReadyToLogPage ready(nullptr);
