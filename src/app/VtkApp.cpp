@@ -73,6 +73,71 @@ QString UsageText() {
         "  --version     show the program's version\n");
 }
 
+namespace {
+int PrintHelp() {
+    std::fputs(qUtf8Printable(UsageText()), stdout);
+    return 0;
+}
+
+int PrintVersion() {
+    std::printf("vtq-ppc %s (protocol %s)\n", VTQ_VERSION, kProtocolVersion);
+    return 0;
+}
+
+// Whether Qt can find a screen. On systems with X11 or Wayland the default
+// platforms need DISPLAY or WAYLAND_DISPLAY; other platforms (offscreen, vnc,
+// linuxfb ...) and a -platform option are Qt's to judge.
+bool DisplayAvailable(const QStringList& arguments) {
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN) && !defined(Q_OS_ANDROID)
+    for (const QString& arg : arguments)
+        if (arg == QLatin1String("-platform") || arg == QLatin1String("--platform"))
+            return true;
+    const bool x11 = !qEnvironmentVariableIsEmpty("DISPLAY");
+    const bool wayland = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    const QString platforms = qEnvironmentVariable("QT_QPA_PLATFORM");
+    if (platforms.isEmpty())
+        return x11 || wayland;
+    // A list of platforms to try in turn, each with its options after a colon.
+    for (const QString& entry : platforms.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const QString name = entry.section(QLatin1Char(':'), 0, 0);
+        if (name == QLatin1String("xcb")) {
+            if (x11)
+                return true;
+        } else if (name.startsWith(QLatin1String("wayland"))) {
+            if (wayland)
+                return true;
+        } else {
+            return true;
+        }
+    }
+    return false;
+#else
+    Q_UNUSED(arguments);
+    return true;
+#endif
+}
+} // namespace
+
+std::optional<int> RunWithoutWindows(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    // An error may be one of Qt's own options, which only the application
+    // object takes out: Run() reports it.
+    const CommandLine commandLine = ParseCommandLine(arguments);
+    if (commandLine.error.isEmpty() && commandLine.help)
+        return PrintHelp();
+    if (commandLine.error.isEmpty() && commandLine.version)
+        return PrintVersion();
+    if (!DisplayAvailable(arguments)) {
+        std::fputs("vtq-ppc: no display to show the program on (set DISPLAY or WAYLAND_DISPLAY, "
+                   "or QT_QPA_PLATFORM=offscreen)\n",
+                   stderr);
+        return 1;
+    }
+    return std::nullopt;
+}
+
 CVtkApp::CVtkApp(int& argc, char** argv) {
     if (!QApplication::instance())
         m_qapp = std::make_unique<QApplication>(argc, argv);
@@ -93,14 +158,10 @@ int CVtkApp::Run() {
                      qUtf8Printable(UsageText()));
         return 2;
     }
-    if (commandLine.help) {
-        std::fputs(qUtf8Printable(UsageText()), stdout);
-        return 0;
-    }
-    if (commandLine.version) {
-        std::printf("vtq-ppc %s (protocol %s)\n", VTQ_VERSION, kProtocolVersion);
-        return 0;
-    }
+    if (commandLine.help)
+        return PrintHelp();
+    if (commandLine.version)
+        return PrintVersion();
     if (!InitInstance(commandLine))
         return 1;
     return QApplication::exec();

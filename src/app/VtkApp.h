@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <memory>
+#include <optional>
 
 class CMainFrame;
 class CVtkDoc;
@@ -19,6 +20,12 @@ struct CommandLine {
 };
 CommandLine ParseCommandLine(const QStringList& arguments);
 QString UsageText();
+
+// What the command line can be answered without any window: --help and
+// --version, and the one-line notice that there is no display to show the
+// program on. Returns the exit code, or nothing when the program is to start.
+// Runs before the application object, which cannot be made without a display.
+std::optional<int> RunWithoutWindows(int argc, char** argv);
 
 class CVtkApp {
 public:

@@ -1,6 +1,7 @@
 #include "framework/Resources.h"
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -120,21 +121,37 @@ QPixmap BatteryWarning() {
     return pixmap;
 }
 
-// The banner across the top of the Log/Status window in demonstration mode.
-QPixmap DemoBanner() {
-    QPixmap pixmap(234, 11);
+} // namespace
+
+QPixmap DemoBannerPixmap(int width) {
+    QPixmap pixmap(std::max(width, 1), kDemoBannerHeight);
     pixmap.fill(kOrange);
-    QPainter p(&pixmap);
+    // The full words where they fit, else smaller, else shorter; the last
+    // choice is drawn whatever the width.
+    struct Choice {
+        const char* text;
+        int pixels;
+    };
+    static const Choice choices[] = {{"DEMONSTRATION MODE", 9},
+                                     {"DEMONSTRATION MODE", 8},
+                                     {"DEMO MODE", 9},
+                                     {"DEMO MODE", 8},
+                                     {"DEMO", 8}};
     QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(9);
     font.setBold(true);
+    QString text;
+    for (const Choice& choice : choices) {
+        font.setPixelSize(choice.pixels);
+        text = QString::fromLatin1(choice.text);
+        if (QFontMetrics(font).horizontalAdvance(text) + 4 <= width)
+            break;
+    }
+    QPainter p(&pixmap);
     p.setFont(font);
     p.setPen(Qt::white);
-    p.drawText(QRect(0, 0, 234, 11), Qt::AlignCenter, QStringLiteral("DEMONSTRATION MODE"));
+    p.drawText(pixmap.rect(), Qt::AlignCenter, text);
     return pixmap;
 }
-
-} // namespace
 
 QIcon LoadIconResource(int id) {
     QIcon icon;
@@ -151,7 +168,7 @@ QPixmap LoadBitmapResource(int id) {
     case 144:
         return StartupPicture();
     case 168:
-        return DemoBanner();
+        return DemoBannerPixmap(kDemoBannerWidth);
     default:
         break;
     }

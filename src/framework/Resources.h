@@ -13,6 +13,12 @@ QPixmap LoadBitmapResource(int id);
 constexpr int kStartupWidth = 240;
 constexpr int kStartupHeight = 268;
 
+// Bitmap 168, the demonstration banner, and the same banner drawn for the
+// width it is shown at, its text centred on that width.
+constexpr int kDemoBannerWidth = 234;
+constexpr int kDemoBannerHeight = 11;
+QPixmap DemoBannerPixmap(int width);
+
 // The program's colours and its mark, a round pressure gauge, for the
 // pictures drawn elsewhere (the toolbar's buttons).
 extern const QColor kNavy;

@@ -4,7 +4,10 @@
 
 #include <QString>
 #include <deque>
+#include <memory>
 #include <vector>
+
+class QMessageBox;
 
 // Button sets.
 constexpr unsigned MB_OK = 0x0;
@@ -36,6 +39,14 @@ int MessageBox(const QString& text, const QString& caption = QString(), unsigned
 
 // The application's name, the caption of boxes given none.
 QString AppName();
+
+// The handheld's screen width: no box is wider.
+constexpr int kMessageBoxMaxWidth = 240;
+
+// The box MessageBox shows, not yet run: caption, icon and buttons set, and
+// the text broken into lines so that the box fits kMessageBoxMaxWidth.
+std::unique_ptr<QMessageBox> CreateMessageBox(const QString& text, const QString& caption,
+                                              unsigned type);
 
 struct ShownMessage {
     QString text;

@@ -1,7 +1,9 @@
 #include "session/LogStatusDlg.h"
 
+#include "framework/FitText.h"
 #include "framework/Format.h"
 #include "framework/Globals.h"
+#include "framework/Resources.h"
 #include "framework/SettingsStore.h"
 #include "framework/Strings.h"
 #include "link/BlockReply.h"
@@ -19,7 +21,9 @@
 #include "setup/Units.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QGroupBox>
+#include <QLabel>
 #include <algorithm>
 
 namespace {
@@ -34,6 +38,8 @@ constexpr int kResetTicks = 30;
 constexpr int kReconnectTicks = 45;
 constexpr int kLoggedTempPage = 7;
 constexpr int kMaxVantrekId = 31;
+constexpr int kRecValuesGap = 3; // pixels
+constexpr int kBannerGap = 4;    // pixels
 
 const QString kDemoMode = QStringLiteral("Demo Mode");
 const QString kDemoPsiInx = QStringLiteral("Demo PSI Inx");
@@ -74,6 +80,25 @@ bool IsCleanSampleHeader(const QByteArray& line) {
     return std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7f; });
 }
 
+// The demonstration banner takes the top row right of the temperature offset
+// text (the whole row when there is none) up to the window's edge, its words
+// centred on what is shown: the offset reminder stays in sight in
+// demonstration mode.
+void PlaceDemoBanner(CDialog& dlg) {
+    auto* banner = qobject_cast<QLabel*>(dlg.GetDlgItem(IDC_DEMO_BANNER));
+    auto* offset = qobject_cast<QLabel*>(dlg.GetDlgItem(IDC_TEMP_OFFSET_TEXT));
+    if (!banner || !offset)
+        return;
+    int left = banner->x();
+    if (!offset->text().isEmpty())
+        left = std::max(left, offset->x() + offset->contentsRect().left() +
+                                  QFontMetrics(offset->font()).horizontalAdvance(offset->text()) +
+                                  kBannerGap);
+    const int width = std::min(banner->geometry().right() + 1, dlg.width()) - left;
+    banner->setGeometry(left, banner->y(), width, banner->height());
+    banner->setPixmap(DemoBannerPixmap(width));
+}
+
 // Shows the wait cursor for as long as it lives.
 struct WaitCursor {
     WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
@@ -98,7 +123,9 @@ const DlgTemplate& CLogStatusDlg::Template140() {
             {IDC_BATTERY_SYMBOL, Ctl::Bitmap, "#142", 68, 10, 7, 10},
             {IDC_REC_FRAME, Ctl::Group, "", 6, 8, 58, 47},
             {IDC_REC_LABELS, Ctl::Static, "Bead:\nSoak:\nFuse:\nCool:", 14, 17, 21, 33},
-            {IDC_REC_VALUES, Ctl::Static, "700\n30\n700\n700", 35, 17, 22, 33, Style::Right},
+            // Values reach to the panel's frame (22 units would end 7 short of
+            // it), so that "71.030" fits beside its label in the dialog font.
+            {IDC_REC_VALUES, Ctl::Static, "700\n30\n700\n700", 35, 17, 27, 33, Style::Right},
             {IDC_VERSION_TEXT, Ctl::Static, "Probe Version Number", 6, 39, 58, 19, Style::Center},
             {IDC_CONNECT, Ctl::Button, "Connect", 81, 41, 38, 14},
             {IDC_DEMO_BANNER, Ctl::Bitmap, "#168", 0, 0, 156, 7},
@@ -145,12 +172,21 @@ bool CLogStatusDlg::OnInitDialog() {
     SetDlgItemText(IDC_TEMP_VALUE, QString());
     SetDlgItemText(IDC_PRESS_VALUE, QString());
     SetDlgItemText(IDC_TEMP_OFFSET_TEXT, TempOffsetText());
+    PlaceDemoBanner(*this);
+    // Readings are drawn smaller rather than lose a digit at the edge.
     for (int id : {IDC_PRESS_VALUE, IDC_TEMP_VALUE, IDC_STOPWATCH})
-        SetDlgItemFont(id, m_font);
+        FitLabelText(qobject_cast<QLabel*>(GetDlgItem(id)), m_font);
+    if (auto* values = qobject_cast<QLabel*>(GetDlgItem(IDC_REC_VALUES))) {
+        // A gap keeps the longest value apart from its label.
+        values->setContentsMargins(kRecValuesGap, 0, 0, 0);
+        FitLabelText(values, DialogFont());
+    }
     // The recommended pressures panel shares the temperature frame's place and
-    // covers it while it is shown.
+    // covers it while it is shown, the strip above its frame line too, where
+    // the temperature frame has its caption.
     if (QWidget* panel = GetDlgItem(IDC_REC_FRAME))
-        panel->setStyleSheet(QStringLiteral("QGroupBox { background-color: palette(window); }"));
+        panel->setStyleSheet(QStringLiteral(
+            "QGroupBox { background-color: palette(window); background-clip: margin; }"));
     for (int id : {IDC_REC_FRAME, IDC_REC_LABELS, IDC_REC_VALUES})
         if (QWidget* w = GetDlgItem(id))
             w->raise();

@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
 #include <QToolBar>
 #include <gtest/gtest.h>
 
@@ -237,6 +238,63 @@ TEST(VtkApp, CommandLine) {
     EXPECT_FALSE(parse({"--frobnicate"}).error.isEmpty());
     EXPECT_FALSE(parse({"a.kjr", "b.kjr"}).error.isEmpty());
     EXPECT_TRUE(UsageText().contains(QStringLiteral("--root DIR")));
+}
+
+// The program itself, run with nothing of this environment but the
+// sanitizers' options and `extra`: no display, no platform.
+struct ProgramRun {
+    int exitCode = -1;
+    bool crashed = true;
+    QString out;
+    QString err;
+};
+ProgramRun RunProgram(const QStringList& arguments, const QStringList& extra = {}) {
+    QProcessEnvironment env;
+    for (const char* name : {"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS"})
+        if (qEnvironmentVariableIsSet(name))
+            env.insert(QString::fromLatin1(name), qEnvironmentVariable(name));
+    for (const QString& assignment : extra)
+        env.insert(assignment.section(QLatin1Char('='), 0, 0),
+                   assignment.section(QLatin1Char('='), 1));
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(VTQ_PPC_PATH), arguments);
+    ProgramRun run;
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished();
+        return run;
+    }
+    run.crashed = process.exitStatus() != QProcess::NormalExit;
+    run.exitCode = process.exitCode();
+    run.out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    run.err = QString::fromLocal8Bit(process.readAllStandardError());
+    return run;
+}
+
+TEST(VtkApp, CommandLineWorksWithoutDisplay) {
+    const ProgramRun help = RunProgram({QStringLiteral("--help")});
+    EXPECT_FALSE(help.crashed);
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_EQ(help.out, UsageText());
+
+    const ProgramRun version = RunProgram({QStringLiteral("--version")});
+    EXPECT_FALSE(version.crashed);
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_TRUE(version.out.startsWith(QStringLiteral("vtq-ppc " VTQ_VERSION " (protocol ")))
+        << qPrintable(version.out);
+
+    // Without a display the program says so in one line and ends, as it does
+    // when the platform named needs a display that is not there.
+    for (const QStringList& extra : {QStringList{}, QStringList{"QT_QPA_PLATFORM=xcb"},
+                                     QStringList{"QT_QPA_PLATFORM=wayland;xcb"}}) {
+        const ProgramRun start = RunProgram({}, extra);
+        EXPECT_FALSE(start.crashed) << qPrintable(extra.join(' '));
+        EXPECT_EQ(start.exitCode, 1);
+        EXPECT_TRUE(start.out.isEmpty());
+        EXPECT_EQ(start.err.count(QLatin1Char('\n')), 1) << qPrintable(start.err);
+        EXPECT_TRUE(start.err.contains(QStringLiteral("no display"))) << qPrintable(start.err);
+    }
 }
 
 TEST(VtkApp, StartsWithTheReportOfTheCommandLine) {
