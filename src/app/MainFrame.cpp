@@ -100,13 +100,6 @@ const std::vector<CMainFrame::Accelerator>& CMainFrame::Accelerators() {
     return table;
 }
 
-QStringList CMainFrame::TooltipTexts() {
-    QStringList texts;
-    for (int id : {IDS_FILE, IDS_TIP_LOG_STATUS, IDS_TIP_OPEN, IDS_TIP_PRINT, IDS_ABOUT, IDS_ABOUT})
-        texts << LoadString(id);
-    return texts;
-}
-
 QAction* CMainFrame::AddCommand(QWidget* owner, const QString& text, int id) {
     auto* action = new QAction(text, this);
     action->setData(id);

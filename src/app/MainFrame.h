@@ -50,8 +50,6 @@ public:
         int command;
     };
     static const std::vector<Accelerator>& Accelerators();
-    // The command bar's tooltip texts, in the order they are handed to it.
-    static QStringList TooltipTexts();
 
 private:
     QAction* AddCommand(QWidget* owner, const QString& text, int id);

@@ -98,8 +98,6 @@ TEST(MainFrame, ToolbarAndAccelerators) {
             buttons << a->data().toString() + QLatin1Char(':') + a->toolTip();
     EXPECT_EQ(buttons, (QStringList{"32790:Log/Status...", "32791:Open...", "32792:Print...",
                                     "32794:Append Notes...", "57664:About"}));
-    EXPECT_EQ(CMainFrame::TooltipTexts(),
-              (QStringList{"File", "Log/Status...", "Open...", "Print...", "About", "About"}));
 
     std::map<QString, int> keys;
     for (const auto& a : CMainFrame::Accelerators())
