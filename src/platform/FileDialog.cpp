@@ -1,5 +1,7 @@
 #include "platform/FileDialog.h"
 
+#include "platform/MessageBox.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QStringList>
@@ -45,13 +47,11 @@ QString ScriptedFileDialog::Take(const QString& filter, const QString& folder) {
 QString PromptOpenFile(const QString& filter, const QString& folder) {
     if (g_scripted)
         return g_scripted->Take(filter, folder);
-    return QFileDialog::getOpenFileName(QApplication::activeWindow(), QString(), folder,
-                                        QtFilter(filter));
+    return QFileDialog::getOpenFileName(OwnerWindow(), QString(), folder, QtFilter(filter));
 }
 
 QString PromptSaveFile(const QString& filter, const QString& path) {
     if (g_scripted)
         return g_scripted->Take(filter, path);
-    return QFileDialog::getSaveFileName(QApplication::activeWindow(), QString(), path,
-                                        QtFilter(filter));
+    return QFileDialog::getSaveFileName(OwnerWindow(), QString(), path, QtFilter(filter));
 }

@@ -124,9 +124,30 @@ void FitToScreen(QMessageBox& box, const QString& text) {
 }
 } // namespace
 
+QWidget* OwnerWindow() {
+    if (QWidget* modal = QApplication::activeModalWidget())
+        return modal;
+    if (QWidget* active = QApplication::activeWindow())
+        return active;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (top->isVisible() && top->isWindow() && top->inherits("QMainWindow"))
+            return top;
+    return nullptr;
+}
+
+void PlaceOver(QWidget& widget, const QWidget* owner) {
+    if (!owner)
+        return;
+    const QRect area = owner->window()->frameGeometry();
+    QRect rect = widget.frameGeometry();
+    rect.moveCenter(area.center());
+    widget.move(rect.topLeft());
+}
+
 std::unique_ptr<QMessageBox> CreateMessageBox(const QString& text, const QString& caption,
                                               unsigned type) {
-    auto box = std::make_unique<QMessageBox>(QApplication::activeWindow());
+    QWidget* owner = OwnerWindow();
+    auto box = std::make_unique<QMessageBox>(owner);
     box->setWindowTitle(caption.isEmpty() ? AppName() : caption);
     box->setTextFormat(Qt::PlainText);
     switch (type & MB_ICONMASK) {
@@ -161,6 +182,8 @@ std::unique_ptr<QMessageBox> CreateMessageBox(const QString& text, const QString
     // one, else the only or last button, as the handheld does.
     box->setEscapeButton(buttons.back().button);
     FitToScreen(*box, text);
+    box->adjustSize();
+    PlaceOver(*box, owner);
     return box;
 }
 

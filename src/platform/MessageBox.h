@@ -8,6 +8,7 @@
 #include <vector>
 
 class QMessageBox;
+class QWidget;
 
 // Button sets.
 constexpr unsigned MB_OK = 0x0;
@@ -42,6 +43,15 @@ QString AppName();
 
 // The handheld's screen width: no box is wider.
 constexpr int kMessageBoxMaxWidth = 240;
+
+// The window a box or dialog belongs over: the active modal dialog, else the
+// active window, else the program's main window (a visible top-level
+// window). Null before any window is shown.
+QWidget* OwnerWindow();
+
+// Moves `widget` so that it is centred over `owner`, as everything stood on
+// the handheld's one screen; nothing happens without an owner.
+void PlaceOver(QWidget& widget, const QWidget* owner);
 
 // The box MessageBox shows, not yet run: caption, icon and buttons set, and
 // the text broken into lines so that the box fits kMessageBoxMaxWidth.

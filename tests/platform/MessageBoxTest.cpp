@@ -37,3 +37,19 @@ TEST(MessageBox, EveryBoxFitsTheHandheldScreen) {
     }
     QApplication::setFont(font);
 }
+
+TEST(MessageBox, ABoxStandsOverItsWindow) {
+    // The program's window, away from the screen's middle.
+    QWidget window;
+    window.setGeometry(700, 420, 240, 320);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    ASSERT_EQ(OwnerWindow(), &window);
+    const auto box = CreateMessageBox(LoadString(IDS_NO_STORAGE_CARD), QString(), MB_OK);
+    EXPECT_EQ(box->parentWidget(), &window);
+    const QRect over = window.frameGeometry();
+    const QRect rect = box->frameGeometry();
+    EXPECT_TRUE(over.contains(rect.center())) << rect.x() << "," << rect.y();
+    EXPECT_GE(rect.left(), over.left());
+    EXPECT_LE(rect.right(), over.right());
+}
