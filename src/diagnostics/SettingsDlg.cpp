@@ -61,12 +61,12 @@ bool CSettingsDlg::OnInitDialog() {
     m_nTempUnit = ReadSettingInt(kKeySettings, kTempUnitInx, 0);
     m_nDemoMode = ReadSettingInt(kKeySettings, kDemoMode, 0);
     m_nPort = ReadSettingInt(kKeySettings, kComPort, 5);
-    m_nTempOffset = ReadSettingInt(kKeySettings, kTempOffset, 0);
+    m_nTempOffset = ReadTempOffset();
 
-    // An index outside a group leaves the group without a choice, as the
-    // handheld's radio exchange does.
-    CheckRadioButton(IDC_PRESS_PSI, IDC_PRESS_MPA, IDC_PRESS_PSI + m_nPressUnit);
-    CheckRadioButton(IDC_TEMP_F, IDC_TEMP_C, IDC_TEMP_F + m_nTempUnit);
+    // A unit index outside its group (a store edited by hand) shows the
+    // default unit, which is also what the calculations use for it.
+    CheckRadioIndex(IDC_PRESS_PSI, IDC_PRESS_MPA, m_nPressUnit);
+    CheckRadioIndex(IDC_TEMP_F, IDC_TEMP_C, m_nTempUnit);
     CheckDlgButton(IDC_DEMO_MODE, m_nDemoMode != 0);
     SetCurSel(IDC_PORT_LIST, m_nPort);
     SetDlgItemInt(IDC_TEMP_OFFSET, m_nTempOffset);

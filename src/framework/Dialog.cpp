@@ -484,6 +484,11 @@ bool CDialog::IsDlgButtonChecked(int id) const {
     return button && button->isChecked();
 }
 
+void CDialog::CheckRadioIndex(int firstId, int lastId, int index) {
+    CheckRadioButton(firstId, lastId,
+                     index >= 0 && index <= lastId - firstId ? firstId + index : firstId);
+}
+
 void CDialog::CheckRadioButton(int firstId, int lastId, int checkId) {
     for (int id = firstId; id <= lastId; ++id)
         CheckDlgButton(id, id == checkId);

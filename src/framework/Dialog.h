@@ -85,6 +85,10 @@ public:
     void CheckDlgButton(int id, bool checked);
     bool IsDlgButtonChecked(int id) const;
     void CheckRadioButton(int firstId, int lastId, int checkId);
+    // Checks the button that a stored index chooses among `firstId` to
+    // `lastId`; an index outside that range (a store edited by hand) checks
+    // the first, the default.
+    void CheckRadioIndex(int firstId, int lastId, int index);
     // The id of the checked radio button of firstId..lastId, or 0.
     int GetCheckedRadioButton(int firstId, int lastId) const;
 

@@ -65,9 +65,8 @@ bool CFittingPage::OnInitDialog() {
         SetCurSel(list.id, ReadLogInt(list.name));
     SetDlgItemText(IDC_FITTING_MAIN_SIZE, ReadLogText(LogData::kFittingMainSize));
     SetDlgItemText(IDC_FITTING_OUTLET_SIZE, ReadLogText(LogData::kFittingOutletSize));
-    CheckRadioButton(IDC_ENTER_FORCES, IDC_CALCULATE_PRESSURES,
-                     RadioForIndex(IDC_ENTER_FORCES, IDC_CALCULATE_PRESSURES,
-                                   ReadLogInt(LogData::kFittingForceOrCalc)));
+    CheckRadioIndex(IDC_ENTER_FORCES, IDC_CALCULATE_PRESSURES,
+                    ReadLogInt(LogData::kFittingForceOrCalc));
     const bool sidewall = ReadLogInt(LogData::kDoSidewallFusion) == 1;
     for (const int id : {IDC_FORCE_OR_CALC_GROUP, IDC_ENTER_FORCES, IDC_CALCULATE_PRESSURES})
         ShowDlgItem(id, sidewall);

@@ -25,10 +25,6 @@ int SelectionOr(const CDialog& page, int id, int stored) {
     return index >= 0 ? index : stored;
 }
 
-int RadioForIndex(int first, int last, int index) {
-    return index >= 0 && index <= last - first ? first + index : first;
-}
-
 void StoreTrimmed(const CDialog& page, int id, const QString& name) {
     WriteLogText(name, TrimOrDash(page.GetDlgItemText(id)));
 }

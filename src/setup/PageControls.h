@@ -30,11 +30,6 @@ void FillList(CDialog& page, int id, const QStringList& items);
 // it could not show into another one.
 int SelectionOr(const CDialog& page, int id, int stored);
 
-// The radio button among `first` to `last` that a stored index chooses; an
-// index outside that range (a store edited by hand) chooses the first, the
-// default.
-int RadioForIndex(int first, int last, int index);
-
 // Stores an edit's text through TrimOrDash.
 void StoreTrimmed(const CDialog& page, int id, const QString& name);
 

@@ -116,9 +116,7 @@ bool CSidewallParamsPage::OnInitDialog() {
         ShowDlgItem(kBaseRows[row].label, true);
         ShowDlgItem(kBaseRows[row].value, true);
     }
-    CheckRadioButton(
-        IDC_BASE_INCHES, IDC_BASE_MM,
-        RadioForIndex(IDC_BASE_INCHES, IDC_BASE_MM, ReadLogInt(LogData::kFittingDimensionsUnit)));
+    CheckRadioIndex(IDC_BASE_INCHES, IDC_BASE_MM, ReadLogInt(LogData::kFittingDimensionsUnit));
     return true;
 }
 

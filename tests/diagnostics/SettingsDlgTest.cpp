@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QMouseEvent>
 #include <QStyle>
+#include <climits>
 #include <gtest/gtest.h>
 
 namespace {
@@ -37,6 +38,19 @@ TEST(SettingsDlg, OpensWithDefaultsOnAnEmptyStore) {
     EXPECT_EQ(dlg.TimerInterval(1), 100);
     // Opening stores nothing.
     EXPECT_EQ(Setting("COM Port"), -999);
+}
+
+TEST(SettingsDlg, StoredIntegersAtTheLimitsOpenAsTheDefaults) {
+    for (const int extreme : {INT_MAX, INT_MIN}) {
+        for (const char* name :
+             {"Press Unit Inx", "Temp Unit Inx", "Demo Mode", "COM Port", "Temp Offset"})
+            WriteSettingInt(kKeySettings, QString::fromLatin1(name), extreme);
+        CSettingsDlg dlg(nullptr);
+        dlg.Create();
+        EXPECT_EQ(dlg.GetCheckedRadioButton(IDC_PRESS_PSI, IDC_PRESS_MPA), IDC_PRESS_PSI);
+        EXPECT_EQ(dlg.GetCheckedRadioButton(IDC_TEMP_F, IDC_TEMP_C), IDC_TEMP_F);
+        EXPECT_EQ(dlg.GetDlgItemText(IDC_TEMP_OFFSET), QStringLiteral("0"));
+    }
 }
 
 TEST(SettingsDlg, OpensOverTheStoredValuesAndOkStoresEveryChoice) {
