@@ -26,6 +26,16 @@ void OnSignal(int signal) {
         g_stop = 1;
 }
 
+// Installed before the link is announced: a button pressed as soon as the
+// pid is known must not end the simulator.
+void CatchSignals() {
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP, SIGUSR1, SIGUSR2})
+        sigaction(signal, &action, nullptr);
+}
+
 double Seconds() {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
@@ -73,6 +83,7 @@ SimLink::~SimLink() {
 }
 
 bool SimLink::Open(std::string& error) {
+    CatchSignals();
     char name[256] = {};
     if (openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0) {
         error = std::string("cannot open a pseudo-terminal: ") + std::strerror(errno);
@@ -114,12 +125,6 @@ bool SimLink::Open(std::string& error) {
 }
 
 void SimLink::Run() {
-    struct sigaction action {};
-    action.sa_handler = OnSignal;
-    sigemptyset(&action.sa_mask);
-    for (const int signal : {SIGTERM, SIGINT, SIGHUP, SIGUSR1, SIGUSR2})
-        sigaction(signal, &action, nullptr);
-
     const double start = Seconds();
     bool buttonPressed = false;
     while (!g_stop) {
