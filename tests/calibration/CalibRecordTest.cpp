@@ -41,6 +41,20 @@ CalibReadResult Read(const QByteArray& bytes, CCalibRecord& r) {
     return ReadCalibRecord(buffer, r);
 }
 
+// A buffer that notes the largest read asked of it: a reader that trusts a
+// length asks for (and allocates) all of it.
+class WatchedBuffer : public QBuffer {
+public:
+    using QBuffer::QBuffer;
+    qint64 largestRead = 0;
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override {
+        largestRead = std::max(largestRead, maxSize);
+        return QBuffer::readData(data, maxSize);
+    }
+};
+
 QByteArray Hex(const char* hex) {
     return QByteArray::fromHex(hex);
 }
@@ -107,20 +121,21 @@ TEST(CalibRecord, DamagedDataIsRefusedWithoutTrustingItsLengths) {
     const QByteArray head = EncodeWideString(kCalibSignature) + Hex("01000000");
     // A 32-bit length of some four billion code units, and lengths just past
     // the end, are refused before anything is allocated for them.
-    for (const QByteArray& member : {Hex("fffeffffffff"
-                                         "f0ffffff"
-                                         "4100"),
-                                     Hex("fffeffffffff"
-                                         "00000100"
-                                         "4100"),
-                                     Hex("fffeffffffff"
-                                         "ffffffff"),
-                                     Hex("fffeff05"
-                                         "41004100"),
-                                     Hex("ff"
-                                         "ffff"
-                                         "ffffff7f")})
-        EXPECT_EQ(Read(head + member, back), CalibReadResult::Unreadable) << member.toHex().constData();
+    const QByteArray damaged[] = {
+        Hex("fffeffffffff f0ffffff 4100"),
+        Hex("fffeffffffff 00000100 4100"),
+        Hex("fffeffffffff ffffffff"),
+        Hex("fffeff05 41004100"),
+        Hex("ffffffffffff7f"),
+    };
+    for (const QByteArray& member : damaged) {
+        QByteArray bytes = head + member;
+        WatchedBuffer buffer(&bytes);
+        buffer.open(QIODevice::ReadOnly);
+        EXPECT_EQ(ReadCalibRecord(buffer, back), CalibReadResult::Unreadable)
+            << member.toHex().constData();
+        EXPECT_LE(buffer.largestRead, bytes.size()) << member.toHex().constData();
+    }
 
     // Another file, or another signature, is not a calibration archive.
     EXPECT_EQ(Read(QByteArray("VTQPv0.2.5") + QByteArray(300, 'x'), back),

@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <csignal>
 #include <map>
 
 Simulator::Simulator(const QStringList& options) {
@@ -19,6 +20,10 @@ Simulator::Simulator(const QStringList& options) {
     // The simulator says where it linked once the link is in place.
     m_started = m_process.waitForStarted(5000) && m_process.waitForReadyRead(5000);
     MapComPort(5, link);
+}
+
+bool Simulator::PressButton() {
+    return m_started && kill(static_cast<pid_t>(m_process.processId()), SIGUSR1) == 0;
 }
 
 Simulator::~Simulator() {

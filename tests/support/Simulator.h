@@ -21,6 +21,8 @@ public:
     // False when the simulator could not be started or did not link.
     bool Started() const { return m_started; }
     QString TranscriptPath() const { return m_transcript; }
+    // Presses the Vantrek's button: its calibration dialogue begins.
+    bool PressButton();
     // The report file that the replies in the transcript make, block by
     // block, whatever was damaged, dropped or asked for twice on the way.
     QByteArray ReportFromTranscript() const;
