@@ -18,3 +18,4 @@ int WriteShellPictures();
 int WriteSessionPictures();
 int WriteSetupPictures();
 int WriteMessageBoxPictures();
+int WriteServicePictures();

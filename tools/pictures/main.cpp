@@ -80,6 +80,7 @@ int main(int argc, char** argv) {
     failures += WriteSessionPictures();
     failures += WriteSetupPictures();
     failures += WriteMessageBoxPictures();
+    failures += WriteServicePictures();
     std::printf("vtq-pictures: pictures in %s\n", qUtf8Printable(g_dir));
     return failures == 0 ? 0 : 1;
 }
