@@ -3,7 +3,9 @@
 // mapped to a COM port in the settings store, so the program opens it like
 // the Vantrek's port while the test reads and writes the master.
 
+#include "framework/Globals.h"
 #include "framework/SettingsStore.h"
+#include "link/ComPort.h"
 #include "link/ReplyLine.h"
 
 #include <QByteArray>
@@ -20,16 +22,34 @@ inline void MapComPort(int port, const QString& device) {
     WriteSettingText(QStringLiteral("Ports"), QStringLiteral("COM%1").arg(port + 1), device);
 }
 
-// Calls `done` until it returns true or two seconds have passed: data written
-// to a pseudo-terminal reaches the other side shortly, not at once.
-template <typename Done> bool Within(Done done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+// Blocks for at most `ms` until `fd` is ready for `events`.
+inline void WaitFor(int fd, short events, int ms) {
+    pollfd ready{fd, events, 0};
+    poll(&ready, 1, ms);
+}
+
+// Calls `done` until it returns true or two seconds have passed; in between,
+// `wait(ms)` blocks on the descriptor that what is awaited comes through:
+// data written to a pseudo-terminal reaches the other side shortly, not at
+// once.
+template <typename Done, typename Wait> bool Within(Done done, Wait wait) {
+    using namespace std::chrono;
+    const auto deadline = steady_clock::now() + seconds(2);
     while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline)
+        const auto left = duration_cast<milliseconds>(deadline - steady_clock::now()).count();
+        if (left <= 0)
             return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        wait(int(left));
     }
     return true;
+}
+
+// By default what is awaited comes in on the program's side of the link.
+template <typename Done> bool Within(Done done) {
+    return Within(done, [](int ms) {
+        if (ComWaitForInput(g_nCurPort, ms) < 0)
+            std::this_thread::yield(); // no port open: nothing to wait on
+    });
 }
 
 // A complete reply line from the link, or an empty text after the deadline.
@@ -65,33 +85,34 @@ public:
             if (n > 0)
                 sent += n;
             else
-                Within([&] {
-                    pollfd ready{m_master, POLLOUT, 0};
-                    return poll(&ready, 1, 0) > 0;
-                });
+                WaitFor(m_master, POLLOUT, 2000);
         }
     }
 
     // Sends `bytes` and waits until they are all waiting on the program's side.
     bool Deliver(const QByteArray& bytes) const {
         Send(bytes);
-        return Within([&] {
-            int waiting = 0;
-            return ioctl(m_slave, FIONREAD, &waiting) == 0 && waiting >= bytes.size();
-        });
+        return Within(
+            [&] {
+                int waiting = 0;
+                return ioctl(m_slave, FIONREAD, &waiting) == 0 && waiting >= bytes.size();
+            },
+            [&](int ms) { WaitFor(m_slave, POLLIN, ms); });
     }
 
     // Everything the program wrote until `count` bytes have come or the
     // deadline passed.
     QByteArray Receive(qsizetype count) const {
         QByteArray got;
-        Within([&] {
-            char buffer[4096];
-            const ssize_t n = read(m_master, buffer, sizeof buffer);
-            if (n > 0)
-                got.append(buffer, n);
-            return got.size() >= count;
-        });
+        Within(
+            [&] {
+                char buffer[4096];
+                const ssize_t n = read(m_master, buffer, sizeof buffer);
+                if (n > 0)
+                    got.append(buffer, n);
+                return got.size() >= count;
+            },
+            [&](int ms) { WaitFor(m_master, POLLIN, ms); });
         return got;
     }
 

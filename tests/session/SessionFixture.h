@@ -97,25 +97,38 @@ protected:
     // The next command line the window wrote, or empty when none came.
     QByteArray Command() {
         QByteArray got;
-        Within([&] {
-            char c;
-            while (read(vantrek.Master(), &c, 1) == 1) {
-                got += c;
-                if (c == '\n')
-                    return true;
-            }
-            return false;
-        });
+        Within(
+            [&] {
+                char c;
+                while (read(vantrek.Master(), &c, 1) == 1) {
+                    got += c;
+                    if (c == '\n')
+                        return true;
+                }
+                return false;
+            },
+            [&](int ms) { WaitFor(vantrek.Master(), POLLIN, ms); });
         return got;
     }
-    // What the window has written so far, without waiting: its writes reach
-    // the pseudo-terminal's far end before the tick returns.
+    // Everything the window wrote in its last tick: the first byte within a
+    // bound (none means nothing was sent), then until the output pauses.
     QByteArray Pending() {
         QByteArray got;
         char buffer[4096];
-        for (ssize_t n; (n = read(vantrek.Master(), buffer, sizeof buffer)) > 0;)
+        for (int bound = 200;; bound = 20) {
+            WaitFor(vantrek.Master(), POLLIN, bound);
+            const ssize_t n = read(vantrek.Master(), buffer, sizeof buffer);
+            if (n <= 0)
+                return got;
             got.append(buffer, n);
-        return got;
+        }
+    }
+    // Answers with `line`, ticks, and returns what the window sent, which may
+    // be nothing.
+    QByteArray Answer(const QByteArray& line) {
+        Reply(line);
+        Tick();
+        return Pending();
     }
     void Reply(const QByteArray& line) { ASSERT_TRUE(vantrek.Deliver(line + "\r\n")); }
     // Answers the last command with `line`, ticks, and returns the next command.
