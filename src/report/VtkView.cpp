@@ -92,9 +92,10 @@ void CVtkView::OnDraw(QPainter& painter) {
     if (g_bReportChanged) {
         m_doc.LoadReport();
         if (g_strReportPath.isEmpty()) {
-            // Not a readable report: the view shows none.
+            // Not a readable report: the view shows none, and the report
+            // commands go out with it.
             g_bReportChanged = false;
-            viewport()->update();
+            m_doc.UpdateAllViews();
             return;
         }
         SetScrollSizes(

@@ -263,3 +263,26 @@ TEST(VtkApp, StartsWithTheReportOfTheCommandLine) {
     ASSERT_EQ(prompter.Shown().size(), 1u);
     EXPECT_TRUE(prompter.Shown()[0].text.contains(QStringLiteral("missing.kjr")));
 }
+
+TEST(MainFrame, ReportCommandsReachTheDocumentAndView) {
+    Shell shell;
+    ScriptedFileDialog files;
+    ScriptedPrompter prompter;
+    ScriptedRunner runner;
+    shell.frame.OnCommand(ID_FILE_OPEN_REPORT);
+    ASSERT_EQ(files.Requests().size(), 1u);
+    EXPECT_EQ(files.Requests()[0].filter, QStringLiteral("Kelvorn Joint Report (*.kjr)|*.kjr||"));
+    EXPECT_TRUE(g_bReportChanged);
+
+    g_strReportPath = MakeReport(QStringLiteral("d.kjr"));
+    runner.Then([](CDialog& d) { d.EndDialog(IDCANCEL); });
+    shell.frame.OnCommand(ID_SEARCH_RANGE);
+    EXPECT_EQ(runner.Run(), std::vector<int>{175});
+    // Not a joint report: Append Notes finds none to append to, and the
+    // report commands go out.
+    shell.frame.OnCommand(ID_APPEND_NOTES);
+    EXPECT_EQ(runner.Run().size(), 1u);
+    EXPECT_EQ(g_strReportPath, QString());
+    EXPECT_FALSE(shell.frame.MenuAction(ID_APPEND_NOTES)->isEnabled());
+    EXPECT_TRUE(prompter.Shown().empty());
+}
