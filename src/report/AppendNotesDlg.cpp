@@ -11,15 +11,16 @@ const DlgTemplate& CAppendNotesDlg::Template174() {
                                   2,
                                   0,
                                   156,
-                                  160,
+                                  158,
                                   {
-                                      {IDC_EXISTING_NOTES, Ctl::Edit, "", 4, 4, 148, 48,
+                                      {IDC_EXISTING_NOTES, Ctl::Edit, "", 4, 4, 148, 40,
                                        Style::Multiline | Style::ReadOnly | Style::VScroll},
-                                      {IDC_NOTES_LEFT, Ctl::Static, "", 4, 56, 148, 18},
-                                      {IDC_NEW_NOTES, Ctl::Edit, "", 4, 76, 148, 60,
+                                      // Three lines: the warning, wrapped, and the characters left.
+                                      {IDC_NOTES_LEFT, Ctl::Static, "", 4, 47, 148, 24},
+                                      {IDC_NEW_NOTES, Ctl::Edit, "", 4, 73, 148, 62,
                                        Style::Multiline | Style::VScroll | Style::WantReturn},
-                                      {1, Ctl::DefButton, "OK", 24, 142, 50, 14},
-                                      {2, Ctl::Button, "Cancel", 82, 142, 50, 14},
+                                      {1, Ctl::DefButton, "OK", 24, 140, 50, 14},
+                                      {2, Ctl::Button, "Cancel", 82, 140, 50, 14},
                                   }};
     return tmpl;
 }
