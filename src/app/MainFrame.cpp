@@ -113,6 +113,7 @@ bool CMainFrame::OnCreate() {
     m_view = new CVtkView(m_doc, this);
     setCentralWidget(m_view);
     m_doc.SetUpdateViews([this] { OnReportChanged(); });
+    m_doc.SetWindow(this);
 
     // The command bar sits at the foot of the window as on the handheld:
     // the menu first, then the toolbar's buttons.
@@ -175,11 +176,14 @@ bool CMainFrame::OnCreate() {
 }
 
 void CMainFrame::UpdateCommandUI() {
-    const bool report = !g_strReportPath.isEmpty();
     for (auto& [id, action] : m_actions) {
         bool enabled = HasHandler(id);
-        if (id == ID_FILE_PRINT_REPORT || id == ID_APPEND_NOTES || id == ID_SEARCH_RANGE)
-            enabled = report;
+        if (id == ID_FILE_PRINT_REPORT)
+            enabled = CVtkView::CanPrint();
+        else if (id == ID_APPEND_NOTES)
+            enabled = CVtkDoc::CanAppendNotes();
+        else if (id == ID_SEARCH_RANGE)
+            enabled = CVtkView::CanSearchRange();
         action->setEnabled(enabled);
     }
 }
@@ -220,10 +224,20 @@ void CMainFrame::OnCommand(int id) {
     case ID_FILE_SAVE_AS:
         m_doc.OnFileSaveAs();
         break;
+    case ID_FILE_OPEN_REPORT:
+        m_doc.OnFileOpen();
+        break;
+    case ID_APPEND_NOTES:
+        if (CVtkDoc::CanAppendNotes())
+            m_doc.OnAppendNotes();
+        break;
+    case ID_SEARCH_RANGE:
+        if (CVtkView::CanSearchRange())
+            m_view->OnSearchRange();
+        break;
     default:
-        // Open, Print, Append Notes and Search Range belong to the report
-        // document and view; Save has nothing to write, since a report is on
-        // disk as soon as it is shown.
+        // Save has nothing to write, since a report is on disk as soon as it
+        // is shown; Print comes with printing.
         break;
     }
 }

@@ -1,7 +1,10 @@
 #include "report/VtkView.h"
 
 #include "framework/Globals.h"
+#include "framework/Modal.h"
 #include "framework/Resources.h"
+#include "report/SearchRangeDlg.h"
+#include "report/VtkDoc.h"
 #include "session/ReportStorage.h"
 
 #include <QPainter>
@@ -16,11 +19,53 @@ CVtkView::CVtkView(CVtkDoc& doc, QWidget* parent) : QAbstractScrollArea(parent),
     viewport()->setPalette(palette);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_fonts = MakeReportFonts();
+    m_bLayout = true;
     EnsureReportFolder();
 }
 
 void CVtkView::OnUpdate() {
     viewport()->update();
+}
+
+bool CVtkView::CanPrint() {
+    // Printing comes later; until then the command is never offered.
+    return false;
+}
+
+bool CVtkView::CanSearchRange() {
+    return !g_strReportPath.isEmpty();
+}
+
+void CVtkView::OnSearchRange() {
+    CSearchRangeDlg dialog(this);
+    if (RunModal(dialog) != IDOK)
+        return;
+    g_nSearchPercent = dialog.m_nPercent;
+    viewport()->update();
+    g_bReportChanged = true;
+}
+
+void CVtkView::SetScrollSizes(QSize total) {
+    m_scrollSize = total;
+    const QSize page = viewport()->size();
+    // The framework's defaults: a page is a tenth of the whole, a line a
+    // tenth of a page.
+    horizontalScrollBar()->setRange(0, std::max(0, total.width() - page.width()));
+    verticalScrollBar()->setRange(0, std::max(0, total.height() - page.height()));
+    horizontalScrollBar()->setPageStep(std::max(1, total.width() / 10));
+    verticalScrollBar()->setPageStep(std::max(1, total.height() / 10));
+    horizontalScrollBar()->setSingleStep(std::max(1, total.width() / 100));
+    verticalScrollBar()->setSingleStep(std::max(1, total.height() / 100));
+}
+
+QPoint CVtkView::ScrollPosition() const {
+    return {horizontalScrollBar()->value(), verticalScrollBar()->value()};
+}
+
+void CVtkView::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    SetScrollSizes(m_scrollSize);
 }
 
 void CVtkView::paintEvent(QPaintEvent*) {
@@ -31,8 +76,7 @@ void CVtkView::paintEvent(QPaintEvent*) {
 void CVtkView::OnDraw(QPainter& painter) {
     if (g_strReportPath.isEmpty()) {
         if (m_bLayout) {
-            horizontalScrollBar()->setRange(0, 0);
-            verticalScrollBar()->setRange(0, 0);
+            SetScrollSizes(QSize(0, 0));
             m_bLayout = false;
         }
         painter.drawPixmap(0, 0, LoadBitmapResource(144));
@@ -45,4 +89,21 @@ void CVtkView::OnDraw(QPainter& painter) {
         return;
     }
     m_bLayout = true;
+    if (g_bReportChanged) {
+        m_doc.LoadReport();
+        if (g_strReportPath.isEmpty()) {
+            // Not a readable report: the view shows none, and the report
+            // commands go out with it.
+            g_bReportChanged = false;
+            m_doc.UpdateAllViews();
+            return;
+        }
+        SetScrollSizes(
+            ReportScrollSize(ReportTextHeight(m_doc, m_fonts.lineHeight), m_fonts.lineHeight));
+        viewport()->update();
+        g_bReportChanged = false;
+    }
+    if (!m_doc.IsLoaded())
+        return;
+    DrawReport(painter, m_doc, m_fonts, ScrollPosition());
 }

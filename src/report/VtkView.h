@@ -1,5 +1,8 @@
 #pragma once
-// The joint report view: the shown report, or bitmap 144 when there is none.
+// The joint report view: the shown report's text and plots, scrolling, or
+// bitmap 144 when there is none.
+
+#include "report/ReportDrawing.h"
 
 #include <QAbstractScrollArea>
 
@@ -14,13 +17,30 @@ public:
     // Redraws after the document changed.
     void OnUpdate();
 
-protected:
-    void paintEvent(QPaintEvent* event) override;
+    // Search Range (32796): the front-end search range, then a reload.
+    void OnSearchRange();
+    // Enable states of Print (32792) and Search Range.
+    static bool CanPrint();
+    static bool CanSearchRange();
 
-private:
+    const ReportFonts& Fonts() const { return m_fonts; }
+    // The scroll sizes last set: 280 by the report's height, or none.
+    QSize ScrollSize() const { return m_scrollSize; }
+
+    // What a paint does, on any painter (the view's own, or a picture's).
     void OnDraw(QPainter& painter);
 
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void SetScrollSizes(QSize total);
+    QPoint ScrollPosition() const;
+
     CVtkDoc& m_doc;
+    ReportFonts m_fonts;
+    QSize m_scrollSize;
     bool m_bLayout = false;
     bool m_bFirstEmptyDrawn = false;
 };

@@ -81,12 +81,13 @@ TEST(MainFrame, EnabledStates) {
     for (int id : {ID_LOG_STATUS, ID_FILE_OPEN_REPORT, ID_SETTINGS, ID_APP_ABOUT, ID_APP_EXIT,
                    ID_FILE_SAVE_AS, ID_FILE_MENU})
         EXPECT_TRUE(shell.frame.IsCommandEnabled(id)) << id;
-    // The report commands follow the shown report.
+    // The report commands follow the shown report; Print waits for printing.
     for (int id : {ID_FILE_PRINT_REPORT, ID_APPEND_NOTES, ID_SEARCH_RANGE})
         EXPECT_FALSE(shell.frame.IsCommandEnabled(id)) << id;
     g_strReportPath = QStringLiteral("/r.kjr");
-    for (int id : {ID_FILE_PRINT_REPORT, ID_APPEND_NOTES, ID_SEARCH_RANGE})
+    for (int id : {ID_APPEND_NOTES, ID_SEARCH_RANGE})
         EXPECT_TRUE(shell.frame.IsCommandEnabled(id)) << id;
+    EXPECT_FALSE(shell.frame.IsCommandEnabled(ID_FILE_PRINT_REPORT));
     EXPECT_TRUE(shell.frame.MenuAction(ID_APPEND_NOTES)->isEnabled());
 }
 
@@ -182,14 +183,15 @@ TEST(MainFrame, FrameworkOpenAndNew) {
     EXPECT_EQ(files.Requests()[0].filter, QStringLiteral("Kelvorn Joint Report (*.kjr)|*.kjr||"));
     EXPECT_EQ(g_strReportPath, report);
     EXPECT_TRUE(g_bReportChanged);
-    // The toolbar's Print button is enabled with the report, before any menu opens.
-    auto printButton = [&] {
+    // The toolbar's Append Notes button is enabled with the report, before
+    // any menu opens.
+    auto notesButton = [&] {
         for (QAction* a : shell.frame.CommandBar()->actions())
-            if (a->data().toInt() == ID_FILE_PRINT_REPORT)
+            if (a->data().toInt() == ID_APPEND_NOTES)
                 return a->isEnabled();
         return false;
     };
-    EXPECT_TRUE(printButton());
+    EXPECT_TRUE(notesButton());
 
     // A cancelled dialog leaves the report shown.
     shell.frame.OnCommand(ID_FILE_OPEN);
@@ -197,7 +199,7 @@ TEST(MainFrame, FrameworkOpenAndNew) {
 
     shell.frame.OnCommand(ID_FILE_NEW);
     EXPECT_EQ(g_strReportPath, QString());
-    EXPECT_FALSE(printButton());
+    EXPECT_FALSE(notesButton());
 }
 
 TEST(MainFrame, SaveAsCopiesTheReportByteForByte) {
@@ -316,4 +318,27 @@ TEST(VtkApp, StartsWithTheReportOfTheCommandLine) {
     EXPECT_FALSE(app.InitInstance(c));
     ASSERT_EQ(prompter.Shown().size(), 1u);
     EXPECT_TRUE(prompter.Shown()[0].text.contains(QStringLiteral("missing.kjr")));
+}
+
+TEST(MainFrame, ReportCommandsReachTheDocumentAndView) {
+    Shell shell;
+    ScriptedFileDialog files;
+    ScriptedPrompter prompter;
+    ScriptedRunner runner;
+    shell.frame.OnCommand(ID_FILE_OPEN_REPORT);
+    ASSERT_EQ(files.Requests().size(), 1u);
+    EXPECT_EQ(files.Requests()[0].filter, QStringLiteral("Kelvorn Joint Report (*.kjr)|*.kjr||"));
+    EXPECT_TRUE(g_bReportChanged);
+
+    g_strReportPath = MakeReport(QStringLiteral("d.kjr"));
+    runner.Then([](CDialog& d) { d.EndDialog(IDCANCEL); });
+    shell.frame.OnCommand(ID_SEARCH_RANGE);
+    EXPECT_EQ(runner.Run(), std::vector<int>{175});
+    // Not a joint report: Append Notes finds none to append to, and the
+    // report commands go out.
+    shell.frame.OnCommand(ID_APPEND_NOTES);
+    EXPECT_EQ(runner.Run().size(), 1u);
+    EXPECT_EQ(g_strReportPath, QString());
+    EXPECT_FALSE(shell.frame.MenuAction(ID_APPEND_NOTES)->isEnabled());
+    EXPECT_TRUE(prompter.Shown().empty());
 }

@@ -1,0 +1,39 @@
+#pragma once
+// Joint report files for tests, benchmarks and the fuzzer's seeds, written
+// the way a download writes them: the test plays the Vantrek's block replies
+// into the download code.
+
+#include "report/ReportFields.h"
+
+#include <QByteArray>
+#include <QString>
+#include <array>
+#include <utility>
+#include <vector>
+
+struct ReportSpec {
+    std::array<ReportValue, RF_COUNT> fields;
+    int headerNumber = 5;
+    int timeSpan = -1; // -1: the last sample's time
+    // Time stamp (0.2 s units) and pressure (psi) of each sample.
+    std::vector<std::pair<int, int>> samples;
+
+    void Set(ReportField f, const QString& text) { fields[f].text = text; }
+    void Set(ReportField f, int number) { fields[f].number = number; }
+    QByteArray HeaderText() const;
+};
+
+// A butt-fusion pipe joint in psi, with a fusion cycle of `samples` samples,
+// one a second: a rise to the bead pressure, a drop for the soak, a second
+// rise for the fuse and the cool.
+ReportSpec ButtFusionReport(int samples = 300);
+// A sidewall fitting joint in bar with a forces heading.
+ReportSpec SidewallReport();
+
+// The Vantrek's block reply for the fields first..last.
+QByteArray FieldBlock(const char* head, const ReportSpec& spec, int first, int last);
+
+// Writes the report through the download code into the report folder under
+// `name`, and returns its path.
+QString WriteReport(const ReportSpec& spec, const QString& name);
+QByteArray ReadAll(const QString& path);

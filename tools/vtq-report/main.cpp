@@ -1,0 +1,213 @@
+// vtq-report: a joint report as the report view shows it, for a shell.
+//   vtq-report text FILE.kjr [--search N]
+//   vtq-report csv FILE.kjr
+//   vtq-report json FILE.kjr [--search N]
+//   vtq-report png FILE.kjr -o OUT.png [--search N]
+
+#include "framework/Fonts.h"
+#include "framework/Format.h"
+#include "framework/Globals.h"
+#include "report/ReportDrawing.h"
+#include "report/ReportText.h"
+#include "report/VtkDoc.h"
+
+#include <QFile>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QPainter>
+#include <cstdio>
+
+namespace {
+const char kUsage[] =
+    "Usage: vtq-report text FILE.kjr [--search N]\n"
+    "       vtq-report csv FILE.kjr\n"
+    "       vtq-report json FILE.kjr [--search N]\n"
+    "       vtq-report png FILE.kjr -o OUT.png [--search N]\n"
+    "A Kelvorn joint report as the report view shows it:\n"
+    "  text  the report text, one row a line, the two entries of a row split by a tab\n"
+    "  csv   every sample in the file: time (s), pressure (psi), pressure (report's unit)\n"
+    "  json  every field, the sample header, the notes and the three plots' axes\n"
+    "  png   the whole report view, 240 pixels wide\n"
+    "  --search N   front-end search range in percent, 0 to 100 (default 100)\n"
+    "Exit status: 0 done, 1 the report cannot be read or the picture not written, 2 usage.\n";
+
+int Usage(const char* error) {
+    std::fprintf(stderr, "vtq-report: %s\n%s", error, kUsage);
+    return 2;
+}
+
+void Print(const QString& text) {
+    std::fputs(text.toUtf8().constData(), stdout);
+}
+
+const char* PlotName(int kind) {
+    return kind == kFrontEndPlot  ? "front-end"
+           : kind == kSummaryPlot ? "summary"
+                                  : "heater-removal";
+}
+
+QJsonObject Json(const CVtkDoc& doc, const QString& path, const ReportFonts& fonts) {
+    QJsonObject fields;
+    for (int f = 0; f < RF_COUNT; ++f) {
+        const ReportValue& v = doc.Field(ReportField(f));
+        fields.insert(QString::fromLatin1(kReportFields[f].name),
+                      kReportFields[f].text ? QJsonValue(v.text) : QJsonValue(v.number));
+    }
+    QJsonObject o;
+    o.insert(QStringLiteral("file"), path);
+    o.insert(QStringLiteral("fields"), fields);
+    o.insert(QStringLiteral("header"),
+             QJsonObject{{QStringLiteral("text"), doc.HeaderText()},
+                         {QStringLiteral("number"), doc.HeaderNumber()},
+                         {QStringLiteral("timeSpan"), doc.TimeSpan()},
+                         {QStringLiteral("timeSpanSeconds"), doc.TimeSpan() * 0.2}});
+    o.insert(QStringLiteral("samplesInFile"), static_cast<qint64>(doc.SamplesInFile()));
+    o.insert(QStringLiteral("samplesUsed"), doc.SampleCount());
+    o.insert(QStringLiteral("maxPressurePsi"), doc.m_nMaxPressure);
+    o.insert(QStringLiteral("pressureUnit"), doc.PressUnit());
+    o.insert(QStringLiteral("psiPerUnit"), doc.PsiPerUnit());
+    o.insert(QStringLiteral("demonstration"), doc.DemoFlag() != 0);
+    o.insert(QStringLiteral("pipeArea"), doc.PipeAreaText());
+    o.insert(QStringLiteral("forcesHeading"), doc.ForcesHeading());
+    o.insert(QStringLiteral("notes"), doc.NotesText());
+    o.insert(QStringLiteral("searchPercent"), g_nSearchPercent);
+    o.insert(QStringLiteral("frontEndEnd"), doc.m_nFrontEndEnd);
+
+    // The plots as the view lays them out, in the order it draws them.
+    const int h = ReportTextHeight(doc, fonts.lineHeight);
+    const auto frames = PlotFrames(h, fonts.lineHeight);
+    QJsonArray plots;
+    for (size_t i = 0; i < frames.size(); ++i) {
+        const PlotLayout l = LayoutPlot(kFramePlots[i], frames[i], 0, doc, fonts);
+        const PlotState& s = l.state;
+        QJsonArray timeLabels, pressureLabels;
+        for (const AxisTick& t : l.timeTicks)
+            if (t.drawn)
+                timeLabels.append(t.label);
+        for (const AxisTick& t : l.pressureTicks)
+            if (t.drawn)
+                pressureLabels.append(t.label);
+        plots.append(QJsonObject{
+            {QStringLiteral("kind"), s.kind},
+            {QStringLiteral("name"), QString::fromLatin1(PlotName(s.kind))},
+            {QStringLiteral("title"), l.title},
+            {QStringLiteral("timeStart"), s.start},
+            {QStringLiteral("timeEnd"), s.end},
+            {QStringLiteral("minutes"), s.minutes},
+            {QStringLiteral("timeStep"), s.timeStep},
+            {QStringLiteral("pressureStep"), s.pressStep},
+            {QStringLiteral("pressureTop"), s.top},
+            {QStringLiteral("pressureTopPsi"), s.topPsi},
+            {QStringLiteral("timeUnit"), l.unitWord},
+            {QStringLiteral("timeLabels"), timeLabels},
+            {QStringLiteral("pressureLabels"), pressureLabels},
+            {QStringLiteral("curve"), l.curve},
+        });
+    }
+    o.insert(QStringLiteral("plots"), plots);
+    return o;
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    // Drawn off screen: no display is needed, nor looked for.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Qt's own notes about the desktop session (no runtime folder and the
+    // like) are no concern of a shell; only the tool's own lines reach it.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
+        if (type == QtCriticalMsg || type == QtFatalMsg)
+            std::fprintf(stderr, "vtq-report: %s\n", qUtf8Printable(message));
+    });
+    QGuiApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments();
+    if (args.size() == 2 &&
+        (args[1] == QLatin1String("--help") || args[1] == QLatin1String("-h"))) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (args.size() < 3)
+        return Usage("a command and a report file are needed");
+    const QString command = args[1];
+    const QString path = args[2];
+    if (command != QLatin1String("text") && command != QLatin1String("csv") &&
+        command != QLatin1String("json") && command != QLatin1String("png"))
+        return Usage("unknown command");
+    int search = 100;
+    QString out;
+    for (int i = 3; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--search") && i + 1 < args.size() &&
+            command != QLatin1String("csv")) {
+            bool ok = false;
+            search = args[++i].toInt(&ok);
+            if (!ok || search < 0 || search > 100)
+                return Usage("--search takes a percentage from 0 to 100");
+        } else if (args[i] == QLatin1String("-o") && i + 1 < args.size() &&
+                   command == QLatin1String("png")) {
+            out = args[++i];
+        } else {
+            return Usage("unknown or incomplete option");
+        }
+    }
+    if (command == QLatin1String("png") && out.isEmpty())
+        return Usage("png needs -o OUT.png");
+
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        std::fprintf(stderr, "vtq-report: cannot open %s: %s\n", qUtf8Printable(path),
+                     qUtf8Printable(file.errorString()));
+        return 1;
+    }
+    file.close();
+    LoadProgramFonts();
+    g_strReportPath = path;
+    CVtkDoc doc;
+    g_nSearchPercent = search; // the document starts at 100
+    if (!doc.LoadReport()) {
+        std::fprintf(stderr, "vtq-report: %s is not a readable joint report\n",
+                     qUtf8Printable(path));
+        return 1;
+    }
+
+    const ReportFonts fonts = MakeReportFonts();
+    if (command == QLatin1String("text")) {
+        for (const ReportRow& row : ReportRows(doc.ReportText()))
+            Print(WithoutMnemonics(row.first) +
+                  (row.pair ? QLatin1Char('\t') + WithoutMnemonics(row.second) : QString()) +
+                  QLatin1Char('\n'));
+    } else if (command == QLatin1String("csv")) {
+        Print(QStringLiteral("time (s),pressure (psi),pressure (%1)\n").arg(doc.PressUnit()));
+        const QByteArray& samples = doc.SampleCopy();
+        for (qsizetype i = 0; i + 4 <= samples.size(); i += 4) {
+            const int t =
+                static_cast<quint8>(samples[i]) | (static_cast<quint8>(samples[i + 1]) << 8);
+            int p = static_cast<qint16>(static_cast<quint8>(samples[i + 2]) |
+                                        (static_cast<quint8>(samples[i + 3]) << 8));
+            if (p >= CVtkDoc::kNoReading)
+                p = 0;
+            Print(FormatDouble("%.1f", t * 0.2) + QLatin1Char(',') + QString::number(p) +
+                  QLatin1Char(',') + FormatDouble("%.3f", p / doc.PsiPerUnit()) +
+                  QLatin1Char('\n'));
+        }
+    } else if (command == QLatin1String("json")) {
+        Print(QString::fromUtf8(
+            QJsonDocument(Json(doc, path, fonts)).toJson(QJsonDocument::Indented)));
+    } else {
+        const QSize size =
+            ReportScrollSize(ReportTextHeight(doc, fonts.lineHeight), fonts.lineHeight);
+        QImage image(kRowRight, size.height(), QImage::Format_RGB32);
+        image.fill(Qt::white);
+        {
+            QPainter painter(&image);
+            DrawReport(painter, doc, fonts, QPoint());
+        }
+        if (!image.save(out, "PNG")) {
+            std::fprintf(stderr, "vtq-report: cannot write %s\n", qUtf8Printable(out));
+            return 1;
+        }
+    }
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
