@@ -11,8 +11,10 @@
 #include "platform/Power.h"
 #include "support/TestEnv.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <gtest/gtest.h>
 
 namespace {
@@ -173,4 +175,44 @@ TEST_F(CalibArchiveTest, ViewerShowsTheReportOrSaysWhyNot) {
     EXPECT_TRUE(summary.startsWith(QStringLiteral("Kelvorn Vantrek\n   Model: TK208M\n")));
     EXPECT_TRUE(summary.contains(QStringLiteral("400°F\t401°F\n")));
     EXPECT_EQ(log, QStringLiteral("---\n  measured 401F is within 3F\n"));
+}
+
+TEST_F(CalibArchiveTest, VtqReportPrintsReportAndLogWithoutADisplay) {
+    const auto run = [](const QString& path, QByteArray& out, QByteArray& err) {
+        QProcess process;
+        process.setProgram(QCoreApplication::applicationDirPath() +
+                           QStringLiteral("/../tools/vtq-report/vtq-report"));
+        process.setArguments({QStringLiteral("calibration"), path});
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        env.remove(QStringLiteral("DISPLAY"));
+        process.setProcessEnvironment(env);
+        process.start();
+        if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+            return -1;
+        out = process.readAllStandardOutput();
+        err = process.readAllStandardError();
+        return process.exitCode();
+    };
+    bool written = false;
+    WriteCalibrationArchive(QStringLiteral("KVTQ-0042"),
+                            QStringLiteral("---\r\n  measured 538F is within 3F\r\n-->>"), written);
+    const QString good = Folder() + QLatin1Char('/') + Archives()[0];
+    QByteArray out, err;
+    ASSERT_EQ(run(good, out, err), 0) << err.constData();
+    EXPECT_TRUE(out.startsWith("Kelvorn Vantrek\n   Model: TK208M\n   VTQ s/n: KVTQ-0042\n"));
+    EXPECT_TRUE(out.contains("540°F\t538°F\n"));
+    EXPECT_TRUE(out.endsWith("    Expiration: ---\n\nSession Log\n---\n  measured 538F is "
+                             "within 3F\n-->>\n"));
+
+    QFile file(good);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    const QString cut = Folder() + QStringLiteral("/cut.kdc");
+    WriteFile(cut, bytes.left(bytes.size() / 2));
+    EXPECT_EQ(run(cut, out, err), 1);
+    EXPECT_EQ(err, QByteArray("vtq-report: Could not read data archive!\n"));
+    EXPECT_EQ(run(QCoreApplication::applicationFilePath(), out, err), 1);
+    EXPECT_EQ(err, QByteArray("vtq-report: Not a Kelvorn VTQ calibration data file!\n"));
+    EXPECT_TRUE(out.isEmpty());
 }

@@ -3,7 +3,10 @@
 //   vtq-report csv FILE.kjr
 //   vtq-report json FILE.kjr [--search N]
 //   vtq-report png FILE.kjr -o OUT.png [--search N]
+//   vtq-report calibration FILE.kdc
 
+#include "calibration/CalibArchive.h"
+#include "calibration/CalibReport.h"
 #include "framework/Fonts.h"
 #include "framework/Format.h"
 #include "framework/Globals.h"
@@ -27,13 +30,17 @@ const char kUsage[] =
     "       vtq-report csv FILE.kjr\n"
     "       vtq-report json FILE.kjr [--search N]\n"
     "       vtq-report png FILE.kjr -o OUT.png [--search N]\n"
+    "       vtq-report calibration FILE.kdc\n"
     "A Kelvorn joint report as the report view shows it:\n"
     "  text  the report text, one row a line, the two entries of a row split by a tab\n"
     "  csv   every sample in the file: time (s), pressure (psi), pressure (report's unit)\n"
     "  json  every field, the sample header, the notes and the three plots' axes\n"
     "  png   the whole report view, 240 pixels wide\n"
     "  --search N   front-end search range in percent, 0 to 100 (default 100)\n"
-    "Exit status: 0 done, 1 the report cannot be read or the picture not written, 2 usage.\n";
+    "A Kelvorn VTQ calibration archive as its Summary shows it:\n"
+    "  calibration  the calibration report, then the Vantrek's session log\n"
+    "Exit status: 0 done, 1 the report or archive cannot be read or the picture not\n"
+    "written, 2 usage.\n";
 
 int Usage(const char* error) {
     std::fprintf(stderr, "vtq-report: %s\n%s", error, kUsage);
@@ -42,6 +49,27 @@ int Usage(const char* error) {
 
 void Print(const QString& text) {
     std::fputs(text.toUtf8().constData(), stdout);
+}
+
+// The archive's report and session log, with the handheld's "\r\n" as a
+// shell's line ends. A file that is not an archive gives the Summary
+// viewer's own message.
+int PrintCalibration(const QStringList& args) {
+    if (args.size() != 3)
+        return Usage("calibration takes one archive and no options");
+    CCalibRecord record;
+    CalibFileError error;
+    if (!LoadCalibArchive(args[2], record, error)) {
+        std::fprintf(stderr, "vtq-report: %s\n", qUtf8Printable(error.text));
+        return 1;
+    }
+    const QString crlf = QStringLiteral("\r\n");
+    const QString lf = QStringLiteral("\n");
+    QString log = record.m_strSessionLog;
+    log.replace(crlf, lf);
+    Print(BuildCalibReport(record).replace(crlf, lf) + QStringLiteral("\n\nSession Log\n") + log +
+          (log.endsWith(lf) ? QString() : lf));
+    return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
 const char* PlotName(int kind) {
@@ -131,6 +159,8 @@ int main(int argc, char** argv) {
     }
     if (args.size() < 3)
         return Usage("a command and a report file are needed");
+    if (args[1] == QLatin1String("calibration"))
+        return PrintCalibration(args);
     const QString command = args[1];
     const QString path = args[2];
     if (command != QLatin1String("text") && command != QLatin1String("csv") &&
