@@ -5,6 +5,7 @@
 #include "framework/Strings.h"
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
+#include "platform/RegularFile.h"
 #include "report/AppendNotesDlg.h"
 #include "report/ReportPlot.h"
 #include "report/ReportText.h"
@@ -59,8 +60,8 @@ bool CVtkDoc::OnNewDocument() {
 }
 
 bool CVtkDoc::OnOpenDocument(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QFile file;
+    if (!OpenRegularFile(file, path)) {
         MessageBox(
             QStringLiteral("Could not open the report\n%1").arg(QDir::toNativeSeparators(path)),
             QString(), MB_OK | MB_ICONERROR);
@@ -190,8 +191,8 @@ bool CVtkDoc::LoadReport() {
     }
     FreeReport(false);
     QByteArray image;
-    QFile file(g_strReportPath);
-    bool ok = file.open(QIODevice::ReadOnly) && file.size() <= kMaxFileBytes;
+    QFile file;
+    bool ok = OpenRegularFile(file, g_strReportPath) && file.size() <= kMaxFileBytes;
     if (ok) {
         try {
             image = file.readAll();
