@@ -6,6 +6,7 @@
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
 #include "platform/RegularFile.h"
+#include "platform/WholeFile.h"
 #include "report/AppendNotesDlg.h"
 #include "report/ReportPlot.h"
 #include "report/ReportText.h"
@@ -14,7 +15,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <algorithm>
 #include <limits>
 #include <new>
@@ -145,13 +145,8 @@ void CVtkDoc::OnAppendNotes() {
         notes += char(c.unicode() & 0xff);
     }
     const QByteArray bytes = m_image.left(m_nNotesPos) + notes + m_image.mid(m_nNotesEnd);
-    // Written aside and renamed over the report only when whole: a full card
-    // or a crash on the way leaves the old report as it was. Unbuffered, so
-    // that a failing write is seen before the rename (commit does not look
-    // at what its own final flush reports).
-    QSaveFile file(g_strReportPath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
-        file.write(bytes) != bytes.size() || !file.commit()) {
+    // A full card or a crash on the way leaves the old report as it was.
+    if (!WriteWholeFile(g_strReportPath, bytes)) {
         MessageBox(LoadString(IDS_CANNOT_OPEN_NOTES_FILE));
         return;
     }
