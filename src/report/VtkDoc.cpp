@@ -5,6 +5,8 @@
 #include "framework/Strings.h"
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
+#include "platform/RegularFile.h"
+#include "platform/WholeFile.h"
 #include "report/AppendNotesDlg.h"
 #include "report/ReportPlot.h"
 #include "report/ReportText.h"
@@ -13,7 +15,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <algorithm>
 #include <limits>
 #include <new>
@@ -59,8 +60,8 @@ bool CVtkDoc::OnNewDocument() {
 }
 
 bool CVtkDoc::OnOpenDocument(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QFile file;
+    if (!OpenRegularFile(file, path)) {
         MessageBox(
             QStringLiteral("Could not open the report\n%1").arg(QDir::toNativeSeparators(path)),
             QString(), MB_OK | MB_ICONERROR);
@@ -144,13 +145,8 @@ void CVtkDoc::OnAppendNotes() {
         notes += char(c.unicode() & 0xff);
     }
     const QByteArray bytes = m_image.left(m_nNotesPos) + notes + m_image.mid(m_nNotesEnd);
-    // Written aside and renamed over the report only when whole: a full card
-    // or a crash on the way leaves the old report as it was. Unbuffered, so
-    // that a failing write is seen before the rename (commit does not look
-    // at what its own final flush reports).
-    QSaveFile file(g_strReportPath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
-        file.write(bytes) != bytes.size() || !file.commit()) {
+    // A full card or a crash on the way leaves the old report as it was.
+    if (!WriteWholeFile(g_strReportPath, bytes)) {
         MessageBox(LoadString(IDS_CANNOT_OPEN_NOTES_FILE));
         return;
     }
@@ -190,8 +186,8 @@ bool CVtkDoc::LoadReport() {
     }
     FreeReport(false);
     QByteArray image;
-    QFile file(g_strReportPath);
-    bool ok = file.open(QIODevice::ReadOnly) && file.size() <= kMaxFileBytes;
+    QFile file;
+    bool ok = OpenRegularFile(file, g_strReportPath) && file.size() <= kMaxFileBytes;
     if (ok) {
         try {
             image = file.readAll();

@@ -262,6 +262,8 @@ void CLogStatusDlg::RunStepMachine() {
     const bool gotLine = ReadReplyLine(m_line);
     const QByteArray line = gotLine ? m_line.Text() : QByteArray();
     bool unexpected = false;
+    if (!gotLine && m_nStep >= 2 && m_nStep <= 5)
+        RepeatDamagedRequest();
 
     switch (m_nStep) {
     case 0:
@@ -313,64 +315,62 @@ void CLogStatusDlg::RunStepMachine() {
         break;
     }
     case 2:
-        if (!gotLine) {
-            RepeatDamagedRequest();
-        } else if (IsCleanBlock(line, kReplyNotes)) {
+        if (!gotLine)
+            break;
+        if (IsCleanBlock(line, kReplyNotes)) {
             SetDlgItemText(IDC_PROGRESS_TEXT, LoadString(IDS_DOWNLOADING_C));
             m_download.AppendBlockWords(line);
-            SendDownloadRequest(ReserveRequest());
-            m_nStep = 3;
-        } else if (!NoteDamagedReply()) {
+        } else if (NoteDamagedReply()) {
+            break;
+        } else {
             // Asked often enough: the report is completed with empty notes.
             m_download.AppendBlockWords(QByteArray(kEmptyNotesBlock));
-            SendDownloadRequest(ReserveRequest());
-            m_nStep = 3;
         }
+        SendDownloadRequest(ReserveRequest());
+        m_nStep = 3;
         break;
     case 3:
-        if (!gotLine) {
-            RepeatDamagedRequest();
-        } else if (IsCleanBlock(line, kReplyReserve)) {
-            m_download.AppendBlockWords(line);
-            SetDlgItemText(IDC_PROGRESS_TEXT, LoadString(IDS_DOWNLOADING_D));
-            SendDownloadRequest(SampleHeaderRequest());
-            m_nStep = 4;
-        } else {
+        if (!gotLine)
+            break;
+        if (!IsCleanBlock(line, kReplyReserve)) {
             NoteDamagedReply();
+            break;
         }
+        m_download.AppendBlockWords(line);
+        SetDlgItemText(IDC_PROGRESS_TEXT, LoadString(IDS_DOWNLOADING_D));
+        SendDownloadRequest(SampleHeaderRequest());
+        m_nStep = 4;
         break;
     case 4:
-        if (!gotLine) {
-            RepeatDamagedRequest();
-        } else if (IsCleanSampleHeader(line)) {
-            m_download.SaveSampleHeader(line);
-            SetDlgItemText(IDC_PROGRESS_TEXT, LoadString(IDS_DOWNLOADING_E));
-            m_download.m_nBlock = 0;
-            SendDownloadRequest(DataBlockRequest(0));
-            m_nStep = 5;
-        } else {
+        if (!gotLine)
+            break;
+        if (!IsCleanSampleHeader(line)) {
             NoteDamagedReply();
+            break;
         }
+        m_download.SaveSampleHeader(line);
+        SetDlgItemText(IDC_PROGRESS_TEXT, LoadString(IDS_DOWNLOADING_E));
+        m_download.m_nBlock = 0;
+        SendDownloadRequest(DataBlockRequest(0));
+        m_nStep = 5;
         break;
     case 5:
-        if (!gotLine) {
-            RepeatDamagedRequest();
-        } else if (IsDataBlock(line) || (!NoteDamagedReply() && IsDataBlockForm(line))) {
-            // After the repeats, a block of the right form is taken even when
-            // its last group of digits is incomplete; that group is lost.
-            SetDlgItemText(IDC_PROGRESS_TEXT,
-                           Format(LoadString(IDS_DOWNLOADING_BLOCK_FMT), {m_download.m_nBlock}));
-            ++m_download.m_nBlock;
-            if (m_download.IsFileOpen())
-                m_download.m_nRecordsLeft -= m_download.AppendBlockWords(line) / 8;
-            if (m_download.m_nRecordsLeft < 1) {
-                m_bPolling = false;
-                m_nStep = 6;
-                FinishDownload();
-                WriteLogInt(LogData::kJointNumber, NextJointNumber());
-            } else {
-                SendDownloadRequest(DataBlockRequest(m_download.m_nBlock));
-            }
+        // After the repeats, a block of the right form is taken even when its
+        // last group of digits is incomplete; that group is lost.
+        if (!gotLine || !(IsDataBlock(line) || (!NoteDamagedReply() && IsDataBlockForm(line))))
+            break;
+        SetDlgItemText(IDC_PROGRESS_TEXT,
+                       Format(LoadString(IDS_DOWNLOADING_BLOCK_FMT), {m_download.m_nBlock}));
+        ++m_download.m_nBlock;
+        if (m_download.IsFileOpen())
+            m_download.m_nRecordsLeft -= m_download.AppendBlockWords(line) / 8;
+        if (m_download.m_nRecordsLeft < 1) {
+            m_bPolling = false;
+            m_nStep = 6;
+            FinishDownload();
+            WriteLogInt(LogData::kJointNumber, NextJointNumber());
+        } else {
+            SendDownloadRequest(DataBlockRequest(m_download.m_nBlock));
         }
         break;
     case 6:

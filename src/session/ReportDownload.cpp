@@ -7,10 +7,10 @@
 #include "link/CommandText.h"
 #include "link/StatusReply.h"
 #include "platform/MessageBox.h"
+#include "platform/WholeFile.h"
 #include "session/ReportStorage.h"
 
 #include <QDir>
-#include <QSaveFile>
 #include <vector>
 
 namespace {
@@ -200,8 +200,5 @@ bool CReportDownload::CopyToBackup(const QString& backupFolder) const {
     if (!source.open(QIODevice::ReadOnly))
         return false;
     const QByteArray bytes = source.readAll();
-    // Written aside and renamed over the old copy only when whole, so a
-    // failure never leaves a cut-off backup in place of a good one.
-    QSaveFile copy(backupFolder + QLatin1Char('/') + m_strFileTitle);
-    return copy.open(QIODevice::WriteOnly) && copy.write(bytes) == bytes.size() && copy.commit();
+    return WriteWholeFile(backupFolder + QLatin1Char('/') + m_strFileTitle, bytes);
 }

@@ -13,12 +13,14 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
 #include <QToolBar>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 // A main frame whose WM_LOGSTATUS handler only counts.
@@ -318,6 +320,24 @@ TEST(VtkApp, StartsWithTheReportOfTheCommandLine) {
     EXPECT_FALSE(app.InitInstance(c));
     ASSERT_EQ(prompter.Shown().size(), 1u);
     EXPECT_TRUE(prompter.Shown()[0].text.contains(QStringLiteral("missing.kjr")));
+}
+
+TEST(VtkApp, APipeADeviceOrAFolderIsAReportThatCannotBeRead) {
+    int argc = 1;
+    char name[] = "vtq-ppc";
+    char* argv[] = {name, nullptr};
+    // A named pipe with no writer would block an ordinary open for ever.
+    const QString pipe = TestRootFolder() + QStringLiteral("/pipe.kjr");
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    for (const QString& path : {pipe, QStringLiteral("/dev/null"), TestRootFolder()}) {
+        ScriptedPrompter prompter;
+        CVtkApp app(argc, argv);
+        CommandLine c;
+        c.report = path;
+        EXPECT_FALSE(app.InitInstance(c)) << path.toStdString();
+        ASSERT_EQ(prompter.Shown().size(), 1u);
+        EXPECT_TRUE(prompter.Shown()[0].text.contains(QDir::toNativeSeparators(path)));
+    }
 }
 
 TEST(MainFrame, ReportCommandsReachTheDocumentAndView) {

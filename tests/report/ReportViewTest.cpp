@@ -19,6 +19,7 @@
 #include <QImage>
 #include <QPainter>
 #include <csignal>
+#include <QPlainTextEdit>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
@@ -151,9 +152,12 @@ TEST_F(View, AppendNotesRewritesTheReportWithTheNotesAdded) {
         EXPECT_EQ(d.GetDlgItemText(IDC_NOTES_LEFT),
                   QStringLiteral("Once appended, notes cannot be changed or deleted.\n"
                                  "(You can add 200 characters)"));
-        // 200 characters are taken, the 201st is refused.
-        d.SetDlgItemText(IDC_NEW_NOTES, QString(201, QLatin1Char('x')));
-        EXPECT_EQ(d.GetDlgItemText(IDC_NEW_NOTES).size(), 200);
+        // 200 characters are taken as typed, the 201st is refused.
+        auto* edit = qobject_cast<QPlainTextEdit*>(d.GetDlgItem(IDC_NEW_NOTES));
+        ASSERT_NE(edit, nullptr);
+        edit->insertPlainText(QString(200, QLatin1Char('x')));
+        edit->insertPlainText(QStringLiteral("y"));
+        EXPECT_EQ(d.GetDlgItemText(IDC_NEW_NOTES), QString(200, QLatin1Char('x')));
         d.SetDlgItemText(IDC_NEW_NOTES, QStringLiteral("  Bead re-cut."));
         d.OnEditChange(IDC_NEW_NOTES);
         EXPECT_TRUE(

@@ -163,17 +163,29 @@ TEST_F(DownloadTest, BackupIsReplacedWholeOrNotAtAll) {
                              "and unlocked."));
     EXPECT_EQ(ReadFile(copy), QByteArray("older copy"));
 
-    // A report that could not be written whole is not copied over the backup.
-    Open();
+    // Files cut at 16 bytes, as a full card cuts them.
     rlimit limit{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
     const rlim_t soft = limit.rlim_cur;
     const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
-    limit.rlim_cur = 16;
-    setrlimit(RLIMIT_FSIZE, &limit);
+    auto cutFilesAt = [&](rlim_t bytes) {
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    };
+    // A copy that cannot be written whole never replaces the older one.
+    CReportDownload saved;
+    ASSERT_FALSE(saved.SaveReportHeader(info));
+    ASSERT_TRUE(saved.CloseFile());
+    cutFilesAt(16);
+    EXPECT_FALSE(saved.CopyToBackup(backup));
+    cutFilesAt(soft);
+    EXPECT_EQ(ReadFile(copy), QByteArray("older copy"));
+
+    // A report that could not be written whole is not copied over the backup.
+    Open();
+    cutFilesAt(16);
     download();
-    limit.rlim_cur = soft;
-    setrlimit(RLIMIT_FSIZE, &limit);
+    cutFilesAt(soft);
     signal(SIGXFSZ, oldHandler);
     EXPECT_EQ(prompter.Shown().back().text,
               QStringLiteral("Could not save data to:\n") + g_strReportPath);

@@ -10,6 +10,7 @@
 #include "framework/Fonts.h"
 #include "framework/Format.h"
 #include "framework/Globals.h"
+#include "platform/RegularFile.h"
 #include "report/ReportDrawing.h"
 #include "report/ReportText.h"
 #include "report/VtkDoc.h"
@@ -185,10 +186,10 @@ int main(int argc, char** argv) {
     if (command == QLatin1String("png") && out.isEmpty())
         return Usage("png needs -o OUT.png");
 
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        std::fprintf(stderr, "vtq-report: cannot open %s: %s\n", qUtf8Printable(path),
-                     qUtf8Printable(file.errorString()));
+    QFile file;
+    if (!OpenRegularFile(file, path)) {
+        std::fprintf(stderr, "vtq-report: cannot open %s: not a readable file\n",
+                     qUtf8Printable(path));
         return 1;
     }
     file.close();
