@@ -11,11 +11,13 @@
 #include "platform/MessageBox.h"
 #include "platform/OemInfo.h"
 #include "platform/Power.h"
+#include "platform/RegularFile.h"
+#include "platform/WholeFile.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace {
 const QString kProgramVersion = QStringLiteral("VTQPv0.2.5");
@@ -95,16 +97,16 @@ void WriteCalibrationArchive(const QString& serial, const QString& sessionLog, b
         return;
     }
     const QString path = CalibArchivePath(serial, CurrentLocalTime());
-    // Written beside its place and renamed over it when complete, so that
-    // a crash or a full disk never leaves a cut-off archive.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        MessageBox(QStringLiteral("Could not open file '%1'").arg(Shown(path)), QString(),
+    QBuffer archive;
+    if (!archive.open(QIODevice::WriteOnly) || !WriteCalibRecord(archive, rec)) {
+        MessageBox(QStringLiteral("Could not create data archive!"), QString(),
                    MB_OK | MB_ICONERROR);
         return;
     }
-    if (!WriteCalibRecord(file, rec) || !file.commit()) {
-        MessageBox(QStringLiteral("Could not create data archive!"), QString(),
+    // Written beside its place and renamed over it only when whole, so that
+    // a crash or a full disk never leaves a cut-off archive.
+    if (!WriteWholeFile(path, archive.data())) {
+        MessageBox(QStringLiteral("Could not open file '%1'").arg(Shown(path)), QString(),
                    MB_OK | MB_ICONERROR);
         return;
     }
@@ -112,8 +114,9 @@ void WriteCalibrationArchive(const QString& serial, const QString& sessionLog, b
 }
 
 bool LoadCalibArchive(const QString& path, CCalibRecord& record, CalibFileError& error) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || QFileInfo(path).isDir()) {
+    // Only a regular file: a named pipe would block, a device never ends.
+    QFile file;
+    if (!OpenRegularFile(file, path)) {
         error = {QStringLiteral("Could not open file '%1'").arg(Shown(path)), QString()};
         return false;
     }

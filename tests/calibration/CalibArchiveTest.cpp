@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QProcess>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 const QDateTime kWhen(QDate(2026, 12, 6), QTime(9, 5, 7));
@@ -135,6 +136,9 @@ TEST_F(CalibArchiveTest, ViewerShowsTheReportOrSaysWhyNot) {
     const QString missing = Folder() + QStringLiteral("/none.kdc");
     const QString cut = Folder() + QStringLiteral("/cut.kdc");
     const QString other = Folder() + QStringLiteral("/other.kdc");
+    // A named pipe would hold the viewer until someone wrote to it.
+    const QString pipe = Folder() + QStringLiteral("/pipe.kdc");
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
     QFile file(good);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
@@ -145,6 +149,7 @@ TEST_F(CalibArchiveTest, ViewerShowsTheReportOrSaysWhyNot) {
     ScriptedRunner runner;
     files.Answer(QString()); // cancelled: nothing
     files.Answer(missing);
+    files.Answer(pipe);
     files.Answer(cut);
     files.Answer(other);
     files.Answer(good);
@@ -155,19 +160,21 @@ TEST_F(CalibArchiveTest, ViewerShowsTheReportOrSaysWhyNot) {
         EXPECT_FALSE(dlg.IsDlgItemVisible(IDOK));
         dlg.ClickDlgItem(IDCANCEL);
     });
-    for (int n = 0; n < 5; ++n)
+    for (int n = 0; n < 6; ++n)
         ViewCalibrationData();
 
-    ASSERT_EQ(files.Requests().size(), 5u);
+    ASSERT_EQ(files.Requests().size(), 6u);
     EXPECT_EQ(files.Requests()[0].filter, QStringLiteral("VTQ Calibration Data (*.kdc)|*.kdc||"));
     const std::vector<ShownMessage>& shown = prompter.Shown();
-    ASSERT_EQ(shown.size(), 3u);
+    ASSERT_EQ(shown.size(), 4u);
     EXPECT_EQ(shown[0].text,
               QStringLiteral("Could not open file '%1'").arg(QDir::toNativeSeparators(missing)));
-    EXPECT_EQ(shown[1].text, QStringLiteral("Could not read data archive!"));
-    EXPECT_EQ(shown[1].caption, AppName());
-    EXPECT_EQ(shown[2].text, QStringLiteral("Not a Kelvorn VTQ calibration data file!"));
-    EXPECT_EQ(shown[2].caption, QStringLiteral("File Error"));
+    EXPECT_EQ(shown[1].text,
+              QStringLiteral("Could not open file '%1'").arg(QDir::toNativeSeparators(pipe)));
+    EXPECT_EQ(shown[2].text, QStringLiteral("Could not read data archive!"));
+    EXPECT_EQ(shown[2].caption, AppName());
+    EXPECT_EQ(shown[3].text, QStringLiteral("Not a Kelvorn VTQ calibration data file!"));
+    EXPECT_EQ(shown[3].caption, QStringLiteral("File Error"));
     for (const ShownMessage& m : shown)
         EXPECT_EQ(m.type, MB_OK | MB_ICONERROR);
 
