@@ -158,9 +158,11 @@ PlotLayout LayoutPlot(int kind, const PlotRect& frame, int left, const CVtkDoc& 
         AxisTick t;
         t.value = v;
         t.pos = TimeToX(s, s.start + v);
-        // Tenths for the shortest logs; else seconds (or minutes) as the
-        // 0.2-second time units divided by 5.
-        t.label = tenths ? FormatDouble("%.1f", v * 0.2) : Format(QStringLiteral("%d"), {v / 5});
+        // Seconds (or minutes) as the 0.2-second time units divided by 5;
+        // for the shortest logs v x 0.1, as the handheld labels them, so that
+        // a report reads the same on both (those labels show half the
+        // seconds).
+        t.label = tenths ? FormatDouble("%.1f", v * 0.1) : Format(QStringLiteral("%d"), {v / 5});
         const int width = static_cast<int>(t.label.size()) * cw;
         t.labelLeft = t.pos - width / 2 + 1;
         t.drawn = t.labelLeft >= l.unitWordRight && t.labelLeft + width < s.area.right;

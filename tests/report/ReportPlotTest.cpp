@@ -123,11 +123,11 @@ TEST_F(Plots, StepsTopsAndLabels) {
     s = Scale(kSummaryPlot);
     EXPECT_EQ(std::make_tuple(s.pressStep, s.top), std::make_tuple(1, 2));
 
-    // A very short log labels tenths of seconds: a tick every 2 units (0.4 s).
+    // A very short log labels a tick every 2 units with one decimal, v x 0.1.
     Step(10, 1, 5, 50);
     s = Scale(kSummaryPlot);
     EXPECT_EQ(s.timeStep, 2);
-    EXPECT_EQ(TimeLabels(kSummaryPlot), (QStringList{"0.4", "0.8", "1.2", "1.6"}));
+    EXPECT_EQ(TimeLabels(kSummaryPlot), (QStringList{"0.2", "0.4", "0.6", "0.8"}));
 
     // Mapping: times before the window sit at its left; pressures are held
     // inside the area.
