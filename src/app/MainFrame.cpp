@@ -235,9 +235,13 @@ void CMainFrame::OnCommand(int id) {
         if (CVtkView::CanSearchRange())
             m_view->OnSearchRange();
         break;
+    case ID_FILE_PRINT_REPORT:
+        if (CVtkView::CanPrint())
+            m_view->OnFilePrint();
+        break;
     default:
         // Save has nothing to write, since a report is on disk as soon as it
-        // is shown; Print comes with printing.
+        // is shown.
         break;
     }
 }

@@ -121,6 +121,21 @@ int PressureToY(const PlotState& s, int psi) {
     return std::max(std::min(y, a.bottom - 1), a.top);
 }
 
+QString TimeUnitWord(const PlotState& s) {
+    return s.minutes ? QStringLiteral("Minutes") : QStringLiteral("Seconds");
+}
+
+QString TimeTickLabel(const PlotState& s, int v) {
+    // Seconds (or minutes) as the 0.2-second time units divided by 5; for
+    // the shortest logs v x 0.1, as the handheld labels them, so that a
+    // report reads the same on both (those labels show half the seconds).
+    return s.timeStep < 5 ? FormatDouble("%.1f", v * 0.1) : Format(QStringLiteral("%d"), {v / 5});
+}
+
+bool HasCurve(const PlotState& s) {
+    return s.end >= 2 && !(s.kind == kHeaterRemovalPlot && s.end - s.start < 100);
+}
+
 QString PlotTitle(int kind, const CVtkDoc& doc) {
     switch (kind) {
     case kFrontEndPlot:
@@ -149,20 +164,15 @@ PlotLayout LayoutPlot(int kind, const PlotRect& frame, int left, const CVtkDoc& 
     l.titleRowTop = s.area.top - lh / 8 - lh;
     ScalePlot(s, doc);
 
-    l.unitWord = s.minutes ? QStringLiteral("Minutes") : QStringLiteral("Seconds");
+    l.unitWord = TimeUnitWord(s);
     l.axisRowTop = s.area.bottom + lh / 8;
     l.unitWordLeft = left + cw / 2 + 5;
     l.unitWordRight = l.unitWordLeft + metrics.horizontalAdvance(l.unitWord);
-    const bool tenths = s.timeStep < 5;
     for (int v = s.timeStep; v < s.end - s.start; v += s.timeStep) {
         AxisTick t;
         t.value = v;
         t.pos = TimeToX(s, s.start + v);
-        // Seconds (or minutes) as the 0.2-second time units divided by 5;
-        // for the shortest logs v x 0.1, as the handheld labels them, so that
-        // a report reads the same on both (those labels show half the
-        // seconds).
-        t.label = tenths ? FormatDouble("%.1f", v * 0.1) : Format(QStringLiteral("%d"), {v / 5});
+        t.label = TimeTickLabel(s, v);
         const int width = static_cast<int>(t.label.size()) * cw;
         t.labelLeft = t.pos - width / 2 + 1;
         t.drawn = t.labelLeft >= l.unitWordRight && t.labelLeft + width < s.area.right;
@@ -176,7 +186,7 @@ PlotLayout LayoutPlot(int kind, const PlotRect& frame, int left, const CVtkDoc& 
         t.drawn = t.pos > s.area.top - lh / 2 && t.pos < s.area.bottom + lh / 2;
         l.pressureTicks.push_back(t);
     }
-    l.curve = s.end >= 2 && !(kind == kHeaterRemovalPlot && s.end - s.start < 100);
+    l.curve = HasCurve(s);
     return l;
 }
 

@@ -73,6 +73,11 @@ struct PlotLayout {
 };
 
 QString PlotTitle(int kind, const CVtkDoc& doc);
+// "Seconds" or "Minutes", the label of time tick `v` of a scaled plot, and
+// whether the plot draws its curve; shared by the view and the printed page.
+QString TimeUnitWord(const PlotState& state);
+QString TimeTickLabel(const PlotState& state, int v);
+bool HasCurve(const PlotState& state);
 // `left` is the left edge of the drawing: the scroll position's x shifted.
 PlotLayout LayoutPlot(int kind, const PlotRect& frame, int left, const CVtkDoc& doc,
                       const ReportFonts& fonts);

@@ -3,11 +3,17 @@
 #include "framework/Globals.h"
 #include "framework/Modal.h"
 #include "framework/Resources.h"
+#include "framework/Strings.h"
+#include "platform/MessageBox.h"
+#include "platform/PrintDialog.h"
+#include "report/PrinterCE.h"
+#include "report/ReportPrint.h"
 #include "report/SearchRangeDlg.h"
 #include "report/VtkDoc.h"
 #include "session/ReportStorage.h"
 
 #include <QPainter>
+#include <QPrinter>
 #include <QScrollBar>
 #include <QTimer>
 
@@ -28,9 +34,35 @@ void CVtkView::OnUpdate() {
     viewport()->update();
 }
 
+CVtkView::~CVtkView() = default;
+
 bool CVtkView::CanPrint() {
-    // Printing comes later; until then the command is never offered.
-    return false;
+    return !g_strReportPath.isEmpty();
+}
+
+void CVtkView::OnFilePrint() {
+    if (MessageBox(LoadString(IDS_PRINTER_ON_Q), LoadString(IDS_REMINDER),
+                   MB_YESNO | MB_ICONEXCLAMATION) != IDYES)
+        return;
+    if (!m_doc.IsLoaded())
+        return;
+    QPrinter device(QPrinter::HighResolution);
+    device.setDocName(LoadString(IDS_PRINT_TITLE));
+    if (!PromptPrinter(device))
+        return;
+    // The control is made once and kept, like the handheld's.
+    if (!m_pPrinter)
+        m_pPrinter = std::make_unique<CPrinterCE>();
+    m_pPrinter->SetDevice(&device);
+    PrintReport(*m_pPrinter, m_doc);
+    m_pPrinter->SetDevice(nullptr);
+    if (m_pPrinter->Failed()) {
+        const QString target =
+            device.outputFileName().isEmpty() ? device.printerName() : device.outputFileName();
+        MessageBox(QStringLiteral("The report was not printed on %1: %2.")
+                       .arg(target, m_pPrinter->Error()),
+                   QString(), MB_OK | MB_ICONERROR);
+    }
 }
 
 bool CVtkView::CanSearchRange() {

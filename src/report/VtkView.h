@@ -5,12 +5,15 @@
 #include "report/ReportDrawing.h"
 
 #include <QAbstractScrollArea>
+#include <memory>
 
+class CPrinterCE;
 class CVtkDoc;
 
 class CVtkView : public QAbstractScrollArea {
 public:
     CVtkView(CVtkDoc& doc, QWidget* parent);
+    ~CVtkView() override;
 
     CVtkDoc& GetDocument() { return m_doc; }
 
@@ -19,6 +22,11 @@ public:
 
     // Search Range (32796): the front-end search range, then a reload.
     void OnSearchRange();
+    // Print (32792): the reminder, the print dialog, then the page; a page
+    // the printer refuses is reported.
+    void OnFilePrint();
+    // The printing control, made on the first print and kept; null before.
+    const CPrinterCE* Printer() const { return m_pPrinter.get(); }
     // Enable states of Print (32792) and Search Range.
     static bool CanPrint();
     static bool CanSearchRange();
@@ -43,4 +51,5 @@ private:
     QSize m_scrollSize;
     bool m_bLayout = false;
     bool m_bFirstEmptyDrawn = false;
+    std::unique_ptr<CPrinterCE> m_pPrinter;
 };

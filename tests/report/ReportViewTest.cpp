@@ -18,8 +18,8 @@
 #include <QFile>
 #include <QImage>
 #include <QPainter>
-#include <csignal>
 #include <QPlainTextEdit>
+#include <csignal>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
@@ -132,15 +132,14 @@ TEST_F(View, OpenShowsThePickedReportOrNone) {
     EXPECT_EQ(g_nSearchPercent, 100);
     Paint();
     EXPECT_TRUE(doc.IsLoaded());
-    EXPECT_TRUE(CVtkDoc::CanAppendNotes() && CVtkView::CanSearchRange());
-    EXPECT_FALSE(CVtkView::CanPrint());
+    EXPECT_TRUE(CVtkDoc::CanAppendNotes() && CVtkView::CanSearchRange() && CVtkView::CanPrint());
 
     // Cancelled: the report shown before is closed all the same.
     doc.OnFileOpen();
     EXPECT_EQ(g_strReportPath, QString());
     EXPECT_TRUE(g_bReportChanged);
     EXPECT_FALSE(doc.IsLoaded());
-    EXPECT_FALSE(CVtkDoc::CanAppendNotes() || CVtkView::CanSearchRange());
+    EXPECT_FALSE(CVtkDoc::CanAppendNotes() || CVtkView::CanSearchRange() || CVtkView::CanPrint());
 }
 
 TEST_F(View, AppendNotesRewritesTheReportWithTheNotesAdded) {

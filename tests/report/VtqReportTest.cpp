@@ -36,6 +36,15 @@ ToolRun VtqReport(const QStringList& args) {
     r.err = process.readAllStandardError();
     return r;
 }
+
+// A poppler tool's output on a PDF file.
+QByteArray Poppler(const QString& tool, const QStringList& args) {
+    QProcess process;
+    process.start(tool, args);
+    if (!process.waitForFinished(60000) || process.exitCode() != 0)
+        return QByteArray();
+    return process.readAllStandardOutput();
+}
 } // namespace
 
 TEST(VtqReport, TextCsvJsonAndPicture) {
@@ -105,10 +114,38 @@ TEST(VtqReport, UnreadableFilesAndWrongUsage) {
 
     for (const QStringList& args :
          {QStringList{}, QStringList{"text"}, QStringList{"html", path}, QStringList{"png", path},
+          QStringList{"pdf", path}, QStringList{"text", path, "-o", "x.pdf"},
           QStringList{"text", path, "--search", "101"},
           QStringList{"csv", path, "--search", "5"}}) {
         r = VtqReport(args);
         EXPECT_EQ(r.code, 2) << args.join(' ').toStdString();
         EXPECT_TRUE(r.err.contains("Usage: vtq-report")) << args.join(' ').toStdString();
     }
+}
+
+TEST(VtqReport, PdfIsTheOnePrintedPageWithTheReportTexts) {
+    ReportSpec spec = ButtFusionReport();
+    spec.Set(RF_DEMO_MODE, 1);
+    const QString path = WriteReport(spec, QStringLiteral("pdf.kjr"));
+    const QString pdf = QCoreApplication::applicationDirPath() + QStringLiteral("/tool-test.pdf");
+    QFile::remove(pdf);
+    ToolRun r = VtqReport({"pdf", path, "-o", pdf, "--search", "50"});
+    ASSERT_EQ(r.code, 0) << r.err.constData();
+    EXPECT_TRUE(r.out.isEmpty());
+
+    EXPECT_TRUE(Poppler(QStringLiteral("pdfinfo"), {pdf}).contains("\nPages:           1\n"));
+    const QString text = QString::fromUtf8(
+        Poppler(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, "-"}));
+    for (const char* expected :
+         {"Kelvorn Joint Report", "1. Date & Time", "2024/03/07", "14:30:05",
+          "Recorded Data:", "Front-end Plot (50% search)", "Heater Removal (location estimated)",
+          "Summary Plot (300 data points)", "Seconds", "Demo"})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected << "\n"
+                                                                << text.toStdString();
+    EXPECT_FALSE(text.contains(QStringLiteral("&&")));
+    QFile::remove(pdf);
+
+    r = VtqReport({"pdf", path, "-o", QStringLiteral("/nonexistent-folder/out.pdf")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, QByteArray("vtq-report: cannot write /nonexistent-folder/out.pdf\n"));
 }

@@ -8,6 +8,7 @@
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
 #include "platform/Power.h"
+#include "platform/PrintDialog.h"
 #include "platform/StorageCard.h"
 
 #include <QApplication>
@@ -24,6 +25,7 @@ std::unique_ptr<QTemporaryDir> g_root;
 std::unique_ptr<ScriptedPrompter> g_prompter;
 std::unique_ptr<ScriptedRunner> g_runner;
 std::unique_ptr<ScriptedFileDialog> g_files;
+std::unique_ptr<ScriptedPrintDialog> g_printDialog;
 
 class FreshState : public ::testing::EmptyTestEventListener {
     void OnTestStart(const ::testing::TestInfo&) override {
@@ -41,8 +43,10 @@ class FreshState : public ::testing::EmptyTestEventListener {
         g_prompter = std::make_unique<ScriptedPrompter>();
         g_runner = std::make_unique<ScriptedRunner>();
         g_files = std::make_unique<ScriptedFileDialog>();
+        g_printDialog = std::make_unique<ScriptedPrintDialog>();
     }
     void OnTestEnd(const ::testing::TestInfo&) override {
+        g_printDialog.reset();
         g_files.reset();
         g_runner.reset();
         g_prompter.reset();

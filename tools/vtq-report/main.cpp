@@ -3,8 +3,10 @@
 //   vtq-report csv FILE.kjr
 //   vtq-report json FILE.kjr [--search N]
 //   vtq-report png FILE.kjr -o OUT.png [--search N]
+//   vtq-report pdf FILE.kjr -o OUT.pdf [--search N]
 //   vtq-report calibration FILE.kdc
 
+#include "Pdf.h"
 #include "calibration/CalibArchive.h"
 #include "calibration/CalibReport.h"
 #include "framework/Fonts.h"
@@ -31,17 +33,19 @@ const char kUsage[] =
     "       vtq-report csv FILE.kjr\n"
     "       vtq-report json FILE.kjr [--search N]\n"
     "       vtq-report png FILE.kjr -o OUT.png [--search N]\n"
+    "       vtq-report pdf FILE.kjr -o OUT.pdf [--search N]\n"
     "       vtq-report calibration FILE.kdc\n"
     "A Kelvorn joint report as the report view shows it:\n"
     "  text  the report text, one row a line, the two entries of a row split by a tab\n"
     "  csv   every sample in the file: time (s), pressure (psi), pressure (report's unit)\n"
     "  json  every field, the sample header, the notes and the three plots' axes\n"
     "  png   the whole report view, 240 pixels wide\n"
+    "  pdf   the printed page, on one A4 page\n"
     "  --search N   front-end search range in percent, 0 to 100 (default 100)\n"
     "A Kelvorn VTQ calibration archive as its Summary shows it:\n"
     "  calibration  the calibration report, then the Vantrek's session log\n"
-    "Exit status: 0 done, 1 the report or archive cannot be read or the picture not\n"
-    "written, 2 usage.\n";
+    "Exit status: 0 done, 1 the report or archive cannot be read or the picture or\n"
+    "PDF not written, 2 usage.\n";
 
 int Usage(const char* error) {
     std::fprintf(stderr, "vtq-report: %s\n%s", error, kUsage);
@@ -165,7 +169,8 @@ int main(int argc, char** argv) {
     const QString command = args[1];
     const QString path = args[2];
     if (command != QLatin1String("text") && command != QLatin1String("csv") &&
-        command != QLatin1String("json") && command != QLatin1String("png"))
+        command != QLatin1String("json") && command != QLatin1String("png") &&
+        command != QLatin1String("pdf"))
         return Usage("unknown command");
     int search = 100;
     QString out;
@@ -177,7 +182,7 @@ int main(int argc, char** argv) {
             if (!ok || search < 0 || search > 100)
                 return Usage("--search takes a percentage from 0 to 100");
         } else if (args[i] == QLatin1String("-o") && i + 1 < args.size() &&
-                   command == QLatin1String("png")) {
+                   (command == QLatin1String("png") || command == QLatin1String("pdf"))) {
             out = args[++i];
         } else {
             return Usage("unknown or incomplete option");
@@ -185,6 +190,8 @@ int main(int argc, char** argv) {
     }
     if (command == QLatin1String("png") && out.isEmpty())
         return Usage("png needs -o OUT.png");
+    if (command == QLatin1String("pdf") && out.isEmpty())
+        return Usage("pdf needs -o OUT.pdf");
 
     QFile file;
     if (!OpenRegularFile(file, path)) {
@@ -226,6 +233,9 @@ int main(int argc, char** argv) {
     } else if (command == QLatin1String("json")) {
         Print(QString::fromUtf8(
             QJsonDocument(Json(doc, path, fonts)).toJson(QJsonDocument::Indented)));
+    } else if (command == QLatin1String("pdf")) {
+        if (!WriteReportPdf(doc, out))
+            return 1;
     } else {
         const QSize size =
             ReportScrollSize(ReportTextHeight(doc, fonts.lineHeight), fonts.lineHeight);

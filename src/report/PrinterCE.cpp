@@ -1,0 +1,215 @@
+#include "report/PrinterCE.h"
+
+#include <QFontMetricsF>
+#include <QPagedPaintDevice>
+#include <QPainter>
+#include <QPrinter>
+#include <algorithm>
+
+namespace {
+// Texts are shaped at this pixel size and scaled down to their em, so that
+// what members 40 and 41 measure is what the page draws, at any resolution.
+constexpr int kShapePixels = 1000;
+
+QString Number(float v) {
+    return QString::number(static_cast<double>(v), 'g', 9);
+}
+} // namespace
+
+QString PrinterCall::ToString() const {
+    QString s = QString::number(id);
+    if (id == 10 || id == 20 || id == 40 || id == 41 || id == 59)
+        s += QStringLiteral(" \"") + text + QLatin1Char('"');
+    for (float v : args)
+        s += QLatin1Char(' ') + Number(v);
+    if (id == 40 || id == 41)
+        s += QStringLiteral(" -> ") + Number(result);
+    return s;
+}
+
+CPrinterCE::CPrinterCE() = default;
+
+void CPrinterCE::Record(int id, const QString& text, std::vector<float> args, float result) {
+    m_calls.push_back({id, text, std::move(args), result});
+}
+
+QFont CPrinterCE::CurrentFont() const {
+    QFont font(m_strFont);
+    font.setPixelSize(kShapePixels);
+    font.setWeight(m_bBold ? QFont::Bold : QFont::Normal);
+    font.setHintingPreference(QFont::PreferNoHinting);
+    return font;
+}
+
+void CPrinterCE::Extend(float x, float y) {
+    m_fRight = std::max(m_fRight, x);
+    m_fBottom = std::max(m_fBottom, y);
+}
+
+void CPrinterCE::DrawLine(float x1, float y1, float x2, float y2) {
+    Record(1, QString(), {x1, y1, x2, y2});
+    m_ops.push_back({Op::Line, x1, y1, x2, y2, m_fLineWidth, QString(), QFont(), 0, Qt::black});
+    Extend(std::max(x1, x2), std::max(y1, y2));
+}
+
+void CPrinterCE::EndPage() {
+    Record(2, QString(), {});
+    Render();
+    m_ops.clear();
+}
+
+void CPrinterCE::BeginSetup() {
+    Record(5, QString(), {});
+    // A new page in the default state.
+    m_ops.clear();
+    m_fRight = m_fBottom = 0;
+    m_bFailed = false;
+    m_strError.clear();
+    m_strFont = QStringLiteral("Tahoma");
+    m_nSize = 8;
+    m_bBold = false;
+    m_fLineWidth = 0.1f;
+    m_textColor = Qt::black;
+}
+
+void CPrinterCE::DrawRectangle(float x1, float y1, float x2, float y2) {
+    Record(7, QString(), {x1, y1, x2, y2});
+    m_ops.push_back({Op::Rect, x1, y1, x2, y2, m_fLineWidth, QString(), QFont(), 0, Qt::black});
+    Extend(std::max(x1, x2), std::max(y1, y2));
+}
+
+void CPrinterCE::DrawText(const QString& text, float x, float y) {
+    Record(10, text, {x, y});
+    const float em = m_nSize * kEmPerSize;
+    m_ops.push_back({Op::Text, x, y, 0, 0, 0, text, CurrentFont(), em, m_textColor});
+    Extend(x + TextWidthNoRecord(text), y + TextHeightNoRecord(text));
+}
+
+float CPrinterCE::TextWidthNoRecord(const QString& text) const {
+    const QFontMetricsF metrics(CurrentFont());
+    return static_cast<float>(metrics.horizontalAdvance(text) / kShapePixels) * m_nSize *
+           kEmPerSize;
+}
+
+float CPrinterCE::TextHeightNoRecord(const QString&) const {
+    const QFontMetricsF metrics(CurrentFont());
+    return static_cast<float>(metrics.height() / kShapePixels) * m_nSize * kEmPerSize;
+}
+
+void CPrinterCE::SetProp11(int value) {
+    Record(11, QString(), {static_cast<float>(value)});
+}
+void CPrinterCE::SetProp13(int value) {
+    Record(13, QString(), {static_cast<float>(value)});
+}
+void CPrinterCE::SetLineWidth(float width) {
+    Record(15, QString(), {width});
+    m_fLineWidth = width;
+}
+void CPrinterCE::SetBold(int bold) {
+    Record(17, QString(), {static_cast<float>(bold)});
+    m_bBold = bold != 0;
+}
+void CPrinterCE::SetFontName(const QString& name) {
+    Record(20, name, {});
+    m_strFont = name;
+}
+void CPrinterCE::SetFontSize(int size) {
+    Record(21, QString(), {static_cast<float>(size)});
+    m_nSize = std::max(0, size);
+}
+void CPrinterCE::SetProp26(int value) {
+    Record(26, QString(), {static_cast<float>(value)});
+}
+void CPrinterCE::SetProp28(int value) {
+    Record(28, QString(), {static_cast<float>(value)});
+}
+void CPrinterCE::SetProp29(int value) {
+    Record(29, QString(), {static_cast<float>(value)});
+}
+void CPrinterCE::SetTextColor(int rgb) {
+    Record(32, QString(), {static_cast<float>(rgb)});
+    m_textColor = QColor(rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF);
+}
+float CPrinterCE::TextWidth(const QString& text) {
+    const float w = TextWidthNoRecord(text);
+    Record(40, text, {}, w);
+    return w;
+}
+float CPrinterCE::TextHeight(const QString& text) {
+    const float h = TextHeightNoRecord(text);
+    Record(41, text, {}, h);
+    return h;
+}
+void CPrinterCE::SetProp50(int value) {
+    Record(50, QString(), {static_cast<float>(value)});
+}
+int CPrinterCE::Method54(int value) {
+    Record(54, QString(), {static_cast<float>(value)});
+    return 0;
+}
+int CPrinterCE::SelectPrinter(const QString& name) {
+    Record(59, name, {});
+    return 0;
+}
+int CPrinterCE::Method63(int a, int b, float c, float d, float e, float f, float g, float h) {
+    Record(63, QString(), {static_cast<float>(a), static_cast<float>(b), c, d, e, f, g, h});
+    return 0;
+}
+int CPrinterCE::Method64(int a, float b, int c, int d, int e, int f, int g, int h) {
+    Record(64, QString(),
+           {static_cast<float>(a), b, static_cast<float>(c), static_cast<float>(d),
+            static_cast<float>(e), static_cast<float>(f), static_cast<float>(g),
+            static_cast<float>(h)});
+    return 0;
+}
+
+void CPrinterCE::Render() {
+    if (!m_pDevice)
+        return;
+    QPainter painter;
+    if (!painter.begin(m_pDevice)) {
+        m_bFailed = true;
+        m_strError = QStringLiteral("the printer could not be opened");
+        return;
+    }
+    // The whole page, at least its 46 units of width, scaled alike in both
+    // directions to fit the paper's printable area, centred across it.
+    const float width = std::max(46.0f, m_fRight) + 2 * kMargin;
+    const float height = m_fBottom + 2 * kMargin;
+    const double scale = std::min(m_pDevice->width() / static_cast<double>(width),
+                                  m_pDevice->height() / static_cast<double>(height));
+    painter.translate((m_pDevice->width() - width * scale) / 2 + kMargin * scale, kMargin * scale);
+    painter.scale(scale, scale);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setBrush(Qt::NoBrush);
+    for (const Op& op : m_ops) {
+        switch (op.kind) {
+        case Op::Line:
+            painter.setPen(QPen(Qt::black, op.lineWidth, Qt::SolidLine, Qt::FlatCap));
+            painter.drawLine(QPointF(op.x1, op.y1), QPointF(op.x2, op.y2));
+            break;
+        case Op::Rect:
+            painter.setPen(
+                QPen(Qt::black, op.lineWidth, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+            painter.drawRect(QRectF(QPointF(op.x1, op.y1), QPointF(op.x2, op.y2)).normalized());
+            break;
+        case Op::Text: {
+            painter.save();
+            painter.translate(op.x1, op.y1);
+            painter.scale(op.em / kShapePixels, op.em / kShapePixels);
+            painter.setFont(op.font);
+            painter.setPen(op.color);
+            painter.drawText(QPointF(0, QFontMetricsF(op.font).ascent()), op.text);
+            painter.restore();
+            break;
+        }
+        }
+    }
+    const bool ended = painter.end();
+    const auto* printer = dynamic_cast<const QPrinter*>(m_pDevice);
+    if (!ended || (printer && printer->printerState() == QPrinter::Error)) {
+        m_bFailed = true;
+        m_strError = QStringLiteral("the page could not be sent to the printer");
+    }
+}
