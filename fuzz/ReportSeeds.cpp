@@ -25,17 +25,17 @@ int main(int argc, char** argv) {
         return 1;
     SetDeviceRoot(root.path());
 
-    std::vector<std::pair<const char*, ReportSpec>> reports;
+    std::vector<std::pair<const char*, ReportPlan>> reports;
     reports.emplace_back("butt-fusion", ButtFusionReport());
     reports.emplace_back("sidewall", SidewallReport());
-    ReportSpec demo = ButtFusionReport(200);
+    ReportPlan demo = ButtFusionReport(200);
     demo.Set(RF_DEMO_MODE, 1);
     demo.Set(RF_VERSION_ID, QStringLiteral("VTQPv0.2.5 ------"));
     reports.emplace_back("demonstration", demo);
-    ReportSpec empty = ButtFusionReport();
+    ReportPlan empty = ButtFusionReport();
     empty.Set(RF_NOTES, QString());
     reports.emplace_back("empty-notes", empty);
-    ReportSpec tarvex = ButtFusionReport(100);
+    ReportPlan tarvex = ButtFusionReport(100);
     tarvex.Set(RF_MODEL_TEXT, QStringLiteral("Tarvex Mech. 28"));
     tarvex.Set(RF_PRESS_UNIT, 3);
     reports.emplace_back("tarvex", tarvex);
@@ -43,8 +43,8 @@ int main(int argc, char** argv) {
     reports.emplace_back("short", ButtFusionReport(4));
     reports.emplace_back("no-samples", ButtFusionReport(0));
 
-    for (const auto& [name, spec] : reports) {
-        const QString path = WriteReport(spec, QString::fromLatin1(name) + QStringLiteral(".kjr"));
+    for (const auto& [name, plan] : reports) {
+        const QString path = WriteReport(plan, QString::fromLatin1(name) + QStringLiteral(".kjr"));
         const QString target =
             out + QLatin1Char('/') + QString::fromLatin1(name) + QStringLiteral(".kjr");
         QFile::remove(target);

@@ -13,17 +13,17 @@ QByteArray Digits(int word) {
 }
 } // namespace
 
-QByteArray ReportSpec::HeaderText() const {
+QByteArray ReportPlan::HeaderText() const {
     const int span = timeSpan >= 0 ? timeSpan : samples.empty() ? 0 : samples.back().first;
     return "SI" + QByteArray::number(headerNumber).rightJustified(4, '0') + "TS" +
            QByteArray::number(span).rightJustified(5, '0') + "NR" +
            QByteArray::number(static_cast<qsizetype>(samples.size())).rightJustified(5, '0');
 }
 
-QByteArray FieldBlock(const char* head, const ReportSpec& spec, int first, int last) {
+QByteArray FieldBlock(const char* head, const ReportPlan& plan, int first, int last) {
     QByteArray d = head;
     for (int f = first; f <= last; ++f) {
-        const ReportValue& v = spec.fields[f];
+        const ReportValue& v = plan.fields[f];
         if (!kReportFields[f].text) {
             d += Digits(v.number);
             continue;
@@ -39,8 +39,8 @@ QByteArray FieldBlock(const char* head, const ReportSpec& spec, int first, int l
     return d + "eom";
 }
 
-ReportSpec ButtFusionReport(int samples) {
-    ReportSpec s;
+ReportPlan ButtFusionReport(int samples) {
+    ReportPlan s;
     const int numbers[] = {2024, 3, 7, 14, 30, 5};
     for (int f = RF_YEAR; f <= RF_SECOND; ++f)
         s.Set(ReportField(f), numbers[f]);
@@ -80,8 +80,8 @@ ReportSpec ButtFusionReport(int samples) {
     return s;
 }
 
-ReportSpec SidewallReport() {
-    ReportSpec s = ButtFusionReport(120);
+ReportPlan SidewallReport() {
+    ReportPlan s = ButtFusionReport(120);
     s.Set(RF_MODEL_TEXT, QStringLiteral("Sidewall 60 HF SW"));
     s.Set(RF_PIPE_SIZE, QStringLiteral("Branch Saddle"));
     s.Set(RF_WALL_THICKNESS, QStringLiteral("8\" IPS x 2\" IPS"));
@@ -91,17 +91,17 @@ ReportSpec SidewallReport() {
     return s;
 }
 
-QString WriteReport(const ReportSpec& spec, const QString& name) {
+QString WriteReport(const ReportPlan& plan, const QString& name) {
     CReportDownload download;
-    download.SaveReportHeader(FieldBlock("Pw02:", spec, RF_YEAR, RF_HTR_TEMP));
-    download.AppendBlockWords(FieldBlock("Pw03:", spec, RF_NOTES_MARK_1, RF_NOTES));
-    download.AppendBlockWords(FieldBlock("Pw04:", spec, RF_DEMO_MODE, RF_PIPE_AREA));
-    download.SaveSampleHeader("Pw11:" + spec.HeaderText() + "eom");
+    download.SaveReportHeader(FieldBlock("Pw02:", plan, RF_YEAR, RF_HTR_TEMP));
+    download.AppendBlockWords(FieldBlock("Pw03:", plan, RF_NOTES_MARK_1, RF_NOTES));
+    download.AppendBlockWords(FieldBlock("Pw04:", plan, RF_DEMO_MODE, RF_PIPE_AREA));
+    download.SaveSampleHeader("Pw11:" + plan.HeaderText() + "eom");
     // Blocks of 32 samples, as the Vantrek sends them.
-    for (size_t at = 0; at < spec.samples.size(); at += 32) {
+    for (size_t at = 0; at < plan.samples.size(); at += 32) {
         QByteArray block = "Pw12:";
-        for (size_t i = at; i < std::min(at + 32, spec.samples.size()); ++i)
-            block += Digits(spec.samples[i].first) + Digits(spec.samples[i].second);
+        for (size_t i = at; i < std::min(at + 32, plan.samples.size()); ++i)
+            block += Digits(plan.samples[i].first) + Digits(plan.samples[i].second);
         download.AppendBlockWords(block + "eom");
     }
     download.CloseFile();

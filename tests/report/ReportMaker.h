@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-struct ReportSpec {
+struct ReportPlan {
     std::array<ReportValue, RF_COUNT> fields;
     int headerNumber = 5;
     int timeSpan = -1; // -1: the last sample's time
@@ -26,14 +26,14 @@ struct ReportSpec {
 // A butt-fusion pipe joint in psi, with a fusion cycle of `samples` samples,
 // one a second: a rise to the bead pressure, a drop for the soak, a second
 // rise for the fuse and the cool.
-ReportSpec ButtFusionReport(int samples = 300);
+ReportPlan ButtFusionReport(int samples = 300);
 // A sidewall fitting joint in bar with a forces heading.
-ReportSpec SidewallReport();
+ReportPlan SidewallReport();
 
 // The Vantrek's block reply for the fields first..last.
-QByteArray FieldBlock(const char* head, const ReportSpec& spec, int first, int last);
+QByteArray FieldBlock(const char* head, const ReportPlan& plan, int first, int last);
 
 // Writes the report through the download code into the report folder under
 // `name`, and returns its path.
-QString WriteReport(const ReportSpec& spec, const QString& name);
+QString WriteReport(const ReportPlan& plan, const QString& name);
 QByteArray ReadAll(const QString& path);

@@ -13,10 +13,10 @@ struct Plots : ::testing::Test {
     CVtkDoc doc;
     // Loads a report of samples (time, psi).
     void Load(std::vector<std::pair<int, int>> samples, int span = -1) {
-        ReportSpec spec = ButtFusionReport(0);
-        spec.samples = std::move(samples);
-        spec.timeSpan = span;
-        g_strReportPath = WriteReport(spec, QStringLiteral("p.kjr"));
+        ReportPlan plan = ButtFusionReport(0);
+        plan.samples = std::move(samples);
+        plan.timeSpan = span;
+        g_strReportPath = WriteReport(plan, QStringLiteral("p.kjr"));
         ASSERT_TRUE(doc.LoadReport());
     }
     // A log sampled every `every` units up to `last`, at 0 psi before `jump`

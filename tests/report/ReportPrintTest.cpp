@@ -170,8 +170,8 @@ struct Print : ::testing::Test {
     ScriptedPrompter prompter;
     ScriptedPrintDialog dialog;
 
-    void Show(const ReportSpec& spec) {
-        g_strReportPath = WriteReport(spec, QStringLiteral("p.kjr"));
+    void Show(const ReportPlan& plan) {
+        g_strReportPath = WriteReport(plan, QStringLiteral("p.kjr"));
         g_bReportChanged = true;
         QImage image(240, 268, QImage::Format_RGB32);
         QPainter painter(&image);
@@ -207,7 +207,7 @@ TEST_F(Print, PageCallsFollowTheLayoutForButtFusionAndDemonstrationSidewall) {
 
     // A demonstration sidewall report in bar, printed a second time on the
     // same control: no second "EXTECH", the watermark before the title.
-    ReportSpec sidewall = SidewallReport();
+    ReportPlan sidewall = SidewallReport();
     sidewall.Set(RF_DEMO_MODE, 1);
     Show(sidewall);
     printer.ClearCalls();

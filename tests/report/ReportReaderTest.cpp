@@ -16,42 +16,42 @@ QByteArray Word(int w) {
 } // namespace
 
 TEST(ReportReader, ReadsEveryFieldOfADownloadedReport) {
-    ReportSpec spec = SidewallReport();
-    spec.Set(RF_DEMO_MODE, 1);
-    spec.Set(RF_GPS, QString()); // empty texts read as "---"
-    spec.timeSpan = 950;
-    g_strReportPath = WriteReport(spec, QStringLiteral("a.kjr"));
+    ReportPlan plan = SidewallReport();
+    plan.Set(RF_DEMO_MODE, 1);
+    plan.Set(RF_GPS, QString()); // empty texts read as "---"
+    plan.timeSpan = 950;
+    g_strReportPath = WriteReport(plan, QStringLiteral("a.kjr"));
     CVtkDoc doc;
     ASSERT_TRUE(doc.LoadReport());
     for (int f = 0; f < RF_COUNT; ++f) {
         const ReportValue& got = doc.Field(ReportField(f));
         if (kReportFields[f].text)
-            EXPECT_EQ(got.text, spec.fields[f].text.isEmpty() ? "---" : spec.fields[f].text)
+            EXPECT_EQ(got.text, plan.fields[f].text.isEmpty() ? "---" : plan.fields[f].text)
                 << kReportFields[f].name;
         else
-            EXPECT_EQ(got.number, spec.fields[f].number) << kReportFields[f].name;
+            EXPECT_EQ(got.number, plan.fields[f].number) << kReportFields[f].name;
     }
-    EXPECT_EQ(doc.HeaderText(), QString::fromLatin1(spec.HeaderText()));
+    EXPECT_EQ(doc.HeaderText(), QString::fromLatin1(plan.HeaderText()));
     EXPECT_EQ(doc.HeaderNumber(), 5);
     EXPECT_EQ(doc.TimeSpan(), 950); // "00950"
     EXPECT_EQ(doc.SampleCount(), 120);
-    EXPECT_EQ(doc.TimeAt(119), spec.samples[119].first);
+    EXPECT_EQ(doc.TimeAt(119), plan.samples[119].first);
     EXPECT_EQ(doc.PressUnit(), QStringLiteral("bar"));
     EXPECT_EQ(doc.PsiPerUnit(), 14.5);
     EXPECT_EQ(doc.DemoFlag(), 1);
     EXPECT_EQ(doc.PipeAreaText(), QStringLiteral("12.5 in²"));
     EXPECT_TRUE(doc.ForcesHeading());
     // The notes field lies where Append Notes rewrites it.
-    const QString notes = spec.fields[RF_NOTES].text;
+    const QString notes = plan.fields[RF_NOTES].text;
     EXPECT_EQ(doc.NotesText(), notes);
     EXPECT_EQ(doc.NotesEnd() - doc.NotesPos(), 2 + 2 * notes.size());
     EXPECT_EQ(doc.FileImage().mid(doc.NotesPos(), 4), Word(notes.size()) + '\0' + 'C');
 
     // Empty notes: a zero count and a zero word; no "~" leaves no pipe area
     // and the whole field is searched for the forces mark.
-    spec.Set(RF_NOTES, QString());
-    spec.Set(RF_PIPE_AREA, QStringLiteral("+F^"));
-    g_strReportPath = WriteReport(spec, QStringLiteral("b.kjr"));
+    plan.Set(RF_NOTES, QString());
+    plan.Set(RF_PIPE_AREA, QStringLiteral("+F^"));
+    g_strReportPath = WriteReport(plan, QStringLiteral("b.kjr"));
     ASSERT_TRUE(doc.LoadReport());
     EXPECT_EQ(doc.NotesText(), QStringLiteral("---"));
     EXPECT_EQ(doc.NotesEnd() - doc.NotesPos(), 4);
@@ -60,11 +60,11 @@ TEST(ReportReader, ReadsEveryFieldOfADownloadedReport) {
 }
 
 TEST(ReportReader, KeepsEverySampleButUsesTheFirst10000) {
-    ReportSpec spec = ButtFusionReport(12000);
-    spec.samples[5].second = 4001;
-    spec.samples[6].second = 4000;
-    spec.samples[7].second = -20;
-    g_strReportPath = WriteReport(spec, QStringLiteral("big.kjr"));
+    ReportPlan plan = ButtFusionReport(12000);
+    plan.samples[5].second = 4001;
+    plan.samples[6].second = 4000;
+    plan.samples[7].second = -20;
+    g_strReportPath = WriteReport(plan, QStringLiteral("big.kjr"));
     CVtkDoc doc;
     ASSERT_TRUE(doc.LoadReport());
     EXPECT_EQ(doc.SampleCount(), 10000);
@@ -81,8 +81,8 @@ TEST(ReportReader, KeepsEverySampleButUsesTheFirst10000) {
 // read past its end (the sanitizers watch that).
 TEST(ReportReader, FilesWhoseCountsLieAreUnreadable) {
     ScriptedPrompter prompter;
-    const ReportSpec spec = ButtFusionReport(40);
-    const QString path = WriteReport(spec, QStringLiteral("good.kjr"));
+    const ReportPlan plan = ButtFusionReport(40);
+    const QString path = WriteReport(plan, QStringLiteral("good.kjr"));
     const QByteArray good = ReadAll(path);
     CVtkDoc doc;
     ASSERT_TRUE(doc.LoadReportImage(good));

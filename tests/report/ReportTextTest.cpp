@@ -9,8 +9,8 @@
 #include <gtest/gtest.h>
 
 namespace {
-QStringList TextOf(const ReportSpec& spec) {
-    g_strReportPath = WriteReport(spec, QStringLiteral("t.kjr"));
+QStringList TextOf(const ReportPlan& plan) {
+    g_strReportPath = WriteReport(plan, QStringLiteral("t.kjr"));
     CVtkDoc doc;
     EXPECT_TRUE(doc.LoadReport());
     return doc.ReportText();
@@ -89,7 +89,7 @@ TEST(ReportText, MachineFamiliesChangeLinesAndNumbers) {
 
     // "Tarvex" exactly: no Piston Area, fitting lines, "Pressures (", Bead
     // and Fuse from the first two pressures, no drag line.
-    ReportSpec tarvex = ButtFusionReport();
+    ReportPlan tarvex = ButtFusionReport();
     tarvex.Set(RF_MODEL_TEXT, QStringLiteral("Tarvex"));
     tarvex.Set(RF_PRESSURE_2, QStringLiteral("60"));
     tarvex.Set(RF_NOTES, QString());

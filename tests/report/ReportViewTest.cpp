@@ -32,8 +32,8 @@ struct View : ::testing::Test {
     ScriptedPrompter prompter;
     ScriptedRunner runner;
 
-    void Show(const ReportSpec& spec, const QString& name = QStringLiteral("v.kjr")) {
-        g_strReportPath = WriteReport(spec, name);
+    void Show(const ReportPlan& plan, const QString& name = QStringLiteral("v.kjr")) {
+        g_strReportPath = WriteReport(plan, name);
         g_bReportChanged = true;
         Paint();
     }
@@ -60,8 +60,8 @@ bool Dark(const QImage& image, int x0, int y0, int x1, int y1) {
 
 TEST_F(View, DrawsTextRowsAndThreePlotFramesAndScrolls) {
     view.resize(240, 268);
-    ReportSpec spec = ButtFusionReport();
-    Show(spec);
+    ReportPlan plan = ButtFusionReport();
+    Show(plan);
     const int lh = Lh();
     ASSERT_GT(lh, 10);
     const int rows = static_cast<int>(ReportRows(doc.ReportText()).size());
@@ -96,12 +96,12 @@ TEST_F(View, DrawsTextRowsAndThreePlotFramesAndScrolls) {
     EXPECT_LT(watermark(image), 40);
 
     // Five more lines of notes make the report five lines taller.
-    spec.Set(RF_NOTES, spec.fields[RF_NOTES].text + QStringLiteral("\n1\n2\n3\n4\n5"));
-    Show(spec);
+    plan.Set(RF_NOTES, plan.fields[RF_NOTES].text + QStringLiteral("\n1\n2\n3\n4\n5"));
+    Show(plan);
     EXPECT_EQ(view.ScrollSize().height(), h + 5 * lh + 2 * (lh + 181));
 
-    spec.Set(RF_DEMO_MODE, 1);
-    Show(spec);
+    plan.Set(RF_DEMO_MODE, 1);
+    Show(plan);
     EXPECT_GT(watermark(Paint()), 400);
 
     // A damaged report shows as none: the bitmap, no scroll sizes.
@@ -143,9 +143,9 @@ TEST_F(View, OpenShowsThePickedReportOrNone) {
 }
 
 TEST_F(View, AppendNotesRewritesTheReportWithTheNotesAdded) {
-    ReportSpec spec = ButtFusionReport(60);
-    spec.Set(RF_NOTES, QString());
-    Show(spec);
+    ReportPlan plan = ButtFusionReport(60);
+    plan.Set(RF_NOTES, QString());
+    Show(plan);
     runner.Then<CAppendNotesDlg>([](CAppendNotesDlg& d) {
         EXPECT_EQ(d.GetDlgItemText(IDC_EXISTING_NOTES), QString());
         EXPECT_EQ(d.GetDlgItemText(IDC_NOTES_LEFT),
@@ -169,7 +169,7 @@ TEST_F(View, AppendNotesRewritesTheReportWithTheNotesAdded) {
     EXPECT_EQ(prompter.Shown()[0].type & MB_TYPEMASK, MB_YESNOCANCEL);
     EXPECT_TRUE(g_bReportChanged);
     // The file is byte for byte the report as if downloaded with those notes.
-    ReportSpec expected = spec;
+    ReportPlan expected = plan;
     expected.Set(RF_NOTES, QStringLiteral("Bead re-cut."));
     const QString path = g_strReportPath;
     const QByteArray appended = ReadAll(path);
@@ -178,8 +178,8 @@ TEST_F(View, AppendNotesRewritesTheReportWithTheNotesAdded) {
 
     // 150 characters and 50 more make 203 with the separator; then the
     // notes are full.
-    spec.Set(RF_NOTES, QString(150, QLatin1Char('a')));
-    Show(spec);
+    plan.Set(RF_NOTES, QString(150, QLatin1Char('a')));
+    Show(plan);
     runner.Then<CAppendNotesDlg>([](CAppendNotesDlg& d) {
         EXPECT_EQ(d.TextLimit(IDC_NEW_NOTES), 50);
         d.SetDlgItemText(IDC_NEW_NOTES, QString(50, QLatin1Char('b')));
@@ -202,10 +202,10 @@ TEST_F(View, AppendNotesRewritesTheReportWithTheNotesAdded) {
 }
 
 TEST_F(View, AppendNotesAsksBeforeEitherWayAndKeepsTheReportWhenTheWriteFails) {
-    ReportSpec spec = ButtFusionReport(60);
-    Show(spec);
+    ReportPlan plan = ButtFusionReport(60);
+    Show(plan);
     const QByteArray before = ReadAll(g_strReportPath);
-    const QString notes = spec.fields[RF_NOTES].text;
+    const QString notes = plan.fields[RF_NOTES].text;
     // No to appending keeps the dialog open; Cancel then asks to discard.
     runner.Then<CAppendNotesDlg>([this, notes](CAppendNotesDlg& d) {
         EXPECT_EQ(d.GetDlgItemText(IDC_EXISTING_NOTES), notes);

@@ -48,10 +48,10 @@ QByteArray Poppler(const QString& tool, const QStringList& args) {
 } // namespace
 
 TEST(VtqReport, TextCsvJsonAndPicture) {
-    ReportSpec spec = SidewallReport();
-    spec.samples[3].second = 4001; // not a reading
-    spec.Set(RF_DEMO_MODE, 1);
-    const QString path = WriteReport(spec, QStringLiteral("tool.kjr"));
+    ReportPlan plan = SidewallReport();
+    plan.samples[3].second = 4001; // not a reading
+    plan.Set(RF_DEMO_MODE, 1);
+    const QString path = WriteReport(plan, QStringLiteral("tool.kjr"));
 
     ToolRun r = VtqReport({"text", path});
     ASSERT_EQ(r.code, 0) << r.err.constData();
@@ -67,8 +67,8 @@ TEST(VtqReport, TextCsvJsonAndPicture) {
     ASSERT_EQ(rows.size(), 121);
     EXPECT_EQ(rows[0], QByteArray("time (s),pressure (psi),pressure (bar)"));
     EXPECT_EQ(rows[4], QByteArray("3.0,0,0.000"));
-    EXPECT_EQ(rows[2], "1.0," + QByteArray::number(spec.samples[1].second) + "," +
-                           QByteArray::number(spec.samples[1].second / 14.5, 'f', 3));
+    EXPECT_EQ(rows[2], "1.0," + QByteArray::number(plan.samples[1].second) + "," +
+                           QByteArray::number(plan.samples[1].second / 14.5, 'f', 3));
 
     r = VtqReport({"json", path, "--search", "50"});
     ASSERT_EQ(r.code, 0) << r.err.constData();
@@ -78,7 +78,7 @@ TEST(VtqReport, TextCsvJsonAndPicture) {
     EXPECT_EQ(json["samplesInFile"].toInt(), 120);
     EXPECT_EQ(json["pressureUnit"].toString(), QStringLiteral("bar"));
     EXPECT_TRUE(json["demonstration"].toBool());
-    EXPECT_EQ(json["notes"].toString(), spec.fields[RF_NOTES].text);
+    EXPECT_EQ(json["notes"].toString(), plan.fields[RF_NOTES].text);
     const QJsonArray plots = json["plots"].toArray();
     ASSERT_EQ(plots.size(), 3);
     EXPECT_EQ(plots[0]["title"].toString(), QStringLiteral("Front-end Plot (50% search)"));
@@ -124,9 +124,9 @@ TEST(VtqReport, UnreadableFilesAndWrongUsage) {
 }
 
 TEST(VtqReport, PdfIsTheOnePrintedPageWithTheReportTexts) {
-    ReportSpec spec = ButtFusionReport();
-    spec.Set(RF_DEMO_MODE, 1);
-    const QString path = WriteReport(spec, QStringLiteral("pdf.kjr"));
+    ReportPlan plan = ButtFusionReport();
+    plan.Set(RF_DEMO_MODE, 1);
+    const QString path = WriteReport(plan, QStringLiteral("pdf.kjr"));
     const QString pdf = QCoreApplication::applicationDirPath() + QStringLiteral("/tool-test.pdf");
     QFile::remove(pdf);
     ToolRun r = VtqReport({"pdf", path, "-o", pdf, "--search", "50"});
