@@ -57,21 +57,7 @@ protected:
             EXPECT_TRUE(vantrek.Deliver(bytes));
         }
         dlg->OnTimer(1);
-        return Written();
-    }
-    // What the dialog wrote: read within a bound (none means nothing was
-    // sent), then until the output pauses, as the pseudo-terminal passes
-    // bytes on shortly, not at once.
-    QByteArray Written() {
-        QByteArray got;
-        char buffer[4096];
-        for (int bound = 200;; bound = 20) {
-            WaitFor(vantrek.Master(), POLLIN, bound);
-            const ssize_t n = read(vantrek.Master(), buffer, sizeof buffer);
-            if (n <= 0)
-                return got;
-            got.append(buffer, n);
-        }
+        return vantrek.Written();
     }
     QString View() const { return dlg->GetDlgItemText(IDC_CALIB_LOG); }
 };

@@ -38,21 +38,7 @@ protected:
             EXPECT_TRUE(vantrek.Deliver(bytes));
         }
         dlg->OnTimer(1);
-        return Written();
-    }
-    // What the dialog wrote: read within a bound (none means nothing was
-    // sent), then until the output pauses, as the pseudo-terminal passes
-    // bytes on shortly, not at once.
-    QByteArray Written() {
-        QByteArray got;
-        char buffer[4096];
-        for (int bound = 200;; bound = 20) {
-            WaitFor(vantrek.Master(), POLLIN, bound);
-            const ssize_t n = read(vantrek.Master(), buffer, sizeof buffer);
-            if (n <= 0)
-                return got;
-            got.append(buffer, n);
-        }
+        return vantrek.Written();
     }
     QString Text(int id) const { return dlg->GetDlgItemText(id); }
 };
@@ -155,14 +141,14 @@ TEST_F(DiagnosticsDlgTest, ClearAndLastSendTheReportBufferCommands) {
     dlg->ClickDlgItem(IDC_DIAG_CLEAR);
     prompter.Answer(IDCANCEL);
     dlg->ClickDlgItem(IDC_DIAG_CLEAR);
-    EXPECT_EQ(Written(), QByteArray());
+    EXPECT_EQ(vantrek.Written(), QByteArray());
     prompter.Answer(IDYES);
     dlg->ClickDlgItem(IDC_DIAG_CLEAR);
-    EXPECT_EQ(Written(), QByteArray("Wp13CLR\r\n"));
+    EXPECT_EQ(vantrek.Written(), QByteArray("Wp13CLR\r\n"));
     dlg->ClickDlgItem(IDC_DIAG_LAST);
-    EXPECT_EQ(Written(), QByteArray("Wp14\r\n"));
+    EXPECT_EQ(vantrek.Written(), QByteArray("Wp14\r\n"));
     dlg->ClickDlgItem(IDC_DIAG_DUMP);
-    EXPECT_EQ(Written(), QByteArray());
+    EXPECT_EQ(vantrek.Written(), QByteArray());
 
     const std::vector<ShownMessage>& shown = prompter.Shown();
     ASSERT_EQ(shown.size(), 5u);

@@ -116,6 +116,21 @@ public:
         return got;
     }
 
+    // What the program wrote in its last tick: the first byte within a bound
+    // (none means nothing was sent), then until the output pauses, as the
+    // pseudo-terminal passes bytes on shortly, not at once.
+    QByteArray Written() const {
+        QByteArray got;
+        char buffer[4096];
+        for (int bound = 200;; bound = 20) {
+            WaitFor(m_master, POLLIN, bound);
+            const ssize_t n = read(m_master, buffer, sizeof buffer);
+            if (n <= 0)
+                return got;
+            got.append(buffer, n);
+        }
+    }
+
     // The Vantrek goes away: the program's side of the link is hung up.
     void HangUp() {
         if (m_master >= 0)

@@ -110,19 +110,7 @@ protected:
             [&](int ms) { WaitFor(vantrek.Master(), POLLIN, ms); });
         return got;
     }
-    // Everything the window wrote in its last tick: the first byte within a
-    // bound (none means nothing was sent), then until the output pauses.
-    QByteArray Pending() {
-        QByteArray got;
-        char buffer[4096];
-        for (int bound = 200;; bound = 20) {
-            WaitFor(vantrek.Master(), POLLIN, bound);
-            const ssize_t n = read(vantrek.Master(), buffer, sizeof buffer);
-            if (n <= 0)
-                return got;
-            got.append(buffer, n);
-        }
-    }
+    QByteArray Pending() { return vantrek.Written(); }
     // Answers with `line`, ticks, and returns what the window sent, which may
     // be nothing.
     QByteArray Answer(const QByteArray& line) {
