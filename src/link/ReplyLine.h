@@ -15,6 +15,8 @@ public:
     QByteArray Text() const { return QByteArray(m_szLine, m_nLineLen); }
     const char* Data() const { return m_szLine; }
     int Length() const { return m_nLineLen; }
+    // True while a line has begun to arrive but has not ended yet.
+    bool Receiving() const { return m_nCount > 0; }
     // Forgets a partial line (the link was reset).
     void Clear() { m_nCount = 0; }
 

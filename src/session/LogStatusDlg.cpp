@@ -262,7 +262,8 @@ void CLogStatusDlg::RunStepMachine() {
     const bool gotLine = ReadReplyLine(m_line);
     const QByteArray line = gotLine ? m_line.Text() : QByteArray();
     bool unexpected = false;
-    if (!gotLine && m_nStep >= 2 && m_nStep <= 5)
+    // Not while the answer may still be on its way.
+    if (!gotLine && !m_line.Receiving() && m_nStep >= 2 && m_nStep <= 5)
         RepeatDamagedRequest();
 
     switch (m_nStep) {

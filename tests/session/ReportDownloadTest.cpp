@@ -258,6 +258,18 @@ TEST_F(DownloadTest, NoiseFollowedByTheBlockAsksNothingTwice) {
     EXPECT_EQ(Pending(), QByteArray("Wp12-0001\r\n"));
     Tick();
     EXPECT_EQ(Pending(), QByteArray());
+
+    // Nor when the block after the noise is still arriving at the next tick.
+    Reply("\x01\x02 noise");
+    const QByteArray block = Block("Pw12:", "0005006600070088") + "\r\n";
+    ASSERT_TRUE(vantrek.Deliver(block.left(9)));
+    Tick();
+    Tick();
+    EXPECT_EQ(Pending(), QByteArray());
+    ASSERT_TRUE(vantrek.Deliver(block.mid(9)));
+    Tick();
+    EXPECT_TRUE(dlg->IsEnded());
+    EXPECT_EQ(Pending(), QByteArray());
 }
 
 TEST_F(DownloadTest, UploadCutOffByARestartIsSentAgainWhole) {
