@@ -2,6 +2,7 @@
 // top and scrolled to its end, a calibration run, the Summary of its archive
 // and the probe diagnostics, the Vantrek played here on a pseudo-terminal.
 
+#include "PictureVantrek.h"
 #include "Pictures.h"
 
 #include "calibration/CalibParamPage.h"
@@ -15,16 +16,8 @@
 #include "framework/SettingsStore.h"
 
 #include <QByteArray>
-#include <chrono>
-#include <fcntl.h>
-#include <poll.h>
-#include <pty.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
 
 namespace {
-constexpr int kPort = 5; // COM6, the default
-
 const char kCalibrationOutput[] =
     "\r\nVantrek KVTQ-0042 v2.1.4 c20240115\r\nCalibration mode\r\n"
     "Calibrating KVTQ-0042 v2.1.4 c20240115\r\nCal Date (yyyymmdd) = 20240115 : 20240305\r\n"
@@ -39,46 +32,6 @@ const char kCalibrationOutput[] =
     "  750 PSI point: measured 751.1 PSI is within 0.5%\r\n"
     "  1500 PSI point: measured 1498.7 PSI is within 0.5%\r\n"
     "CJC_Scale = 1.00213\r\nCJC_Offset = -0.412\r\n-------!!!\r\n";
-
-// The Vantrek's end of the link, mapped to COM6.
-class Pty {
-public:
-    Pty() {
-        char name[256] = {};
-        if (openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0)
-            return;
-        fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
-        WriteSettingText(QStringLiteral("Ports"), QStringLiteral("COM%1").arg(kPort + 1),
-                         QString::fromLocal8Bit(name));
-        WriteSettingInt(kKeySettings, QStringLiteral("COM Port"), kPort);
-    }
-    ~Pty() {
-        if (m_master >= 0)
-            close(m_master);
-        if (m_slave >= 0)
-            close(m_slave);
-    }
-    Pty(const Pty&) = delete;
-    Pty& operator=(const Pty&) = delete;
-
-    // Sends `bytes` and waits, for a bounded time, until all are waiting.
-    bool Send(const QByteArray& bytes) const {
-        if (m_master < 0 || write(m_master, bytes.constData(), bytes.size()) != bytes.size())
-            return false;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-        int waiting = 0;
-        while (ioctl(m_slave, FIONREAD, &waiting) == 0 && waiting < bytes.size()) {
-            if (std::chrono::steady_clock::now() > deadline)
-                return false;
-            poll(nullptr, 0, 1);
-        }
-        return true;
-    }
-
-private:
-    int m_master = -1;
-    int m_slave = -1;
-};
 
 void FillParameters() {
     const char* values[][2] = {
@@ -117,7 +70,7 @@ int WriteServicePictures() {
         failures += !SavePicture(dlg, QStringLiteral("service-parameters-end"));
     }
     {
-        Pty vantrek;
+        PictureVantrek vantrek;
         CCalibrationDlg dlg(nullptr);
         dlg.Create();
         dlg.OnTimer(1);
@@ -151,7 +104,7 @@ int WriteServicePictures() {
         failures += !SavePicture(dlg, QStringLiteral("service-summary"));
     }
     {
-        Pty vantrek;
+        PictureVantrek vantrek;
         CDiagnosticsDlg dlg(nullptr);
         dlg.Create();
         failures += !SavePicture(dlg, QStringLiteral("service-diagnostics-connecting"));

@@ -2,6 +2,7 @@
 // pseudo-terminal: not connected, connected, logging, in demonstration mode,
 // and with the widest readings of every pressure unit.
 
+#include "PictureVantrek.h"
 #include "Pictures.h"
 
 #include "framework/Globals.h"
@@ -10,16 +11,9 @@
 #include "setup/JointRecord.h"
 
 #include <QByteArray>
-#include <chrono>
-#include <fcntl.h>
-#include <poll.h>
-#include <pty.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
 
 namespace {
 // The window's default port, COM6.
-constexpr int kPort = 5;
 
 // What one status reply reports.
 struct Reading {
@@ -41,57 +35,12 @@ QByteArray StatusLine(const Reading& r) {
     return s + "\r\n";
 }
 
-// The Vantrek's end of the link: the window opens the slave as COM6.
-class PtyVantrek {
-public:
-    PtyVantrek() {
-        char name[256] = {};
-        if (openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0)
-            return;
-        fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
-        WriteSettingText(QStringLiteral("Ports"), QStringLiteral("COM%1").arg(kPort + 1),
-                         QString::fromLocal8Bit(name));
-    }
-    ~PtyVantrek() {
-        if (m_master >= 0)
-            close(m_master);
-        if (m_slave >= 0)
-            close(m_slave);
-    }
-    PtyVantrek(const PtyVantrek&) = delete;
-    PtyVantrek& operator=(const PtyVantrek&) = delete;
-
-    bool Ok() const { return m_master >= 0; }
-
-    // Sends a reply and waits, for a bounded time, until the window can read
-    // all of it; the commands the window wrote are read and dropped.
-    bool Reply(const QByteArray& line) const {
-        char drop[4096];
-        while (read(m_master, drop, sizeof drop) > 0) {
-        }
-        if (write(m_master, line.constData(), line.size()) != line.size())
-            return false;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-        int waiting = 0;
-        while (ioctl(m_slave, FIONREAD, &waiting) == 0 && waiting < line.size()) {
-            if (std::chrono::steady_clock::now() > deadline)
-                return false;
-            poll(nullptr, 0, 1);
-        }
-        return true;
-    }
-
-private:
-    int m_master = -1;
-    int m_slave = -1;
-};
-
 // A window connected to `vantrek` that has handled one status reply.
-bool ShowReading(CLogStatusDlg& dlg, const PtyVantrek& vantrek, const Reading& reading) {
+bool ShowReading(CLogStatusDlg& dlg, const PictureVantrek& vantrek, const Reading& reading) {
     dlg.Create();
     dlg.Connect();
     dlg.OnTimer(1); // the first poll
-    if (!vantrek.Reply(StatusLine(reading)))
+    if (!vantrek.Send(StatusLine(reading)))
         return false;
     dlg.OnTimer(1);
     return true;
@@ -114,7 +63,7 @@ void SetUnit(int unit) {
 }
 
 // Writes one picture of a window that has handled `reading`.
-int Picture(const PtyVantrek& vantrek, const Reading& reading, const QString& name) {
+int Picture(const PictureVantrek& vantrek, const Reading& reading, const QString& name) {
     CLogStatusDlg dlg(nullptr);
     if (!ShowReading(dlg, vantrek, reading))
         return 1;
@@ -123,10 +72,9 @@ int Picture(const PtyVantrek& vantrek, const Reading& reading, const QString& na
 } // namespace
 
 int WriteSessionPictures() {
-    PtyVantrek vantrek;
+    PictureVantrek vantrek;
     if (!vantrek.Ok())
         return 1;
-    WriteSettingInt(kKeySettings, QStringLiteral("COM Port"), kPort);
     int failures = 0;
 
     {
