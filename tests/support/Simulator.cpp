@@ -31,6 +31,10 @@ Simulator::~Simulator() {
     m_process.waitForFinished(5000);
 }
 
+namespace {
+constexpr qsizetype kSampleCountPos = 15; // in the sample header's text
+} // namespace
+
 QByteArray Simulator::ReportFromTranscript() const {
     QFile file(m_transcript);
     if (!file.open(QIODevice::ReadOnly))
@@ -53,9 +57,14 @@ QByteArray Simulator::ReportFromTranscript() const {
                 replies[command] = WordBytes(words);
         }
     }
-    QByteArray report =
-        "VTQPv0.2.5" + replies["Wp2R"] + replies["Wp3R"] + replies["Wp4R"] + replies["Wp11"];
+    QByteArray samples;
     for (const auto& [number, bytes] : blocks)
-        report += bytes;
-    return report;
+        samples += bytes;
+    // A header that announced samples no block held counts those that came.
+    QByteArray header = replies["Wp11"];
+    const qsizetype digits = header.size() - 1 - kSampleCountPos;
+    if (digits > 0 && header.mid(kSampleCountPos, digits).toLongLong() > samples.size() / 4)
+        header.replace(kSampleCountPos, digits,
+                       QByteArray::number(samples.size() / 4).rightJustified(digits, '0'));
+    return "VTQPv0.2.5" + replies["Wp2R"] + replies["Wp3R"] + replies["Wp4R"] + header + samples;
 }

@@ -44,6 +44,17 @@ double Seconds() {
 
 constexpr size_t kMaxLine = 8192;
 
+// True, and the entry taken, when `line` begins with one of `starts`.
+bool TakeFirst(std::vector<std::string>& starts, const std::string& line) {
+    for (auto it = starts.begin(); it != starts.end(); ++it) {
+        if (line.compare(0, it->size(), *it) == 0) {
+            starts.erase(it);
+            return true;
+        }
+    }
+    return false;
+}
+
 std::string Escaped(const std::string& bytes) {
     std::string out;
     for (const char c : bytes) {
@@ -183,16 +194,35 @@ void SimLink::HandleLine(const std::string& line, double now) {
     if (now < m_stallUntil)
         return;
     const std::string reply = m_vantrek.Receive(line, now * m_options.timeScale);
-    std::vector<std::string>& drops = m_options.faults.dropFirstReplyTo;
-    for (auto it = drops.begin(); it != drops.end(); ++it) {
-        if (line.compare(0, it->size(), *it) == 0 && !reply.empty()) {
-            drops.erase(it);
-            Note('<', reply.substr(0, reply.size() - 2));
-            Note('!', "dropped");
-            return;
-        }
+    if (reply.empty())
+        return;
+    LinkFaults& faults = m_options.faults;
+    if (TakeFirst(faults.dropFirstReplyTo, line)) {
+        Note('<', reply.substr(0, reply.size() - 2));
+        Note('!', "dropped");
+        return;
     }
-    Send(reply, now);
+    double when = now;
+    if (TakeFirst(faults.strayBeforeReplyTo, line)) {
+        SendStray(now);
+        when += faults.holdSeconds;
+        Note('!', "held back");
+    } else if (TakeFirst(faults.holdFirstReplyTo, line)) {
+        when += faults.holdSeconds;
+        Note('!', "held back");
+    }
+    Send(reply, when);
+}
+
+void SimLink::SendStray(double now) {
+    std::string stray(1 + m_random() % 16, '\0');
+    for (char& c : stray) {
+        do
+            c = static_cast<char>(m_random() % 256);
+        while (c == '\n' || c == '\r' || c == 'P');
+    }
+    Note('!', "stray " + Escaped(stray));
+    m_out.push_back({stray + '\n', m_out.empty() ? now : std::max(now, m_out.back().notBefore)});
 }
 
 bool SimLink::Chance(int percent) {

@@ -16,6 +16,11 @@ struct LinkFaults {
     int dropPercent = 0;  // replies never sent
     // Commands whose first reply is never sent, by the start of their text.
     std::vector<std::string> dropFirstReplyTo;
+    // Commands whose first reply is held back for holdSeconds, and commands
+    // whose first reply is held back after a stray line, by their start.
+    std::vector<std::string> holdFirstReplyTo;
+    std::vector<std::string> strayBeforeReplyTo;
+    double holdSeconds = 1;
     int ffFirstPercent = 0;   // replies whose first byte arrives as 0xFF
     int chunkBytes = 0;       // replies written in pieces of this size (0: whole)
     int chunkDelayMs = 20;    // pause between the pieces
@@ -55,6 +60,8 @@ private:
 
     void HandleLine(const std::string& line, double now);
     void Send(std::string reply, double now);
+    // A line of random bytes, not a reply, sent at once.
+    void SendStray(double now);
     void Note(char direction, const std::string& text);
     void WritePending(double now);
     bool Chance(int percent);

@@ -181,7 +181,7 @@ std::string Vantrek::BlockReply(const char* head, const std::string& payload) co
 }
 
 std::string Vantrek::SampleHeader() const {
-    const int count = m_report ? int(m_report->samples.size()) : 0;
+    const int count = m_report ? int(m_report->samples.size()) + m_settings.announceExtra : 0;
     const int span = m_report ? m_report->span : 0;
     // Sample interval, time span and count; the count starts at position 15.
     return BlockReply("Pw11:", Text("SI%04dTS%05dNR%05d", Clamp(m_settings.sampleUnits, 0, 9999),

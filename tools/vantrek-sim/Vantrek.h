@@ -25,6 +25,7 @@ struct VantrekSettings {
     int temperatureOffset = 8000;
     int sampleUnits = 5;   // time units of 0.2 s between samples
     int blockRecords = 32; // samples per data block
+    int announceExtra = 0; // samples the header announces but no block holds
     FusionPressures profile;
 };
 
