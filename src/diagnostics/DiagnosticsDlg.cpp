@@ -240,6 +240,9 @@ void CDiagnosticsDlg::OnClear() {
     if (MessageBox(LoadString(IDS_CONFIRM_CLEAR_REPORT), LoadString(IDS_CLEAR_REPORT_Q),
                    MB_YESNOCANCEL | MB_ICONEXCLAMATION) != IDYES)
         return;
+    // The timer ran on under the question and may have closed the link.
+    if (!m_bLinkOpen)
+        return;
     LinkPuts("Wp13CLR\r\n");
     MessageBox(LoadString(IDS_REPORT_CLEARED), LoadString(IDS_COMMAND_SENT), MB_OK);
 }

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QMessageBox>
+#include <utility>
 
 namespace {
 ScriptedPrompter* g_prompter = nullptr;
@@ -33,6 +34,8 @@ ScriptedPrompter::~ScriptedPrompter() {
 }
 
 int ScriptedPrompter::Show(const QString& text, const QString& caption, unsigned type) {
+    if (m_whileOpen)
+        std::exchange(m_whileOpen, nullptr)();
     int answer = FirstButton(type);
     if (!m_answers.empty()) {
         answer = m_answers.front();

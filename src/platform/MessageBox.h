@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -75,6 +76,9 @@ public:
     ScriptedPrompter& operator=(const ScriptedPrompter&) = delete;
 
     void Answer(int id) { m_answers.push_back(id); }
+    // Runs `action` while the next box is open, as the windows' timers run
+    // under a real one.
+    void WhileOpen(std::function<void()> action) { m_whileOpen = std::move(action); }
     const std::vector<ShownMessage>& Shown() const { return m_shown; }
     void Clear() { m_shown.clear(); }
 
@@ -82,6 +86,7 @@ public:
 
 private:
     std::deque<int> m_answers;
+    std::function<void()> m_whileOpen;
     std::vector<ShownMessage> m_shown;
     ScriptedPrompter* m_previous;
 };

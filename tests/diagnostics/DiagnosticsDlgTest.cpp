@@ -160,6 +160,18 @@ TEST_F(DiagnosticsDlgTest, ClearAndLastSendTheReportBufferCommands) {
     EXPECT_EQ(shown[3].type, MB_OK);
     EXPECT_EQ(shown[4].text, QStringLiteral("Last report restored."));
     EXPECT_EQ(shown[4].caption, QStringLiteral("Command Sent"));
+
+    // The link closes under the question (a line that is no status reply):
+    // nothing is sent, and no clearing is reported.
+    prompter.Clear();
+    prompter.WhileOpen([&] { Tick("Pw99\r\n"); });
+    prompter.Answer(IDOK); // the closing message
+    prompter.Answer(IDYES);
+    dlg->ClickDlgItem(IDC_DIAG_CLEAR);
+    EXPECT_FALSE(dlg->LinkIsOpen());
+    EXPECT_EQ(vantrek.Written(), QByteArray());
+    for (const ShownMessage& message : prompter.Shown())
+        EXPECT_NE(message.text, QStringLiteral("Report cleared."));
 }
 
 TEST(DiagnosticsEndToEnd, SimulatorsStatusAndNewOffsets) {
