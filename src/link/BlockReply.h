@@ -6,10 +6,12 @@
 #include <QtGlobal>
 #include <vector>
 
+inline constexpr char kReplyStatus[] = "Pw01"; // not a block: no colon
 inline constexpr char kReplyJointInfo[] = "Pw02:";
 inline constexpr char kReplyNotes[] = "Pw03:";
 inline constexpr char kReplyReserve[] = "Pw04:";
 inline constexpr char kReplySampleHeader[] = "Pw11:";
+inline constexpr char kReplyDataBlock[] = "Pw12:";
 // Stands in for a notes block that did not come: 999, an empty text, 999,
 // an empty text.
 inline constexpr char kEmptyNotesBlock[] = "Pw03:03e70000000003e700000000eom";

@@ -33,6 +33,8 @@ constexpr int kTick = 300;
 // Ticks without a handled reply before the link is restarted, reset and
 // reopened.
 constexpr int kRestartTicks = 5;
+// Silent ticks between the watchdog's repeats of a download request.
+constexpr int kResendTicks = 3;
 constexpr int kShowTicks = 6;
 constexpr int kResetTicks = 30;
 constexpr int kReconnectTicks = 45;
@@ -49,8 +51,6 @@ int DemoMode() {
     return ReadSettingInt(kKeySettings, kDemoMode, 0);
 }
 
-constexpr int kMaxRepeats = 3;
-
 // A block reply with the head expected and nothing but whole hexadecimal
 // words in its payload; noise never reaches the report file.
 bool IsCleanBlock(const QByteArray& line, const char* head) {
@@ -59,25 +59,48 @@ bool IsCleanBlock(const QByteArray& line, const char* head) {
            BlockPayload(line).size() % 4 == 0;
 }
 
-// A data block's form: any five-character head ending in a colon, "eom" last,
+// The other replies' heads: never a data block, even when their payload is
+// hexadecimal (a late notes block would pass for one).
+bool IsOtherReply(const QByteArray& line) {
+    return line.startsWith("Pw01") || line.startsWith(kReplyJointInfo) ||
+           line.startsWith(kReplyNotes) || line.startsWith(kReplyReserve) ||
+           line.startsWith(kReplySampleHeader);
+}
+
+// A data block's form: a five-character head ending in a colon, "eom" last,
 // hexadecimal digits between.
 bool IsDataBlockForm(const QByteArray& line) {
     std::vector<quint16> words;
-    return line.size() >= 8 && line[4] == ':' && IsBlockReply(line, line.left(5).constData()) &&
-           BlockWords(line, words);
+    return line.size() >= 8 && line[4] == ':' && !IsOtherReply(line) &&
+           IsBlockReply(line, line.left(5).constData()) && BlockWords(line, words);
 }
 
-bool IsDataBlock(const QByteArray& line) {
-    return IsDataBlockForm(line) && BlockPayload(line).size() % 4 == 0;
+// Every eight digits of a data block are one record (time and pressure); a
+// block with a part of one would swap the two in every later sample.
+constexpr int kRecordDigits = 8;
+
+bool IsWholeDataBlock(const QByteArray& line) {
+    return IsDataBlockForm(line) && BlockPayload(line).size() % kRecordDigits == 0;
+}
+
+QByteArray WholeRecords(const QByteArray& line) {
+    const QByteArray payload = BlockPayload(line);
+    return line.left(5) + payload.left(payload.size() / kRecordDigits * kRecordDigits) + "eom";
 }
 
 // The sample header is kept as text ended by a zero byte, so only printable
-// characters may be in it.
+// characters may be in it, and its sample count bounds the download, so it
+// must be all digits.
+constexpr int kSampleCountPos = 15;
+
 bool IsCleanSampleHeader(const QByteArray& line) {
     if (!IsBlockReply(line, kReplySampleHeader))
         return false;
     const QByteArray text = BlockPayload(line);
-    return std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7f; });
+    const QByteArray count = text.mid(kSampleCountPos);
+    return std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7f; }) &&
+           !count.isEmpty() &&
+           std::all_of(count.begin(), count.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // The demonstration banner takes the top row right of the temperature offset
@@ -154,7 +177,7 @@ CLogStatusDlg::CLogStatusDlg(QWidget* parent) : CSetupPageDlg(Template140(), par
 CLogStatusDlg::~CLogStatusDlg() {
     KillTimer(kTimer);
     // However the window ends, the port is closed and a report that was being
-    // downloaded is completed, kept and shown.
+    // downloaded is completed and kept.
     Disconnect();
     FinishDownload(false);
     m_records.Free();
@@ -261,154 +284,87 @@ void CLogStatusDlg::RunStepMachine() {
     ResetIdleTimer();
     const bool gotLine = ReadReplyLine(m_line);
     const QByteArray line = gotLine ? m_line.Text() : QByteArray();
+    // Not while a line may still be on its way.
+    const bool quiet = !gotLine && !m_line.Receiving();
     bool unexpected = false;
-    // Not while the answer may still be on its way.
-    if (!gotLine && !m_line.Receiving() && m_nStep >= 2 && m_nStep <= 5)
-        RepeatDamagedRequest();
 
-    switch (m_nStep) {
-    case 0:
-        EnableDlgItem(IDC_SETUP, true);
-        SendStatusPoll();
-        m_nStep = 1;
+    switch (m_exchange.OnTick(gotLine, line, quiet)) {
+    case CDownloadExchange::TickUse::Held:
         break;
-    case 1: {
-        if (!gotLine)
-            break;
+    case CDownloadExchange::TickUse::Surplus: {
+        // Shown, never answered: its poll has been answered already.
         StatusReply reply;
-        if (DecodeStatusReply(line, reply)) {
-            if (HandleStatusReply(reply))
-                break; // the download has begun
-            if (m_bUploadCut && reply.bLogState) {
-                // Logging means the cut-off upload did arrive; otherwise the
-                // whole joint goes again, rebuilt from the stored setup.
-                m_bUploadCut = false;
-                if (reply.cLogState != '1')
-                    m_records.BuildJointInfoRecord();
-            }
-            if (m_records.RecordBuildState == CJointRecords::kJointInfoReady) {
-                SendCommandBuffer();
-                SetDlgItemText(IDC_PROGRESS_TEXT, LoadString(IDS_SETTING_UP_1));
-                SetDlgItemText(IDC_PRESS_VALUE, QStringLiteral("--"));
-                m_records.BuildNotesRecord();
-                WriteLogInt(LogData::kParameterEntered, 1);
-                m_download.m_nFailedSaves = 0;
-                m_nStep = 7;
-            } else {
-                SendStatusPoll();
-                m_download.m_nFailedSaves = 0;
-            }
-        } else if (IsCleanBlock(line, kReplyJointInfo)) {
-            if (m_download.SaveReportHeader(line) &&
-                MessageBox(LoadString(IDS_DELETE_CORRUPTED_Q),
-                           LoadString(IDS_DELETE_CORRUPTED_REPORT),
-                           MB_YESNO | MB_ICONERROR) == IDYES)
-                LinkPuts(ClearReportCommand());
-            SetDlgItemText(IDC_PRESS_VALUE, QStringLiteral("--"));
-            EnableDlgItem(IDC_SETUP, false);
-            SetDlgItemText(IDC_PROGRESS_TEXT, LoadString(IDS_DOWNLOADING_B));
-            SendDownloadRequest(NotesRequest());
-            m_nStep = 2;
-        } else {
-            unexpected = true;
-            m_nStep = 0;
-        }
+        if (DecodeStatusReply(line, reply))
+            HandleStatusReply(reply, false);
         break;
     }
-    case 2:
-        if (!gotLine)
-            break;
-        if (IsCleanBlock(line, kReplyNotes)) {
-            SetDlgItemText(IDC_PROGRESS_TEXT, LoadString(IDS_DOWNLOADING_C));
-            m_download.AppendBlockWords(line);
-        } else if (NoteDamagedReply()) {
-            break;
-        } else {
-            // Asked often enough: the report is completed with empty notes.
-            m_download.AppendBlockWords(QByteArray(kEmptyNotesBlock));
-        }
-        SendDownloadRequest(ReserveRequest());
-        m_nStep = 3;
-        break;
-    case 3:
-        if (!gotLine)
-            break;
-        if (!IsCleanBlock(line, kReplyReserve)) {
-            NoteDamagedReply();
-            break;
-        }
-        m_download.AppendBlockWords(line);
-        SetDlgItemText(IDC_PROGRESS_TEXT, LoadString(IDS_DOWNLOADING_D));
-        SendDownloadRequest(SampleHeaderRequest());
-        m_nStep = 4;
-        break;
-    case 4:
-        if (!gotLine)
-            break;
-        if (!IsCleanSampleHeader(line)) {
-            NoteDamagedReply();
-            break;
-        }
-        m_download.SaveSampleHeader(line);
-        SetDlgItemText(IDC_PROGRESS_TEXT, LoadString(IDS_DOWNLOADING_E));
-        m_download.m_nBlock = 0;
-        SendDownloadRequest(DataBlockRequest(0));
-        m_nStep = 5;
-        break;
-    case 5:
-        // After the repeats, a block of the right form is taken even when its
-        // last group of digits is incomplete; that group is lost.
-        if (!gotLine || !(IsDataBlock(line) || (!NoteDamagedReply() && IsDataBlockForm(line))))
-            break;
-        SetDlgItemText(IDC_PROGRESS_TEXT,
-                       Format(LoadString(IDS_DOWNLOADING_BLOCK_FMT), {m_download.m_nBlock}));
-        ++m_download.m_nBlock;
-        if (m_download.IsFileOpen())
-            m_download.m_nRecordsLeft -= m_download.AppendBlockWords(line) / 8;
-        if (m_download.m_nRecordsLeft < 1) {
-            m_bPolling = false;
-            m_nStep = 6;
-            FinishDownload();
-            WriteLogInt(LogData::kJointNumber, NextJointNumber());
-        } else {
-            SendDownloadRequest(DataBlockRequest(m_download.m_nBlock));
-        }
-        break;
-    case 6:
-        break;
-    case 7:
-    case 8:
-    case 9:
-        if (!gotLine)
-            break;
-        if (m_nStep == 9) {
-            SendStatusPoll();
+    case CDownloadExchange::TickUse::Free:
+        switch (m_nStep) {
+        case 0:
             EnableDlgItem(IDC_SETUP, true);
+            // A reply here ends a silence: it is not looked at, but it
+            // answers one of the polls that went out meanwhile.
+            if (m_exchange.Awaits(kReplyStatus) && line.startsWith(kReplyStatus))
+                m_exchange.Answered(line);
+            SendStatusPoll();
             m_nStep = 1;
             break;
+        case 1:
+            if (gotLine)
+                unexpected = !HandleStep1(line);
+            break;
+        case 2:
+        case 3:
+        case 4:
+        case 5:
+            if (gotLine)
+                HandleDownloadLine(line);
+            break;
+        case 7:
+        case 8:
+        case 9:
+            if (!gotLine)
+                break;
+            if (m_nStep == 9) {
+                SendStatusPoll();
+                EnableDlgItem(IDC_SETUP, true);
+                m_nStep = 1;
+                break;
+            }
+            SendCommandBuffer();
+            if (m_nStep == 7) {
+                SetDlgItemText(IDC_PROGRESS_TEXT, LoadString(IDS_SETTING_UP_2));
+                m_records.BuildReserveRecord(m_szVantrekId);
+            } else {
+                SetDlgItemText(IDC_PROGRESS_TEXT, LoadString(IDS_SETTING_UP_3));
+                m_records.RecordBuildState = CJointRecords::kNoRecord;
+            }
+            ++m_nStep;
+            break;
+        default:
+            break;
         }
-        SendCommandBuffer();
-        if (m_nStep == 7) {
-            SetDlgItemText(IDC_PROGRESS_TEXT, LoadString(IDS_SETTING_UP_2));
-            m_records.BuildReserveRecord(m_szVantrekId);
-        } else {
-            SetDlgItemText(IDC_PROGRESS_TEXT, LoadString(IDS_SETTING_UP_3));
-            m_records.RecordBuildState = CJointRecords::kNoRecord;
-        }
-        ++m_nStep;
-        break;
-    default:
         break;
     }
 
-    // The watchdog first, then the reply: a line that arrives after a silence
-    // both restarts the conversation and counts as an answer, so polling
-    // resumes at once.
-    if (m_nIdleTicks > kRestartTicks) {
-        // An upload cut off here may never have reached the Vantrek.
-        if (m_nStep >= 7)
-            m_bUploadCut = true;
-        Restart();
+    // The watchdog acts only on a tick that brought no line, so it never
+    // throws away an exchange that is alive: the reply that ends a silence
+    // is answered by exactly one command. During a download its fresh command
+    // is the request that went unanswered, so a late answer is still taken;
+    // only when that too stays unanswered does the download start over.
+    const int silent = m_nIdleTicks - kRestartTicks;
+    if (!gotLine && silent > 0) {
+        if (!Downloading()) {
+            // An upload cut off here may never have reached the Vantrek.
+            if (m_nStep >= 7)
+                m_bUploadCut = true;
+            Restart();
+        } else if ((silent - 1) % kResendTicks == 0) {
+            if (m_exchange.Resend())
+                ClearReadings();
+            else
+                Restart();
+        }
     }
     if (unexpected) {
         Restart();
@@ -418,39 +374,146 @@ void CLogStatusDlg::RunStepMachine() {
     }
 }
 
-void CLogStatusDlg::SendDownloadRequest(const QByteArray& command) {
-    m_lastRequest = command;
-    m_nRepeats = 0;
-    m_bDamagedReply = false;
-    LinkPuts(command);
-}
-
-bool CLogStatusDlg::NoteDamagedReply() {
-    if (m_nRepeats >= kMaxRepeats)
+bool CLogStatusDlg::HandleStep1(const QByteArray& line) {
+    const bool awaitingReport = m_exchange.Awaits(kReplyJointInfo);
+    StatusReply reply;
+    if (IsCleanBlock(line, kReplyJointInfo)) {
+        if (awaitingReport)
+            m_exchange.Answered(line);
+        BeginReport(line);
+    } else if (awaitingReport) {
+        // Only the report's first block can answer "Wp2R"; a status line or
+        // noise now is a stray and is dropped.
+        if (line.startsWith(kReplyJointInfo) && !m_exchange.Damaged())
+            return false;
+    } else if (DecodeStatusReply(line, reply)) {
+        m_exchange.Answered(line);
+        if (HandleStatusReply(reply))
+            return true; // the download has begun
+        if (m_bUploadCut && reply.bLogState) {
+            // Logging means the cut-off upload did arrive; otherwise the
+            // whole joint goes again, rebuilt from the stored setup.
+            m_bUploadCut = false;
+            if (reply.cLogState != '1')
+                m_records.BuildJointInfoRecord();
+        }
+        if (m_records.RecordBuildState == CJointRecords::kJointInfoReady) {
+            SendCommandBuffer();
+            SetDlgItemText(IDC_PROGRESS_TEXT, LoadString(IDS_SETTING_UP_1));
+            SetDlgItemText(IDC_PRESS_VALUE, QStringLiteral("--"));
+            m_records.BuildNotesRecord();
+            WriteLogInt(LogData::kParameterEntered, 1);
+            m_download.m_nFailedSaves = 0;
+            m_nStep = 7;
+        } else {
+            SendStatusPoll();
+            m_download.m_nFailedSaves = 0;
+        }
+    } else {
         return false;
-    m_bDamagedReply = true;
+    }
     return true;
 }
 
-void CLogStatusDlg::RepeatDamagedRequest() {
-    // The Vantrek answers each request once, so a request is only sent again
-    // when its answer came damaged and nothing else followed it.
-    if (!m_bDamagedReply)
-        return;
-    m_bDamagedReply = false;
-    ++m_nRepeats;
-    LinkPuts(m_lastRequest);
+void CLogStatusDlg::BeginReport(const QByteArray& line) {
+    if (m_download.SaveReportHeader(line) &&
+        MessageBox(LoadString(IDS_DELETE_CORRUPTED_Q), LoadString(IDS_DELETE_CORRUPTED_REPORT),
+                   MB_YESNO | MB_ICONERROR) == IDYES)
+        LinkPuts(ClearReportCommand());
+    SetDlgItemText(IDC_PRESS_VALUE, QStringLiteral("--"));
+    EnableDlgItem(IDC_SETUP, false);
+    SetDlgItemText(IDC_PROGRESS_TEXT, LoadString(IDS_DOWNLOADING_B));
+    m_exchange.Request(NotesRequest(), kReplyNotes);
+    m_nStep = 2;
 }
 
-void CLogStatusDlg::Restart() {
+void CLogStatusDlg::HandleDownloadLine(const QByteArray& line) {
+    const char* head = m_exchange.Head();
+    const bool clean = m_nStep == 4   ? IsCleanSampleHeader(line)
+                       : m_nStep == 5 ? IsWholeDataBlock(line)
+                                      : IsCleanBlock(line, head);
+    QByteArray answer = line;
+    if (!clean) {
+        // A line without the awaited head cannot be the answer: it is dropped.
+        // One with it came damaged and is asked for again; after the repeats
+        // the notes make do with the empty block and a data block with the
+        // whole records it holds, while the other parts are waited for.
+        if (!line.startsWith(head) || m_exchange.Damaged())
+            return;
+        if (m_nStep == 2)
+            answer = kEmptyNotesBlock;
+        else if (m_nStep == 5 && IsDataBlockForm(line))
+            answer = WholeRecords(line);
+        else
+            return;
+    }
+    m_exchange.Answered(line);
+    switch (m_nStep) {
+    case 2:
+        if (clean)
+            SetDlgItemText(IDC_PROGRESS_TEXT, LoadString(IDS_DOWNLOADING_C));
+        m_download.AppendBlockWords(answer);
+        m_exchange.Request(ReserveRequest(), kReplyReserve);
+        m_nStep = 3;
+        break;
+    case 3:
+        m_download.AppendBlockWords(answer);
+        SetDlgItemText(IDC_PROGRESS_TEXT, LoadString(IDS_DOWNLOADING_D));
+        m_exchange.Request(SampleHeaderRequest(), kReplySampleHeader);
+        m_nStep = 4;
+        break;
+    case 4:
+        m_download.SaveSampleHeader(answer);
+        SetDlgItemText(IDC_PROGRESS_TEXT, LoadString(IDS_DOWNLOADING_E));
+        m_download.m_nBlock = 0;
+        m_exchange.Request(DataBlockRequest(0), kReplyDataBlock);
+        m_nStep = 5;
+        break;
+    case 5: {
+        SetDlgItemText(IDC_PROGRESS_TEXT,
+                       Format(LoadString(IDS_DOWNLOADING_BLOCK_FMT), {m_download.m_nBlock}));
+        ++m_download.m_nBlock;
+        const int records = m_download.AppendBlockWords(answer) / 8;
+        if (m_download.IsFileOpen())
+            m_download.m_nRecordsLeft -= records;
+        // A block without a whole record means the Vantrek has no more, even
+        // when its header announced more: the download ends with what came.
+        if (m_download.m_nRecordsLeft < 1 || records == 0) {
+            m_bPolling = false;
+            m_nStep = 6;
+            m_exchange.Reset();
+            FinishDownload(true);
+            WriteLogInt(LogData::kJointNumber, NextJointNumber());
+        } else {
+            m_exchange.Request(DataBlockRequest(m_download.m_nBlock), kReplyDataBlock);
+        }
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void CLogStatusDlg::ClearReadings() {
     SetDlgItemText(IDC_TEMP_VALUE, QStringLiteral("---"));
     SetDlgItemText(IDC_PRESS_VALUE, QStringLiteral("---"));
     SetDlgItemText(IDC_PRESS_FRAME, g_strPressUnit);
     ShowDlgItem(IDC_BATTERY_SYMBOL, false);
     SetDlgItemText(IDC_STOPWATCH, QString());
+}
+
+void CLogStatusDlg::Restart() {
+    ClearReadings();
     FlushInput();
     m_line.Clear();
+    // A download starts over; unanswered polls stay counted.
+    if (Downloading())
+        m_exchange.Reset();
     m_nStep = 0;
+}
+
+bool CLogStatusDlg::Downloading() const {
+    return m_exchange.Active() && !m_exchange.Awaits(kReplyStatus);
 }
 
 void CLogStatusDlg::SendStatusPoll() {
@@ -463,7 +526,14 @@ void CLogStatusDlg::SendStatusPoll() {
     const int psi = ReadSettingInt(kKeySettings, Format(QStringLiteral("Demo PSI %d"), {i}), 0);
     if (i != stored)
         WriteSettingInt(kKeySettings, kDemoPsiInx, i);
-    LinkPuts(StatusPollCommand(m_nLogRequest, m_bStopwatchReset, DemoMode() != 0, psi));
+    // A poll while another is unanswered (the silence polls of the watchdog)
+    // is a copy of it: each may still be answered.
+    const QByteArray poll =
+        StatusPollCommand(m_nLogRequest, m_bStopwatchReset, DemoMode() != 0, psi);
+    if (m_exchange.Awaits(kReplyStatus))
+        m_exchange.Again(poll);
+    else
+        m_exchange.Request(poll, kReplyStatus);
     m_nLogRequest = 0;
     m_bStopwatchReset = false;
 }
@@ -474,7 +544,7 @@ void CLogStatusDlg::SendCommandBuffer() {
         LinkPuts(m_records.Text());
 }
 
-bool CLogStatusDlg::HandleStatusReply(const StatusReply& reply) {
+bool CLogStatusDlg::HandleStatusReply(const StatusReply& reply, bool answer) {
     bool reportWaiting = false;
     if (reply.bLogState) {
         if (reply.cLogState == '1' && m_nLogRequest != 2) {
@@ -544,8 +614,10 @@ bool CLogStatusDlg::HandleStatusReply(const StatusReply& reply) {
                                               LoadString(IDS_DATA_POINTS_ELAPSED) +
                                               QString::fromLatin1(reply.elapsed));
     }
+    if (!answer)
+        return false;
     if (reportWaiting)
-        LinkPuts(JointInfoRequest());
+        m_exchange.Request(JointInfoRequest(), kReplyJointInfo);
     return reportWaiting;
 }
 
@@ -616,6 +688,7 @@ void CLogStatusDlg::FillRecommendedPressures() {
 void CLogStatusDlg::Connect() {
     EnableDlgItem(IDC_CONNECT, false);
     m_line.Clear();
+    m_exchange.Reset();
     m_nLinkState = 0;
     m_nStep = 0;
     m_nIdleTicks = 0;
@@ -639,6 +712,7 @@ void CLogStatusDlg::Connect() {
 
 void CLogStatusDlg::Disconnect() {
     m_nStep = 0;
+    m_exchange.Reset();
     m_nVantrekBattery = 100;
     m_nLinkState = 0;
     SetDlgItemText(IDC_PRESS_FRAME, g_strPressUnit);
@@ -702,23 +776,23 @@ void CLogStatusDlg::RunWizard() {
     RunSetupWizard(*this);
 }
 
-void CLogStatusDlg::FinishDownload(bool endWindow) {
+void CLogStatusDlg::FinishDownload(bool complete) {
     if (m_download.IsFileOpen()) {
         SetDlgItemText(IDC_PROGRESS_TEXT, LoadString(IDS_SAVING_DATA));
         WaitCursor wait;
-        const bool written = m_download.CloseFile();
+        const CReportDownload::Placed placed = m_download.CloseFile(complete);
         m_nLogRequest = 0;
         g_bReportChanged = true;
         g_nSearchPercent = 100;
         // A report that could not be written whole is not copied over what
-        // may be a good backup of it.
-        if (!written)
+        // may be a good backup of it, nor is one kept aside.
+        if (placed == CReportDownload::Placed::Failed)
             MessageBox(LoadString(IDS_COULD_NOT_SAVE_TO) + g_strReportPath, QString(),
                        MB_OK | MB_ICONERROR);
-        else if (!AwcLibraryPresent() && EnsureBackupFolder() &&
-                 !m_download.CopyToBackup(g_strBackupFolder))
+        else if (placed == CReportDownload::Placed::Saved && !AwcLibraryPresent() &&
+                 EnsureBackupFolder() && !m_download.CopyToBackup(g_strBackupFolder))
             MessageBox(LoadString(IDS_SD_SAVE_FAILED), QString(), MB_OK | MB_ICONERROR);
     }
-    if (endWindow && !IsEnded())
+    if (complete && !IsEnded())
         EndDialog(IDCANCEL);
 }

@@ -9,6 +9,7 @@
 #include "link/ReplyLine.h"
 #include "link/StatusReply.h"
 #include "report/JointRecords.h"
+#include "session/DownloadExchange.h"
 #include "session/ReportDownload.h"
 
 #include <QByteArray>
@@ -58,21 +59,26 @@ protected:
     virtual void RunWizard();
 
 private:
-    // True when the reply announced a finished report and its download began.
-    bool HandleStatusReply(const StatusReply& reply);
-    // Closes, completes and backs up the report being downloaded, then ends
-    // the window unless it is being destroyed already.
-    void FinishDownload(bool endWindow = true);
+    // Shows a status reply. When it is taken as the answer to a poll and
+    // announces a finished report, the download begins: true then.
+    bool HandleStatusReply(const StatusReply& reply, bool answer = true);
+    // Closes, completes, puts in place and backs up the report being
+    // downloaded. A complete download then ends the window; a cut one is
+    // closed because the window is going.
+    void FinishDownload(bool complete);
+    // Step 1: a status reply, or the report's first block. False for a line
+    // that is unexpected there.
+    bool HandleStep1(const QByteArray& line);
+    // The "Pw02:" block: the report file is begun and the notes asked for.
+    void BeginReport(const QByteArray& line);
+    // Steps 2 to 5: a line that may answer the download's request.
+    void HandleDownloadLine(const QByteArray& line);
     void SendStatusPoll();
     void SendCommandBuffer();
+    void ClearReadings();
     void Restart();
-    // Download requests: a request whose answer came damaged is sent again
-    // when no other line follows, at most three times.
-    void SendDownloadRequest(const QByteArray& command);
-    // False when the request was repeated often enough and the caller is to
-    // go on without a clean answer.
-    bool NoteDamagedReply();
-    void RepeatDamagedRequest();
+    // A download request is outstanding (not a status poll).
+    bool Downloading() const;
     void UpdateBatteryWarning();
     void ShowReady();
     void ShowLogging();
@@ -97,8 +103,6 @@ private:
     // is not logging.
     bool m_bUploadCut = false;
     CReportDownload m_download;
-    QByteArray m_lastRequest;
-    int m_nRepeats = 0;
-    bool m_bDamagedReply = false;
+    CDownloadExchange m_exchange;
     QFont m_font;
 };

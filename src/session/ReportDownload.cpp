@@ -11,6 +11,9 @@
 #include "session/ReportStorage.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <cstdio>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -53,7 +56,7 @@ std::vector<quint16> Words(const QByteArray& line) {
 } // namespace
 
 void CReportDownload::Reset() {
-    CloseFile();
+    CloseFile(false);
     m_strFileTitle.clear();
     m_nRecordsLeft = 0;
     m_nFailedSaves = 0;
@@ -88,14 +91,20 @@ bool CReportDownload::Write(const QByteArray& bytes) {
 }
 
 bool CReportDownload::CreateFile(const QString& path) {
-    m_fileReport.setFileName(path);
+    // The name must be free, or hold a report that the finished download may
+    // replace.
+    const QFileInfo target(path);
+    if (target.exists() && !target.isFile())
+        return false;
+    m_strPath = path;
+    m_fileReport.setFileName(path + QStringLiteral(".part"));
     return m_fileReport.open(QIODevice::WriteOnly | QIODevice::Truncate);
 }
 
 bool CReportDownload::SaveReportHeader(const QByteArray& line) {
     // A download that starts again (the link was reset in the middle) first
     // finishes the file it had begun.
-    CloseFile();
+    CloseFile(false);
     const bool ok = EnsureReportFolder();
     const Header h = ReadHeader(line);
     const QString when = Format(QStringLiteral("%04d-%02d-%02d at %02d-%02d-%02d"),
@@ -173,32 +182,65 @@ void CReportDownload::SaveSampleHeader(const QByteArray& line) {
     m_nSamplesAnnounced = text.mid(kHeaderCountPos, digits).toLongLong();
 }
 
-bool CReportDownload::CloseFile() {
+QString CReportDownload::KeptAsideMessage(const QString& kept, const QString& aside) {
+    return QStringLiteral("The download was cut off.\n\nThe report saved before under its "
+                          "name is kept:\n") +
+           kept + QStringLiteral("\n\nWhat arrived is saved as:\n") + aside;
+}
+
+CReportDownload::Placed CReportDownload::CloseFile(bool complete) {
     if (!m_bFileOpen)
-        return true;
-    // Complete what a cut-off download left out: an empty notes block, empty
-    // reserve data and an empty sample header, so the file keeps its layout.
-    if (m_nPartsWritten < 2)
-        Write(WordBytes(Words(QByteArray(kEmptyNotesBlock))));
-    if (m_nPartsWritten < 3)
-        Write(QByteArray(10, '\0')); // demo flag 0, two empty texts with their zero words
-    if (m_nPartsWritten < 4)
-        Write(QByteArray(1, '\0'));
+        return Placed::Saved;
+    if (!complete) {
+        // Complete what a cut-off download left out: an empty notes block,
+        // empty reserve data and an empty sample header, so the file keeps
+        // its layout.
+        if (m_nPartsWritten < 2)
+            Write(WordBytes(Words(QByteArray(kEmptyNotesBlock))));
+        if (m_nPartsWritten < 3)
+            Write(QByteArray(10, '\0')); // demo flag 0, two empty texts with their zero words
+        if (m_nPartsWritten < 4)
+            Write(QByteArray(1, '\0'));
+    }
     // Announce only the samples that came, so no reader looks for the rest.
     const qint64 received = m_nSampleBytes / 4;
-    if (m_nCountOffset >= 0 && received < m_nSamplesAnnounced && m_fileReport.seek(m_nCountOffset))
-        Write(QByteArray::number(received).rightJustified(m_nCountDigits, '0'));
-    if (!m_fileReport.flush())
+    if (m_nCountOffset >= 0 && received < m_nSamplesAnnounced) {
+        if (!m_fileReport.seek(m_nCountOffset))
+            m_bWriteFailed = true;
+        else
+            Write(QByteArray::number(received).rightJustified(m_nCountDigits, '0'));
+    }
+    // On the disk before it takes a report's name.
+    if (!m_fileReport.flush() || fsync(m_fileReport.handle()) != 0)
         m_bWriteFailed = true;
     m_fileReport.close();
+    if (m_fileReport.error() != QFileDevice::NoError)
+        m_bWriteFailed = true;
     m_bFileOpen = false;
-    return !m_bWriteFailed;
+
+    const QByteArray part = QFile::encodeName(m_fileReport.fileName());
+    if ((!complete || m_bWriteFailed) && QFileInfo::exists(m_strPath)) {
+        const QString aside = m_strPath.chopped(4) + QStringLiteral(" (incomplete).kjr");
+        if (std::rename(part.constData(), QFile::encodeName(aside).constData()) != 0)
+            return Placed::Failed; // what came stays in the ".part" file
+        if (m_bWriteFailed)
+            return Placed::Failed;
+        MessageBox(KeptAsideMessage(QFileInfo(m_strPath).fileName(), QFileInfo(aside).fileName()),
+                   QString(), MB_OK | MB_ICONEXCLAMATION);
+        return Placed::KeptAside;
+    }
+    if (std::rename(part.constData(), QFile::encodeName(m_strPath).constData()) != 0)
+        m_bWriteFailed = true;
+    return m_bWriteFailed ? Placed::Failed : Placed::Saved;
 }
 
 bool CReportDownload::CopyToBackup(const QString& backupFolder) const {
-    QFile source(g_strReportPath);
+    QFile source(m_strPath);
     if (!source.open(QIODevice::ReadOnly))
         return false;
+    const qint64 size = source.size();
     const QByteArray bytes = source.readAll();
+    if (source.error() != QFileDevice::NoError || bytes.size() != size)
+        return false;
     return WriteWholeFile(backupFolder + QLatin1Char('/') + m_strFileTitle, bytes);
 }

@@ -1,7 +1,9 @@
 #pragma once
 // The report file that a download writes, block by block as the Vantrek
 // sends the joint report: the version text, the three joint records, the
-// sample header and the samples, in that order.
+// sample header and the samples, in that order. It is written beside its
+// name ("….kjr.part") and put in place when it is closed, so a download that
+// is cut off never takes the place of a report already saved under its name.
 
 #include <QByteArray>
 #include <QFile>
@@ -25,10 +27,19 @@ public:
     // The "Pw11:" block: its text and a zero byte; the records to come.
     void SaveSampleHeader(const QByteArray& line);
 
-    // Closes the file. A download cut short is completed first, so that the
-    // file always holds every part a report reader expects. False when the
-    // file could not be written in full.
-    bool CloseFile();
+    enum class Placed {
+        Saved,     // the report is whole at its name
+        KeptAside, // cut off: the report already at its name stays, and what
+                   // came is kept beside it as "… (incomplete).kjr"
+        Failed,    // not written in full, or not put in place
+    };
+    // Closes the file and puts it in place. A download cut short is completed
+    // first, so that the file always holds every part a report reader
+    // expects; it replaces no report saved before under its name, and says so
+    // when it is kept aside.
+    Placed CloseFile(bool complete);
+    // What the operator is told when a cut-off download is kept aside.
+    static QString KeptAsideMessage(const QString& kept, const QString& aside);
     // Copies the saved report to the backup folder; false when it cannot.
     bool CopyToBackup(const QString& backupFolder) const;
 
@@ -51,7 +62,8 @@ private:
     bool Write(const QByteArray& bytes);
     bool CreateFile(const QString& path);
 
-    QFile m_fileReport;
+    QFile m_fileReport; // the file's ".part" while it is written
+    QString m_strPath;  // where it goes when it is closed
     bool m_bFileOpen = false;
     QString m_strFileTitle;
     bool m_bWriteFailed = false;

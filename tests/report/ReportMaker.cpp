@@ -104,7 +104,7 @@ QString WriteReport(const ReportPlan& plan, const QString& name) {
             block += Digits(plan.samples[i].first) + Digits(plan.samples[i].second);
         download.AppendBlockWords(block + "eom");
     }
-    download.CloseFile();
+    download.CloseFile(true);
     const QString path = ReportFolder() + QLatin1Char('/') + name;
     QFile::remove(path);
     QFile::rename(g_strReportPath, path);

@@ -13,8 +13,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <csignal>
+#include <deque>
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <map>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -175,7 +177,7 @@ TEST_F(DownloadTest, BackupIsReplacedWholeOrNotAtAll) {
     // A copy that cannot be written whole never replaces the older one.
     CReportDownload saved;
     ASSERT_FALSE(saved.SaveReportHeader(info));
-    ASSERT_TRUE(saved.CloseFile());
+    ASSERT_EQ(saved.CloseFile(true), CReportDownload::Placed::Saved);
     cutFilesAt(16);
     EXPECT_FALSE(saved.CopyToBackup(backup));
     cutFilesAt(soft);
@@ -197,11 +199,13 @@ TEST_F(DownloadTest, MissingNotesAreReplacedAndNoCardIsSaid) {
     Exchange(JointInfoBlock(QStringLiteral("J"), 1, QStringLiteral("E")));
     // Asked for three times more, then given up for the empty notes.
     for (int repeat = 0; repeat < 3; ++repeat) {
-        EXPECT_EQ(Answer("not a notes block"), QByteArray());
+        EXPECT_EQ(Answer("Pw03:garbled"), QByteArray());
         Tick();
         EXPECT_EQ(Pending(), QByteArray("Wp3R\r\n"));
     }
-    EXPECT_EQ(Exchange("not a notes block"), QByteArray("Wp4R\r\n"));
+    EXPECT_EQ(Answer("Pw03:garbled"), QByteArray());
+    Tick(3);
+    EXPECT_EQ(Pending(), QByteArray("Wp4R\r\n"));
     EXPECT_EQ(Text(IDC_PROGRESS_TEXT), QStringLiteral("Downloading joint report... (B)"));
     Exchange(kReserve);
     Exchange(Block("Pw11:", "SI0005TS00000NR00000"));
@@ -230,14 +234,20 @@ TEST_F(DownloadTest, DamagedRepliesAreAskedForAgainAndTheReportIsWhole) {
         {Block("Pw11:", QByteArray("SI0005TS00950NR\0\x01", 17)), header, "Wp11\r\n",
          "Wp12-0000\r\n"},
         {Block("Pw12:", "0000000A0005000"), block0, "Wp12-0000\r\n", "Wp12-0001\r\n"},
-        {"\x13\x07Pw12:000a0fa1eom", block1, "Wp12-0001\r\n", ""},
+        {"Pw12:000a\x13\x07" "a1eom", block1, "Wp12-0001\r\n", ""},
     };
     ASSERT_EQ(Exchange(info), QByteArray("Wp3R\r\n"));
     for (const auto& step : steps) {
         EXPECT_EQ(Answer(step.damaged), QByteArray()) << step.request.toStdString();
         Tick();
         EXPECT_EQ(Pending(), step.request);
-        EXPECT_EQ(Answer(step.good), step.next);
+        EXPECT_EQ(Answer(step.good), QByteArray());
+        // The first request may still be answered too: the next one waits
+        // for that or for three quiet ticks.
+        if (!step.next.isEmpty()) {
+            Tick(3);
+            EXPECT_EQ(Pending(), step.next);
+        }
     }
     EXPECT_TRUE(dlg->IsEnded());
     EXPECT_EQ(ReadFile(g_strReportPath), "VTQPv0.2.5" + FileWords(info) + FileWords(kNotes) +
@@ -325,7 +335,7 @@ TEST_F(DownloadTest, HostileNamesStayInTheReportFolder) {
     EXPECT_EQ(saved.absolutePath(), ReportFolder());
     EXPECT_EQ(saved.fileName(),
               QStringLiteral("DL Job .._.._etc Joint 3 by a_b_c___ on 2010-09-24 at 16-05-09.kjr"));
-    EXPECT_TRUE(saved.exists());
+    EXPECT_TRUE(QFile::exists(g_strReportPath + QStringLiteral(".part")));
     EXPECT_EQ(SafeFileNamePart(QStringLiteral("Job 12-A.b")), QStringLiteral("Job 12-A.b"));
     EXPECT_EQ(SafeFileNamePart(QStringLiteral("..")), QStringLiteral("__"));
     EXPECT_EQ(SafeFileNamePart(QString(QChar(0xd800))), QStringLiteral("_"));
@@ -410,6 +420,7 @@ TEST_F(DownloadTest, CutOffDownloadLeavesACompleteFile) {
     EXPECT_EQ(g_strReportPath, path);
 
     // Cut off right after the header: every later part is there, empty.
+    QFile::remove(path);
     Open();
     StartDownload();
     Exchange(info);
@@ -511,4 +522,237 @@ TEST(BackupFolder, TheNamedFolderStandsForTheCard) {
                                             QStringLiteral("/Joint Reports\n\nReports will be "
                                                            "saved\nin main memory only\nand not "
                                                            "backup!"));
+}
+
+namespace {
+// A report of six samples in three blocks of two.
+const QByteArray kInfo = JointInfoBlock(QStringLiteral("1234"), 7, QStringLiteral("55"));
+const QByteArray kHeader6 = Block("Pw11:", "SI0005TS00950NR00006");
+const QByteArray kBlocks[] = {Block("Pw12:", "0000000a0005000b"),
+                              Block("Pw12:", "000a0fa1000f0fa2"),
+                              Block("Pw12:", "0014012c00190130")};
+
+QByteArray CleanReport(const QByteArray& header = kHeader6) {
+    QByteArray file = "VTQPv0.2.5" + FileWords(kInfo) + FileWords(kNotes) + FileWords(kReserve) +
+                      BlockPayload(header) + '\0';
+    for (const QByteArray& block : kBlocks)
+        file += FileWords(block);
+    return file;
+}
+} // namespace
+
+TEST_F(DownloadTest, EveryAnswerLateBehindAStrayLineGivesTheCleanReport) {
+    Status reportWaiting;
+    reportWaiting.state = '2';
+    const QByteArray answers[] = {kInfo,      kNotes,     kReserve,  kHeader6,
+                                  kBlocks[0], kBlocks[1], kBlocks[2]};
+    const QByteArray next[] = {"Wp3R\r\n",      "Wp4R\r\n",      "Wp11\r\n", "Wp12-0000\r\n",
+                               "Wp12-0001\r\n", "Wp12-0002\r\n", ""};
+    // Lines that answer nothing asked: noise, a status line, an acknowledgement.
+    const QByteArray strays[] = {reportWaiting.Line(), "\x01\x02 noise", "Pw04 OK"};
+    StartDownload();
+    for (size_t i = 0; i < std::size(answers); ++i) {
+        EXPECT_EQ(Answer(strays[i % std::size(strays)]), QByteArray()) << i;
+        // A quiet tick: the answer is only slow, and nothing is asked twice.
+        Tick();
+        EXPECT_EQ(Pending(), QByteArray()) << i;
+        EXPECT_EQ(Answer(answers[i]), next[i]) << i;
+    }
+    EXPECT_TRUE(dlg->IsEnded());
+    EXPECT_EQ(ReadFile(g_strReportPath), CleanReport());
+}
+
+TEST_F(DownloadTest, ASecondAnswerToARepeatedRequestIsNeverTakenForTheNextBlock) {
+    StartDownload();
+    Exchange(kInfo);
+    Exchange(kNotes);
+    Exchange(kReserve);
+    ASSERT_EQ(Exchange(kHeader6), QByteArray("Wp12-0000\r\n"));
+    // A damaged line with the block's head: asked again. Both answers come.
+    EXPECT_EQ(Answer("Pw12:0000\x7f"
+                     "0a0005000beom"),
+              QByteArray());
+    Tick();
+    EXPECT_EQ(Pending(), QByteArray("Wp12-0000\r\n"));
+    EXPECT_EQ(Answer(kBlocks[0]), QByteArray());
+    EXPECT_EQ(Answer(kBlocks[0]), QByteArray("Wp12-0001\r\n"));
+    // Again, and the second answer is so late that the next request has gone.
+    EXPECT_EQ(Answer("Pw12:000a0fa1000f0fa"), QByteArray());
+    Tick();
+    EXPECT_EQ(Pending(), QByteArray("Wp12-0001\r\n"));
+    EXPECT_EQ(Answer(kBlocks[1]), QByteArray());
+    Tick(2);
+    EXPECT_EQ(Pending(), QByteArray());
+    Tick();
+    EXPECT_EQ(Pending(), QByteArray("Wp12-0002\r\n"));
+    EXPECT_EQ(Answer(kBlocks[1]), QByteArray());
+    Reply(kBlocks[2]);
+    Tick();
+    EXPECT_TRUE(dlg->IsEnded());
+    EXPECT_EQ(ReadFile(g_strReportPath), CleanReport());
+}
+
+TEST_F(DownloadTest, AfterASilenceOneCommandIsOutstandingAndALateBlockIsTaken) {
+    // A slow Vantrek: it answers each command it hears, in turn, two ticks
+    // later (`extra` more for the next answer), and hears and says nothing
+    // while it is silent.
+    struct Heard {
+        QByteArray command;
+        int age = 0;
+    };
+    std::deque<Heard> heard;
+    int extra = 0;
+    QByteArray answered;
+    bool checking = false;
+    Status status;
+    auto answerTo = [&](const QByteArray& command) -> QByteArray {
+        if (command.startsWith("Wp01"))
+            return status.Line();
+        const std::map<QByteArray, QByteArray> blocks = {
+            {"Wp2R", kInfo}, {"Wp3R", kNotes}, {"Wp4R", kReserve}, {"Wp11", kHeader6}};
+        return blocks.count(command.left(4)) ? blocks.at(command.left(4))
+                                             : kBlocks[command.mid(5, 4).toInt()];
+    };
+    auto tick = [&](bool silent) {
+        if (silent) {
+            checking = false;
+        } else if (!heard.empty() && ++heard.front().age >= 2 + extra) {
+            answered += heard.front().command;
+            Reply(answerTo(heard.front().command));
+            heard.pop_front();
+            extra = 0;
+            checking = true;
+        }
+        Tick();
+        for (const QByteArray& command : Pending().split('\n'))
+            if (!command.isEmpty() && !silent)
+                heard.push_back({command + '\n'});
+        // From the reply that ends a silence on, never two commands at once.
+        if (checking) {
+            EXPECT_LE(heard.size(), 1u) << answered.toStdString();
+        }
+    };
+    ConnectNow();
+    for (int i = 0; i < 6; ++i)
+        tick(false);
+    // Silent long enough to be reset, but not closed.
+    for (int i = 0; i < 10; ++i)
+        tick(true);
+    EXPECT_GT(dlg->IdleTicks(), 5);
+    for (int i = 0; i < 12; ++i)
+        tick(false);
+    EXPECT_EQ(dlg->IdleTicks(), 0);
+
+    status.state = '2';
+    while (heard.empty() || heard.front().command != "Wp12-0001\r\n")
+        tick(false);
+    status.state = '0';
+    // The second block comes on the very tick the watchdog would start over.
+    extra = 4;
+    for (int i = 0; i < 6; ++i)
+        tick(false);
+    ASSERT_TRUE(heard.size() == 1 && heard.front().command == "Wp12-0002\r\n");
+    // The third block's request is lost in a silence; the watchdog asks again.
+    heard.clear();
+    for (int i = 0; i < 7; ++i)
+        tick(true);
+    for (int i = 0; i < 6 && !dlg->IsEnded(); ++i)
+        tick(false);
+    EXPECT_TRUE(dlg->IsEnded());
+    EXPECT_EQ(answered.count("Wp2R"), 1);
+    EXPECT_EQ(ReadFile(g_strReportPath), CleanReport());
+}
+
+TEST_F(DownloadTest, AHeaderThatAnnouncesTooMuchEndsWithTheFirstEmptyBlock) {
+    StartDownload();
+    Exchange(kInfo);
+    Exchange(kNotes);
+    ASSERT_EQ(Exchange(kReserve), QByteArray("Wp11\r\n"));
+    // A count that is not all digits is damaged.
+    for (const char* damaged :
+         {"SI0005TS00950NR0000A", "SI0005TS00950NR 0009", "SI0005TS00950NR"}) {
+        EXPECT_EQ(Answer(Block("Pw11:", damaged)), QByteArray()) << damaged;
+        Tick();
+        EXPECT_EQ(Pending(), QByteArray("Wp11\r\n")) << damaged;
+    }
+    EXPECT_EQ(Answer(Block("Pw11:", "SI0005TS00950NR00009")), QByteArray());
+    Tick(3);
+    EXPECT_EQ(Pending(), QByteArray("Wp12-0000\r\n"));
+    EXPECT_EQ(Exchange(kBlocks[0]), QByteArray("Wp12-0001\r\n"));
+    EXPECT_EQ(Exchange(kBlocks[1]), QByteArray("Wp12-0002\r\n"));
+    EXPECT_EQ(Exchange(kBlocks[2]), QByteArray("Wp12-0003\r\n"));
+    Reply(Block("Pw12:", ""));
+    Tick();
+    EXPECT_TRUE(dlg->IsEnded());
+    EXPECT_EQ(Pending(), QByteArray());
+    EXPECT_EQ(ReadFile(g_strReportPath), CleanReport());
+}
+
+TEST_F(DownloadTest, HalfARecordIsNeverWritten) {
+    StartDownload();
+    Exchange(kInfo);
+    Exchange(kNotes);
+    Exchange(kReserve);
+    ASSERT_EQ(Exchange(Block("Pw11:", "SI0005TS00950NR00003")), QByteArray("Wp12-0000\r\n"));
+    // Three words: asked again three times, then the whole record is taken.
+    const QByteArray halfBlock = Block("Pw12:", "0000000a0005");
+    for (int repeat = 0; repeat < 3; ++repeat) {
+        EXPECT_EQ(Answer(halfBlock), QByteArray());
+        Tick();
+        EXPECT_EQ(Pending(), QByteArray("Wp12-0000\r\n"));
+    }
+    EXPECT_EQ(Answer(halfBlock), QByteArray());
+    Tick(3); // the answers to the repeats may still come
+    EXPECT_EQ(Pending(), QByteArray("Wp12-0001\r\n"));
+    Reply(kBlocks[1]);
+    Tick();
+    EXPECT_TRUE(dlg->IsEnded());
+    EXPECT_TRUE(ReadFile(g_strReportPath)
+                    .endsWith(QByteArray("NR00003") + '\0' + FileWords(Block("Pw12:", "0000000a")) +
+                              FileWords(kBlocks[1])));
+}
+
+TEST_F(DownloadTest, ACutDownloadNeverReplacesASavedReport) {
+    const QString backup = TestMediaFolder() + QStringLiteral("/Storage Card/Joint Reports");
+    ASSERT_TRUE(QDir().mkpath(backup));
+    auto download = [&](int blocks) {
+        StartDownload();
+        Exchange(kInfo);
+        Exchange(kNotes);
+        Exchange(kReserve);
+        Exchange(kHeader6);
+        for (int i = 0; i < blocks; ++i) {
+            Reply(kBlocks[i]);
+            Tick();
+            Pending();
+        }
+    };
+    download(3);
+    ASSERT_TRUE(dlg->IsEnded());
+    const QString path = g_strReportPath;
+    const QString copy = backup + QLatin1Char('/') + QFileInfo(path).fileName();
+    ASSERT_EQ(ReadFile(path), CleanReport());
+    ASSERT_EQ(ReadFile(copy), CleanReport());
+
+    // The same report again ("Last..." brought it back), cut off.
+    Open();
+    download(1);
+    EXPECT_EQ(ReadFile(path), CleanReport()); // not touched while it downloads
+    dlg.reset();
+    EXPECT_EQ(ReadFile(path), CleanReport());
+    EXPECT_EQ(ReadFile(copy), CleanReport());
+    const QString aside = path.chopped(4) + QStringLiteral(" (incomplete).kjr");
+    EXPECT_EQ(ReadFile(aside), "VTQPv0.2.5" + FileWords(kInfo) + FileWords(kNotes) +
+                                   FileWords(kReserve) + "SI0005TS00950NR00002" + '\0' +
+                                   FileWords(kBlocks[0]));
+    EXPECT_TRUE(prompter.Shown().back().text.contains(QFileInfo(aside).fileName()));
+    EXPECT_EQ(g_strReportPath, path);
+    EXPECT_FALSE(QFile::exists(path + QStringLiteral(".part")));
+
+    // A whole download takes the name, and so does a cut one without a namesake.
+    QFile::remove(path);
+    Open();
+    download(1);
+    dlg.reset();
+    EXPECT_EQ(ReadFile(path), ReadFile(aside));
 }

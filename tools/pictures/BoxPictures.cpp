@@ -5,6 +5,7 @@
 
 #include "framework/Strings.h"
 #include "platform/MessageBox.h"
+#include "session/ReportDownload.h"
 
 #include <QMessageBox>
 
@@ -29,6 +30,12 @@ int WriteMessageBoxPictures() {
                             "Job-2291_Joint-112_Op-7_0305_0708.kjr"),
          0, MB_OK | MB_ICONERROR},
         {"box-no-storage-card", LoadString(IDS_NO_STORAGE_CARD), 0, MB_OK | MB_ICONWARNING},
+        {"box-download-kept-aside",
+         CReportDownload::KeptAsideMessage(
+             QStringLiteral("DL Job 2291-A Joint 112 by Kim on 2026-12-07 at 09-30-00.kjr"),
+             QStringLiteral(
+                 "DL Job 2291-A Joint 112 by Kim on 2026-12-07 at 09-30-00 (incomplete).kjr")),
+         0, MB_OK | MB_ICONEXCLAMATION},
     };
     int failures = 0;
     for (const Box& b : boxes) {
