@@ -14,13 +14,25 @@
 
 namespace {
 // The check as plain lines in a fixed-width font, each wrapped to the page.
-void DrawCheckPage(QPainter& painter, QPdfWriter& writer, const QStringList& lines) {
+void DrawCheckPage(QPainter& painter, QPdfWriter& writer, const CVtkDoc& doc, QStringList lines) {
     writer.newPage();
+    // Which joint this is, as the first page names it.
+    const auto field = [&](ReportField f) { return doc.Field(f).text; };
+    lines.prepend(QString());
+    lines.prepend(QStringLiteral("Job Number %1, Joint Number %2, %3/%4/%5  %6:%7:%8")
+                      .arg(field(RF_JOB_NUMBER))
+                      .arg(doc.Field(RF_JOINT_NUMBER).number)
+                      .arg(doc.Field(RF_YEAR).number, 4, 10, QLatin1Char('0'))
+                      .arg(doc.Field(RF_MONTH).number, 2, 10, QLatin1Char('0'))
+                      .arg(doc.Field(RF_DAY).number, 2, 10, QLatin1Char('0'))
+                      .arg(doc.Field(RF_HOUR).number, 2, 10, QLatin1Char('0'))
+                      .arg(doc.Field(RF_MINUTE).number, 2, 10, QLatin1Char('0'))
+                      .arg(doc.Field(RF_SECOND).number, 2, 10, QLatin1Char('0')));
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    font.setPointSizeF(8);
+    font.setPointSizeF(9);
     QFont title = font;
     title.setBold(true);
-    title.setPointSizeF(11);
+    title.setPointSizeF(13);
     const int width = writer.width();
     painter.setPen(Qt::black);
     painter.setFont(title);
@@ -52,7 +64,7 @@ bool WriteReportPdf(const CVtkDoc& doc, const QString& out, const QStringList* c
         printer.SetDevice(&writer);
         if (check)
             printer.SetFollowingPages(
-                [&](QPainter& painter) { DrawCheckPage(painter, writer, *check); });
+                [&](QPainter& painter) { DrawCheckPage(painter, writer, doc, *check); });
         PrintReport(printer, doc);
         written = !printer.Failed();
     }
