@@ -1,7 +1,9 @@
 #include "check/Procedure.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QTemporaryFile>
 #include <cmath>
 
 namespace {
@@ -50,12 +52,18 @@ double Procedure::MaxRemovalSeconds(double wallInches) const {
 }
 
 bool LoadProcedure(const QString& path, Procedure& procedure, QString& error) {
-    // QSettings makes an absent file look like an empty one.
-    if (!QFileInfo(path).isFile() || !QFileInfo(path).isReadable()) {
+    // QSettings keeps the files it has read and trusts them while their size
+    // and time stamp stay the same, so a file changed twice within a moment
+    // could read as before. It reads a private copy instead, made once.
+    QFile file(path);
+    QTemporaryFile copy;
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly) || !copy.open() ||
+        copy.write(file.readAll()) < 0 || !copy.flush()) {
         error = QStringLiteral("cannot read %1").arg(path);
         return false;
     }
-    QSettings ini(path, QSettings::IniFormat);
+    copy.close();
+    QSettings ini(copy.fileName(), QSettings::IniFormat);
     if (ini.status() != QSettings::NoError) {
         error = QStringLiteral("%1 is not an INI file").arg(path);
         return false;

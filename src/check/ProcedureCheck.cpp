@@ -243,14 +243,21 @@ CheckResult CheckReport(const CVtkDoc& doc, const Procedure& proc) {
         cool.allowedMin = proc.coolingMinutesPerInch * *wall * 60;
     }
 
-    if (!recBead || !recFuse || !recCool) {
-        const QString why = QStringLiteral("the report gives no recommended gauge pressure for "
-                                           "the %1")
-                                .arg(QLatin1String(!recBead   ? "bead"
-                                                   : !recFuse ? "fuse"
-                                                              : "cool"));
+    const std::vector<TraceSample> trace = ReadTrace(doc);
+    QString untraceable;
+    if (!recBead || !recFuse || !recCool)
+        untraceable = QStringLiteral("the report gives no recommended gauge pressure for the %1")
+                          .arg(QLatin1String(!recBead   ? "bead"
+                                             : !recFuse ? "fuse"
+                                                        : "cool"));
+    // A damaged log whose clock runs backwards would give negative times,
+    // which would pass every maximum.
+    for (size_t i = 1; i < trace.size() && untraceable.isEmpty(); ++i)
+        if (trace[i].seconds < trace[i - 1].seconds)
+            untraceable = QStringLiteral("the time stamps of the log do not run forward");
+    if (!untraceable.isEmpty()) {
         for (Criterion* c : {&bead, &soak, &removal, &fuse, &cool})
-            Unknown(*c, why);
+            Unknown(*c, untraceable);
         addTrace();
         r.verdict = ReportVerdict::Incomplete;
         for (const Criterion& c : r.criteria)
@@ -259,7 +266,6 @@ CheckResult CheckReport(const CVtkDoc& doc, const Procedure& proc) {
         return r;
     }
 
-    const std::vector<TraceSample> trace = ReadTrace(doc);
     const int n = static_cast<int>(trace.size());
     const TracePhases ph =
         FindPhases(trace, {*recBead, recSoak.value_or(0), *recFuse, *recCool, tol});

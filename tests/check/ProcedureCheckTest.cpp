@@ -205,6 +205,17 @@ TEST(ProcedureCheck, WhatTheReportCannotTellIsUnknownNeverPass) {
             EXPECT_EQ(c.verdict, Verdict::Unknown);
     }
 
+    // A log whose clock jumps back (here by 10 s just after the heater came
+    // out) cannot give a time; a removal time of -3 s would have passed.
+    ReportPlan back = PlanOf({});
+    for (auto& [time, psi] : back.samples)
+        if (time >= 157 * 5)
+            time -= 50;
+    r = Check(back);
+    EXPECT_EQ(Find(r, "heaterRemovalTime").verdict, Verdict::Unknown);
+    EXPECT_EQ(Find(r, "coolingTime").reason,
+              QStringLiteral("the time stamps of the log do not run forward"));
+
     // A pressure that never comes back after the soak: the fusion is missing.
     ReportPlan cut = PlanOf({});
     cut.samples.resize(150);
