@@ -162,6 +162,17 @@ Criterion InterfacialPressure(const CVtkDoc& doc, const Procedure& proc) {
     return c;
 }
 
+// Any failure fails the joint; else anything unknown leaves it incomplete.
+ReportVerdict Overall(const std::vector<Criterion>& criteria) {
+    ReportVerdict verdict = ReportVerdict::Pass;
+    for (const Criterion& c : criteria)
+        if (c.verdict == Verdict::Fail)
+            return ReportVerdict::Fail;
+        else if (c.verdict == Verdict::Unknown)
+            verdict = ReportVerdict::Incomplete;
+    return verdict;
+}
+
 QString PhaseMissing(const TracePhases& ph) {
     if (ph.beadStart < 0)
         return QStringLiteral("no bead-up found in the pressure trace");
@@ -259,10 +270,7 @@ CheckResult CheckReport(const CVtkDoc& doc, const Procedure& proc) {
         for (Criterion* c : {&bead, &soak, &removal, &fuse, &cool})
             Unknown(*c, untraceable);
         addTrace();
-        r.verdict = ReportVerdict::Incomplete;
-        for (const Criterion& c : r.criteria)
-            if (c.verdict == Verdict::Fail)
-                r.verdict = ReportVerdict::Fail;
+        r.verdict = Overall(r.criteria);
         return r;
     }
 
@@ -359,13 +367,7 @@ CheckResult CheckReport(const CVtkDoc& doc, const Procedure& proc) {
             cool.reason = QStringLiteral("the log ends under pressure");
     }
     addTrace();
-
-    r.verdict = ReportVerdict::Pass;
-    for (const Criterion& c : r.criteria)
-        if (c.verdict == Verdict::Fail)
-            r.verdict = ReportVerdict::Fail;
-        else if (c.verdict == Verdict::Unknown && r.verdict == ReportVerdict::Pass)
-            r.verdict = ReportVerdict::Incomplete;
+    r.verdict = Overall(r.criteria);
     return r;
 }
 
