@@ -29,9 +29,10 @@ struct TracePhases {
                         // or the sample count when the log ends under pressure
 };
 
-// The pressure at which the bead-up counts as begun and ended, and the
-// fusion's rise as begun: halfway between the two recommended levels, so a
-// phase run at a wrong pressure is still found (and then judged).
+// The bead-up begins and ends, and the rise to fusion begins, where the
+// pressure crosses halfway between two recommended levels, so that a phase
+// run at a wrong pressure is still found (and then judged). No-reading
+// samples never mark a phase's start or end.
 TracePhases FindPhases(const std::vector<TraceSample>& trace, const PhaseLevels& levels);
 
 // The median of the known pressures of samples [first, last); false when
