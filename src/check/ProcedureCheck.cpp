@@ -8,6 +8,7 @@
 #include "setup/Units.h"
 
 #include <QJsonArray>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -77,9 +78,10 @@ std::optional<double> WallInches(const CVtkDoc& doc) {
 
 // The trace as the check reads it: no-reading samples kept, but marked.
 std::vector<TraceSample> ReadTrace(const CVtkDoc& doc) {
-    std::vector<TraceSample> trace(static_cast<size_t>(doc.SampleCount()));
     const QByteArray& raw = doc.SampleCopy();
-    for (int i = 0; i < doc.SampleCount(); ++i) {
+    const int count = static_cast<int>(std::min<qsizetype>(doc.SampleCount(), raw.size() / 4));
+    std::vector<TraceSample> trace(static_cast<size_t>(std::max(count, 0)));
+    for (int i = 0; i < count; ++i) {
         const qsizetype at = 4 * static_cast<qsizetype>(i) + 2;
         const int p = static_cast<qint16>(static_cast<quint8>(raw[at]) |
                                           (static_cast<quint8>(raw[at + 1]) << 8));
