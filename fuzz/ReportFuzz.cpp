@@ -1,6 +1,8 @@
-// The report reader, the report text and the plot preparation on any bytes:
-// nothing may be read past the file image, and no arithmetic may overflow.
+// The report reader, the report text, the plot preparation and the
+// procedure check on any bytes: nothing may be read past the file image, and
+// no arithmetic may overflow.
 
+#include "check/ProcedureCheck.h"
 #include "framework/Fonts.h"
 #include "framework/Globals.h"
 #include "report/ReportDrawing.h"
@@ -50,5 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             sum +=
                 TimeToX(l.state, doc.TimeAt(s) / divisor) + PressureToY(l.state, doc.PressureAt(s));
     }
+    // The check reads the same fields and samples, no-reading ones included.
+    const CheckResult check = CheckReport(doc, DefaultProcedure());
+    sum += CheckResultLines(check).size() + CheckResultJson(check, QString()).size();
     return sum == -1 ? 1 : 0;
 }

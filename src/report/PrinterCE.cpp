@@ -206,6 +206,10 @@ void CPrinterCE::Render() {
         }
         }
     }
+    if (m_followingPages) {
+        painter.resetTransform();
+        m_followingPages(painter);
+    }
     const bool ended = painter.end();
     const auto* printer = dynamic_cast<const QPrinter*>(m_pDevice);
     if (!ended || (printer && printer->printerState() == QPrinter::Error)) {

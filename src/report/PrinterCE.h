@@ -9,9 +9,11 @@
 #include <QColor>
 #include <QFont>
 #include <QString>
+#include <functional>
 #include <vector>
 
 class QPagedPaintDevice;
+class QPainter;
 
 // One member call: its number, its text argument (if any), its number
 // arguments in order (I4 and R4 both as float) and its result.
@@ -42,6 +44,12 @@ public:
     // Where member 2 draws the page; null draws it nowhere (the calls are
     // still recorded and texts measured).
     void SetDevice(QPagedPaintDevice* device) { m_pDevice = device; }
+    // Drawn after the page, with the same painter and no transform, so that a
+    // PDF can carry further pages (the device's newPage() starts one). The
+    // page itself is drawn exactly as without it.
+    void SetFollowingPages(std::function<void(QPainter&)> draw) {
+        m_followingPages = std::move(draw);
+    }
     // Whether the last page could not be drawn on the device, and why.
     bool Failed() const { return m_bFailed; }
     const QString& Error() const { return m_strError; }
@@ -96,6 +104,7 @@ private:
     void Render();
 
     bool m_bCreated = false;
+    std::function<void(QPainter&)> m_followingPages;
     QPagedPaintDevice* m_pDevice = nullptr;
     bool m_bFailed = false;
     QString m_strError;

@@ -5,10 +5,12 @@
 //   vtq-report png FILE.kjr -o OUT.png [--search N]
 //   vtq-report pdf FILE.kjr -o OUT.pdf [--search N]
 //   vtq-report calibration FILE.kdc
+//   vtq-report check FILE.kjr... [--procedure FILE] [--json]
 
 #include "Pdf.h"
 #include "calibration/CalibArchive.h"
 #include "calibration/CalibReport.h"
+#include "check/ProcedureCheck.h"
 #include "framework/Fonts.h"
 #include "framework/Format.h"
 #include "framework/Globals.h"
@@ -33,19 +35,26 @@ const char kUsage[] =
     "       vtq-report csv FILE.kjr\n"
     "       vtq-report json FILE.kjr [--search N]\n"
     "       vtq-report png FILE.kjr -o OUT.png [--search N]\n"
-    "       vtq-report pdf FILE.kjr -o OUT.pdf [--search N]\n"
+    "       vtq-report pdf FILE.kjr -o OUT.pdf [--search N] [--check]\n"
     "       vtq-report calibration FILE.kdc\n"
+    "       vtq-report check FILE.kjr... [--procedure FILE] [--json]\n"
     "A Kelvorn joint report as the report view shows it:\n"
     "  text  the report text, one row a line, the two entries of a row split by a tab\n"
     "  csv   every sample in the file: time (s), pressure (psi), pressure (report's unit)\n"
     "  json  every field, the sample header, the notes and the three plots' axes\n"
     "  png   the whole report view, 240 pixels wide\n"
-    "  pdf   the printed page, on one A4 page\n"
+    "  pdf   the printed page, on one A4 page; with --check the procedure check\n"
+    "        follows on a second page\n"
     "  --search N   front-end search range in percent, 0 to 100 (default 100)\n"
     "A Kelvorn VTQ calibration archive as its Summary shows it:\n"
     "  calibration  the calibration report, then the Vantrek's session log\n"
+    "Whether logged butt-fusion joints follow a fusion procedure (the shipped generic\n"
+    "PE procedure, or the INI file --procedure names):\n"
+    "  check  each criterion as pass, fail or unknown, then the verdict; --json for\n"
+    "         an array with an object per report\n"
     "Exit status: 0 done, 1 the report or archive cannot be read or the picture or\n"
-    "PDF not written, 2 usage.\n";
+    "PDF not written, 2 usage. check: 0 every report passes, 3 one fails, 4 none\n"
+    "fails but one is incomplete, 1 a report or the procedure cannot be read.\n";
 
 int Usage(const char* error) {
     std::fprintf(stderr, "vtq-report: %s\n%s", error, kUsage);
@@ -75,6 +84,78 @@ int PrintCalibration(const QStringList& args) {
     Print(BuildCalibReport(record).replace(crlf, lf) + QStringLiteral("\n\nSession Log\n") + log +
           (log.endsWith(lf) ? QString() : lf));
     return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+// Loads the report at `path` into `doc` as every command reads it; false
+// (with a line on standard error) when it is not a readable joint report.
+bool LoadReportFile(CVtkDoc& doc, const QString& path) {
+    QFile file;
+    if (!OpenRegularFile(file, path)) {
+        std::fprintf(stderr, "vtq-report: cannot open %s: not a readable file\n",
+                     qUtf8Printable(path));
+        return false;
+    }
+    file.close();
+    g_strReportPath = path;
+    if (!doc.LoadReport()) {
+        std::fprintf(stderr, "vtq-report: %s is not a readable joint report\n",
+                     qUtf8Printable(path));
+        return false;
+    }
+    return true;
+}
+
+// check: every report against one procedure. The exit status tells the
+// worst: 1 a file unreadable, else 3 a joint failed, else 4 a check
+// incomplete, else 0.
+int RunCheck(const QStringList& args) {
+    QStringList files;
+    QString procedurePath;
+    bool json = false;
+    for (int i = 2; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--procedure") && i + 1 < args.size())
+            procedurePath = args[++i];
+        else if (args[i] == QLatin1String("--json"))
+            json = true;
+        else if (args[i].startsWith(QLatin1Char('-')))
+            return Usage("unknown or incomplete option");
+        else
+            files << args[i];
+    }
+    if (files.isEmpty())
+        return Usage("check needs at least one report file");
+    Procedure procedure = DefaultProcedure();
+    QString error;
+    if (!procedurePath.isEmpty() && !LoadProcedure(procedurePath, procedure, error)) {
+        std::fprintf(stderr, "vtq-report: procedure %s refused: %s\n",
+                     qUtf8Printable(procedurePath), qUtf8Printable(error));
+        return 1;
+    }
+    bool unreadable = false, failed = false, incomplete = false;
+    QJsonArray results;
+    for (const QString& path : files) {
+        CVtkDoc doc;
+        if (!LoadReportFile(doc, path)) {
+            unreadable = true;
+            continue;
+        }
+        const CheckResult result = CheckReport(doc, procedure);
+        failed = failed || result.verdict == ReportVerdict::Fail;
+        incomplete = incomplete || result.verdict == ReportVerdict::Incomplete ||
+                     result.verdict == ReportVerdict::Unknown;
+        if (json) {
+            results.append(CheckResultJson(result, path));
+            continue;
+        }
+        Print(path + QLatin1Char('\n'));
+        for (const QString& line : CheckResultLines(result))
+            Print(QStringLiteral("  ") + line + QLatin1Char('\n'));
+    }
+    if (json)
+        Print(QString::fromUtf8(QJsonDocument(results).toJson(QJsonDocument::Indented)));
+    if (std::fflush(stdout) != 0 || unreadable)
+        return 1;
+    return failed ? 3 : incomplete ? 4 : 0;
 }
 
 const char* PlotName(int kind) {
@@ -166,6 +247,8 @@ int main(int argc, char** argv) {
         return Usage("a command and a report file are needed");
     if (args[1] == QLatin1String("calibration"))
         return PrintCalibration(args);
+    if (args[1] == QLatin1String("check"))
+        return RunCheck(args);
     const QString command = args[1];
     const QString path = args[2];
     if (command != QLatin1String("text") && command != QLatin1String("csv") &&
@@ -173,6 +256,7 @@ int main(int argc, char** argv) {
         command != QLatin1String("pdf"))
         return Usage("unknown command");
     int search = 100;
+    bool check = false;
     QString out;
     for (int i = 3; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--search") && i + 1 < args.size() &&
@@ -184,6 +268,8 @@ int main(int argc, char** argv) {
         } else if (args[i] == QLatin1String("-o") && i + 1 < args.size() &&
                    (command == QLatin1String("png") || command == QLatin1String("pdf"))) {
             out = args[++i];
+        } else if (args[i] == QLatin1String("--check") && command == QLatin1String("pdf")) {
+            check = true;
         } else {
             return Usage("unknown or incomplete option");
         }
@@ -234,7 +320,8 @@ int main(int argc, char** argv) {
         Print(QString::fromUtf8(
             QJsonDocument(Json(doc, path, fonts)).toJson(QJsonDocument::Indented)));
     } else if (command == QLatin1String("pdf")) {
-        if (!WriteReportPdf(doc, out))
+        const QStringList lines = CheckResultLines(CheckReport(doc, DefaultProcedure()));
+        if (!WriteReportPdf(doc, out, check ? &lines : nullptr))
             return 1;
     } else {
         const QSize size =
