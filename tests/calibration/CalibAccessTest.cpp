@@ -178,6 +178,14 @@ TEST(CalibAccess, ScrollDialogHintsOnEnterAndEndsOnThePagesOk) {
     EXPECT_EQ(prompter.Shown()[0].text,
               QStringLiteral("Please scroll down the page to inspect each field carefully, then "
                              "follow the instructions at the end of the page."));
+    // Enter where it is typed, in one of the form's edits, asks the same.
+    QWidget* edit = PageOf(dlg).GetDlgItem(IDC_TECHNICIAN);
+    ASSERT_NE(edit, nullptr);
+    QCoreApplication::sendEvent(edit, &enter);
+    EXPECT_FALSE(dlg.IsEnded());
+    ASSERT_EQ(prompter.Shown().size(), 2u);
+    EXPECT_EQ(prompter.Shown()[1].caption, QStringLiteral("Hint"));
+    prompter.Clear();
 
     PageOf(dlg).ClickDlgItem(IDOK);
     EXPECT_FALSE(dlg.IsEnded()); // posted, not sent
@@ -188,9 +196,9 @@ TEST(CalibAccess, ScrollDialogHintsOnEnterAndEndsOnThePagesOk) {
 
     NoContainerDlg broken;
     broken.Create();
-    ASSERT_EQ(prompter.Shown().size(), 2u);
-    EXPECT_EQ(prompter.Shown()[1].text, QStringLiteral("Cannot create container!"));
-    EXPECT_EQ(prompter.Shown()[1].type, MB_OK);
+    ASSERT_EQ(prompter.Shown().size(), 1u);
+    EXPECT_EQ(prompter.Shown()[0].text, QStringLiteral("Cannot create container!"));
+    EXPECT_EQ(prompter.Shown()[0].type, MB_OK);
 }
 
 TEST(CalibAccess, ParametersPageLoadsSavesAndRefusesBadSerialDigits) {

@@ -1,19 +1,22 @@
 #include "Pdf.h"
 
 #include "framework/Strings.h"
+#include "platform/WholeFile.h"
 #include "report/PrinterCE.h"
 #include "report/ReportPrint.h"
 #include "report/VtkDoc.h"
 
-#include <QFile>
+#include <QIODevice>
 #include <QPageLayout>
 #include <QPdfWriter>
 #include <cstdio>
 
 bool WriteReportPdf(const CVtkDoc& doc, const QString& out) {
-    bool written = false;
-    {
-        QPdfWriter writer(out);
+    // Drawn into a file beside `out` and renamed over it only when the page
+    // is complete: a failed write leaves no part of a page and whatever was
+    // there before.
+    const bool written = WriteWholeFileWith(out, [&doc](QIODevice& file) {
+        QPdfWriter writer(&file);
         writer.setTitle(LoadString(IDS_PRINT_TITLE));
         writer.setCreator(QStringLiteral("vtq-report"));
         writer.setResolution(1200);
@@ -22,11 +25,9 @@ bool WriteReportPdf(const CVtkDoc& doc, const QString& out) {
         CPrinterCE printer;
         printer.SetDevice(&writer);
         PrintReport(printer, doc);
-        written = !printer.Failed();
-    }
-    // The writer opens its file only to draw; a file that could not be made
-    // is not there.
-    if (!written || !QFile::exists(out) || QFile(out).size() == 0) {
+        return !printer.Failed() && file.size() > 0;
+    });
+    if (!written) {
         std::fprintf(stderr, "vtq-report: cannot write %s\n", qUtf8Printable(out));
         return false;
     }
