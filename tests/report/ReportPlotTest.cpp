@@ -59,6 +59,29 @@ TEST_F(Plots, SmoothingMaximumAndTheFourThousandOneRule) {
     EXPECT_EQ(doc.PressureAt(1), 103);
 }
 
+// The smoothing takes out a wobble, never a steady rise or fall, and the
+// front-end search looks backward for the last rise.
+TEST_F(Plots, SmoothingLeavesMonotoneRunsAndTheSearchTakesTheLastRise) {
+    for (const std::vector<int>& run :
+         {std::vector<int>{100, 101, 102, 103, 103}, std::vector<int>{103, 102, 101, 100, 100}}) {
+        std::vector<std::pair<int, int>> samples;
+        for (size_t i = 0; i < run.size(); ++i)
+            samples.emplace_back(5 * int(i), run[i]);
+        Load(samples);
+        std::vector<int> p;
+        for (int i = 0; i < doc.SampleCount(); ++i)
+            p.push_back(doc.PressureAt(i));
+        EXPECT_EQ(p, run);
+    }
+
+    // Two rises, at 100 and at 500 units: the front end is the second's.
+    std::vector<std::pair<int, int>> s;
+    for (int t = 0; t <= 1000; t += 10)
+        s.emplace_back(t, t < 100 ? 0 : t < 300 ? 200 : t < 500 ? 0 : 300);
+    Load(s);
+    EXPECT_EQ(doc.m_nFrontEndEnd, 550);
+}
+
 TEST_F(Plots, FrontEndSearchAndTimeWindows) {
     // A rise at 100 units: the front end ends 10 s (50 units) later.
     Step(1000, 10, 100, 300);
