@@ -72,6 +72,11 @@ ReportFonts MakeReportFonts() {
     return f;
 }
 
+void PrepareReport(CVtkDoc& doc) {
+    doc.SetReportText(BuildReportText(doc));
+    PrepareSamples(doc);
+}
+
 int ReportTextHeight(const CVtkDoc& doc, int lineHeight) {
     // Every row but those of two entries takes one line; the last row is
     // followed by one more.

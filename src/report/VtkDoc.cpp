@@ -8,8 +8,6 @@
 #include "platform/RegularFile.h"
 #include "platform/WholeFile.h"
 #include "report/AppendNotesDlg.h"
-#include "report/ReportPlot.h"
-#include "report/ReportText.h"
 #include "session/ReportStorage.h"
 
 #include <QDir>
@@ -331,8 +329,6 @@ bool CVtkDoc::LoadReportImage(const QByteArray& image) {
     m_strPipeArea = tilde < 0 ? QString() : area.left(tilde);
     m_bForces = area.mid(tilde < 0 ? 0 : tilde + 1).contains(QLatin1String("+F^"));
 
-    m_strLines = BuildReportText(*this);
-    PrepareSamples(*this);
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include "ReportMaker.h"
 
 #include "framework/Globals.h"
+#include "report/ReportDrawing.h"
 #include "report/ReportPlot.h"
 #include "report/VtkDoc.h"
 
@@ -21,6 +22,7 @@ struct Plots : ::testing::Test {
         plan.timeSpan = span;
         g_strReportPath = WriteReport(plan, QStringLiteral("p.kjr"));
         ASSERT_TRUE(doc.LoadReport());
+        PrepareReport(doc);
     }
     // A log sampled every `every` units up to `last`, at 0 psi before `jump`
     // and at `psi` from it on.
@@ -182,6 +184,7 @@ TEST_F(Plots, PressureAxisInBarAndMPa) {
         plan.samples = {{0, 0}, {10, c.psi}, {20, c.psi}, {30, 0}};
         g_strReportPath = WriteReport(plan, QStringLiteral("unit.kjr"));
         ASSERT_TRUE(doc.LoadReport());
+        PrepareReport(doc);
         const PlotState s = Scale(kSummaryPlot);
         EXPECT_EQ(std::make_tuple(s.pressStep, s.top, s.topPsi),
                   std::make_tuple(c.step, c.top, c.topPsi))

@@ -8,6 +8,7 @@
 #include "framework/Globals.h"
 #include "platform/Clock.h"
 #include "report/JointRecords.h"
+#include "report/ReportDrawing.h"
 #include "report/VtkDoc.h"
 #include "setup/JointRecord.h"
 #include "setup/Units.h"
@@ -98,6 +99,7 @@ TEST_F(RecordRoundTrip, EveryValueSetUpComesBackOnItsOwnLine) {
 
     CVtkDoc doc;
     ASSERT_TRUE(doc.LoadReport()) << g_strReportPath.toStdString();
+    PrepareReport(doc);
     // Each entry of the text, a label and its value apart, joined by '|'.
     const QString all = doc.ReportText().join(QLatin1Char('|')) + QLatin1Char('|');
     for (const char* entry :

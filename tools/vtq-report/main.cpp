@@ -217,6 +217,7 @@ int main(int argc, char** argv) {
                      qUtf8Printable(path));
         return 1;
     }
+    PrepareReport(doc);
 
     const ReportFonts fonts = MakeReportFonts();
     if (command == QLatin1String("text")) {
