@@ -9,14 +9,8 @@ bool WriteWholeFileWith(const QString& path, const std::function<bool(QIODevice&
     // Unbuffered: commit() renames without looking at what its own final
     // flush reports, so a buffered write cut short would still replace the
     // old file; written straight through, the failure is seen first.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return false;
-    if (!write(file)) {
-        file.cancelWriting();
-        file.commit(); // only removes what was written beside
-        return false;
-    }
-    return file.commit();
+    // Left uncommitted, what was written beside is removed with `file`.
+    return file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && write(file) && file.commit();
 }
 
 bool WriteWholeFile(const QString& path, const QByteArray& bytes) {
@@ -25,8 +19,8 @@ bool WriteWholeFile(const QString& path, const QByteArray& bytes) {
 }
 
 bool IsSameFile(const QString& a, const QString& b) {
-    struct stat first {
-    }, second{};
+    struct stat first = {};
+    struct stat second = {};
     return stat(QFile::encodeName(a).constData(), &first) == 0 &&
            stat(QFile::encodeName(b).constData(), &second) == 0 && first.st_dev == second.st_dev &&
            first.st_ino == second.st_ino;
