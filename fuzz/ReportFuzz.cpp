@@ -39,6 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CVtkDoc& doc = *g_doc;
     if (!doc.LoadReportImage(image))
         return 0;
+    PrepareReport(doc);
     for (const ReportRow& row : ReportRows(doc.ReportText()))
         (void)WithoutMnemonics(row.first + row.second);
     const int h = ReportTextHeight(doc, g_fonts->lineHeight);

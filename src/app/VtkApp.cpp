@@ -18,6 +18,9 @@
 #include <QStyle>
 #include <QToolBar>
 #include <cstdio>
+#include <cstdlib>
+#include <utility>
+#include <vector>
 
 namespace {
 // Document template 128: title, document name, new-file base name, filter
@@ -26,6 +29,22 @@ const QStringList kDocTemplate =
     QStringLiteral("Kelvorn VTQ-PPC\n\nkjr\nKelvorn Joint Report (*.kjr)\nkjr\nkjr."
                    "Document\nkjr Document")
         .split(QLatin1Char('\n'));
+
+// What Qt says while it opens the display is kept back: a display that is
+// named but cannot be reached ends Qt with a fatal message (and a core dump);
+// the program says so in one line instead, as it does when none is named.
+std::vector<std::pair<QtMsgType, QString>> g_startupMessages;
+
+void KeepStartupMessage(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtFatalMsg) {
+        std::fputs("vtq-ppc: no display could be opened to show the program on (check DISPLAY "
+                   "or WAYLAND_DISPLAY, or QT_QPA_PLATFORM=offscreen)\n",
+                   stderr);
+        std::fflush(stderr);
+        std::_Exit(1);
+    }
+    g_startupMessages.emplace_back(type, message);
+}
 } // namespace
 
 CommandLine ParseCommandLine(const QStringList& arguments) {
@@ -139,8 +158,14 @@ std::optional<int> RunWithoutWindows(int argc, char** argv) {
 }
 
 CVtkApp::CVtkApp(int& argc, char** argv) {
-    if (!QApplication::instance())
+    if (!QApplication::instance()) {
+        const QtMessageHandler previous = qInstallMessageHandler(KeepStartupMessage);
         m_qapp = std::make_unique<QApplication>(argc, argv);
+        qInstallMessageHandler(previous);
+        // The display opened: what Qt said on the way is said as usual.
+        for (const auto& [type, message] : std::exchange(g_startupMessages, {}))
+            qt_message_output(type, QMessageLogContext(), message);
+    }
     QApplication::setApplicationName(AppName());
     QApplication::setOrganizationName(QStringLiteral("Kelvorn"));
     QApplication::setApplicationVersion(QStringLiteral(VTQ_VERSION));

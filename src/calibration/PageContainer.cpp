@@ -1,5 +1,6 @@
 #include "calibration/PageContainer.h"
 
+#include <QKeyEvent>
 #include <QScrollBar>
 #include <QTimer>
 #include <algorithm>
@@ -28,6 +29,14 @@ ScrollRequest RequestOf(int action) {
     }
 }
 } // namespace
+
+void CContainerPage::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->ignore(); // passed up, through the container, to the host
+        return;
+    }
+    CDialog::keyPressEvent(event);
+}
 
 void CContainerPage::PostToContainer(int message) {
     for (QWidget* w = parentWidget(); w; w = w->parentWidget())

@@ -22,6 +22,8 @@ protected:
     // Posts WM_PAGE_ACCEPTED or WM_PAGE_CANCELLED to the container, which
     // passes it on, still posted, to its own parent.
     void PostToContainer(int message);
+    // Enter is the host's to answer; a page, being a dialog, would take it.
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
 // What a container's parent implements to receive the page's messages.

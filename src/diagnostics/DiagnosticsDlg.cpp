@@ -182,9 +182,12 @@ void CDiagnosticsDlg::ShowStatus(const QByteArray& line) {
     if (tagAt(4, 'L'))
         SetDlgItemText(IDC_DIAG_BUTTON,
                        LoadString(tagAt(5, 'P') ? IDS_BUTTON_PRESSED : IDS_BUTTON_RELEASED));
-    if (!GetDlgItemText(IDC_DIAG_STATE).isEmpty())
+    // The first good reply only takes "Connecting..." away; from then on the
+    // frame keeps naming the Vantrek instead of blinking between the two.
+    if (!m_bAnswered) {
+        m_bAnswered = true;
         SetDlgItemText(IDC_DIAG_STATE, QString());
-    else if (tagAt(31, 'i'))
+    } else if (tagAt(31, 'i'))
         SetDlgItemText(IDC_DIAG_STATE, Latin1(line.mid(32)));
 }
 

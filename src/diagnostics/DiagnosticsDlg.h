@@ -38,6 +38,7 @@ private:
     int m_nTempOffset = 0;
     bool m_bChange = false;
     bool m_bLinkOpen = false;
+    bool m_bAnswered = false; // a good reply has come
     char m_szLine[kLineBuffer] = {};
     int m_nLineLen = 0;
     QByteArray m_line; // the line last completed

@@ -5,6 +5,8 @@
 #include "report/Resource.h"
 #include "report/VtkDoc.h"
 
+#include <algorithm>
+
 const DlgTemplate& CAppendNotesDlg::Template174() {
     static const DlgTemplate tmpl{IDD_APPEND_NOTES,
                                   "Append Notes to Report",
@@ -42,6 +44,10 @@ bool CAppendNotesDlg::OnInitDialog() {
     SetReadOnly(IDC_EXISTING_NOTES, true);
     LimitText(IDC_NEW_NOTES, m_nCharsLeft);
     ShowCharsLeft(m_nCharsLeft);
+    if (!m_strTyped.isEmpty()) {
+        SetDlgItemText(IDC_NEW_NOTES, m_strTyped.left(std::max(0, m_nCharsLeft)));
+        OnEditChange(IDC_NEW_NOTES);
+    }
     return true;
 }
 
@@ -53,6 +59,7 @@ void CAppendNotesDlg::OnEditChange(int id) {
 
 void CAppendNotesDlg::OnOK() {
     const QString typed = GetDlgItemText(IDC_NEW_NOTES).trimmed();
+    m_strTyped = typed;
     if (typed.isEmpty()) {
         EndDialog(IDOK);
         return;

@@ -21,6 +21,8 @@ public:
     int m_nCharsLeft = 0;
     // The notes to store: the existing ones, " + " and the new ones.
     QString m_strCombined;
+    // The new notes: shown in the edit at the start, what was typed at OK.
+    QString m_strTyped;
 
 private:
     void ShowCharsLeft(int left);

@@ -38,6 +38,9 @@ QFont CPrinterCE::CurrentFont() const {
     font.setPixelSize(kShapePixels);
     font.setWeight(m_bBold ? QFont::Bold : QFont::Normal);
     font.setHintingPreference(QFont::PreferNoHinting);
+    // No ligatures: a PDF reader extracts and searches "fi" as the report
+    // has it, not as one "\uFB01" glyph.
+    font.setStyleStrategy(QFont::PreferNoShaping);
     return font;
 }
 

@@ -38,6 +38,25 @@ void MeasureFont(const QFont& font, int& lineHeight, int& charWidth) {
     lineHeight = qRound((winAscent + winDescent) * scale) + qRound(leading * scale);
     charWidth = qRound(s16(os2, 2) * scale);
 }
+
+// The handheld asks for some fonts by cell height (ascent plus descent, the
+// font's Windows extent) rather than by em: the pixel size whose cell is
+// `cell` pixels high.
+int PixelSizeForCell(QFont font, int cell) {
+    font.setPixelSize(cell);
+    const QRawFont raw = QRawFont::fromFont(font);
+    const QByteArray os2 = raw.fontTable("OS/2");
+    const double upem = raw.unitsPerEm();
+    if (os2.size() >= 78 && upem > 0) {
+        const int extent = qFromBigEndian<quint16>(os2.constData() + 74) +
+                           qFromBigEndian<quint16>(os2.constData() + 76);
+        if (extent > 0)
+            return std::max(1, qRound(cell * upem / extent));
+    }
+    const QFontMetricsF metrics(font);
+    const double height = metrics.ascent() + metrics.descent();
+    return height > 0 ? std::max(1, qRound(cell * cell / height)) : cell;
+}
 } // namespace
 
 ReportFonts MakeReportFonts() {
@@ -46,11 +65,16 @@ ReportFonts MakeReportFonts() {
     f.text.setPixelSize(11);
     f.text.setWeight(QFont::Normal);
     f.watermark = QFont(QStringLiteral("Tahoma"));
-    f.watermark.setPixelSize(60);
     f.watermark.setWeight(QFont::Bold);
+    f.watermark.setPixelSize(PixelSizeForCell(f.watermark, 60));
     f.watermark.setStyleStrategy(QFont::NoAntialias);
     MeasureFont(f.text, f.lineHeight, f.charWidth);
     return f;
+}
+
+void PrepareReport(CVtkDoc& doc) {
+    doc.SetReportText(BuildReportText(doc));
+    PrepareSamples(doc);
 }
 
 int ReportTextHeight(const CVtkDoc& doc, int lineHeight) {

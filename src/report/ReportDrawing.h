@@ -19,6 +19,10 @@ constexpr int kPlotHeight = 120;
 constexpr int kPlotLeft = 5;
 constexpr int kPlotRight = 225;
 
+// What the view shows of a report just read: builds its text and prepares
+// its samples for the plots (smoothing, maximum, front-end search).
+void PrepareReport(CVtkDoc& doc);
+
 // The bottom of the row that would follow the last entry of the report text.
 int ReportTextHeight(const CVtkDoc& doc, int lineHeight);
 // The scroll sizes for a report whose text ends at `textHeight`.

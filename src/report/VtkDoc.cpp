@@ -8,8 +8,6 @@
 #include "platform/RegularFile.h"
 #include "platform/WholeFile.h"
 #include "report/AppendNotesDlg.h"
-#include "report/ReportPlot.h"
-#include "report/ReportText.h"
 #include "session/ReportStorage.h"
 
 #include <QDir>
@@ -127,14 +125,38 @@ void CVtkDoc::OnAppendNotes() {
             return;
         }
     }
-    if (m_strNotes.size() >= kMaxNotes) {
-        MessageBox(LoadString(IDS_NOTES_FULL));
-        return;
+    QString typed;
+    for (;;) {
+        if (m_strNotes.size() >= kMaxNotes) {
+            MessageBox(LoadString(IDS_NOTES_FULL));
+            return;
+        }
+        CAppendNotesDlg dialog(m_strNotes, m_pWindow);
+        dialog.m_strTyped = typed;
+        if (RunModal(dialog) != IDOK || dialog.m_strCombined.isEmpty())
+            return;
+        // Another copy of the program may have appended to the same file
+        // since it was read: rewriting the old image would drop those notes.
+        // Then the report is shown as it is now, and the notes typed are
+        // offered again to append to the current ones.
+        QByteArray current;
+        QFile file;
+        if (!OpenRegularFile(file, g_strReportPath) || file.size() > kMaxFileBytes ||
+            (current = file.readAll(), file.error() != QFileDevice::NoError)) {
+            MessageBox(LoadString(IDS_CANNOT_OPEN_NOTES_FILE));
+            return;
+        }
+        if (current == m_image) {
+            m_strNotes = dialog.m_strCombined;
+            break;
+        }
+        typed = dialog.m_strTyped;
+        const bool loaded = LoadReportImage(current);
+        g_bReportChanged = true; // the view lays the report out anew
+        UpdateAllViews();
+        if (!loaded)
+            return;
     }
-    CAppendNotesDlg dialog(m_strNotes, m_pWindow);
-    if (RunModal(dialog) != IDOK || dialog.m_strCombined.isEmpty())
-        return;
-    m_strNotes = dialog.m_strCombined;
 
     QByteArray notes;
     notes.reserve(2 + 2 * m_strNotes.size());
@@ -307,8 +329,6 @@ bool CVtkDoc::LoadReportImage(const QByteArray& image) {
     m_strPipeArea = tilde < 0 ? QString() : area.left(tilde);
     m_bForces = area.mid(tilde < 0 ? 0 : tilde + 1).contains(QLatin1String("+F^"));
 
-    m_strLines = BuildReportText(*this);
-    PrepareSamples(*this);
     return true;
 }
 

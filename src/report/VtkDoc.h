@@ -1,7 +1,9 @@
 #pragma once
 // The joint report document: the report the main window shows, read whole
-// from the file that g_strReportPath names into the report text lines, the
-// sample arrays the plots draw and the notes that Append Notes extends.
+// from the file that g_strReportPath names into its fields, the sample arrays
+// the plots draw and the notes that Append Notes extends. It only reads and
+// holds: the view builds the report text and prepares the samples for the
+// plots from it (PrepareReport).
 
 #include "report/ReportFields.h"
 
@@ -67,7 +69,9 @@ public:
 
     bool IsLoaded() const { return !m_image.isEmpty(); }
     const QByteArray& FileImage() const { return m_image; }
+    // The report text, as the view built it; empty until then.
     const QStringList& ReportText() const { return m_strLines; }
+    void SetReportText(QStringList lines) { m_strLines = std::move(lines); }
     const ReportValue& Field(ReportField f) const { return m_fields[f]; }
     qsizetype NotesPos() const { return m_nNotesPos; }
     qsizetype NotesEnd() const { return m_nNotesEnd; }
@@ -82,7 +86,8 @@ public:
     qsizetype SamplesInFile() const { return m_sampleCopy.size() / 4; }
     const QByteArray& SampleCopy() const { return m_sampleCopy; }
     int TimeAt(int i) const { return m_t[i]; }
-    // The pressure of sample i as every reader takes it (no reading is 0).
+    // The pressure of sample i as every reader takes it (no reading is 0):
+    // as recorded after a load, smoothed once the view has prepared it.
     int PressureAt(int i) const { return m_p[i] >= kNoReading ? 0 : m_p[i]; }
     void SetPressure(int i, int psi) { m_p[i] = psi; }
 
@@ -92,7 +97,7 @@ public:
     const QString& PipeAreaText() const { return m_strPipeArea; }
     bool ForcesHeading() const { return m_bForces; }
 
-    // Set by the sample preparation after every load.
+    // Set by the sample preparation (PrepareReport) after a load.
     int m_nMaxPressure = 0;
     int m_nRunningMax = 0;
     int m_nFrontEndEnd = 0;

@@ -122,7 +122,8 @@ void CVtkView::OnDraw(QPainter& painter) {
     }
     m_bLayout = true;
     if (g_bReportChanged) {
-        m_doc.LoadReport();
+        if (m_doc.LoadReport())
+            PrepareReport(m_doc);
         if (g_strReportPath.isEmpty()) {
             // Not a readable report: the view shows none, and the report
             // commands go out with it.

@@ -296,6 +296,13 @@ TEST(VtkApp, CommandLineWorksWithoutDisplay) {
         EXPECT_EQ(start.err.count(QLatin1Char('\n')), 1) << qPrintable(start.err);
         EXPECT_TRUE(start.err.contains(QStringLiteral("no display"))) << qPrintable(start.err);
     }
+    // A display that is named but not there (no X server on :187) ends the
+    // same way, not in Qt's abort.
+    const ProgramRun unreachable = RunProgram({}, {QStringLiteral("DISPLAY=:187")});
+    EXPECT_FALSE(unreachable.crashed);
+    EXPECT_EQ(unreachable.exitCode, 1);
+    EXPECT_EQ(unreachable.err.count(QLatin1Char('\n')), 1) << qPrintable(unreachable.err);
+    EXPECT_TRUE(unreachable.err.contains(QStringLiteral("display"))) << qPrintable(unreachable.err);
 }
 
 TEST(VtkApp, StartsWithTheReportOfTheCommandLine) {

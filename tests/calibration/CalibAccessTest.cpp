@@ -2,6 +2,7 @@
 // code, and the parameters form in its scrolling host.
 
 #include "calibration/CalibParamPage.h"
+#include "calibration/CalibrationDlg.h"
 #include "calibration/CalibrationEntry.h"
 #include "calibration/GatewayDlgs.h"
 #include "calibration/Resource.h"
@@ -99,6 +100,26 @@ TEST(CalibAccess, OnlyTheExactCodeTypedAndAcceptedOpensTheParameters) {
     EXPECT_EQ(runner.Run().back(), IDD_SCROLL);
     EXPECT_TRUE(runner.Failures().empty());
     EXPECT_EQ(Calib("Technician"), QStringLiteral("<none>"));
+
+    // Their OK opens the Calibration window.
+    PtyVantrek vantrek(5);
+    WriteSettingInt(kKeySettings, QStringLiteral("COM Port"), 5);
+    runner.Then<CCheckVantrekDlg>(
+        [](CCheckVantrekDlg& dlg) { dlg.ClickDlgItem(IDC_HIDDEN_STRIP); });
+    runner.Then<CAccessCodeDlg>([](CAccessCodeDlg& dlg) {
+        dlg.SetDlgItemText(IDC_ACCESS_CODE, QStringLiteral("qarvo7"));
+        dlg.ClickDlgItem(IDOK);
+    });
+    runner.Then<CScrollDlg>([](CScrollDlg& dlg) {
+        PageOf(dlg).ClickDlgItem(IDOK);
+        DeliverPosted();
+        EXPECT_EQ(dlg.Result(), IDOK);
+    });
+    runner.Then<CCalibrationDlg>([](CCalibrationDlg& dlg) { dlg.EndDialog(IDCANCEL); });
+    RunCalibrationEntrySequence(nullptr);
+    EXPECT_EQ(runner.Run().back(), IDD_CALIBRATION);
+    EXPECT_TRUE(runner.Failures().empty());
+    EXPECT_TRUE(prompter.Shown().empty());
 }
 
 TEST(CalibAccess, GatewayConnectRunsDiagnosticsAndExitEndsTheSequence) {
@@ -178,6 +199,14 @@ TEST(CalibAccess, ScrollDialogHintsOnEnterAndEndsOnThePagesOk) {
     EXPECT_EQ(prompter.Shown()[0].text,
               QStringLiteral("Please scroll down the page to inspect each field carefully, then "
                              "follow the instructions at the end of the page."));
+    // Enter where it is typed, in one of the form's edits, asks the same.
+    QWidget* edit = PageOf(dlg).GetDlgItem(IDC_TECHNICIAN);
+    ASSERT_NE(edit, nullptr);
+    QCoreApplication::sendEvent(edit, &enter);
+    EXPECT_FALSE(dlg.IsEnded());
+    ASSERT_EQ(prompter.Shown().size(), 2u);
+    EXPECT_EQ(prompter.Shown()[1].caption, QStringLiteral("Hint"));
+    prompter.Clear();
 
     PageOf(dlg).ClickDlgItem(IDOK);
     EXPECT_FALSE(dlg.IsEnded()); // posted, not sent
@@ -188,9 +217,9 @@ TEST(CalibAccess, ScrollDialogHintsOnEnterAndEndsOnThePagesOk) {
 
     NoContainerDlg broken;
     broken.Create();
-    ASSERT_EQ(prompter.Shown().size(), 2u);
-    EXPECT_EQ(prompter.Shown()[1].text, QStringLiteral("Cannot create container!"));
-    EXPECT_EQ(prompter.Shown()[1].type, MB_OK);
+    ASSERT_EQ(prompter.Shown().size(), 1u);
+    EXPECT_EQ(prompter.Shown()[0].text, QStringLiteral("Cannot create container!"));
+    EXPECT_EQ(prompter.Shown()[0].type, MB_OK);
 }
 
 TEST(CalibAccess, ParametersPageLoadsSavesAndRefusesBadSerialDigits) {
@@ -208,6 +237,39 @@ TEST(CalibAccess, ParametersPageLoadsSavesAndRefusesBadSerialDigits) {
         EXPECT_EQ(page.TextLimit(IDC_XDCR_SERIAL), 0);
         EXPECT_EQ(page.TextLimit(IDC_SERIAL_DIGITS), 4);
     }
+
+    // The form shows what is stored, so that Save writes it back unchanged
+    // and not as empty texts.
+    const std::pair<int, const char*> stored[] = {{IDC_TECHNICIAN, "Technician"},
+                                                  {IDC_COMPANY, "Company"},
+                                                  {IDC_PYRO_MODEL, "Pyrometer Model"},
+                                                  {IDC_PYRO_SERIAL, "Pyrometer Serial"},
+                                                  {IDC_PYRO_CERT, "Pyrometer Cert"},
+                                                  {IDC_PYRO_EXPIRE, "Pyrometer Expiration"},
+                                                  {IDC_PRESS_CAL_MODEL, "Press Calib Model"},
+                                                  {IDC_PRESS_CAL_SERIAL, "Press Calib Serial"},
+                                                  {IDC_PRESS_CAL_CERT, "Press Calib Cert"},
+                                                  {IDC_PRESS_CAL_EXPIRE, "Press Calib Expire"},
+                                                  {IDC_XDCR_SERIAL, "Xdcr Serial Number"}};
+    for (const auto& [id, name] : stored)
+        WriteSettingText(kKeyCalibration, QString::fromLatin1(name),
+                         QStringLiteral("v ") + QString::fromLatin1(name));
+    WriteSettingText(kKeyCalibration, QStringLiteral("Serial Number"), QStringLiteral("KVTQ-0815"));
+    {
+        CCalibParamPage page;
+        page.Create();
+        for (const auto& [id, name] : stored)
+            EXPECT_EQ(page.GetDlgItemText(id), QStringLiteral("v ") + QString::fromLatin1(name))
+                << name;
+        EXPECT_EQ(page.GetDlgItemText(IDC_SERIAL_DIGITS), QStringLiteral("0815"));
+        page.ClickDlgItem(IDC_SAVE);
+        prompter.Clear();
+        for (const auto& [id, name] : stored)
+            EXPECT_EQ(Calib(name), QStringLiteral("v ") + QString::fromLatin1(name)) << name;
+        EXPECT_EQ(Calib("Serial Number"), QStringLiteral("KVTQ-0815"));
+    }
+    for (const auto& [id, name] : stored)
+        WriteSettingText(kKeyCalibration, QString::fromLatin1(name), QString());
 
     // Digits that are not four decimal digits are refused after the eleven
     // free texts are written.

@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -85,6 +86,45 @@ TEST_F(CalibArchiveTest, WritesOneArchiveAThatReadsBackWithItsParameters) {
     // A serial number edited in by hand cannot lead the file out of its folder.
     EXPECT_EQ(CalibArchivePath(QStringLiteral("../../etc"), kWhen),
               Folder() + QStringLiteral("/.._.._etc 2026-12-06 at 09-05-07.kdc"));
+}
+
+// The archive's bytes, written out by hand from the file format: the plain
+// signature and version, then the sixteen scrambled texts in record order.
+// Two members written in each other's place show here.
+TEST_F(CalibArchiveTest, ArchiveBytesAreTheRecordMembersInTheirOrder) {
+    const char* const settings[][2] = {
+        {"Technician", "T6"},         {"Company", "C7"},
+        {"Pyrometer Model", "P8"},    {"Pyrometer Serial", "P9"},
+        {"Pyrometer Cert", "P10"},    {"Pyrometer Expiration", "P11"},
+        {"Press Calib Model", "Q12"}, {"Press Calib Serial", "Q13"},
+        {"Press Calib Cert", "Q14"},  {"Press Calib Expire", "Q15"},
+        {"Xdcr Serial Number", "X18"}};
+    for (const auto& [name, value] : settings)
+        WriteSettingText(kKeyCalibration, QString::fromLatin1(name), QString::fromLatin1(value));
+    bool written = false;
+    WriteCalibrationArchive(QStringLiteral("KVTQ-0042"), QStringLiteral("log"), written);
+    ASSERT_EQ(Archives().size(), 1);
+    QFile file(Folder() + QLatin1Char('/') + Archives()[0]);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+
+    // 0xFF, FE FF, a one-byte length, then UTF-16LE code units, each one
+    // complemented when scrambled.
+    auto wide = [](const char* text, bool scrambled) {
+        QByteArray bytes("\xff\xfe\xff", 3);
+        bytes += char(std::strlen(text));
+        for (const char* c = text; *c; ++c) {
+            const quint16 unit = scrambled ? quint16(0xffff - quint8(*c)) : quint8(*c);
+            bytes += char(unit & 0xff);
+            bytes += char(unit >> 8);
+        }
+        return bytes;
+    };
+    QByteArray expected = wide("Kelvorn VTQ Calib", false) + QByteArray("\x01\0\0\0", 4);
+    for (const char* member :
+         {"2026/12/06  09:05:07", "KVTQ-0042", "log", "T6", "C7", "P8", "P9", "P10", "P11", "Q12",
+          "Q13", "Q14", "Q15", "TK208M", "Acme Pad 7 (VTQPv0.2.5)", "X18"})
+        expected += wide(member, true);
+    EXPECT_EQ(file.readAll(), expected);
 }
 
 TEST_F(CalibArchiveTest, HandheldIsNamedByTheVendorLibraryOrTheMachine) {

@@ -66,6 +66,11 @@ TEST_F(DiagnosticsDlgTest, ShowsTheStatusFieldsAndTakesTheOffsetsOnce) {
     dlg->SetDlgItemText(IDC_DIAG_TEMP_OFFSET, QStringLiteral("-5"));
     EXPECT_EQ(Tick(StatusLine() + "\r\n"), QByteArray("Wp05\r\n"));
     EXPECT_EQ(Text(IDC_DIAG_STATE), QStringLiteral("KVTQ-0042 v2.1.4"));
+    // ...and keeps naming it, reply after reply, without blinking.
+    for (int i = 0; i < 3; ++i) {
+        Tick(StatusLine() + "\r\n");
+        EXPECT_EQ(Text(IDC_DIAG_STATE), QStringLiteral("KVTQ-0042 v2.1.4")) << i;
+    }
     EXPECT_EQ(Text(IDC_DIAG_BATTERY), QStringLiteral("Bat: 87%"));
     EXPECT_EQ(Text(IDC_DIAG_BUTTON), QStringLiteral("Button Pressed"));
     EXPECT_EQ(Text(IDC_DIAG_PRESSURE), QStringLiteral(" 189 psi"));

@@ -4,6 +4,7 @@
 
 #include "framework/Globals.h"
 #include "platform/MessageBox.h"
+#include "report/ReportDrawing.h"
 #include "report/VtkDoc.h"
 
 #include <QFile>
@@ -59,6 +60,23 @@ TEST(ReportReader, ReadsEveryFieldOfADownloadedReport) {
     EXPECT_TRUE(doc.ForcesHeading());
 }
 
+// The document only reads: the samples are the recorded ones, and there is
+// no report text, until the view prepares the report.
+TEST(ReportReader, ReadsTheRecordedSamplesAndLeavesTheTextAndPlotsToTheView) {
+    ReportPlan plan = ButtFusionReport(0);
+    plan.samples = {{0, 100}, {5, 103}, {10, 99}, {15, 101}, {20, 200}};
+    g_strReportPath = WriteReport(plan, QStringLiteral("raw.kjr"));
+    CVtkDoc doc;
+    ASSERT_TRUE(doc.LoadReport());
+    EXPECT_EQ(doc.PressureAt(1), 103);
+    EXPECT_TRUE(doc.ReportText().isEmpty());
+    EXPECT_EQ(doc.m_nMaxPressure, 0);
+    PrepareReport(doc);
+    EXPECT_EQ(doc.PressureAt(1), 100);
+    EXPECT_EQ(doc.m_nMaxPressure, 200);
+    EXPECT_FALSE(doc.ReportText().isEmpty());
+}
+
 TEST(ReportReader, KeepsEverySampleButUsesTheFirst10000) {
     ReportPlan plan = ButtFusionReport(12000);
     plan.samples[5].second = 4001;
@@ -73,6 +91,7 @@ TEST(ReportReader, KeepsEverySampleButUsesTheFirst10000) {
     EXPECT_EQ(doc.PressureAt(5), 0);
     EXPECT_EQ(doc.PressureAt(6), 4000);
     EXPECT_EQ(doc.PressureAt(7), -20);
+    PrepareReport(doc);
     EXPECT_EQ(doc.m_nMaxPressure, 4000);
 }
 

@@ -3,6 +3,7 @@
 #include "ReportMaker.h"
 
 #include "framework/Globals.h"
+#include "report/ReportDrawing.h"
 #include "report/ReportText.h"
 #include "report/VtkDoc.h"
 
@@ -13,6 +14,7 @@ QStringList TextOf(const ReportPlan& plan) {
     g_strReportPath = WriteReport(plan, QStringLiteral("t.kjr"));
     CVtkDoc doc;
     EXPECT_TRUE(doc.LoadReport());
+    PrepareReport(doc);
     return doc.ReportText();
 }
 } // namespace

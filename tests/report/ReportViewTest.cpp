@@ -16,6 +16,7 @@
 #include "session/ReportStorage.h"
 
 #include <QFile>
+#include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -103,6 +104,11 @@ TEST_F(View, DrawsTextRowsAndThreePlotFramesAndScrolls) {
     plan.Set(RF_DEMO_MODE, 1);
     Show(plan);
     EXPECT_GT(watermark(Paint()), 400);
+    // Its 60 pixels are the font's cell (ascent and descent), not its em:
+    // the capitals of "Demo" stand about 36 pixels high, not 44.
+    const int capitals = QFontMetrics(view.Fonts().watermark).capHeight();
+    EXPECT_GE(capitals, 32);
+    EXPECT_LE(capitals, 40);
 
     // A damaged report shows as none: the bitmap, no scroll sizes.
     QFile file(g_strReportPath);
@@ -199,6 +205,43 @@ TEST_F(View, AppendNotesRewritesTheReportWithTheNotesAdded) {
     EXPECT_EQ(prompter.Shown()[0].text, QStringLiteral("Notes area full."));
     EXPECT_EQ(runner.Run().size(), 2u);
     EXPECT_TRUE(runner.Failures().empty());
+}
+
+// Two copies of the program show one report (each double-click starts one);
+// both append: neither copy's notes are lost.
+TEST_F(View, AppendNotesFromTwoCopiesKeepsTheNotesOfBoth) {
+    ReportPlan plan = ButtFusionReport(60);
+    plan.Set(RF_NOTES, QStringLiteral("Start."));
+    Show(plan);
+    const QString path = g_strReportPath;
+    CVtkDoc other;
+    ASSERT_TRUE(other.LoadReport());
+    runner.Then<CAppendNotesDlg>([](CAppendNotesDlg& d) {
+        d.SetDlgItemText(IDC_NEW_NOTES, QStringLiteral("Second copy."));
+        d.OnOK();
+    });
+    other.OnAppendNotes();
+    // The first copy still holds the file as it was when it showed it.
+    g_bReportChanged = false;
+    ASSERT_EQ(doc.NotesText(), QStringLiteral("Start."));
+    runner.Then<CAppendNotesDlg>([](CAppendNotesDlg& d) {
+        d.SetDlgItemText(IDC_NEW_NOTES, QStringLiteral("First copy."));
+        d.OnOK();
+    });
+    // The file changed: the dialog comes again over the current notes, with
+    // what was typed still there.
+    runner.Then<CAppendNotesDlg>([](CAppendNotesDlg& d) {
+        EXPECT_EQ(d.GetDlgItemText(IDC_EXISTING_NOTES), QStringLiteral("Start. + Second copy."));
+        EXPECT_EQ(d.GetDlgItemText(IDC_NEW_NOTES), QStringLiteral("First copy."));
+        d.OnOK();
+    });
+    doc.OnAppendNotes();
+    EXPECT_EQ(runner.Run().size(), 3u);
+    EXPECT_TRUE(runner.Failures().empty());
+    const QByteArray written = ReadAll(path);
+    ReportPlan expected = plan;
+    expected.Set(RF_NOTES, QStringLiteral("Start. + Second copy. + First copy."));
+    EXPECT_EQ(written, ReadAll(WriteReport(expected, QStringLiteral("e3.kjr"))));
 }
 
 TEST_F(View, AppendNotesAsksBeforeEitherWayAndKeepsTheReportWhenTheWriteFails) {

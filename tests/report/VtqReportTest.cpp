@@ -3,6 +3,7 @@
 #include "ReportMaker.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QJsonArray>
@@ -10,6 +11,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace {
 struct ToolRun {
@@ -66,7 +68,8 @@ TEST(VtqReport, TextCsvJsonAndPicture) {
     const QList<QByteArray> rows = r.out.trimmed().split('\n');
     ASSERT_EQ(rows.size(), 121);
     EXPECT_EQ(rows[0], QByteArray("time (s),pressure (psi),pressure (bar)"));
-    EXPECT_EQ(rows[4], QByteArray("3.0,0,0.000"));
+    // No reading is an empty cell, not a pressure of 0.
+    EXPECT_EQ(rows[4], QByteArray("3.0,,"));
     EXPECT_EQ(rows[2], "1.0," + QByteArray::number(plan.samples[1].second) + "," +
                            QByteArray::number(plan.samples[1].second / 14.5, 'f', 3));
 
@@ -83,6 +86,12 @@ TEST(VtqReport, TextCsvJsonAndPicture) {
     ASSERT_EQ(plots.size(), 3);
     EXPECT_EQ(plots[0]["title"].toString(), QStringLiteral("Front-end Plot (50% search)"));
     EXPECT_EQ(plots[1]["timeStep"].toInt(), 25);
+    // Time windows read as seconds: 0.2 s a unit, a minute-scale plot 12 s.
+    EXPECT_DOUBLE_EQ(json["frontEndEndSeconds"].toDouble(), json["frontEndEnd"].toInt() * 0.2);
+    EXPECT_GT(json["frontEndEndSeconds"].toDouble(), 0.0);
+    for (const QJsonValue& plot : plots)
+        EXPECT_DOUBLE_EQ(plot["secondsPerTimeUnit"].toDouble(),
+                         plot["minutes"].toBool() ? 12.0 : 0.2);
     EXPECT_EQ(plots[2]["title"].toString(), QStringLiteral("Summary Plot (120 data points)"));
     EXPECT_FALSE(plots[2]["pressureLabels"].toArray().isEmpty());
 
@@ -94,6 +103,64 @@ TEST(VtqReport, TextCsvJsonAndPicture) {
     EXPECT_EQ(image.width(), 240);
     EXPECT_GT(image.height(), 3 * 120 + 2 * 181);
     QFile::remove(png);
+
+    // A psi report has one pressure column; its no-reading is empty too.
+    ReportPlan psi = ButtFusionReport(20);
+    psi.samples[2].second = 4500;
+    psi.samples[3].second = 0;
+    r = VtqReport({"csv", WriteReport(psi, QStringLiteral("psi.kjr"))});
+    ASSERT_EQ(r.code, 0) << r.err.constData();
+    const QList<QByteArray> psiRows = r.out.trimmed().split('\n');
+    EXPECT_EQ(psiRows[0], QByteArray("time (s),pressure (psi)"));
+    EXPECT_EQ(psiRows[3], QByteArray::number(psi.samples[2].first * 0.2, 'f', 1) + ",");
+    EXPECT_EQ(psiRows[4], QByteArray::number(psi.samples[3].first * 0.2, 'f', 1) + ",0");
+}
+
+// Whatever -o names, the report given survives, and an output is replaced
+// whole or not at all.
+TEST(VtqReport, AnOutputNeverDestroysTheReportOrAnOldFile) {
+    const QString path = WriteReport(ButtFusionReport(30), QStringLiteral("keep.kjr"));
+    const QByteArray report = ReadAll(path);
+    const QString dir = QCoreApplication::applicationDirPath();
+    const QString link = dir + QStringLiteral("/keep-link.kjr");
+    const QString hard = dir + QStringLiteral("/keep-hard.kjr");
+    QFile::remove(link);
+    QFile::remove(hard);
+    ASSERT_TRUE(QFile::link(path, link));
+    ASSERT_EQ(::link(QFile::encodeName(path).constData(), QFile::encodeName(hard).constData()), 0);
+    for (const char* command : {"pdf", "png"})
+        for (const QString& out : {path, link, hard}) {
+            const ToolRun r = VtqReport({command, path, "-o", out});
+            EXPECT_EQ(r.code, 2) << command << " " << out.toStdString();
+            EXPECT_TRUE(r.err.contains("the output file is the report itself"));
+            EXPECT_EQ(ReadAll(path), report) << command << " " << out.toStdString();
+        }
+    QFile::remove(link);
+    QFile::remove(hard);
+
+    // The new page is renamed into place: a second name of the old output
+    // still reads the old bytes, and nothing is left beside it.
+    const QString sub = dir + QStringLiteral("/outputs");
+    QDir(sub).removeRecursively();
+    ASSERT_TRUE(QDir().mkpath(sub));
+    for (const char* command : {"pdf", "png"}) {
+        const QString out = sub + QStringLiteral("/out");
+        const QString old = sub + QStringLiteral("/old");
+        QFile file(out);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("old output");
+        file.close();
+        ASSERT_EQ(::link(QFile::encodeName(out).constData(), QFile::encodeName(old).constData()),
+                  0);
+        const ToolRun r = VtqReport({command, path, "-o", out});
+        ASSERT_EQ(r.code, 0) << r.err.constData();
+        EXPECT_EQ(ReadAll(old), QByteArray("old output")) << command;
+        EXPECT_GT(ReadAll(out).size(), 100) << command;
+        EXPECT_EQ(QDir(sub).entryList(QDir::Files).size(), 2) << command;
+        QFile::remove(out);
+        QFile::remove(old);
+    }
+    QDir(sub).removeRecursively();
 }
 
 TEST(VtqReport, UnreadableFilesAndWrongUsage) {
@@ -126,6 +193,8 @@ TEST(VtqReport, UnreadableFilesAndWrongUsage) {
 TEST(VtqReport, PdfIsTheOnePrintedPageWithTheReportTexts) {
     ReportPlan plan = ButtFusionReport();
     plan.Set(RF_DEMO_MODE, 1);
+    // Words an inspector searches for, as typed, not as ligature glyphs.
+    plan.Set(RF_NOTES, QStringLiteral("fit verified, flat, offset"));
     const QString path = WriteReport(plan, QStringLiteral("pdf.kjr"));
     const QString pdf = QCoreApplication::applicationDirPath() + QStringLiteral("/tool-test.pdf");
     QFile::remove(pdf);
@@ -139,7 +208,8 @@ TEST(VtqReport, PdfIsTheOnePrintedPageWithTheReportTexts) {
     for (const char* expected :
          {"Kelvorn Joint Report", "1. Date & Time", "2024/03/07", "14:30:05",
           "Recorded Data:", "Front-end Plot (50% search)", "Heater Removal (location estimated)",
-          "Summary Plot (300 data points)", "Seconds", "Demo"})
+          "Summary Plot (300 data points)", "Seconds", "Demo", "fit", "verified,", "flat,",
+          "offset"})
         EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected << "\n"
                                                                 << text.toStdString();
     EXPECT_FALSE(text.contains(QStringLiteral("&&")));

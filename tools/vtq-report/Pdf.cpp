@@ -1,12 +1,13 @@
 #include "Pdf.h"
 
 #include "framework/Strings.h"
+#include "platform/WholeFile.h"
 #include "report/PrinterCE.h"
 #include "report/ReportPrint.h"
 #include "report/VtkDoc.h"
 
-#include <QFile>
 #include <QFontDatabase>
+#include <QIODevice>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
@@ -52,9 +53,11 @@ void DrawCheckPage(QPainter& painter, QPdfWriter& writer, const CVtkDoc& doc, QS
 } // namespace
 
 bool WriteReportPdf(const CVtkDoc& doc, const QString& out, const QStringList* check) {
-    bool written = false;
-    {
-        QPdfWriter writer(out);
+    // Drawn into a file beside `out` and renamed over it only when the pages
+    // are complete: a failed write leaves no part of a page and whatever was
+    // there before.
+    const bool written = WriteWholeFileWith(out, [&doc, check](QIODevice& file) {
+        QPdfWriter writer(&file);
         writer.setTitle(LoadString(IDS_PRINT_TITLE));
         writer.setCreator(QStringLiteral("vtq-report"));
         writer.setResolution(1200);
@@ -66,11 +69,9 @@ bool WriteReportPdf(const CVtkDoc& doc, const QString& out, const QStringList* c
             printer.SetFollowingPages(
                 [&](QPainter& painter) { DrawCheckPage(painter, writer, doc, *check); });
         PrintReport(printer, doc);
-        written = !printer.Failed();
-    }
-    // The writer opens its file only to draw; a file that could not be made
-    // is not there.
-    if (!written || !QFile::exists(out) || QFile(out).size() == 0) {
+        return !printer.Failed() && file.size() > 0;
+    });
+    if (!written) {
         std::fprintf(stderr, "vtq-report: cannot write %s\n", qUtf8Printable(out));
         return false;
     }

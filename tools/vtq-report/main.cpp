@@ -15,6 +15,7 @@
 #include "framework/Format.h"
 #include "framework/Globals.h"
 #include "platform/RegularFile.h"
+#include "platform/WholeFile.h"
 #include "report/ReportDrawing.h"
 #include "report/ReportText.h"
 #include "report/VtkDoc.h"
@@ -40,7 +41,8 @@ const char kUsage[] =
     "       vtq-report check FILE.kjr... [--procedure FILE] [--json]\n"
     "A Kelvorn joint report as the report view shows it:\n"
     "  text  the report text, one row a line, the two entries of a row split by a tab\n"
-    "  csv   every sample in the file: time (s), pressure (psi), pressure (report's unit)\n"
+    "  csv   every sample in the file: time (s), pressure (psi), and pressure in the\n"
+    "        report's unit when that is not psi; no reading is an empty cell\n"
     "  json  every field, the sample header, the notes and the three plots' axes\n"
     "  png   the whole report view, 240 pixels wide\n"
     "  pdf   the printed page, on one A4 page; with --check the procedure check\n"
@@ -53,8 +55,9 @@ const char kUsage[] =
     "  check  each criterion as pass, fail or unknown, then the verdict; --json for\n"
     "         an array with an object per report\n"
     "Exit status: 0 done, 1 the report or archive cannot be read or the picture or\n"
-    "PDF not written, 2 usage. check: 0 every report passes, 3 one fails, 4 none\n"
-    "fails but one is incomplete, 1 a report or the procedure cannot be read.\n";
+    "PDF not written, 2 usage (also an output file that is the report itself).\n"
+    "check: 0 every report passes, 3 one fails, 4 none fails but one is incomplete,\n"
+    "1 a report or the procedure cannot be read.\n";
 
 int Usage(const char* error) {
     std::fprintf(stderr, "vtq-report: %s\n%s", error, kUsage);
@@ -190,6 +193,7 @@ QJsonObject Json(const CVtkDoc& doc, const QString& path, const ReportFonts& fon
     o.insert(QStringLiteral("notes"), doc.NotesText());
     o.insert(QStringLiteral("searchPercent"), g_nSearchPercent);
     o.insert(QStringLiteral("frontEndEnd"), doc.m_nFrontEndEnd);
+    o.insert(QStringLiteral("frontEndEndSeconds"), doc.m_nFrontEndEnd * 0.2);
 
     // The plots as the view lays them out, in the order it draws them.
     const int h = ReportTextHeight(doc, fonts.lineHeight);
@@ -212,6 +216,8 @@ QJsonObject Json(const CVtkDoc& doc, const QString& path, const ReportFonts& fon
             {QStringLiteral("timeStart"), s.start},
             {QStringLiteral("timeEnd"), s.end},
             {QStringLiteral("minutes"), s.minutes},
+            // What one unit of timeStart, timeEnd and timeStep lasts.
+            {QStringLiteral("secondsPerTimeUnit"), s.minutes ? 12.0 : 0.2},
             {QStringLiteral("timeStep"), s.timeStep},
             {QStringLiteral("pressureStep"), s.pressStep},
             {QStringLiteral("pressureTop"), s.top},
@@ -278,6 +284,9 @@ int main(int argc, char** argv) {
         return Usage("png needs -o OUT.png");
     if (command == QLatin1String("pdf") && out.isEmpty())
         return Usage("pdf needs -o OUT.pdf");
+    // Written over, the report would be lost for a picture of itself.
+    if (!out.isEmpty() && IsSameFile(path, out))
+        return Usage("the output file is the report itself");
 
     QFile file;
     if (!OpenRegularFile(file, path)) {
@@ -295,6 +304,7 @@ int main(int argc, char** argv) {
                      qUtf8Printable(path));
         return 1;
     }
+    PrepareReport(doc);
 
     const ReportFonts fonts = MakeReportFonts();
     if (command == QLatin1String("text")) {
@@ -303,18 +313,28 @@ int main(int argc, char** argv) {
                   (row.pair ? QLatin1Char('\t') + WithoutMnemonics(row.second) : QString()) +
                   QLatin1Char('\n'));
     } else if (command == QLatin1String("csv")) {
-        Print(QStringLiteral("time (s),pressure (psi),pressure (%1)\n").arg(doc.PressUnit()));
+        // A psi report needs no second pressure column.
+        const bool converted = doc.PressUnit() != QLatin1String("psi");
+        Print(QStringLiteral("time (s),pressure (psi)") +
+              (converted ? QStringLiteral(",pressure (%1)").arg(doc.PressUnit()) : QString()) +
+              QLatin1Char('\n'));
         const QByteArray& samples = doc.SampleCopy();
         for (qsizetype i = 0; i + 4 <= samples.size(); i += 4) {
             const int t =
                 static_cast<quint8>(samples[i]) | (static_cast<quint8>(samples[i + 1]) << 8);
-            int p = static_cast<qint16>(static_cast<quint8>(samples[i + 2]) |
-                                        (static_cast<quint8>(samples[i + 3]) << 8));
-            if (p >= CVtkDoc::kNoReading)
-                p = 0;
-            Print(FormatDouble("%.1f", t * 0.2) + QLatin1Char(',') + QString::number(p) +
-                  QLatin1Char(',') + FormatDouble("%.3f", p / doc.PsiPerUnit()) +
-                  QLatin1Char('\n'));
+            const int p = static_cast<qint16>(static_cast<quint8>(samples[i + 2]) |
+                                              (static_cast<quint8>(samples[i + 3]) << 8));
+            // No reading is no number: an empty cell, not a pressure of 0.
+            const bool reading = p < CVtkDoc::kNoReading;
+            QString row = FormatDouble("%.1f", t * 0.2) + QLatin1Char(',');
+            if (reading)
+                row += QString::number(p);
+            if (converted) {
+                row += QLatin1Char(',');
+                if (reading)
+                    row += FormatDouble("%.3f", p / doc.PsiPerUnit());
+            }
+            Print(row + QLatin1Char('\n'));
         }
     } else if (command == QLatin1String("json")) {
         Print(QString::fromUtf8(
@@ -332,7 +352,9 @@ int main(int argc, char** argv) {
             QPainter painter(&image);
             DrawReport(painter, doc, fonts, QPoint());
         }
-        if (!image.save(out, "PNG")) {
+        // Renamed into place only when whole, like the PDF.
+        if (!WriteWholeFileWith(out,
+                                [&image](QIODevice& file) { return image.save(&file, "PNG"); })) {
             std::fprintf(stderr, "vtq-report: cannot write %s\n", qUtf8Printable(out));
             return 1;
         }
