@@ -85,6 +85,7 @@ QString UsageText() {
         "Usage: vtq-ppc [REPORT.kjr] [--root DIR]\n"
         "Kelvorn VTQ-PPC: live status, joint setup and joint reports of the Vantrek data logger.\n"
         "\n"
+        "Options:\n"
         "  REPORT.kjr    show this joint report\n"
         "  --root DIR    the folder that holds \"Joint Reports\" and \"Calibration\"\n"
         "                (default: $VTQ_ROOT, else the user's data folder)\n"

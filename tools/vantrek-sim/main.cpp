@@ -23,10 +23,10 @@ std::vector<Option> g_options;
 const char* g_current = ""; // the option being read, for the messages
 
 void PrintUsage(FILE* to) {
-    std::fputs("usage: vantrek-sim --link PATH [options]\n"
+    std::fputs("Usage: vantrek-sim --link PATH [options]\n"
                "Links a pseudo-terminal at PATH and answers the handheld's commands on it\n"
                "until killed. SIGUSR1 presses the Vantrek's button (calibration dialogue),\n"
-               "SIGUSR2 stalls the link.\n\n",
+               "SIGUSR2 stalls the link.\n\nOptions:\n",
                to);
     for (const Option& option : g_options) {
         const std::string left = std::string("--") + option.name +
