@@ -1,34 +1,13 @@
 #include "Pdf.h"
 
-#include "framework/Strings.h"
-#include "report/PrinterCE.h"
-#include "report/ReportPrint.h"
-#include "report/VtkDoc.h"
+#include "report/ReportPdf.h"
 
-#include <QFile>
-#include <QPageLayout>
-#include <QPdfWriter>
+#include <QString>
 #include <cstdio>
 
 bool WriteReportPdf(const CVtkDoc& doc, const QString& out) {
-    bool written = false;
-    {
-        QPdfWriter writer(out);
-        writer.setTitle(LoadString(IDS_PRINT_TITLE));
-        writer.setCreator(QStringLiteral("vtq-report"));
-        writer.setResolution(1200);
-        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                                         QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter));
-        CPrinterCE printer;
-        printer.SetDevice(&writer);
-        PrintReport(printer, doc);
-        written = !printer.Failed();
-    }
-    // The writer opens its file only to draw; a file that could not be made
-    // is not there.
-    if (!written || !QFile::exists(out) || QFile(out).size() == 0) {
-        std::fprintf(stderr, "vtq-report: cannot write %s\n", qUtf8Printable(out));
-        return false;
-    }
-    return true;
+    if (WriteReportPdfFile(doc, out, QStringLiteral("vtq-report")))
+        return true;
+    std::fprintf(stderr, "vtq-report: cannot write %s\n", qUtf8Printable(out));
+    return false;
 }
