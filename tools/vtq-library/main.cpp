@@ -2,7 +2,13 @@
 // command, from a shell without a display.
 
 #include "library/LibraryCommand.h"
+#include "library/LibraryLock.h"
+#include "library/LibraryStore.h"
+#include "library/LibraryWindow.h"
+#include "platform/DeviceRoot.h"
+#include "platform/MessageBox.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 
 int main(int argc, char** argv) {
@@ -20,6 +26,23 @@ int main(int argc, char** argv) {
         QGuiApplication app(argc, argv);
         return RunLibraryCommand(options, stdout, stderr);
     }
-    std::fputs("vtq-library: the window is not built yet; see --help\n", stderr);
-    return 2;
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Kelvorn Joint Reports"));
+    QApplication::setApplicationVersion(QStringLiteral(VTQ_VERSION));
+    if (!options.root.isEmpty())
+        SetDeviceRoot(options.root);
+    const QString database =
+        options.database.isEmpty() ? DefaultLibraryDatabase() : options.database;
+    CLibraryLock lock(database);
+    if (!lock.TryLock()) {
+        MessageBox(QStringLiteral("The library is open in another window."),
+                   QStringLiteral("Kelvorn Joint Reports"), MB_ICONSTOP);
+        return 1;
+    }
+    CLibraryWindow window(database);
+    if (!window.OpenStore())
+        return 1;
+    window.show();
+    window.StartScan();
+    return QApplication::exec();
 }
