@@ -14,6 +14,8 @@ const ColumnInfo kColumns[JC_COUNT] = {
     {"Job", "job_number"},
     {"Employee", "employee_id"},
     {"Machine", "machine_id"},
+    {"Verdict", "verdict"},
+    {"Status", "status"},
     {"Model", "machine_model"},
     {"Material", "pipe_material"},
     {"Size", "size"},
@@ -22,8 +24,6 @@ const ColumnInfo kColumns[JC_COUNT] = {
     {"Duration (s)", "duration_s"},
     {"Max (psi)", "max_pressure_psi"},
     {"Demo", "demo"},
-    {"Verdict", "verdict"},
-    {"Status", "status"},
     {"Notes", "notes"},
     {"Files", "files"},
 };

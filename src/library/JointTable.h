@@ -15,6 +15,8 @@ enum JointColumn : int {
     JC_JOB,
     JC_EMPLOYEE,
     JC_MACHINE_ID,
+    JC_VERDICT,
+    JC_STATUS,
     JC_MODEL,
     JC_MATERIAL,
     JC_SIZE,
@@ -23,8 +25,6 @@ enum JointColumn : int {
     JC_DURATION,
     JC_MAX_PRESSURE,
     JC_DEMO,
-    JC_VERDICT,
-    JC_STATUS,
     JC_NOTES,
     JC_FILES,
     JC_COUNT

@@ -15,10 +15,7 @@ const DlgTemplate& CLibraryFoldersDlg::Template400() {
         300,
         150,
         {
-            {IDC_STATIC, Ctl::Static,
-             "Folders of joint reports besides the device's and the backup folder's "
-             "\"Joint Reports\":",
-             6, 4, 288, 10},
+            {IDC_STATIC, Ctl::Static, "More folders of joint reports:", 6, 4, 288, 10},
             {IDC_LIB_FOLDER_LIST, Ctl::ListBox, "", 6, 16, 232, 70, Style::VScroll | Style::Border},
             {IDC_LIB_ADD, Ctl::Button, "Add...", 244, 16, 50, 14},
             {IDC_LIB_REMOVE, Ctl::Button, "Remove", 244, 34, 50, 14},
