@@ -38,6 +38,13 @@ QString CsvField(const QString& text) {
 }
 } // namespace
 
+QString SafeLine(QString text) {
+    for (QChar& c : text)
+        if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format)
+            c = QLatin1Char('?');
+    return text;
+}
+
 QString JointColumnTitle(int column) {
     return QString::fromUtf8(kColumns[column].title);
 }

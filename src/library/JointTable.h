@@ -38,6 +38,11 @@ QString JointColumnKey(int column);
 QString JointCellText(const JointRow& row, int column);
 QVariant JointCellSortValue(const JointRow& row, int column);
 
+// A text from a report or a file name as one line that cannot reorder or
+// drive what shows it: control and format characters (line breaks, escapes,
+// bidirectional overrides) become "?".
+QString SafeLine(QString text);
+
 struct JointFilter {
     QString search;                             // in job, employee, machine and notes, any case
     QString job;                                // in the job number, any case

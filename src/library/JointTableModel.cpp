@@ -49,12 +49,8 @@ QVariant CJointTableModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount())
         return {};
     const JointRow& row = Row(index.row());
-    if (role == Qt::DisplayRole) {
-        QString text = JointCellText(row, index.column());
-        if (index.column() == JC_NOTES || index.column() == JC_FILES)
-            text.replace(QLatin1Char('\n'), QLatin1Char(' '));
-        return text;
-    }
+    if (role == Qt::DisplayRole)
+        return SafeLine(JointCellText(row, index.column()));
     if (role == Qt::ForegroundRole) {
         if (index.column() == JC_STATUS) {
             if (row.status == QLatin1String("missing") || row.status == QLatin1String("unreadable"))
@@ -71,8 +67,12 @@ QVariant CJointTableModel::data(const QModelIndex& index, int role) const {
                 return QBrush(QColor(0xa0, 0x60, 0x00));
         }
     }
-    if (role == Qt::ToolTipRole && index.column() == JC_FILES)
-        return row.files.join(QLatin1Char('\n'));
+    if (role == Qt::ToolTipRole && index.column() == JC_FILES) {
+        QStringList files;
+        for (const QString& f : row.files)
+            files << SafeLine(f);
+        return files.join(QLatin1Char('\n'));
+    }
     return {};
 }
 

@@ -23,14 +23,8 @@ int Usage(FILE* err, const QString& error) {
     return 2;
 }
 
-// A text from a report or a folder name as one safe line: control
-// characters (a line break, an escape that would drive the terminal) show
-// as "?".
-QString Line(QString text) {
-    for (QChar& c : text)
-        if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format)
-            c = QLatin1Char('?');
-    return text;
+QString Line(const QString& text) {
+    return SafeLine(text);
 }
 
 // The store, opened under the lock; null, with the reason told, when either

@@ -130,10 +130,13 @@ struct ReadResult {
     QByteArray sha256;
     JointFields fields;
     QString reason;
+    // A failure that says nothing about the file (it went away, the share
+    // stopped answering): not recorded, so the file is read again next time.
+    bool transient = false;
 };
 
 ReadResult ReadOne(const QString& root, const Entry& entry, CVtkDoc& doc) {
-    ReadResult r{entry, false, {}, {}, {}};
+    ReadResult r{entry, false, {}, {}, {}, false};
     const QString path = root + QLatin1Char('/') + entry.relPath;
     QFile file;
     if (!entry.regular) {
@@ -144,12 +147,16 @@ ReadResult ReadOne(const QString& root, const Entry& entry, CVtkDoc& doc) {
         r.reason = QStringLiteral("too large for a joint report");
         return r;
     }
+    errno = 0;
     if (!OpenRegularFile(file, path)) {
+        // Only a refusal is the file's own; anything else may pass.
+        r.transient = errno != EACCES && errno != EPERM;
         r.reason = QStringLiteral("cannot be opened");
         return r;
     }
     const QByteArray bytes = file.read(CLibraryScanner::kMaxReportBytes + 1);
     if (file.error() != QFileDevice::NoError) {
+        r.transient = true;
         r.reason = QStringLiteral("cannot be read");
         return r;
     }
@@ -307,6 +314,7 @@ void CLibraryScanner::ScanRoot(const LibraryRoot& root, ScanSummary& summary) {
     };
 
     bool stopped = false;
+    bool trouble = false;
     for (const Entry& e : listing.entries) {
         if (Cancelled()) {
             stopped = true;
@@ -318,11 +326,15 @@ void CLibraryScanner::ScanRoot(const LibraryRoot& root, ScanSummary& summary) {
         // again until it changes.
         if (it != known.cend() && it->size == e.size && std::abs(it->mtimeMs - e.mtimeMs) <= 1000) {
             if (it->missing)
-                batch.push_back({e, true, {}, {}, {}});
+                batch.push_back({e, true, {}, {}, {}, false});
             else
                 ++summary.unchanged;
+        } else if (ReadResult r = ReadOne(root.path, e, doc); r.transient) {
+            trouble = true;
+            summary.problems << root.path + QLatin1Char('/') + e.relPath + QStringLiteral(": ") +
+                                    r.reason;
         } else {
-            batch.push_back(ReadOne(root.path, e, doc));
+            batch.push_back(std::move(r));
         }
         ++m_nDone;
         if (m_progress)
@@ -331,7 +343,13 @@ void CLibraryScanner::ScanRoot(const LibraryRoot& root, ScanSummary& summary) {
             flush();
     }
     flush();
-    if (stopped || !listing.complete || summary.storeFailed)
+    // Gone while it was read: what was read stays, the rest is offline.
+    struct stat after {};
+    if (!ProbeDir(root.path, after) || after.st_dev != st.st_dev) {
+        goOffline();
+        return;
+    }
+    if (stopped || trouble || !listing.complete || summary.storeFailed)
         return;
     // Only now, with every file of a reachable root listed, is a file that
     // was not seen known to be gone.

@@ -69,17 +69,23 @@ TEST_F(LibraryCommand, ScanListForget) {
     PutFile(share + QStringLiteral("/b.kjr"), ReadAll(oddPath));
     QFile::remove(oddPath);
     PutFile(share + QStringLiteral("/bad.kjr"), "nonsense");
+    // A name that would turn the rest of its line around in a terminal.
+    PutFile(share + QStringLiteral("/evil\u202egpj.kjr"),
+            MakeReportBytes(4, QStringLiteral("J-300")));
 
     Result r = Run({QStringLiteral("scan"), share});
     ASSERT_EQ(r.code, 0) << qPrintable(r.err);
     EXPECT_EQ(AddedLibraryFolders(), QStringList{share});
     EXPECT_TRUE(r.out.contains(QStringLiteral("added ") + share + QStringLiteral("/a.kjr\n")));
     EXPECT_TRUE(r.out.contains(QStringLiteral("unreadable ") + share + QStringLiteral("/bad.kjr")));
+    EXPECT_TRUE(
+        r.out.contains(QStringLiteral("added ") + share + QStringLiteral("/evil?gpj.kjr\n")));
+    EXPECT_FALSE(r.out.contains(QChar(0x202e)));
     EXPECT_TRUE(r.out.endsWith(
-        QStringLiteral("3 added, 0 updated, 0 missing, 0 offline, 1 unreadable, 0 unchanged\n")));
+        QStringLiteral("4 added, 0 updated, 0 missing, 0 offline, 1 unreadable, 0 unchanged\n")));
     r = Run({QStringLiteral("scan"), share});
     EXPECT_EQ(AddedLibraryFolders(), QStringList{share});
-    EXPECT_TRUE(r.out.endsWith(QStringLiteral("0 unreadable, 4 unchanged\n"))) << qPrintable(r.out);
+    EXPECT_TRUE(r.out.endsWith(QStringLiteral("0 unreadable, 5 unchanged\n"))) << qPrintable(r.out);
 
     r = Run({QStringLiteral("list"), QStringLiteral("--job"), QStringLiteral("j-2"),
              QStringLiteral("--format"), QStringLiteral("json")});
@@ -99,8 +105,9 @@ TEST_F(LibraryCommand, ScanListForget) {
 
     // The table keeps one joint a line, whatever the notes or names hold.
     r = Run({QStringLiteral("list"), QStringLiteral("--status"), QStringLiteral("all")});
-    EXPECT_EQ(r.out.count(QLatin1Char('\n')), 5) << qPrintable(r.out);
+    EXPECT_EQ(r.out.count(QLatin1Char('\n')), 6) << qPrintable(r.out);
     EXPECT_FALSE(r.out.contains(QChar(0x1b)));
+    EXPECT_FALSE(r.out.contains(QChar(0x202e)));
 
     QFile::remove(share + QStringLiteral("/a.kjr"));
     r = Run({QStringLiteral("scan")});

@@ -11,12 +11,12 @@
 #include <unistd.h>
 
 namespace {
-// Moves the file's time `seconds` ahead of now.
-void SetMtime(const QString& path, int seconds) {
+// Moves the file's modification time by `ms`.
+void ShiftMtime(const QString& path, int ms) {
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::ReadWrite));
-    ASSERT_TRUE(f.setFileTime(QDateTime::currentDateTime().addSecs(seconds),
-                              QFileDevice::FileModificationTime));
+    const QDateTime before = f.fileTime(QFileDevice::FileModificationTime);
+    ASSERT_TRUE(f.setFileTime(before.addMSecs(ms), QFileDevice::FileModificationTime));
 }
 
 class LibraryScan : public ::testing::Test {
@@ -61,6 +61,11 @@ TEST_F(LibraryScan, TreeWithDuplicatesAndHostileFiles) {
     PutFile(a + QStringLiteral("/garbage.kjr"), QByteArray(5000, 'x'));
     PutFile(a + QStringLiteral("/truncated.kjr"), one.left(one.size() / 3));
     PutFile(a + QStringLiteral("/notes.txt"), "not a report");
+    {
+        QFile huge(a + QStringLiteral("/huge.kjr")); // sparse: no disk used
+        ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(huge.resize(CLibraryScanner::kMaxReportBytes + 1));
+    }
     ASSERT_EQ(mkfifo(QFile::encodeName(a + QStringLiteral("/pipe.kjr")).constData(), 0600), 0);
     ASSERT_EQ(symlink("..", QFile::encodeName(a + QStringLiteral("/2024/loop")).constData()), 0);
 
@@ -68,11 +73,12 @@ TEST_F(LibraryScan, TreeWithDuplicatesAndHostileFiles) {
     EXPECT_FALSE(s.cancelled);
     EXPECT_TRUE(s.problems.isEmpty()) << qPrintable(s.problems.join(QLatin1Char('\n')));
     EXPECT_EQ(s.added.size(), 3);
-    ASSERT_EQ(s.unreadable.size(), 3);
+    ASSERT_EQ(s.unreadable.size(), 4);
     EXPECT_TRUE(
         s.unreadable[0].endsWith(QStringLiteral("garbage.kjr: not a joint report, or damaged")));
-    EXPECT_TRUE(s.unreadable[1].endsWith(QStringLiteral("pipe.kjr: not a regular file")));
-    EXPECT_TRUE(s.unreadable[2].contains(QStringLiteral("truncated.kjr")));
+    EXPECT_TRUE(s.unreadable[1].endsWith(QStringLiteral("huge.kjr: too large for a joint report")));
+    EXPECT_TRUE(s.unreadable[2].endsWith(QStringLiteral("pipe.kjr: not a regular file")));
+    EXPECT_TRUE(s.unreadable[3].contains(QStringLiteral("truncated.kjr")));
 
     const JointRow* j1 = Joint(1);
     ASSERT_NE(j1, nullptr);
@@ -88,12 +94,12 @@ TEST_F(LibraryScan, TreeWithDuplicatesAndHostileFiles) {
     int unreadable = 0;
     for (const JointRow& r : store.Joints())
         unreadable += r.status == QLatin1String("unreadable") ? 1 : 0;
-    EXPECT_EQ(unreadable, 3);
+    EXPECT_EQ(unreadable, 4);
 
     s = Scan();
     EXPECT_TRUE(s.added.isEmpty() && s.updated.isEmpty() && s.unreadable.isEmpty() &&
                 s.missing.isEmpty());
-    EXPECT_EQ(s.unchanged, 6);
+    EXPECT_EQ(s.unchanged, 7);
 }
 
 // A removed file of a reachable root is missing, not gone, until the user
@@ -106,12 +112,15 @@ TEST_F(LibraryScan, RemovedChangedAndForgotten) {
     Scan();
     QFile::remove(a + QStringLiteral("/2.kjr"));
     QFile::remove(a + QStringLiteral("/1.kjr"));
-    // Same size; a rewrite is seen by its time.
+    // Same size; a rewrite is seen by its time, but a time that moved by
+    // less than a second (a copy to FAT and back) is no change.
     PutFile(a + QStringLiteral("/3.kjr"), MakeReportBytes(33, QStringLiteral("J-4")));
-    SetMtime(a + QStringLiteral("/3.kjr"), 3);
+    ShiftMtime(a + QStringLiteral("/3.kjr"), 3000);
+    ShiftMtime(a + QStringLiteral("/4.kjr"), -1000);
     ScanSummary s = Scan();
     EXPECT_EQ(s.missing, (QStringList{a + QStringLiteral("/1.kjr"), a + QStringLiteral("/2.kjr")}));
     EXPECT_EQ(s.updated, QStringList{a + QStringLiteral("/3.kjr")});
+    EXPECT_EQ(s.unchanged, 2); // 4 here, 1 on the card
     EXPECT_EQ(Status(1), QStringLiteral("present"));
     EXPECT_EQ(Status(2), QStringLiteral("missing"));
     EXPECT_EQ(Status(3), QStringLiteral("gone")); // the file now holds joint 33
@@ -203,4 +212,34 @@ TEST_F(LibraryScan, CancelledOrIncompleteScanRemovesNothing) {
     }
     s = Scan();
     EXPECT_EQ(s.missing, QStringList{a + QStringLiteral("/4.kjr")});
+}
+
+// A root that goes away while its files are read: what was read stays, the
+// rest is not recorded as unreadable (it is read when the root is back), and
+// nothing is marked missing.
+TEST_F(LibraryScan, RootGoesAwayDuringScan) {
+    for (int j = 1; j <= 4; ++j)
+        PutFile(a + QStringLiteral("/%1.kjr").arg(j), MakeReportBytes(j, QStringLiteral("J-9")));
+    const QString office = tree.path() + QStringLiteral("/office");
+    const QString away = tree.path() + QStringLiteral("/away");
+    CLibraryScanner scanner(store);
+    scanner.SetProgress([&](int done, int) {
+        if (done == 1) {
+            ASSERT_TRUE(QDir().rename(office, away));
+        }
+    });
+    ScanSummary s = scanner.Scan({a});
+    EXPECT_EQ(s.added.size(), 1);
+    EXPECT_EQ(s.offline, QStringList{a});
+    EXPECT_EQ(s.problems.size(), 3);
+    EXPECT_TRUE(s.unreadable.isEmpty());
+    EXPECT_TRUE(s.missing.isEmpty());
+    EXPECT_EQ(Status(1), QStringLiteral("offline"));
+
+    ASSERT_TRUE(QDir().rename(away, office));
+    s = Scan();
+    EXPECT_EQ(s.added.size(), 3);
+    EXPECT_EQ(s.unchanged, 1);
+    for (int j = 1; j <= 4; ++j)
+        EXPECT_EQ(Status(j), QStringLiteral("present")) << j;
 }
