@@ -75,6 +75,32 @@ TEST(LibraryStore, DamagedForeignAndNewerDatabases) {
     ASSERT_EQ(Aside(dir.path()).size(), 1);
     EXPECT_EQ(Bytes(dir.path() + QLatin1Char('/') + Aside(dir.path())[0]), garbage);
 
+    // A sound header over a damaged page: only the check on open sees it.
+    QFile::remove(path);
+    {
+        CLibraryStore store(path);
+        ASSERT_EQ(store.Open(), CLibraryStore::OpenResult::Ok);
+        const qint64 root = store.AddRoot(QStringLiteral("/r"));
+        ASSERT_TRUE(store.Begin());
+        for (int i = 0; i < 400; ++i)
+            ASSERT_TRUE(store.PutFile(root, QStringLiteral("report %1.kjr").arg(i), i, i, 0,
+                                      QStringLiteral("not a joint report")));
+        ASSERT_TRUE(store.Commit());
+    }
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_FALSE(QFile::exists(path + QStringLiteral("-wal")));
+        ASSERT_GT(f.size(), 6 * 4096);
+        f.seek(4096);
+        f.write(QByteArray(int(f.size()) - 4096, '\xff'));
+    }
+    {
+        CLibraryStore store(path);
+        EXPECT_EQ(store.Open(), CLibraryStore::OpenResult::Rebuilt);
+    }
+    EXPECT_EQ(Aside(dir.path()).size(), 2);
+
     QFile::remove(path);
     MakeSqlite(path, {QStringLiteral("CREATE TABLE photos(id INTEGER)")});
     {
@@ -82,7 +108,7 @@ TEST(LibraryStore, DamagedForeignAndNewerDatabases) {
         EXPECT_EQ(store.Open(), CLibraryStore::OpenResult::Rebuilt);
         EXPECT_TRUE(store.Message().contains(QStringLiteral("not a library index")));
     }
-    EXPECT_EQ(Aside(dir.path()).size(), 2);
+    EXPECT_EQ(Aside(dir.path()).size(), 3);
 
     QFile::remove(path);
     MakeSqlite(path,
@@ -96,7 +122,7 @@ TEST(LibraryStore, DamagedForeignAndNewerDatabases) {
         EXPECT_TRUE(store.Message().contains(QStringLiteral("newer")));
     }
     EXPECT_EQ(Bytes(path), before);
-    EXPECT_EQ(Aside(dir.path()).size(), 2);
+    EXPECT_EQ(Aside(dir.path()).size(), 3);
 }
 
 // One program per index; the lock goes with its holder, so a crashed holder
