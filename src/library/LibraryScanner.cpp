@@ -215,9 +215,21 @@ ScanSummary CLibraryScanner::Scan(const QStringList& roots) {
         }
         ScanRoot(root, summary);
     }
+    summary.cancelled = summary.cancelled || Cancelled();
+    // A folder the index knows but that is not among the library's folders
+    // now (a card not inserted today) is away, not empty.
+    if (!summary.cancelled) {
+        QStringList scanned;
+        for (const QString& folder : roots)
+            scanned << LibraryRootPath(folder);
+        for (const LibraryRoot& r : m_store.Roots())
+            if (!scanned.contains(r.path)) {
+                m_store.SetRootState(r.id, false, r.mounted);
+                summary.offline << r.path;
+            }
+    }
     if (!m_store.DropOrphanReports())
         summary.storeFailed = true;
-    summary.cancelled = summary.cancelled || Cancelled();
     return summary;
 }
 

@@ -194,6 +194,14 @@ TEST_F(LibraryScan, RootAwayAndBackKeepsItsJoints) {
     EXPECT_EQ(Status(2), QStringLiteral("present"));
     EXPECT_EQ(Joint(2)->id, id);
 
+    // A folder the library knows that is not among its folders today (the
+    // card was not found) is away as well.
+    s = CLibraryScanner(store).Scan({a});
+    EXPECT_EQ(s.offline, QStringList{b});
+    EXPECT_EQ(Status(2), QStringLiteral("offline"));
+    EXPECT_EQ(Status(9), QStringLiteral("present"));
+    Scan();
+
     // Most of a root gone at once looks like a swapped card, not deletions.
     QFile::remove(b + QStringLiteral("/1.kjr"));
     QFile::remove(b + QStringLiteral("/2.kjr"));
