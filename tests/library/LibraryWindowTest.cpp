@@ -8,6 +8,7 @@
 #include "platform/MessageBox.h"
 #include "support/TestEnv.h"
 
+#include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QItemSelectionModel>
@@ -98,6 +99,23 @@ TEST_F(LibraryWindow, FilterSortAndExportTwoRows) {
     EXPECT_TRUE(lines[0].startsWith("date_time,joint_number,job_number"));
     EXPECT_TRUE(lines[1].startsWith("2024-03-03 14:30:05,7,J-N1,E-117"));
     EXPECT_TRUE(lines[2].startsWith("2024-03-01 14:30:05,9,J-N1,E-117"));
+
+    // The same two as printed pages, written on a worker.
+    const QString pdfs = data.path() + QStringLiteral("/pdf");
+    QDir().mkpath(pdfs);
+    window.m_askFolder = [&](const QString&) { return pdfs; };
+    bool exported = false;
+    QEventLoop loop;
+    QObject::connect(&window, &CLibraryWindow::ExportFinished, &loop, [&]() {
+        exported = true;
+        loop.quit();
+    });
+    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+    window.ExportPdfs();
+    loop.exec();
+    ASSERT_TRUE(exported);
+    EXPECT_EQ(QDir(pdfs).entryList(QDir::Files),
+              (QStringList{QStringLiteral("joint 1.pdf"), QStringLiteral("joint 3.pdf")}));
 }
 
 // A scan shows its progress with Cancel; a cancelled scan ends early and
