@@ -107,7 +107,8 @@ bool ParseFilter(const QStringList& args, int from, JointFilter& filter, QString
 }
 
 int Scan(const LibraryOptions& options, FILE* out, FILE* err) {
-    const QStringList folders = options.rest.mid(1);
+    QStringList folders = options.rest.mid(1);
+    const bool confirm = folders.removeAll(QStringLiteral("--confirm-missing")) > 0;
     for (const QString& f : folders)
         if (!QFileInfo(f).isDir()) {
             Put(err, QStringLiteral("vtq-library: %1 is not a folder\n").arg(Line(f)));
@@ -120,6 +121,8 @@ int Scan(const LibraryOptions& options, FILE* out, FILE* err) {
         AddLibraryFolder(f);
     const QStringList roots = LibraryRoots();
     CLibraryScanner scanner(*library.store);
+    if (confirm)
+        scanner.SetConfirmedRemovals(roots);
     const ScanSummary s = scanner.Scan(roots);
     const auto list = [&](const char* what, const QStringList& paths) {
         for (const QString& p : paths)
@@ -133,6 +136,12 @@ int Scan(const LibraryOptions& options, FILE* out, FILE* err) {
     list("unreadable", s.unreadable);
     for (const QString& p : s.problems)
         Put(err, QStringLiteral("vtq-library: %1\n").arg(Line(p)));
+    for (const QString& p : s.suspect)
+        Put(err,
+            QStringLiteral("vtq-library: %1 is empty or lost most of its joints at once, so it "
+                           "is taken for a card or share that is not connected; if its reports "
+                           "were deleted or moved on purpose, scan with --confirm-missing\n")
+                .arg(Line(p)));
     Put(out, QStringLiteral("%1 added, %2 updated, %3 missing, %4 offline, %5 unreadable, %6 "
                             "unchanged\n")
                  .arg(s.added.size())
@@ -177,7 +186,7 @@ QString Table(const std::vector<JointRow>& rows) {
 QString LibraryUsage() {
     return QStringLiteral(
         "Usage: vtq-library [--database FILE] [--root DIR]\n"
-        "       vtq-library [OPTIONS] scan [FOLDER...]\n"
+        "       vtq-library [OPTIONS] scan [--confirm-missing] [FOLDER...]\n"
         "       vtq-library [OPTIONS] list [FILTER...] [--format table|csv|json]\n"
         "       vtq-library [OPTIONS] export-pdf DIR [FILTER...]\n"
         "       vtq-library [OPTIONS] forget-missing\n"
@@ -185,7 +194,9 @@ QString LibraryUsage() {
         "Without a command it opens its window.\n"
         "  scan            adds the FOLDERs to the library's folders if new, scans every\n"
         "                  folder and prints what it added, updated, marked missing or\n"
-        "                  offline, and could not read\n"
+        "                  offline, and could not read. A folder that is empty or would\n"
+        "                  lose most of its joints at once is taken for offline, unless\n"
+        "                  --confirm-missing says its reports were removed on purpose\n"
         "  list            the joints (by default the present ones) as a table, CSV or JSON\n"
         "  export-pdf      the printed page of each joint into DIR, named like its report\n"
         "  forget-missing  removes the joints whose files vanished from a reachable folder\n"
@@ -246,7 +257,7 @@ int RunLibraryCommand(const LibraryOptions& options, FILE* out, FILE* err) {
         SetDeviceRoot(options.root);
     if (command == QLatin1String("scan")) {
         for (const QString& a : args.mid(1))
-            if (a.startsWith(QLatin1Char('-')))
+            if (a.startsWith(QLatin1Char('-')) && a != QLatin1String("--confirm-missing"))
                 return Usage(err, QStringLiteral("unknown option %1").arg(a));
         return Scan(options, out, err);
     }

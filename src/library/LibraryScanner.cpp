@@ -194,6 +194,12 @@ QString LibraryRootPath(const QString& folder) {
     return QDir::cleanPath(QDir(folder).absolutePath());
 }
 
+void CLibraryScanner::SetConfirmedRemovals(const QStringList& roots) {
+    m_confirmed.clear();
+    for (const QString& r : roots)
+        m_confirmed << LibraryRootPath(r);
+}
+
 ScanSummary CLibraryScanner::Scan(const QStringList& roots) {
     ScanSummary summary;
     m_nDone = m_nListed = 0;
@@ -270,9 +276,11 @@ void CLibraryScanner::ScanRoot(const LibraryRoot& root, ScanSummary& summary) {
         vanished += !it->missing && !listed.contains(it.key()) ? 1 : 0;
     // An empty root that had joints, or one that would lose most of them at
     // once, is more likely away (unmounted, swapped) than emptied.
-    if (listing.complete && ((listing.entries.empty() && knownPresent > 0) ||
-                             (vanished >= 2 && vanished * 2 > knownPresent))) {
+    if (listing.complete && !m_confirmed.contains(root.path) &&
+        ((listing.entries.empty() && knownPresent > 0) ||
+         (vanished >= 2 && vanished * 2 > knownPresent))) {
         goOffline();
+        summary.suspect << root.path;
         return;
     }
     m_store.SetRootState(root.id, true, mounted);

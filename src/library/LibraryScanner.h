@@ -21,6 +21,8 @@ struct ScanSummary {
     QStringList restored; // missing files that came back unchanged
     QStringList missing;
     QStringList offline;    // roots
+    QStringList suspect;    // of those, roots that are there but empty or
+                            // lost most of their joints at once
     QStringList unreadable; // "path: reason"
     QStringList problems;   // folders that could not be listed, store failures
     int unchanged = 0;
@@ -40,6 +42,9 @@ public:
 
     // Checked between files; a set flag ends the scan with what it has.
     void SetCancelFlag(const std::atomic<bool>* cancel) { m_pCancel = cancel; }
+    // Roots the user said were emptied on purpose: their vanished files are
+    // marked missing even when most or all of them went at once.
+    void SetConfirmedRemovals(const QStringList& roots);
     // Called after each file: files done, files listed so far.
     void SetProgress(std::function<void(int, int)> progress) { m_progress = std::move(progress); }
 
@@ -52,6 +57,7 @@ private:
     CLibraryStore& m_store;
     const std::atomic<bool>* m_pCancel = nullptr;
     std::function<void(int, int)> m_progress;
+    QStringList m_confirmed;
     int m_nDone = 0;
     int m_nListed = 0;
 };

@@ -112,7 +112,7 @@ CLibraryWindow::CLibraryWindow(const QString& databasePath, QWidget* parent)
     });
     connect(m_pSince, &QDateEdit::dateChanged, this, &CLibraryWindow::ApplyFilter);
     connect(m_pUntil, &QDateEdit::dateChanged, this, &CLibraryWindow::ApplyFilter);
-    connect(m_pScan, &QPushButton::clicked, this, &CLibraryWindow::StartScan);
+    connect(m_pScan, &QPushButton::clicked, this, [this]() { StartScan(); });
     connect(m_pCancel, &QPushButton::clicked, this, &CLibraryWindow::CancelScan);
     connect(folders, &QPushButton::clicked, this, &CLibraryWindow::ShowFolders);
     connect(exportList, &QPushButton::clicked, this, &CLibraryWindow::ExportList);
@@ -177,7 +177,7 @@ void CLibraryWindow::SetBusy(bool busy) {
     m_pCancel->setEnabled(busy);
 }
 
-void CLibraryWindow::StartScan() {
+void CLibraryWindow::StartScan(const QStringList& confirmed) {
     if (m_pWorker)
         return;
     const QStringList roots = LibraryRoots(); // settings stay on this thread
@@ -186,13 +186,14 @@ void CLibraryWindow::StartScan() {
     SetBusy(true);
     const QString path = m_strDatabase;
     const auto hook = m_onWorkerProgress;
-    m_pWorker = QThread::create([this, path, roots, hook]() {
+    m_pWorker = QThread::create([this, path, roots, hook, confirmed]() {
         ScanSummary summary;
         CLibraryStore store(path, 5000);
         const CLibraryStore::OpenResult opened = store.Open();
         if (opened == CLibraryStore::OpenResult::Ok ||
             opened == CLibraryStore::OpenResult::Rebuilt) {
             CLibraryScanner scanner(store);
+            scanner.SetConfirmedRemovals(confirmed);
             scanner.SetCancelFlag(&m_bCancel);
             scanner.SetProgress([this, hook](int done, int total) {
                 if (hook)
@@ -230,7 +231,19 @@ void CLibraryWindow::OnScanDone(const ScanSummary& summary) {
     Reload();
     if (summary.storeFailed || !summary.problems.isEmpty())
         MessageBox(summary.problems.join(QLatin1Char('\n')), kCaption, MB_ICONEXCLAMATION);
+    // Only the user can tell an emptied folder from a card or share that is
+    // not connected.
+    QStringList confirmed;
+    for (const QString& root : summary.suspect)
+        if (MessageBox(QStringLiteral("%1 is empty or lost most of its joints at once, so its "
+                                      "joints are shown as offline.\n\nWere its reports deleted "
+                                      "or moved on purpose? Yes marks them missing.")
+                           .arg(SafeLine(root)),
+                       kCaption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES)
+            confirmed << root;
     Q_EMIT ScanFinished();
+    if (!confirmed.isEmpty())
+        StartScan(confirmed);
 }
 
 std::vector<JointRow> CLibraryWindow::SelectedRows() const {

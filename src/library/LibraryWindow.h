@@ -35,7 +35,8 @@ public:
     // Reads the joints from the index again.
     void Reload();
 
-    void StartScan();
+    // `confirmed`: roots whose vanished joints the user said are gone.
+    void StartScan(const QStringList& confirmed = {});
     void CancelScan();
     bool Scanning() const { return m_pWorker != nullptr; }
     const ScanSummary& LastScan() const { return m_lastScan; }

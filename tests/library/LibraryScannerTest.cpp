@@ -207,8 +207,19 @@ TEST_F(LibraryScan, RootAwayAndBackKeepsItsJoints) {
     QFile::remove(b + QStringLiteral("/2.kjr"));
     s = Scan();
     EXPECT_EQ(s.offline, QStringList{b});
+    EXPECT_EQ(s.suspect, QStringList{b});
     EXPECT_EQ(Status(1), QStringLiteral("offline"));
     EXPECT_EQ(Status(3), QStringLiteral("offline"));
+    // Unless the user says they were removed on purpose.
+    {
+        CLibraryScanner confirmed(store);
+        confirmed.SetConfirmedRemovals({b + QStringLiteral("/")});
+        s = confirmed.Scan({a, b});
+    }
+    EXPECT_TRUE(s.offline.isEmpty());
+    EXPECT_EQ(s.missing.size(), 2);
+    EXPECT_EQ(Status(1), QStringLiteral("missing"));
+    EXPECT_EQ(Status(3), QStringLiteral("present"));
 
     // A root whose only joint vanished, leaving it empty, is away too.
     QFile::remove(a + QStringLiteral("/9.kjr"));

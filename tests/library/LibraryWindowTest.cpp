@@ -8,6 +8,7 @@
 #include "platform/MessageBox.h"
 #include "support/TestEnv.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
@@ -186,4 +187,30 @@ TEST_F(LibraryWindow, FoldersDialog) {
     EXPECT_TRUE(AddedLibraryFolders().isEmpty());
     EXPECT_EQ(window.Model().Total(), 5);
     EXPECT_TRUE(runner.Failures().empty());
+}
+
+// A folder that lost most of its joints at once: only the user can say they
+// were deleted; until then they are offline.
+TEST_F(LibraryWindow, EmptiedFolderAsksBeforeMarkingMissing) {
+    CLibraryWindow window(db);
+    ASSERT_TRUE(window.OpenStore());
+    ScanAndWait(window);
+    for (int j = 1; j <= 4; ++j)
+        QFile::remove(reports + QStringLiteral("/joint %1.kjr").arg(j));
+    ScriptedPrompter prompter;
+    prompter.Answer(IDNO);
+    ScanAndWait(window);
+    ASSERT_EQ(prompter.Shown().size(), 1u);
+    EXPECT_TRUE(prompter.Shown()[0].text.contains(reports));
+    window.StatusBox()->setCurrentText(QStringLiteral("offline"));
+    EXPECT_EQ(window.Model().rowCount(), 5);
+
+    prompter.Answer(IDYES);
+    ScanAndWait(window);              // the scan that asks
+    ASSERT_TRUE(WaitForScan(window)); // the one that marks them missing
+    window.StatusBox()->setCurrentText(QStringLiteral("missing"));
+    EXPECT_EQ(window.Model().rowCount(), 4);
+    window.StatusBox()->setCurrentText(QStringLiteral("present"));
+    EXPECT_EQ(window.Model().rowCount(), 1);
+    EXPECT_EQ(prompter.Shown().size(), 2u);
 }
