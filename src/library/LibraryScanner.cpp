@@ -25,6 +25,9 @@ struct Entry {
     qint64 size = 0;
     qint64 mtimeMs = 0;
     bool regular = false;
+    // A name that is not valid text (a stick written by another system)
+    // cannot be named again to open it.
+    bool textName = true;
 };
 
 struct Listing {
@@ -113,8 +116,9 @@ Listing ListTree(const QString& root, const std::atomic<bool>* cancel) {
                     st = target;
                 }
             }
-            listing.entries.push_back({QFile::decodeName(childRel), qint64(st.st_size), MtimeMs(st),
-                                       S_ISREG(st.st_mode)});
+            const QString name = QFile::decodeName(childRel);
+            listing.entries.push_back({name, qint64(st.st_size), MtimeMs(st), S_ISREG(st.st_mode),
+                                       QFile::encodeName(name) == childRel});
         }
         closedir(dir);
     }
@@ -139,6 +143,10 @@ ReadResult ReadOne(const QString& root, const Entry& entry, CVtkDoc& doc) {
     ReadResult r{entry, false, {}, {}, {}, false};
     const QString path = root + QLatin1Char('/') + entry.relPath;
     QFile file;
+    if (!entry.textName) {
+        r.reason = QStringLiteral("the file name is not valid text");
+        return r;
+    }
     if (!entry.regular) {
         r.reason = QStringLiteral("not a regular file");
         return r;

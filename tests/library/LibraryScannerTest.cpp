@@ -97,18 +97,26 @@ TEST_F(LibraryScan, TreeWithDuplicatesAndHostileFiles) {
         ASSERT_TRUE(huge.resize(CLibraryScanner::kMaxReportBytes + 1));
     }
     ASSERT_EQ(mkfifo(QFile::encodeName(a + QStringLiteral("/pipe.kjr")).constData(), 0600), 0);
+    {
+        const QByteArray latin1 = QFile::encodeName(a) + "/Gr\xfcn.kjr"; // not UTF-8
+        const int fd = open(latin1.constData(), O_WRONLY | O_CREAT, 0600);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(write(fd, one.constData(), size_t(one.size())), one.size());
+        close(fd);
+    }
     ASSERT_EQ(symlink("..", QFile::encodeName(a + QStringLiteral("/2024/loop")).constData()), 0);
 
     ScanSummary s = Scan();
     EXPECT_FALSE(s.cancelled);
     EXPECT_TRUE(s.problems.isEmpty()) << qPrintable(s.problems.join(QLatin1Char('\n')));
     EXPECT_EQ(s.added.size(), 3);
-    ASSERT_EQ(s.unreadable.size(), 4);
+    ASSERT_EQ(s.unreadable.size(), 5);
+    EXPECT_TRUE(s.unreadable[0].endsWith(QStringLiteral(".kjr: the file name is not valid text")));
     EXPECT_TRUE(
-        s.unreadable[0].endsWith(QStringLiteral("garbage.kjr: not a joint report, or damaged")));
-    EXPECT_TRUE(s.unreadable[1].endsWith(QStringLiteral("huge.kjr: too large for a joint report")));
-    EXPECT_TRUE(s.unreadable[2].endsWith(QStringLiteral("pipe.kjr: not a regular file")));
-    EXPECT_TRUE(s.unreadable[3].contains(QStringLiteral("truncated.kjr")));
+        s.unreadable[1].endsWith(QStringLiteral("garbage.kjr: not a joint report, or damaged")));
+    EXPECT_TRUE(s.unreadable[2].endsWith(QStringLiteral("huge.kjr: too large for a joint report")));
+    EXPECT_TRUE(s.unreadable[3].endsWith(QStringLiteral("pipe.kjr: not a regular file")));
+    EXPECT_TRUE(s.unreadable[4].contains(QStringLiteral("truncated.kjr")));
 
     const JointRow* j1 = Joint(1);
     ASSERT_NE(j1, nullptr);
@@ -124,12 +132,12 @@ TEST_F(LibraryScan, TreeWithDuplicatesAndHostileFiles) {
     int unreadable = 0;
     for (const JointRow& r : store.Joints())
         unreadable += r.status == QLatin1String("unreadable") ? 1 : 0;
-    EXPECT_EQ(unreadable, 4);
+    EXPECT_EQ(unreadable, 5);
 
     s = Scan();
     EXPECT_TRUE(s.added.isEmpty() && s.updated.isEmpty() && s.unreadable.isEmpty() &&
                 s.missing.isEmpty());
-    EXPECT_EQ(s.unchanged, 7);
+    EXPECT_EQ(s.unchanged, 8);
 }
 
 // A removed file of a reachable root is missing, not gone, until the user
