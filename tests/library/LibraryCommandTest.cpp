@@ -120,6 +120,16 @@ TEST_F(LibraryCommand, ScanListForget) {
     r = Run({QStringLiteral("list"), QStringLiteral("--status"), QStringLiteral("missing"),
              QStringLiteral("--format"), QStringLiteral("csv")});
     EXPECT_EQ(r.out.split(QStringLiteral("\r\n")).size(), 2);
+
+    // Most of the folder gone at once: offline, until confirmed.
+    QFile::remove(share + QStringLiteral("/b.kjr"));
+    QFile::remove(share + QString::fromUtf8("/evil\u202egpj.kjr"));
+    r = Run({QStringLiteral("scan")});
+    EXPECT_TRUE(r.out.contains(QStringLiteral("offline ") + share + QLatin1Char('\n')));
+    EXPECT_TRUE(r.err.contains(QStringLiteral("--confirm-missing")));
+    r = Run({QStringLiteral("scan"), QStringLiteral("--confirm-missing")});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_TRUE(r.out.contains(QStringLiteral("2 missing, 0 offline"))) << qPrintable(r.out);
 }
 
 // export-pdf writes the printed page of each joint, named like its report.
@@ -150,13 +160,18 @@ TEST_F(LibraryCommand, ProgramExitCodes) {
         env.insert(QStringLiteral("VTQ_LIBRARY_DB"), db);
         env.insert(QStringLiteral("VTQ_ROOT"), TestRootFolder());
         env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
         p.setProcessEnvironment(env);
         p.start(QStringLiteral(VTQ_LIBRARY_PATH), args);
         EXPECT_TRUE(p.waitForFinished(60000));
         return std::make_pair(
             p.exitCode(), QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError()));
     };
-    auto r = program({QStringLiteral("--help")});
+    auto r = program({});
+    EXPECT_EQ(r.first, 1);
+    EXPECT_TRUE(r.second.contains(QStringLiteral("no display")));
+    r = program({QStringLiteral("--help")});
     EXPECT_EQ(r.first, 0);
     EXPECT_TRUE(r.second.startsWith(QStringLiteral("Usage: vtq-library")));
     r = program({QStringLiteral("--version")});

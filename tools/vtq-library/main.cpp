@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <cstdio>
 
 int main(int argc, char** argv) {
     QStringList arguments;
@@ -25,6 +26,14 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         QGuiApplication app(argc, argv);
         return RunLibraryCommand(options, stdout, stderr);
+    }
+    // Without a screen Qt would abort; the commands need none.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        std::fputs("vtq-library: no display for the window; the commands need none (see "
+                   "--help)\n",
+                   stderr);
+        return 1;
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kelvorn Joint Reports"));
