@@ -19,3 +19,4 @@ int WriteSessionPictures();
 int WriteSetupPictures();
 int WriteMessageBoxPictures();
 int WriteServicePictures();
+int WriteLibraryPictures();

@@ -81,6 +81,7 @@ int main(int argc, char** argv) {
     failures += WriteSetupPictures();
     failures += WriteMessageBoxPictures();
     failures += WriteServicePictures();
+    failures += WriteLibraryPictures();
     std::printf("vtq-pictures: pictures in %s\n", qUtf8Printable(g_dir));
     return failures == 0 ? 0 : 1;
 }

@@ -1,0 +1,51 @@
+#include "library/JointExport.h"
+
+#include "library/LibraryScanner.h"
+#include "platform/RegularFile.h"
+#include "report/ReportPdf.h"
+#include "report/VtkDoc.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+constexpr qint64 kMaxReportBytes = CLibraryScanner::kMaxReportBytes;
+} // namespace
+
+PdfExport ExportJointPdfs(const std::vector<JointRow>& rows, const QString& folder) {
+    PdfExport result;
+    CVtkDoc doc;
+    for (const JointRow& row : rows) {
+        if (row.id <= 0) {
+            result.failures << row.files.value(0) + QStringLiteral(": not a joint report");
+            continue;
+        }
+        QString source;
+        for (const QString& path : row.files) {
+            QFile file;
+            if (OpenRegularFile(file, path) && file.size() <= kMaxReportBytes &&
+                doc.LoadReportImage(file.readAll())) {
+                source = path;
+                break;
+            }
+        }
+        if (source.isEmpty()) {
+            result.failures << row.files.value(0) + QStringLiteral(": no file of this joint can "
+                                                                   "be read now");
+            continue;
+        }
+        // Named like the report; a second joint of the same name in this
+        // export is numbered rather than written over the first.
+        const QString base = QFileInfo(source).completeBaseName();
+        QString out = folder + QLatin1Char('/') + base + QStringLiteral(".pdf");
+        for (int n = 2; result.written.contains(out); ++n)
+            out = folder + QLatin1Char('/') + base + QStringLiteral(" (%1).pdf").arg(n);
+        if (WriteReportPdfFile(doc, out, QStringLiteral("vtq-library")))
+            result.written << out;
+        else
+            result.failures << out + QStringLiteral(": cannot be written");
+        doc.FreeReport(false);
+    }
+    return result;
+}

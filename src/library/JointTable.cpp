@@ -1,0 +1,185 @@
+#include "library/JointTable.h"
+
+#include <QJsonObject>
+#include <QVariant>
+
+namespace {
+struct ColumnInfo {
+    const char* title;
+    const char* key;
+};
+const ColumnInfo kColumns[JC_COUNT] = {
+    {"Date & Time", "date_time"},
+    {"Joint", "joint_number"},
+    {"Job", "job_number"},
+    {"Employee", "employee_id"},
+    {"Machine", "machine_id"},
+    {"Verdict", "verdict"},
+    {"Status", "status"},
+    {"Model", "machine_model"},
+    {"Material", "pipe_material"},
+    {"Size", "size"},
+    {"Heater", "heater_temperature"},
+    {"Samples", "samples"},
+    {"Duration (s)", "duration_s"},
+    {"Max (psi)", "max_pressure_psi"},
+    {"Demo", "demo"},
+    {"Notes", "notes"},
+    {"Files", "files"},
+};
+
+QString CsvField(const QString& text) {
+    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
+        !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
+        return text;
+    QString quoted = text;
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+} // namespace
+
+QString SafeLine(QString text) {
+    for (QChar& c : text)
+        if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format)
+            c = QLatin1Char('?');
+    return text;
+}
+
+QString JointColumnTitle(int column) {
+    return QString::fromUtf8(kColumns[column].title);
+}
+
+QString JointColumnKey(int column) {
+    return QString::fromLatin1(kColumns[column].key);
+}
+
+QString JointCellText(const JointRow& row, int column) {
+    const JointFields& f = row.fields;
+    const bool report = row.reason.isEmpty() && row.id > 0;
+    switch (column) {
+    case JC_DATE_TIME:
+        return f.dateTime;
+    case JC_JOINT:
+        return report ? QString::number(f.jointNumber) : QString();
+    case JC_JOB:
+        return f.job;
+    case JC_EMPLOYEE:
+        return f.employee;
+    case JC_MACHINE_ID:
+        return f.machineId;
+    case JC_MODEL:
+        return f.model;
+    case JC_MATERIAL:
+        return f.material;
+    case JC_SIZE:
+        return f.sizeText;
+    case JC_HEATER_TEMP:
+        return f.heaterTemp;
+    case JC_SAMPLES:
+        return report ? QString::number(f.samples) : QString();
+    case JC_DURATION:
+        return report ? QString::number(f.durationSeconds, 'f', 1) : QString();
+    case JC_MAX_PRESSURE:
+        return report ? QString::number(f.maxPressurePsi) : QString();
+    case JC_DEMO:
+        return f.demo ? QStringLiteral("yes") : QString();
+    case JC_VERDICT:
+        return f.verdict;
+    case JC_STATUS:
+        return row.reason.isEmpty() ? row.status : row.status + QStringLiteral(": ") + row.reason;
+    case JC_NOTES:
+        return f.notes;
+    case JC_FILES:
+        return row.files.join(QStringLiteral("; "));
+    default:
+        return QString();
+    }
+}
+
+QVariant JointCellSortValue(const JointRow& row, int column) {
+    switch (column) {
+    case JC_JOINT:
+        return row.fields.jointNumber;
+    case JC_SAMPLES:
+        return row.fields.samples;
+    case JC_DURATION:
+        return row.fields.durationSeconds;
+    case JC_MAX_PRESSURE:
+        return row.fields.maxPressurePsi;
+    default:
+        return JointCellText(row, column);
+    }
+}
+
+bool JointFilter::Matches(const JointRow& row) const {
+    if (status != QLatin1String("all") && !status.isEmpty() && row.status != status)
+        return false;
+    if (!verdict.isEmpty() && row.fields.verdict != verdict)
+        return false;
+    const JointFields& f = row.fields;
+    if (!job.isEmpty() && !f.job.contains(job, Qt::CaseInsensitive))
+        return false;
+    if (since.isValid() || until.isValid()) {
+        const QDate date = QDate::fromString(f.dateTime.left(10), Qt::ISODate);
+        if (!date.isValid() || (since.isValid() && date < since) ||
+            (until.isValid() && date > until))
+            return false;
+    }
+    if (!search.isEmpty() && !f.job.contains(search, Qt::CaseInsensitive) &&
+        !f.employee.contains(search, Qt::CaseInsensitive) &&
+        !f.machineId.contains(search, Qt::CaseInsensitive) &&
+        !f.notes.contains(search, Qt::CaseInsensitive))
+        return false;
+    return true;
+}
+
+std::vector<JointRow> FilterJoints(const std::vector<JointRow>& rows, const JointFilter& filter) {
+    std::vector<JointRow> shown;
+    for (const JointRow& r : rows)
+        if (filter.Matches(r))
+            shown.push_back(r);
+    return shown;
+}
+
+QByteArray JointsCsv(const std::vector<JointRow>& rows) {
+    QStringList line;
+    for (int c = 0; c < JC_COUNT; ++c)
+        line << JointColumnKey(c);
+    QString csv = line.join(QLatin1Char(',')) + QStringLiteral("\r\n");
+    for (const JointRow& r : rows) {
+        line.clear();
+        for (int c = 0; c < JC_COUNT; ++c)
+            line << CsvField(JointCellText(r, c));
+        csv += line.join(QLatin1Char(',')) + QStringLiteral("\r\n");
+    }
+    return csv.toUtf8();
+}
+
+QJsonArray JointsJson(const std::vector<JointRow>& rows) {
+    QJsonArray array;
+    for (const JointRow& r : rows) {
+        QJsonObject o;
+        const JointFields& f = r.fields;
+        o.insert(QStringLiteral("status"), r.status);
+        if (!r.reason.isEmpty())
+            o.insert(QStringLiteral("reason"), r.reason);
+        o.insert(JointColumnKey(JC_DATE_TIME), f.dateTime);
+        o.insert(JointColumnKey(JC_JOINT), f.jointNumber);
+        o.insert(JointColumnKey(JC_JOB), f.job);
+        o.insert(JointColumnKey(JC_EMPLOYEE), f.employee);
+        o.insert(JointColumnKey(JC_MACHINE_ID), f.machineId);
+        o.insert(JointColumnKey(JC_MODEL), f.model);
+        o.insert(JointColumnKey(JC_MATERIAL), f.material);
+        o.insert(JointColumnKey(JC_SIZE), f.sizeText);
+        o.insert(JointColumnKey(JC_HEATER_TEMP), f.heaterTemp);
+        o.insert(JointColumnKey(JC_SAMPLES), f.samples);
+        o.insert(JointColumnKey(JC_DURATION), f.durationSeconds);
+        o.insert(JointColumnKey(JC_MAX_PRESSURE), f.maxPressurePsi);
+        o.insert(JointColumnKey(JC_DEMO), f.demo);
+        o.insert(JointColumnKey(JC_VERDICT), f.verdict);
+        o.insert(JointColumnKey(JC_NOTES), f.notes);
+        o.insert(JointColumnKey(JC_FILES), QJsonArray::fromStringList(r.files));
+        array.append(o);
+    }
+    return array;
+}

@@ -1,0 +1,62 @@
+#pragma once
+// The library's joints as a table: their columns, the filter the window and
+// the command line share, and the list export (CSV, JSON).
+
+#include "library/LibraryStore.h"
+
+#include <QDate>
+#include <QJsonArray>
+#include <vector>
+
+// Columns in the order the window, the CSV and the JSON show them.
+enum JointColumn : int {
+    JC_DATE_TIME,
+    JC_JOINT,
+    JC_JOB,
+    JC_EMPLOYEE,
+    JC_MACHINE_ID,
+    JC_VERDICT,
+    JC_STATUS,
+    JC_MODEL,
+    JC_MATERIAL,
+    JC_SIZE,
+    JC_HEATER_TEMP,
+    JC_SAMPLES,
+    JC_DURATION,
+    JC_MAX_PRESSURE,
+    JC_DEMO,
+    JC_NOTES,
+    JC_FILES,
+    JC_COUNT
+};
+
+// The column's title in the window, and its key in CSV and JSON.
+QString JointColumnTitle(int column);
+QString JointColumnKey(int column);
+// The column's value as text, and as a value that sorts (numbers as
+// numbers).
+QString JointCellText(const JointRow& row, int column);
+QVariant JointCellSortValue(const JointRow& row, int column);
+
+// A text from a report or a file name as one line that cannot reorder or
+// drive what shows it: control and format characters (line breaks, escapes,
+// bidirectional overrides) become "?".
+QString SafeLine(QString text);
+
+struct JointFilter {
+    QString search;                             // in job, employee, machine and notes, any case
+    QString job;                                // in the job number, any case
+    QDate since;                                // the joint's date on or after
+    QDate until;                                // on or before
+    QString verdict;                            // "" any
+    QString status = QStringLiteral("present"); // "all" any
+
+    bool Matches(const JointRow& row) const;
+};
+
+std::vector<JointRow> FilterJoints(const std::vector<JointRow>& rows, const JointFilter& filter);
+
+// One header line, then one line per joint; texts quoted where needed.
+QByteArray JointsCsv(const std::vector<JointRow>& rows);
+// An array of objects, one per joint, keyed by column.
+QJsonArray JointsJson(const std::vector<JointRow>& rows);

@@ -1,0 +1,84 @@
+#include "library/JointTableModel.h"
+
+#include <QBrush>
+#include <QColor>
+#include <algorithm>
+
+void CJointTableModel::SetRows(std::vector<JointRow> rows) {
+    m_all = std::move(rows);
+    Apply();
+}
+
+void CJointTableModel::SetFilter(const JointFilter& filter) {
+    m_filter = filter;
+    Apply();
+}
+
+void CJointTableModel::Apply() {
+    beginResetModel();
+    m_shown.clear();
+    for (size_t i = 0; i < m_all.size(); ++i)
+        if (m_filter.Matches(m_all[i]))
+            m_shown.push_back(i);
+    const int column = m_nSortColumn;
+    const bool up = m_sortOrder == Qt::AscendingOrder;
+    std::stable_sort(m_shown.begin(), m_shown.end(), [&](size_t a, size_t b) {
+        const QVariant va = JointCellSortValue(m_all[a], column);
+        const QVariant vb = JointCellSortValue(m_all[b], column);
+        const auto order = QVariant::compare(va, vb);
+        return up ? order == QPartialOrdering::Less : order == QPartialOrdering::Greater;
+    });
+    endResetModel();
+}
+
+void CJointTableModel::sort(int column, Qt::SortOrder order) {
+    m_nSortColumn = column;
+    m_sortOrder = order;
+    Apply();
+}
+
+int CJointTableModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(m_shown.size());
+}
+
+int CJointTableModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : JC_COUNT;
+}
+
+QVariant CJointTableModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rowCount())
+        return {};
+    const JointRow& row = Row(index.row());
+    if (role == Qt::DisplayRole)
+        return SafeLine(JointCellText(row, index.column()));
+    if (role == Qt::ForegroundRole) {
+        if (index.column() == JC_STATUS) {
+            if (row.status == QLatin1String("missing") || row.status == QLatin1String("unreadable"))
+                return QBrush(QColor(0xb0, 0x00, 0x20));
+            if (row.status == QLatin1String("offline"))
+                return QBrush(QColor(0x70, 0x70, 0x70));
+        }
+        if (index.column() == JC_VERDICT) {
+            if (row.fields.verdict == QLatin1String("pass"))
+                return QBrush(QColor(0x10, 0x80, 0x30));
+            if (row.fields.verdict == QLatin1String("fail"))
+                return QBrush(QColor(0xb0, 0x00, 0x20));
+            if (row.fields.verdict == QLatin1String("incomplete"))
+                return QBrush(QColor(0xa0, 0x60, 0x00));
+        }
+    }
+    if (role == Qt::ToolTipRole && index.column() == JC_FILES) {
+        QStringList files;
+        for (const QString& f : row.files)
+            files << SafeLine(f);
+        return files.join(QLatin1Char('\n'));
+    }
+    return {};
+}
+
+QVariant CJointTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 &&
+        section < JC_COUNT)
+        return JointColumnTitle(section);
+    return QAbstractTableModel::headerData(section, orientation, role);
+}

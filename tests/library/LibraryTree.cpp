@@ -1,0 +1,24 @@
+#include "LibraryTree.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <gtest/gtest.h>
+
+QByteArray MakeReportBytes(int joint, const QString& job, int samples) {
+    ReportPlan plan = ButtFusionReport(samples);
+    plan.Set(RF_JOINT_NUMBER, joint);
+    plan.Set(RF_JOB_NUMBER, job);
+    plan.Set(RF_DAY, 1 + joint % 28);
+    const QString path = WriteReport(plan, QStringLiteral("made.kjr"));
+    const QByteArray bytes = ReadAll(path);
+    QFile::remove(path);
+    return bytes;
+}
+
+void PutFile(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << qPrintable(path);
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}

@@ -1,0 +1,216 @@
+#include "library/LibraryWindow.h"
+#include "LibraryTree.h"
+#include "framework/Modal.h"
+#include "library/LibraryFolders.h"
+#include "library/LibraryFoldersDlg.h"
+#include "library/LibraryScanner.h"
+#include "library/Resource.h"
+#include "platform/MessageBox.h"
+#include "support/TestEnv.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSemaphore>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+// Runs events until the window says its scan ended, for at most a minute.
+bool WaitForScan(CLibraryWindow& window) {
+    bool ended = false;
+    QEventLoop loop;
+    const auto c = QObject::connect(&window, &CLibraryWindow::ScanFinished, &loop, [&]() {
+        ended = true;
+        loop.quit();
+    });
+    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+    if (window.Scanning())
+        loop.exec();
+    QObject::disconnect(c);
+    return ended;
+}
+
+class LibraryWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        reports = TestRootFolder() + QStringLiteral("/Joint Reports");
+        const char* employees[] = {"E-117", "E-204", "E-117", "E-300", "E-117"};
+        for (int j = 1; j <= 5; ++j) {
+            ReportPlan plan = ButtFusionReport(60);
+            plan.Set(RF_JOINT_NUMBER, 10 - j);
+            plan.Set(RF_JOB_NUMBER, j <= 3 ? QStringLiteral("J-N1") : QStringLiteral("J-S2"));
+            plan.Set(RF_EMPLOYEE_ID, QString::fromLatin1(employees[j - 1]));
+            plan.Set(RF_DAY, j);
+            WriteReport(plan, QStringLiteral("joint %1.kjr").arg(j));
+        }
+    }
+    // Scans on the window's worker and waits, with a bound, for its end.
+    void ScanAndWait(CLibraryWindow& window) {
+        window.StartScan();
+        ASSERT_TRUE(WaitForScan(window));
+    }
+    QList<int> JointColumn(CLibraryWindow& window) {
+        QList<int> joints;
+        for (int r = 0; r < window.Model().rowCount(); ++r)
+            joints << window.Model().Row(r).fields.jointNumber;
+        return joints;
+    }
+
+    QString reports;
+    QTemporaryDir data;
+    QString db = data.path() + QStringLiteral("/library.sqlite");
+};
+} // namespace
+
+// Search, sort and count over the joints, and the list of two selected
+// rows written as CSV.
+TEST_F(LibraryWindow, FilterSortAndExportTwoRows) {
+    CLibraryWindow window(db);
+    ASSERT_TRUE(window.OpenStore());
+    ScanAndWait(window);
+    EXPECT_EQ(window.CountLabel()->text(), QStringLiteral("5 of 5 shown"));
+    EXPECT_EQ(JointColumn(window), (QList<int>{5, 6, 7, 8, 9})); // newest first
+
+    window.SearchBox()->setText(QStringLiteral("e-117"));
+    EXPECT_EQ(window.CountLabel()->text(), QStringLiteral("3 of 5 shown"));
+    window.Table()->sortByColumn(JC_JOINT, Qt::AscendingOrder);
+    EXPECT_EQ(JointColumn(window), (QList<int>{5, 7, 9}));
+    window.SearchBox()->setText(QStringLiteral("j-n1"));
+    EXPECT_EQ(JointColumn(window), (QList<int>{7, 8, 9}));
+
+    window.Table()->selectRow(0);
+    window.Table()->selectionModel()->select(
+        window.Model().index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    const QString csv = data.path() + QStringLiteral("/joints.csv");
+    window.m_askSavePath = [&](const QString&, const QString&) { return csv; };
+    window.ExportList();
+    QFile file(csv);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    ASSERT_EQ(lines.size(), 4); // header, two joints, the end
+    EXPECT_TRUE(lines[0].startsWith("date_time,joint_number,job_number"));
+    EXPECT_TRUE(lines[1].startsWith("2024-03-03 14:30:05,7,J-N1,E-117"));
+    EXPECT_TRUE(lines[2].startsWith("2024-03-01 14:30:05,9,J-N1,E-117"));
+
+    // The same two as printed pages, written on a worker.
+    const QString pdfs = data.path() + QStringLiteral("/pdf");
+    QDir().mkpath(pdfs);
+    window.m_askFolder = [&](const QString&) { return pdfs; };
+    bool exported = false;
+    QEventLoop loop;
+    QObject::connect(&window, &CLibraryWindow::ExportFinished, &loop, [&]() {
+        exported = true;
+        loop.quit();
+    });
+    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+    window.ExportPdfs();
+    loop.exec();
+    ASSERT_TRUE(exported);
+    EXPECT_EQ(QDir(pdfs).entryList(QDir::Files),
+              (QStringList{QStringLiteral("joint 1.pdf"), QStringLiteral("joint 3.pdf")}));
+}
+
+// A scan shows its progress with Cancel; a cancelled scan ends early and
+// keeps the window usable; the next one finds everything.
+TEST_F(LibraryWindow, ScanProgressWithCancel) {
+    CLibraryWindow window(db);
+    ASSERT_TRUE(window.OpenStore());
+    window.show();
+    // The scan waits after its first file until Cancel has been pressed.
+    QSemaphore reached, pressed;
+    window.m_onWorkerProgress = [&](int done, int) {
+        if (done == 1) {
+            reached.release();
+            EXPECT_TRUE(pressed.tryAcquire(1, 60000));
+        }
+    };
+    window.StartScan();
+    ASSERT_TRUE(reached.tryAcquire(1, 60000));
+    EXPECT_TRUE(window.Scanning());
+    EXPECT_TRUE(window.ProgressBar()->isVisible());
+    EXPECT_TRUE(window.CancelButton()->isVisible());
+    window.CancelButton()->click();
+    pressed.release();
+    EXPECT_FALSE(window.CancelButton()->isEnabled());
+    ASSERT_TRUE(WaitForScan(window));
+    EXPECT_TRUE(window.LastScan().cancelled);
+    EXPECT_FALSE(window.Scanning());
+    EXPECT_FALSE(window.ProgressBar()->isVisible());
+    EXPECT_FALSE(window.CancelButton()->isVisible());
+    EXPECT_EQ(window.Model().Total(), 1);
+
+    window.m_onWorkerProgress = nullptr;
+    ScanAndWait(window);
+    EXPECT_FALSE(window.LastScan().cancelled);
+    EXPECT_EQ(window.Model().Total(), 5);
+    EXPECT_EQ(window.ProgressBar()->value(), 5);
+}
+
+// The Folders dialog keeps the added folders and the backup folder in the
+// settings; a folder taken out takes its joints with it.
+TEST_F(LibraryWindow, FoldersDialog) {
+    QTemporaryDir share;
+    PutFile(share.path() + QStringLiteral("/x.kjr"), MakeReportBytes(42, QStringLiteral("J-X")));
+    CLibraryWindow window(db);
+    ASSERT_TRUE(window.OpenStore());
+    window.m_askFolder = [&](const QString&) { return share.path() + QStringLiteral("/."); };
+    ScriptedRunner runner;
+    runner.Then<CLibraryFoldersDlg>([](CLibraryFoldersDlg& dlg) {
+        dlg.ClickDlgItem(IDC_LIB_ADD);
+        dlg.ClickDlgItem(IDC_LIB_ADD); // the same folder once only
+        dlg.SetDlgItemText(IDC_LIB_CARD, QStringLiteral(" /media/me/SD "));
+        dlg.ClickDlgItem(IDOK);
+    });
+    window.ShowFolders();
+    EXPECT_EQ(AddedLibraryFolders(), QStringList{share.path()});
+    EXPECT_EQ(NamedBackupCard(), QStringLiteral("/media/me/SD"));
+    ScanAndWait(window);
+    EXPECT_EQ(window.Model().Total(), 6);
+
+    runner.Then<CLibraryFoldersDlg>([](CLibraryFoldersDlg& dlg) {
+        EXPECT_EQ(dlg.GetCount(IDC_LIB_FOLDER_LIST), 1);
+        dlg.SetCurSel(IDC_LIB_FOLDER_LIST, 0);
+        dlg.ClickDlgItem(IDC_LIB_REMOVE);
+        dlg.SetDlgItemText(IDC_LIB_CARD, QString());
+        dlg.ClickDlgItem(IDOK);
+    });
+    window.ShowFolders();
+    EXPECT_TRUE(AddedLibraryFolders().isEmpty());
+    EXPECT_EQ(window.Model().Total(), 5);
+    EXPECT_TRUE(runner.Failures().empty());
+}
+
+// A folder that lost most of its joints at once: only the user can say they
+// were deleted; until then they are offline.
+TEST_F(LibraryWindow, EmptiedFolderAsksBeforeMarkingMissing) {
+    CLibraryWindow window(db);
+    ASSERT_TRUE(window.OpenStore());
+    ScanAndWait(window);
+    for (int j = 1; j <= 4; ++j)
+        QFile::remove(reports + QStringLiteral("/joint %1.kjr").arg(j));
+    ScriptedPrompter prompter;
+    prompter.Answer(IDNO);
+    ScanAndWait(window);
+    ASSERT_EQ(prompter.Shown().size(), 1u);
+    EXPECT_TRUE(prompter.Shown()[0].text.contains(reports));
+    window.StatusBox()->setCurrentText(QStringLiteral("offline"));
+    EXPECT_EQ(window.Model().rowCount(), 5);
+
+    prompter.Answer(IDYES);
+    ScanAndWait(window);              // the scan that asks
+    ASSERT_TRUE(WaitForScan(window)); // the one that marks them missing
+    window.StatusBox()->setCurrentText(QStringLiteral("missing"));
+    EXPECT_EQ(window.Model().rowCount(), 4);
+    window.StatusBox()->setCurrentText(QStringLiteral("present"));
+    EXPECT_EQ(window.Model().rowCount(), 1);
+    EXPECT_EQ(prompter.Shown().size(), 2u);
+}

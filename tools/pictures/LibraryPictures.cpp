@@ -1,0 +1,104 @@
+// The library's window over a few hundred joints of several jobs, some of
+// them missing, offline or unreadable, filtered, and its Folders dialog.
+
+#include "Pictures.h"
+#include "ReportMaker.h"
+
+#include "framework/Modal.h"
+#include "library/LibraryFolders.h"
+#include "library/LibraryFoldersDlg.h"
+#include "library/LibraryScanner.h"
+#include "library/LibraryWindow.h"
+#include "platform/DeviceRoot.h"
+#include "session/ReportStorage.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QTableView>
+#include <QTemporaryDir>
+
+namespace {
+void MakeJoints(const QString& share) {
+    const char* jobs[] = {"J-2024-88", "J-2024-91", "NW-Main 12", "Creek X-ing"};
+    const char* employees[] = {"E-117", "E-204", "E-311", "E-042", "E-118"};
+    const char* notes[] = {"Crew 3. Cold wind, tent up.", "", "Re-faced once.",
+                           "Inspector on site.", ""};
+    for (int j = 0; j < 320; ++j) {
+        ReportPlan plan = ButtFusionReport(120 + (j % 7) * 20);
+        plan.Set(RF_MONTH, 3 + j / 100);
+        plan.Set(RF_DAY, 1 + (j / 4) % 28);
+        plan.Set(RF_HOUR, 7 + j % 9);
+        plan.Set(RF_JOINT_NUMBER, 1 + j % 80);
+        plan.Set(RF_JOB_NUMBER, QString::fromLatin1(jobs[j % 4]));
+        plan.Set(RF_EMPLOYEE_ID, QString::fromLatin1(employees[j % 5]));
+        plan.Set(RF_NOTES, QString::fromLatin1(notes[j % 5]));
+        plan.Set(RF_DEMO_MODE, j % 37 == 0 ? 1 : 0);
+        const QString name = QStringLiteral("%1 joint %2.kjr").arg(jobs[j % 4]).arg(j);
+        const QString path = WriteReport(plan, name);
+        if (j % 3 == 0) { // the share holds a copy of every third joint
+            QDir().mkpath(share);
+            QFile::copy(path, share + QLatin1Char('/') + name);
+        }
+    }
+    QFile bad(ReportFolder() + QStringLiteral("/half a download.kjr"));
+    if (bad.open(QIODevice::WriteOnly))
+        bad.write(QByteArray(700, '\0'));
+}
+} // namespace
+
+int WriteLibraryPictures() {
+    // The library is a desktop program: the desktop's font, not the
+    // handheld's.
+    const QFont handheld = QApplication::font();
+    QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 9));
+    QTemporaryDir data;
+    QTemporaryDir tree;
+    const QString share = tree.path() + QStringLiteral("/office share");
+    const QString stick = tree.path() + QStringLiteral("/stick/Joint Reports");
+    MakeJoints(share);
+    QDir().mkpath(stick);
+    for (int j = 0; j < 2; ++j) { // joints only the stick holds
+        ReportPlan plan = ButtFusionReport(90);
+        plan.Set(RF_MONTH, 7);
+        plan.Set(RF_JOINT_NUMBER, 90 + j);
+        plan.Set(RF_JOB_NUMBER, QStringLiteral("Stick only"));
+        QFile::rename(WriteReport(plan, QStringLiteral("stick.kjr")),
+                      stick + QStringLiteral("/stick %1.kjr").arg(j));
+    }
+    SetAddedLibraryFolders({share, stick});
+    const QString db = data.path() + QStringLiteral("/library.sqlite");
+    {
+        CLibraryStore store(db);
+        store.Open();
+        CLibraryScanner scanner(store);
+        scanner.Scan(LibraryRoots());
+        // One joint deleted by hand, and the stick pulled out.
+        QFile::remove(ReportFolder() + QStringLiteral("/J-2024-91 joint 1.kjr"));
+        QDir(tree.path() + QStringLiteral("/stick")).removeRecursively();
+        scanner.Scan(LibraryRoots());
+    }
+    int failures = 0;
+    {
+        CLibraryWindow window(db);
+        window.OpenStore();
+        window.StatusBox()->setCurrentText(QStringLiteral("all"));
+        window.Table()->sortByColumn(JC_STATUS, Qt::AscendingOrder);
+        window.Table()->resizeColumnsToContents();
+        failures += SavePicture(window, QStringLiteral("library")) ? 0 : 1;
+        window.SearchBox()->setText(QStringLiteral("creek"));
+        window.StatusBox()->setCurrentText(QStringLiteral("present"));
+        window.Table()->sortByColumn(JC_DATE_TIME, Qt::DescendingOrder);
+        window.Table()->selectRow(1);
+        failures += SavePicture(window, QStringLiteral("library-search")) ? 0 : 1;
+
+        CLibraryFoldersDlg folders(&window);
+        folders.Create();
+        failures += SavePicture(folders, QStringLiteral("library-folders")) ? 0 : 1;
+    }
+    SetAddedLibraryFolders({});
+    QApplication::setFont(handheld);
+    return failures;
+}

@@ -1,0 +1,57 @@
+// vtq-library: the library of joint reports, as a window or, given a
+// command, from a shell without a display.
+
+#include "library/LibraryCommand.h"
+#include "library/LibraryLock.h"
+#include "library/LibraryStore.h"
+#include "library/LibraryWindow.h"
+#include "platform/DeviceRoot.h"
+#include "platform/MessageBox.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const LibraryOptions options = ParseLibraryOptions(arguments);
+    const QString first = options.rest.value(0);
+    if (first == QLatin1String("--help") || first == QLatin1String("-h") ||
+        first == QLatin1String("--version"))
+        return RunLibraryCommand(options, stdout, stderr);
+    if (IsLibraryCommand(options)) {
+        // The PDF pages need fonts, not a screen.
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        QGuiApplication app(argc, argv);
+        return RunLibraryCommand(options, stdout, stderr);
+    }
+    // Without a screen Qt would abort; the commands need none.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        std::fputs("vtq-library: no display for the window; the commands need none (see "
+                   "--help)\n",
+                   stderr);
+        return 1;
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Kelvorn Joint Reports"));
+    QApplication::setApplicationVersion(QStringLiteral(VTQ_VERSION));
+    if (!options.root.isEmpty())
+        SetDeviceRoot(options.root);
+    const QString database =
+        options.database.isEmpty() ? DefaultLibraryDatabase() : options.database;
+    CLibraryLock lock(database);
+    if (!lock.TryLock()) {
+        MessageBox(QStringLiteral("The library is open in another window."),
+                   QStringLiteral("Kelvorn Joint Reports"), MB_ICONSTOP);
+        return 1;
+    }
+    CLibraryWindow window(database);
+    if (!window.OpenStore())
+        return 1;
+    window.show();
+    window.StartScan();
+    return QApplication::exec();
+}
