@@ -7,6 +7,7 @@
 
 #include <QDate>
 #include <QTime>
+#include <algorithm>
 
 QString JointVerdict(const CVtkDoc&) {
     return QString();
@@ -36,7 +37,10 @@ JointFields JointFieldsOf(const CVtkDoc& doc) {
     j.heaterTemp = text(RF_HTR_TEMP);
     j.samples = int(doc.SamplesInFile());
     j.durationSeconds = doc.SampleCount() > 0 ? doc.TimeAt(doc.SampleCount() - 1) * 0.2 : 0.0;
-    j.maxPressurePsi = doc.m_nMaxPressure;
+    // The highest reading as recorded; the plots' smoothing is the view's.
+    j.maxPressurePsi = 0;
+    for (int i = 0; i < doc.SampleCount(); ++i)
+        j.maxPressurePsi = std::max(j.maxPressurePsi, doc.PressureAt(i));
     j.pressUnit = doc.PressUnit();
     j.demo = doc.DemoFlag() != 0;
     j.notes = doc.NotesText();
