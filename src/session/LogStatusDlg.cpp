@@ -289,16 +289,16 @@ void CLogStatusDlg::RunStepMachine() {
     bool unexpected = false;
 
     switch (m_exchange.OnTick(gotLine, line, quiet)) {
-    case CDownloadExchange::TickUse::Held:
+    case CRequestExchange::TickUse::Held:
         break;
-    case CDownloadExchange::TickUse::Surplus: {
+    case CRequestExchange::TickUse::Surplus: {
         // Shown, never answered: its poll has been answered already.
         StatusReply reply;
         if (DecodeStatusReply(line, reply))
             HandleStatusReply(reply, false);
         break;
     }
-    case CDownloadExchange::TickUse::Free:
+    case CRequestExchange::TickUse::Free:
         switch (m_nStep) {
         case 0:
             EnableDlgItem(IDC_SETUP, true);

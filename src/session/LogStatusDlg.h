@@ -9,8 +9,8 @@
 #include "link/ReplyLine.h"
 #include "link/StatusReply.h"
 #include "report/JointRecords.h"
-#include "session/DownloadExchange.h"
 #include "session/ReportDownload.h"
+#include "session/RequestExchange.h"
 
 #include <QByteArray>
 #include <QFont>
@@ -103,6 +103,6 @@ private:
     // is not logging.
     bool m_bUploadCut = false;
     CReportDownload m_download;
-    CDownloadExchange m_exchange;
+    CRequestExchange m_exchange;
     QFont m_font;
 };

@@ -1,4 +1,4 @@
-#include "session/DownloadExchange.h"
+#include "session/RequestExchange.h"
 
 #include "link/Link.h"
 
@@ -16,7 +16,7 @@
 // very line taken before (consecutive blocks differ in their times) and is
 // dropped as well; status replies, which repeat themselves while nothing
 // changes, are not recognised that way.
-void CDownloadExchange::Request(const QByteArray& command, const char* head) {
+void CRequestExchange::Request(const QByteArray& command, const char* head) {
     m_command = command;
     m_head = head;
     m_nSent = 0;
@@ -29,18 +29,18 @@ void CDownloadExchange::Request(const QByteArray& command, const char* head) {
         Send();
 }
 
-void CDownloadExchange::Reset() {
-    *this = CDownloadExchange();
+void CRequestExchange::Reset() {
+    *this = CRequestExchange();
 }
 
-void CDownloadExchange::Send() {
+void CRequestExchange::Send() {
     m_bWaiting = false;
     ++m_nSent;
     LinkPuts(m_command);
 }
 
-CDownloadExchange::TickUse CDownloadExchange::OnTick(bool gotLine, const QByteArray& line,
-                                                     bool quiet) {
+CRequestExchange::TickUse CRequestExchange::OnTick(bool gotLine, const QByteArray& line,
+                                                   bool quiet) {
     if (m_bWaiting) {
         TickUse use = TickUse::Held;
         if (gotLine && m_nSurplus > 0 && line.startsWith(m_lastHead)) {
@@ -67,7 +67,7 @@ CDownloadExchange::TickUse CDownloadExchange::OnTick(bool gotLine, const QByteAr
     return TickUse::Free;
 }
 
-void CDownloadExchange::Answered(const QByteArray& line) {
+void CRequestExchange::Answered(const QByteArray& line) {
     m_nSurplus = std::max(0, m_nSent - 1);
     m_lastAnswer = line;
     m_lastHead = m_head;
@@ -77,19 +77,19 @@ void CDownloadExchange::Answered(const QByteArray& line) {
     m_bDamaged = false;
 }
 
-bool CDownloadExchange::Damaged() {
+bool CRequestExchange::Damaged() {
     if (m_nRepeats >= kMaxRepeats)
         return false;
     m_bDamaged = true;
     return true;
 }
 
-void CDownloadExchange::Again(const QByteArray& command) {
+void CRequestExchange::Again(const QByteArray& command) {
     m_command = command;
     Send();
 }
 
-bool CDownloadExchange::Resend() {
+bool CRequestExchange::Resend() {
     if (m_nResends >= kMaxResends)
         return false;
     ++m_nResends;

@@ -10,7 +10,7 @@
 #include <QByteArray>
 #include <cstring>
 
-class CDownloadExchange {
+class CRequestExchange {
 public:
     // Times a request is sent again after a damaged answer.
     static constexpr int kMaxRepeats = 3;
