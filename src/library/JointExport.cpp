@@ -2,6 +2,7 @@
 
 #include "library/LibraryScanner.h"
 #include "platform/RegularFile.h"
+#include "report/ReportDrawing.h"
 #include "report/ReportPdf.h"
 #include "report/VtkDoc.h"
 
@@ -41,6 +42,9 @@ PdfExport ExportJointPdfs(const std::vector<JointRow>& rows, const QString& fold
         QString out = folder + QLatin1Char('/') + base + QStringLiteral(".pdf");
         for (int n = 2; result.written.contains(out); ++n)
             out = folder + QLatin1Char('/') + base + QStringLiteral(" (%1).pdf").arg(n);
+        // The reader gives the file's fields and samples only; the page needs
+        // the report text and the prepared plots, as the view has them.
+        PrepareReport(doc);
         if (WriteReportPdfFile(doc, out, QStringLiteral("vtq-library")))
             result.written << out;
         else

@@ -1,5 +1,6 @@
 #include "library/JointIndex.h"
 
+#include "check/ProcedureCheck.h"
 #include "report/JointSummary.h"
 #include "report/ReportText.h"
 #include "report/VtkDoc.h"
@@ -8,8 +9,10 @@
 #include <QDate>
 #include <QTime>
 
-QString JointVerdict(const CVtkDoc&) {
-    return QString();
+// The check reads the samples as recorded, so a report straight from the
+// reader (not smoothed for the view) gives the verdict vtq-report gives.
+QString JointVerdict(const CVtkDoc& doc) {
+    return VerdictText(CheckReport(doc, DefaultProcedure()).verdict);
 }
 
 JointFields JointFieldsOf(const CVtkDoc& doc) {
