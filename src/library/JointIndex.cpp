@@ -9,8 +9,8 @@
 #include <QDate>
 #include <QTime>
 
-// The check reads the samples as recorded, so a report straight from the
-// reader (not smoothed for the view) gives the verdict vtq-report gives.
+// The check reads the samples as recorded, not as the view smooths them, so
+// the verdict is the one vtq-report check gives, prepared or not.
 QString JointVerdict(const CVtkDoc& doc) {
     return VerdictText(CheckReport(doc, DefaultProcedure()).verdict);
 }
