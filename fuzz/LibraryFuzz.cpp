@@ -1,9 +1,11 @@
 // What the library takes from a report on any bytes: the reader, the
-// joint's fields, their text in every column, the CSV and JSON lists and the
-// one-line form the table and the command line print.
+// prepared samples, the joint's fields with the procedure check's verdict,
+// their text in every column, the CSV and JSON lists and the one-line form
+// the table and the command line print.
 
 #include "library/JointIndex.h"
 #include "library/JointTable.h"
+#include "report/ReportPlot.h"
 #include "report/VtkDoc.h"
 
 #include <QByteArray>
@@ -34,6 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     row.id = 1;
     row.status = QStringLiteral("present");
     row.files = QStringList{QStringLiteral("/r/a.kjr")};
+    PrepareSamples(*g_doc); // as the scanner does
     row.fields = JointFieldsOf(*g_doc);
     qsizetype sum = 0;
     for (int c = 0; c < JC_COUNT; ++c) {

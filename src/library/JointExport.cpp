@@ -1,5 +1,6 @@
 #include "library/JointExport.h"
 
+#include "check/ProcedureCheck.h"
 #include "library/LibraryScanner.h"
 #include "platform/RegularFile.h"
 #include "report/ReportDrawing.h"
@@ -12,7 +13,36 @@
 
 namespace {
 constexpr qint64 kMaxReportBytes = CLibraryScanner::kMaxReportBytes;
+
+// Loads the first of the joint's files that can still be read; its path, or
+// empty when none can.
+QString LoadFirstReadable(CVtkDoc& doc, const QStringList& files) {
+    for (const QString& path : files) {
+        QFile file;
+        if (OpenRegularFile(file, path) && file.size() <= kMaxReportBytes &&
+            doc.LoadReportImage(file.readAll()))
+            return path;
+    }
+    return QString();
+}
+
+const QString kNoFile = QStringLiteral(": no file of this joint can be read now");
 } // namespace
+
+JointCheck CheckJoint(const JointRow& row) {
+    JointCheck result;
+    if (row.id <= 0) {
+        result.failure = row.files.value(0) + QStringLiteral(": not a joint report");
+        return result;
+    }
+    CVtkDoc doc;
+    result.file = LoadFirstReadable(doc, row.files);
+    if (result.file.isEmpty())
+        result.failure = row.files.value(0) + kNoFile;
+    else
+        result.lines = CheckResultLines(CheckReport(doc, DefaultProcedure()));
+    return result;
+}
 
 PdfExport ExportJointPdfs(const std::vector<JointRow>& rows, const QString& folder) {
     PdfExport result;
@@ -22,18 +52,9 @@ PdfExport ExportJointPdfs(const std::vector<JointRow>& rows, const QString& fold
             result.failures << row.files.value(0) + QStringLiteral(": not a joint report");
             continue;
         }
-        QString source;
-        for (const QString& path : row.files) {
-            QFile file;
-            if (OpenRegularFile(file, path) && file.size() <= kMaxReportBytes &&
-                doc.LoadReportImage(file.readAll())) {
-                source = path;
-                break;
-            }
-        }
+        const QString source = LoadFirstReadable(doc, row.files);
         if (source.isEmpty()) {
-            result.failures << row.files.value(0) + QStringLiteral(": no file of this joint can "
-                                                                   "be read now");
+            result.failures << row.files.value(0) + kNoFile;
             continue;
         }
         // Named like the report; a second joint of the same name in this
@@ -42,8 +63,8 @@ PdfExport ExportJointPdfs(const std::vector<JointRow>& rows, const QString& fold
         QString out = folder + QLatin1Char('/') + base + QStringLiteral(".pdf");
         for (int n = 2; result.written.contains(out); ++n)
             out = folder + QLatin1Char('/') + base + QStringLiteral(" (%1).pdf").arg(n);
-        // The page prints the report text and the smoothed plots, as the view
-        // shows them.
+        // The reader gives the file's fields and samples only; the page needs
+        // the report text and the prepared plots, as the view has them.
         PrepareReport(doc);
         if (WriteReportPdfFile(doc, out, QStringLiteral("vtq-library")))
             result.written << out;

@@ -1,5 +1,6 @@
 #include "library/JointIndex.h"
 
+#include "check/ProcedureCheck.h"
 #include "report/JointSummary.h"
 #include "report/ReportText.h"
 #include "report/VtkDoc.h"
@@ -7,10 +8,11 @@
 
 #include <QDate>
 #include <QTime>
-#include <algorithm>
 
-QString JointVerdict(const CVtkDoc&) {
-    return QString();
+// The check reads the samples as recorded, not as the view smooths them, so
+// the verdict is the one vtq-report check gives, prepared or not.
+QString JointVerdict(const CVtkDoc& doc) {
+    return VerdictText(CheckReport(doc, DefaultProcedure()).verdict);
 }
 
 JointFields JointFieldsOf(const CVtkDoc& doc) {
@@ -37,10 +39,7 @@ JointFields JointFieldsOf(const CVtkDoc& doc) {
     j.heaterTemp = text(RF_HTR_TEMP);
     j.samples = int(doc.SamplesInFile());
     j.durationSeconds = doc.SampleCount() > 0 ? doc.TimeAt(doc.SampleCount() - 1) * 0.2 : 0.0;
-    // The highest reading as recorded; the plots' smoothing is the view's.
-    j.maxPressurePsi = 0;
-    for (int i = 0; i < doc.SampleCount(); ++i)
-        j.maxPressurePsi = std::max(j.maxPressurePsi, doc.PressureAt(i));
+    j.maxPressurePsi = doc.m_nMaxPressure;
     j.pressUnit = doc.PressUnit();
     j.demo = doc.DemoFlag() != 0;
     j.notes = doc.NotesText();

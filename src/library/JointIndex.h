@@ -6,10 +6,11 @@
 
 class CVtkDoc;
 
-// The joint's fields from a report the reader has loaded.
+// The joint's fields from a report the reader has loaded and PrepareSamples
+// has prepared (its highest pressure).
 JointFields JointFieldsOf(const CVtkDoc& doc);
 
-// The procedure check's verdict for the joint ("pass", "fail",
-// "incomplete"), computed once per report when it is indexed. Empty until
-// the check is wired in here.
+// The procedure check's verdict for the joint against the shipped procedure
+// ("pass", "fail", "incomplete", or "unknown" for a report that is not a
+// butt-fusion pipe joint), computed once per report when it is indexed.
 QString JointVerdict(const CVtkDoc& doc);

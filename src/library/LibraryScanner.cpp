@@ -2,6 +2,7 @@
 
 #include "library/JointIndex.h"
 #include "platform/RegularFile.h"
+#include "report/ReportPlot.h"
 #include "report/VtkDoc.h"
 
 #include <QCryptographicHash>
@@ -180,6 +181,9 @@ ReadResult ReadOne(const QString& root, const Entry& entry, CVtkDoc& doc) {
         return r;
     }
     r.sha256 = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+    // The reader leaves the samples as recorded; the highest pressure the
+    // index keeps is the one the report's plots show.
+    PrepareSamples(doc);
     r.fields = JointFieldsOf(doc);
     doc.FreeReport(false);
     return r;

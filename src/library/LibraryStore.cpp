@@ -42,6 +42,10 @@ const char* const kMigrations[] = {
     " reason TEXT NOT NULL DEFAULT '',"
     " UNIQUE(root_id, relpath));"
     "CREATE INDEX files_report ON files(report_id);",
+    // Version 2 judges every joint by the procedure check. Unchanged files
+    // are not read again, so every report's file is made to look changed
+    // once; files that could not be read stay as they were.
+    "UPDATE files SET size = -1 WHERE report_id IS NOT NULL;",
 };
 constexpr int kSteps = int(std::size(kMigrations));
 static_assert(kSteps == CLibraryStore::kSchemaVersion);
@@ -291,7 +295,17 @@ qint64 CLibraryStore::PutReport(const QByteArray& sha256, qint64 size, const Joi
         "INSERT INTO reports(sha256, size, date_time, joint_number, job, employee, machine_id, "
         "model, material, size_text, heater_temp, samples, duration, max_pressure, press_unit, "
         "demo, notes, verdict) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) "
-        "ON CONFLICT(sha256) DO UPDATE SET sha256 = excluded.sha256 RETURNING id"));
+        // A report read again replaces what the index kept of it: a newer
+        // program may know more of the same bytes (the check's verdict).
+        "ON CONFLICT(sha256) DO UPDATE SET date_time = excluded.date_time, "
+        "joint_number = excluded.joint_number, job = excluded.job, "
+        "employee = excluded.employee, machine_id = excluded.machine_id, "
+        "model = excluded.model, material = excluded.material, "
+        "size_text = excluded.size_text, heater_temp = excluded.heater_temp, "
+        "samples = excluded.samples, duration = excluded.duration, "
+        "max_pressure = excluded.max_pressure, press_unit = excluded.press_unit, "
+        "demo = excluded.demo, notes = excluded.notes, verdict = excluded.verdict "
+        "RETURNING id"));
     for (const QVariant& v :
          {QVariant(sha256), QVariant(size), QVariant(Text(f.dateTime)), QVariant(f.jointNumber),
           QVariant(Text(f.job)), QVariant(Text(f.employee)), QVariant(Text(f.machineId)),

@@ -61,7 +61,7 @@ struct IndexedFile {
 
 class CLibraryStore {
 public:
-    static constexpr int kSchemaVersion = 1;
+    static constexpr int kSchemaVersion = 2;
     // Stored in the database header; a database without it is not ours.
     static constexpr int kApplicationId = 0x4b4a524c; // "KJRL"
 

@@ -2,6 +2,7 @@
 
 #include "framework/Modal.h"
 #include "library/JointExport.h"
+#include "library/LibraryCheckDlg.h"
 #include "library/LibraryFolders.h"
 #include "library/LibraryFoldersDlg.h"
 #include "platform/MessageBox.h"
@@ -125,7 +126,7 @@ CLibraryWindow::CLibraryWindow(const QString& databasePath, QWidget* parent)
 
 CLibraryWindow::~CLibraryWindow() {
     m_bCancel = true;
-    for (QThread* t : {m_pWorker, m_pExporter})
+    for (QThread* t : {m_pWorker, m_pExporter, m_pChecker})
         if (t) {
             t->wait();
             delete t;
@@ -317,11 +318,29 @@ void CLibraryWindow::ShowCheck() {
         MessageBox(QStringLiteral("Select one joint to check."), kCaption, MB_ICONINFORMATION);
         return;
     }
-    const QString verdict = rows[0].fields.verdict;
-    MessageBox(verdict.isEmpty()
-                   ? QStringLiteral("No procedure check has been made for this joint.")
-                   : QStringLiteral("Procedure check: %1").arg(verdict),
-               kCaption, MB_ICONINFORMATION);
+    if (m_pChecker)
+        return;
+    // The joint's file may lie on a share that does not answer: read it on
+    // a worker, and show what it found when it is done.
+    m_pChecker = QThread::create([this, row = rows[0]]() {
+        const JointCheck done = CheckJoint(row);
+        QMetaObject::invokeMethod(
+            this,
+            [this, done]() {
+                m_pChecker->wait();
+                delete m_pChecker;
+                m_pChecker = nullptr;
+                if (!done.failure.isEmpty()) {
+                    MessageBox(done.failure, kCaption, MB_ICONEXCLAMATION);
+                } else {
+                    CLibraryCheckDlg dialog(done.file, done.lines, this);
+                    RunModal(dialog);
+                }
+                Q_EMIT CheckFinished();
+            },
+            Qt::QueuedConnection);
+    });
+    m_pChecker->start();
 }
 
 void CLibraryWindow::OpenSelected() {

@@ -1,8 +1,8 @@
 #pragma once
 // The library's window: the table of joints with its search, filters and
 // count, and the scan, export, check and folder commands. Every file-system
-// access (scan, PDF export) runs on a worker thread with its own store; the
-// window reads the index only.
+// access (scan, PDF export, the check of a joint) runs on a worker thread;
+// the window reads the index only.
 
 #include "library/JointTableModel.h"
 #include "library/LibraryScanner.h"
@@ -68,6 +68,8 @@ public:
 Q_SIGNALS:
     void ScanFinished();
     void ExportFinished();
+    // The check of a joint was shown, or its failure told.
+    void CheckFinished();
 
 private:
     void ApplyFilter();
@@ -92,6 +94,7 @@ private:
     QPushButton* m_pScan = nullptr;
     QThread* m_pWorker = nullptr;
     QThread* m_pExporter = nullptr;
+    QThread* m_pChecker = nullptr;
     std::atomic<bool> m_bCancel{false};
     ScanSummary m_lastScan;
 };

@@ -1,9 +1,6 @@
-// The procedure check on reports made from known traces, one sample a second,
-// with every measured value worked out by hand. The joint: 8" IPS DR 11 in
-// psi (wall 8.625 / 11 = 0.784 in: heater removal at most 15 s, cooling at
-// least 11 x 0.784 x 60 = 517.5 s), Rec Heat, Fuse and Cool 338 psi, Rec
-// Soak 40 psi, tolerance 10 % (304.2 to 371.8 psi; soak at most 44 psi).
-#include "ReportMaker.h"
+// The procedure check on reports made from known traces (FusionTrace.h),
+// with every measured value worked out by hand.
+#include "FusionTrace.h"
 
 #include "check/ProcedureCheck.h"
 #include "framework/Globals.h"
@@ -14,46 +11,8 @@
 #include <gtest/gtest.h>
 
 namespace {
-struct Trace {
-    int bead = 340;       // psi, t = 5 .. 34
-    int soakPeak = 43;    // psi at t = 100; the rest of the soak is 40
-    int dip = 5;          // seconds at 0 psi after the soak (t = 156 on)
-    int fuse = 338;       // psi over the first half minute of fusion
-    int heldFor = 600;    // seconds from fusion pressure to the release
-    int noReadingAt = -1; // a 4001 sample at this second
-};
-
-// 0 psi to t = 4, bead-up from t = 5, soak from t = 35 (100 psi, then 40),
-// soak ends at t = 155, the dip, then 200 psi and 320 psi (fusion pressure,
-// 90 % of 338 is 304.2) at F = 157 + dip, the fuse pressure to F + 29, 338
-// psi until F + heldFor, then released.
-ReportPlan PlanOf(const Trace& tr) {
-    ReportPlan plan = ButtFusionReport(0);
-    const int f = 157 + tr.dip;
-    std::vector<int> psi;
-    for (int t = 0; t <= f + tr.heldFor + 8; ++t) {
-        int p = 0;
-        if (t >= 5 && t < 35)
-            p = tr.bead;
-        else if (t == 35)
-            p = 100;
-        else if (t > 35 && t <= 155)
-            p = t == 100 ? tr.soakPeak : 40 + (t % 3 == 0 ? 1 : 0);
-        else if (t > 155 && t < f - 1)
-            p = 0;
-        else if (t == f - 1)
-            p = 200;
-        else if (t == f)
-            p = 320;
-        else if (t > f && t < f + 30)
-            p = tr.fuse;
-        else if (t > f && t <= f + tr.heldFor)
-            p = 338;
-        if (t == tr.noReadingAt)
-            p = 4001;
-        plan.samples.emplace_back(t * 5, p);
-    }
-    return plan;
+ReportPlan PlanOf(const FusionTrace& trace) {
+    return FusionTracePlan(trace);
 }
 
 CheckResult Check(const ReportPlan& plan, const Procedure& procedure = DefaultProcedure()) {

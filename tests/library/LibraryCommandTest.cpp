@@ -54,11 +54,16 @@ protected:
 };
 } // namespace
 
-// scan adds the folder once, prints what it found; list filters and writes
-// a table, CSV and JSON; forget-missing forgets what vanished.
+// scan adds the folder once, prints what it found; list filters (also by the
+// procedure check's verdict) and writes a table, CSV and JSON; forget-missing
+// forgets what vanished.
 TEST_F(LibraryCommand, ScanListForget) {
     PutFile(TestRootFolder() + QStringLiteral("/Joint Reports/own.kjr"),
             MakeReportBytes(1, QStringLiteral("J-100")));
+    PutFile(TestRootFolder() + QStringLiteral("/Joint Reports/good.kjr"),
+            MakeCheckedReportBytes(5, QStringLiteral("J-400"), true));
+    PutFile(TestRootFolder() + QStringLiteral("/Joint Reports/bad.kjr"),
+            MakeCheckedReportBytes(6, QStringLiteral("J-400"), false));
     PutFile(share + QStringLiteral("/a.kjr"), MakeReportBytes(2, QStringLiteral("J-200")));
     ReportPlan odd = ButtFusionReport(50);
     odd.Set(RF_JOINT_NUMBER, 3);
@@ -82,10 +87,10 @@ TEST_F(LibraryCommand, ScanListForget) {
         r.out.contains(QStringLiteral("added ") + share + QStringLiteral("/evil?gpj.kjr\n")));
     EXPECT_FALSE(r.out.contains(QChar(0x202e)));
     EXPECT_TRUE(r.out.endsWith(
-        QStringLiteral("4 added, 0 updated, 0 missing, 0 offline, 1 unreadable, 0 unchanged\n")));
+        QStringLiteral("6 added, 0 updated, 0 missing, 0 offline, 1 unreadable, 0 unchanged\n")));
     r = Run({QStringLiteral("scan"), share});
     EXPECT_EQ(AddedLibraryFolders(), QStringList{share});
-    EXPECT_TRUE(r.out.endsWith(QStringLiteral("0 unreadable, 5 unchanged\n"))) << qPrintable(r.out);
+    EXPECT_TRUE(r.out.endsWith(QStringLiteral("0 unreadable, 7 unchanged\n"))) << qPrintable(r.out);
 
     r = Run({QStringLiteral("list"), QStringLiteral("--job"), QStringLiteral("j-2"),
              QStringLiteral("--format"), QStringLiteral("json")});
@@ -103,9 +108,24 @@ TEST_F(LibraryCommand, ScanListForget) {
     ASSERT_EQ(csv.size(), 3) << qPrintable(r.out); // header, joint 3, and the end
     EXPECT_TRUE(csv[1].contains(QStringLiteral("\"line one, \"\"two\"\"\nthree")));
 
+    r = Run({QStringLiteral("list"), QStringLiteral("--verdict"), QStringLiteral("pass"),
+             QStringLiteral("--format"), QStringLiteral("json")});
+    const QJsonArray passed = QJsonDocument::fromJson(r.out.toUtf8()).array();
+    ASSERT_EQ(passed.size(), 1) << qPrintable(r.out);
+    EXPECT_EQ(passed[0][QStringLiteral("joint_number")].toInt(), 5);
+    EXPECT_EQ(passed[0][QStringLiteral("verdict")].toString(), QStringLiteral("pass"));
+    r = Run({QStringLiteral("list"), QStringLiteral("--verdict"), QStringLiteral("fail"),
+             QStringLiteral("--job"), QStringLiteral("J-400"), QStringLiteral("--format"),
+             QStringLiteral("csv")});
+    const QStringList failed = r.out.split(QStringLiteral("\r\n"));
+    ASSERT_EQ(failed.size(), 3) << qPrintable(r.out);
+    EXPECT_EQ(failed[0].split(QLatin1Char(','))[5], QStringLiteral("verdict"));
+    EXPECT_EQ(failed[1].split(QLatin1Char(','))[1], QStringLiteral("6"));
+    EXPECT_EQ(failed[1].split(QLatin1Char(','))[5], QStringLiteral("fail"));
+
     // The table keeps one joint a line, whatever the notes or names hold.
     r = Run({QStringLiteral("list"), QStringLiteral("--status"), QStringLiteral("all")});
-    EXPECT_EQ(r.out.count(QLatin1Char('\n')), 6) << qPrintable(r.out);
+    EXPECT_EQ(r.out.count(QLatin1Char('\n')), 8) << qPrintable(r.out);
     EXPECT_FALSE(r.out.contains(QChar(0x1b)));
     EXPECT_FALSE(r.out.contains(QChar(0x202e)));
 
@@ -132,7 +152,8 @@ TEST_F(LibraryCommand, ScanListForget) {
     EXPECT_TRUE(r.out.contains(QStringLiteral("2 missing, 0 offline"))) << qPrintable(r.out);
 }
 
-// export-pdf writes the printed page of each joint, named like its report.
+// export-pdf writes the printed page of each joint, named like its report,
+// with the report's text on it.
 TEST_F(LibraryCommand, ExportPdf) {
     PutFile(share + QStringLiteral("/one.kjr"), MakeReportBytes(1, QStringLiteral("J-1")));
     PutFile(share + QStringLiteral("/sub/one.kjr"), MakeReportBytes(2, QStringLiteral("J-1")));
@@ -144,14 +165,13 @@ TEST_F(LibraryCommand, ExportPdf) {
     ASSERT_EQ(r.code, 0) << qPrintable(r.err);
     EXPECT_EQ(QDir(out).entryList(QDir::Files),
               (QStringList{QStringLiteral("one (2).pdf"), QStringLiteral("one.pdf")}));
-    // The printed page, report text and all.
     QProcess text;
     text.start(QStringLiteral("pdftotext"),
                {out + QStringLiteral("/one.pdf"), QStringLiteral("-")});
     ASSERT_TRUE(text.waitForFinished(60000));
-    const QString page = QString::fromUtf8(text.readAllStandardOutput());
-    EXPECT_TRUE(page.contains(QStringLiteral("Kelvorn Joint Report"))) << qPrintable(page);
-    EXPECT_TRUE(page.contains(QStringLiteral("J-1"))) << qPrintable(page);
+    const QByteArray page = text.readAllStandardOutput();
+    EXPECT_TRUE(page.contains("Kelvorn Joint Report")) << page.constData();
+    EXPECT_TRUE(page.contains("E-117")) << page.constData();
 }
 
 // The program itself: usage, version, exit codes, and a second program on a

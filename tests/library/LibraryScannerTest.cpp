@@ -5,6 +5,8 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -143,6 +145,50 @@ TEST_F(LibraryScan, TreeWithDuplicatesAndHostileFiles) {
 // A removed file of a reachable root is missing, not gone, until the user
 // forgets it; a rewritten file is read again; a joint still found elsewhere
 // stays present.
+// Each joint carries the check's verdict; an index made before there was a
+// verdict reads its joints once more on the next scan to get theirs, and
+// leaves the files it could not read alone.
+TEST_F(LibraryScan, JointsGetTheirVerdictAlsoInAnIndexOfTheFirstVersion) {
+    const QByteArray good = MakeCheckedReportBytes(1, QStringLiteral("J-1"), true);
+    PutFile(a + QStringLiteral("/good.kjr"), good);
+    PutFile(b + QStringLiteral("/good.kjr"), good);
+    PutFile(a + QStringLiteral("/bad.kjr"),
+            MakeCheckedReportBytes(2, QStringLiteral("J-1"), false));
+    PutFile(a + QStringLiteral("/garbage.kjr"), QByteArray(5000, 'x'));
+    ASSERT_EQ(Scan().added.size(), 3);
+    ASSERT_NE(Joint(1), nullptr);
+    EXPECT_EQ(Joint(1)->fields.verdict, QStringLiteral("pass"));
+    ASSERT_NE(Joint(2), nullptr);
+    EXPECT_EQ(Joint(2)->fields.verdict, QStringLiteral("fail"));
+
+    // As the first version left it: no verdicts, every file unchanged.
+    {
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("v1"));
+        db.setDatabaseName(store.Path());
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        ASSERT_TRUE(q.exec(QStringLiteral("UPDATE reports SET verdict = ''")));
+        ASSERT_TRUE(q.exec(QStringLiteral("PRAGMA user_version = 1")));
+        q.finish();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("v1"));
+    CLibraryStore old(store.Path());
+    ASSERT_EQ(old.Open(), CLibraryStore::OpenResult::Ok) << qPrintable(old.Message());
+    ScanSummary s = CLibraryScanner(old).Scan({a, b});
+    EXPECT_EQ(s.updated.size(), 3);
+    EXPECT_TRUE(s.added.isEmpty() && s.unreadable.isEmpty() && s.problems.isEmpty());
+    EXPECT_EQ(Joint(1)->fields.verdict, QStringLiteral("pass"));
+    EXPECT_EQ(Joint(2)->fields.verdict, QStringLiteral("fail"));
+    EXPECT_EQ(Joint(1)->files.size(), 2);
+
+    // Once only.
+    s = CLibraryScanner(old).Scan({a, b});
+    EXPECT_TRUE(s.updated.isEmpty());
+    EXPECT_EQ(s.unchanged, 4);
+}
+
 TEST_F(LibraryScan, RemovedChangedAndForgotten) {
     for (int j = 1; j <= 4; ++j)
         PutFile(a + QStringLiteral("/%1.kjr").arg(j), MakeReportBytes(j, QStringLiteral("J-4")));

@@ -5,8 +5,8 @@
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
-QByteArray MakeReportBytes(int joint, const QString& job, int samples) {
-    ReportPlan plan = ButtFusionReport(samples);
+namespace {
+QByteArray Bytes(ReportPlan plan, int joint, const QString& job) {
     plan.Set(RF_JOINT_NUMBER, joint);
     plan.Set(RF_JOB_NUMBER, job);
     plan.Set(RF_DAY, 1 + joint % 28);
@@ -14,6 +14,18 @@ QByteArray MakeReportBytes(int joint, const QString& job, int samples) {
     const QByteArray bytes = ReadAll(path);
     QFile::remove(path);
     return bytes;
+}
+} // namespace
+
+QByteArray MakeReportBytes(int joint, const QString& job, int samples) {
+    return Bytes(ButtFusionReport(samples), joint, job);
+}
+
+QByteArray MakeCheckedReportBytes(int joint, const QString& job, bool passes) {
+    FusionTrace trace;
+    if (!passes)
+        trace.bead = 380;
+    return Bytes(FusionTracePlan(trace), joint, job);
 }
 
 void PutFile(const QString& path, const QByteArray& bytes) {

@@ -1,6 +1,7 @@
 #include "library/LibraryWindow.h"
 #include "LibraryTree.h"
 #include "framework/Modal.h"
+#include "library/LibraryCheckDlg.h"
 #include "library/LibraryFolders.h"
 #include "library/LibraryFoldersDlg.h"
 #include "library/LibraryScanner.h"
@@ -117,6 +118,68 @@ TEST_F(LibraryWindow, FilterSortAndExportTwoRows) {
     ASSERT_TRUE(exported);
     EXPECT_EQ(QDir(pdfs).entryList(QDir::Files),
               (QStringList{QStringLiteral("joint 1.pdf"), QStringLiteral("joint 3.pdf")}));
+}
+
+// The verdict filter; "Check..." reads the selected joint on a worker and
+// shows its criteria, or says that its file cannot be read now.
+TEST_F(LibraryWindow, VerdictFilterAndCheckOfOneJoint) {
+    PutFile(reports + QStringLiteral("/good.kjr"),
+            MakeCheckedReportBytes(21, QStringLiteral("J-C3"), true));
+    PutFile(reports + QStringLiteral("/bad.kjr"),
+            MakeCheckedReportBytes(22, QStringLiteral("J-C3"), false));
+    CLibraryWindow window(db);
+    ASSERT_TRUE(window.OpenStore());
+    ScanAndWait(window);
+    QComboBox* verdict = nullptr;
+    for (QComboBox* box : window.findChildren<QComboBox*>())
+        if (box->findData(QStringLiteral("pass")) >= 0)
+            verdict = box;
+    ASSERT_NE(verdict, nullptr);
+    verdict->setCurrentIndex(verdict->findData(QStringLiteral("fail")));
+    EXPECT_TRUE(JointColumn(window).contains(22));
+    EXPECT_FALSE(JointColumn(window).contains(21));
+    verdict->setCurrentIndex(verdict->findData(QStringLiteral("pass")));
+    EXPECT_EQ(window.CountLabel()->text(), QStringLiteral("1 of 7 shown"));
+    ASSERT_EQ(JointColumn(window), QList<int>{21});
+
+    const auto checkAndWait = [&]() {
+        bool ended = false;
+        QEventLoop loop;
+        const auto c = QObject::connect(&window, &CLibraryWindow::CheckFinished, &loop, [&]() {
+            ended = true;
+            loop.quit();
+        });
+        QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+        window.ShowCheck();
+        loop.exec();
+        QObject::disconnect(c);
+        return ended;
+    };
+    window.Table()->selectRow(0);
+    ScriptedRunner runner;
+    QString file;
+    QStringList lines;
+    runner.Then<CLibraryCheckDlg>([&](CLibraryCheckDlg& dlg) {
+        file = dlg.GetDlgItemText(IDC_LIB_CHECK_FILE);
+        lines = dlg.GetDlgItemText(IDC_LIB_CHECK_TEXT).split(QLatin1Char('\n'));
+        dlg.ClickDlgItem(IDOK);
+    });
+    ASSERT_TRUE(checkAndWait());
+    EXPECT_EQ(file, reports + QStringLiteral("/good.kjr"));
+    ASSERT_EQ(lines.size(), 9); // the procedure, seven criteria, the verdict
+    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("Procedure: Generic PE")));
+    EXPECT_TRUE(lines[5].startsWith(QStringLiteral("heaterRemovalTime   pass    7 s")))
+        << qPrintable(lines[5]);
+    EXPECT_EQ(lines[8], QStringLiteral("Verdict: pass"));
+    EXPECT_TRUE(runner.Failures().empty());
+
+    ScriptedPrompter prompter;
+    QFile::remove(reports + QStringLiteral("/good.kjr"));
+    ASSERT_TRUE(checkAndWait());
+    ASSERT_EQ(prompter.Shown().size(), 1u);
+    EXPECT_EQ(prompter.Shown()[0].text,
+              reports + QStringLiteral("/good.kjr: no file of this joint can be read now"));
+    EXPECT_EQ(runner.Run().size(), 1u);
 }
 
 // A scan shows its progress with Cancel; a cancelled scan ends early and

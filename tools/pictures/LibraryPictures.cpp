@@ -1,10 +1,13 @@
 // The library's window over a few hundred joints of several jobs, some of
-// them missing, offline or unreadable, filtered, and its Folders dialog.
+// them missing, offline or unreadable, filtered, its Folders dialog and the
+// procedure check of a joint.
 
+#include "FusionTrace.h"
 #include "Pictures.h"
-#include "ReportMaker.h"
 
 #include "framework/Modal.h"
+#include "library/JointExport.h"
+#include "library/LibraryCheckDlg.h"
 #include "library/LibraryFolders.h"
 #include "library/LibraryFoldersDlg.h"
 #include "library/LibraryScanner.h"
@@ -27,7 +30,12 @@ void MakeJoints(const QString& share) {
     const char* notes[] = {"Crew 3. Cold wind, tent up.", "", "Re-faced once.",
                            "Inspector on site.", ""};
     for (int j = 0; j < 320; ++j) {
-        ReportPlan plan = ButtFusionReport(120 + (j % 7) * 20);
+        // Most joints by the procedure, some not, some that cannot tell.
+        FusionTrace trace;
+        trace.bead = j % 11 == 0 ? 385 : 340;
+        trace.noReadingAt = j % 17 == 0 ? 80 : -1;
+        ReportPlan plan =
+            j % 6 == 0 ? ButtFusionReport(120 + (j % 7) * 20) : FusionTracePlan(trace);
         plan.Set(RF_MONTH, 3 + j / 100);
         plan.Set(RF_DAY, 1 + (j / 4) % 28);
         plan.Set(RF_HOUR, 7 + j % 9);
@@ -93,6 +101,14 @@ int WriteLibraryPictures() {
         window.Table()->sortByColumn(JC_DATE_TIME, Qt::DescendingOrder);
         window.Table()->selectRow(1);
         failures += SavePicture(window, QStringLiteral("library-search")) ? 0 : 1;
+
+        const std::vector<JointRow> rows = window.SelectedRows();
+        if (!rows.empty()) {
+            const JointCheck check = CheckJoint(rows[0]);
+            CLibraryCheckDlg dialog(check.file, check.lines, &window);
+            dialog.Create();
+            failures += SavePicture(dialog, QStringLiteral("library-check")) ? 0 : 1;
+        }
 
         CLibraryFoldersDlg folders(&window);
         folders.Create();
