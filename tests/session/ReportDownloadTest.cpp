@@ -234,7 +234,9 @@ TEST_F(DownloadTest, DamagedRepliesAreAskedForAgainAndTheReportIsWhole) {
         {Block("Pw11:", QByteArray("SI0005TS00950NR\0\x01", 17)), header, "Wp11\r\n",
          "Wp12-0000\r\n"},
         {Block("Pw12:", "0000000A0005000"), block0, "Wp12-0000\r\n", "Wp12-0001\r\n"},
-        {"Pw12:000a\x13\x07" "a1eom", block1, "Wp12-0001\r\n", ""},
+        {"Pw12:000a\x13\x07"
+         "a1eom",
+         block1, "Wp12-0001\r\n", ""},
     };
     ASSERT_EQ(Exchange(info), QByteArray("Wp3R\r\n"));
     for (const auto& step : steps) {
