@@ -9,12 +9,12 @@
 #include "platform/MessageBox.h"
 #include "platform/OemInfo.h"
 #include "platform/Power.h"
+#include "support/RunTool.h"
 #include "support/TestEnv.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -225,41 +225,31 @@ TEST_F(CalibArchiveTest, ViewerShowsTheReportOrSaysWhyNot) {
 }
 
 TEST_F(CalibArchiveTest, VtqReportPrintsReportAndLogWithoutADisplay) {
-    const auto run = [](const QString& path, QByteArray& out, QByteArray& err) {
-        QProcess process;
-        process.setProgram(QCoreApplication::applicationDirPath() +
-                           QStringLiteral("/../tools/vtq-report/vtq-report"));
-        process.setArguments({QStringLiteral("calibration"), path});
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        env.remove(QStringLiteral("DISPLAY"));
-        process.setProcessEnvironment(env);
-        process.start();
-        if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
-            return -1;
-        out = process.readAllStandardOutput();
-        err = process.readAllStandardError();
-        return process.exitCode();
+    const auto run = [](const QString& path) {
+        return RunTool(BuiltTool(QStringLiteral("vtq-report")),
+                       {QStringLiteral("calibration"), path});
     };
     bool written = false;
     WriteCalibrationArchive(QStringLiteral("KVTQ-0042"),
                             QStringLiteral("---\r\n  measured 538F is within 3F\r\n-->>"), written);
     const QString good = Folder() + QLatin1Char('/') + Archives()[0];
-    QByteArray out, err;
-    ASSERT_EQ(run(good, out, err), 0) << err.constData();
-    EXPECT_TRUE(out.startsWith("Kelvorn Vantrek\n   Model: TK208M\n   VTQ s/n: KVTQ-0042\n"));
-    EXPECT_TRUE(out.contains("540°F\t538°F\n"));
-    EXPECT_TRUE(out.endsWith("    Expiration: ---\n\nSession Log\n---\n  measured 538F is "
-                             "within 3F\n-->>\n"));
+    ToolRun r = run(good);
+    ASSERT_EQ(r.code, 0) << r.err.constData();
+    EXPECT_TRUE(r.out.startsWith("Kelvorn Vantrek\n   Model: TK208M\n   VTQ s/n: KVTQ-0042\n"));
+    EXPECT_TRUE(r.out.contains("540°F\t538°F\n"));
+    EXPECT_TRUE(r.out.endsWith("    Expiration: ---\n\nSession Log\n---\n  measured 538F is "
+                               "within 3F\n-->>\n"));
 
     QFile file(good);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
     const QString cut = Folder() + QStringLiteral("/cut.kdc");
     WriteFile(cut, bytes.left(bytes.size() / 2));
-    EXPECT_EQ(run(cut, out, err), 1);
-    EXPECT_EQ(err, QByteArray("vtq-report: Could not read data archive!\n"));
-    EXPECT_EQ(run(QCoreApplication::applicationFilePath(), out, err), 1);
-    EXPECT_EQ(err, QByteArray("vtq-report: Not a Kelvorn VTQ calibration data file!\n"));
-    EXPECT_TRUE(out.isEmpty());
+    r = run(cut);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, QByteArray("vtq-report: Could not read data archive!\n"));
+    r = run(QCoreApplication::applicationFilePath());
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, QByteArray("vtq-report: Not a Kelvorn VTQ calibration data file!\n"));
+    EXPECT_TRUE(r.out.isEmpty());
 }

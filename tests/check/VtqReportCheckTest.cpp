@@ -1,38 +1,18 @@
 // vtq-report check and pdf --check run as a shell would.
 #include "ReportMaker.h"
 
+#include "support/RunTool.h"
 #include "support/TestEnv.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <gtest/gtest.h>
 
 namespace {
-struct ToolRun {
-    int code = -1;
-    QByteArray out, err;
-};
-
-ToolRun RunTool(const QString& program, const QStringList& args) {
-    QProcess process;
-    process.start(program, args);
-    ToolRun r;
-    if (!process.waitForFinished(60000))
-        return r;
-    r.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    r.out = process.readAllStandardOutput();
-    r.err = process.readAllStandardError();
-    return r;
-}
-
 ToolRun VtqReport(const QStringList& args) {
-    return RunTool(QCoreApplication::applicationDirPath() +
-                       QStringLiteral("/../tools/vtq-report/vtq-report"),
-                   args);
+    return RunTool(BuiltTool(QStringLiteral("vtq-report")), args);
 }
 
 // A joint that follows the procedure: bead 340 psi, soak 40, 7 s to fusion

@@ -3,6 +3,7 @@
 #include "library/LibraryFolders.h"
 #include "library/LibraryLock.h"
 #include "library/LibraryStore.h"
+#include "support/RunTool.h"
 #include "support/TestEnv.h"
 
 #include <QDir>
@@ -10,7 +11,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -165,11 +165,9 @@ TEST_F(LibraryCommand, ExportPdf) {
     ASSERT_EQ(r.code, 0) << qPrintable(r.err);
     EXPECT_EQ(QDir(out).entryList(QDir::Files),
               (QStringList{QStringLiteral("one (2).pdf"), QStringLiteral("one.pdf")}));
-    QProcess text;
-    text.start(QStringLiteral("pdftotext"),
-               {out + QStringLiteral("/one.pdf"), QStringLiteral("-")});
-    ASSERT_TRUE(text.waitForFinished(60000));
-    const QByteArray page = text.readAllStandardOutput();
+    const QByteArray page = RunTool(QStringLiteral("pdftotext"),
+                                    {out + QStringLiteral("/one.pdf"), QStringLiteral("-")})
+                                .out;
     EXPECT_TRUE(page.contains("Kelvorn Joint Report")) << page.constData();
     EXPECT_TRUE(page.contains("E-117")) << page.constData();
 }
@@ -178,20 +176,12 @@ TEST_F(LibraryCommand, ExportPdf) {
 // busy library.
 TEST_F(LibraryCommand, ProgramExitCodes) {
     const auto program = [&](const QStringList& args) {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), TestSettingsFolder());
-        env.insert(QStringLiteral("XDG_DATA_HOME"), TestSettingsFolder());
-        env.insert(QStringLiteral("VTQ_LIBRARY_DB"), db);
-        env.insert(QStringLiteral("VTQ_ROOT"), TestRootFolder());
-        env.remove(QStringLiteral("DISPLAY"));
-        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(VTQ_LIBRARY_PATH), args);
-        EXPECT_TRUE(p.waitForFinished(60000));
-        return std::make_pair(
-            p.exitCode(), QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError()));
+        const ToolRun t = RunTool(QStringLiteral(VTQ_LIBRARY_PATH), args,
+                                  {QStringLiteral("XDG_CONFIG_HOME=") + TestSettingsFolder(),
+                                   QStringLiteral("XDG_DATA_HOME=") + TestSettingsFolder(),
+                                   QStringLiteral("VTQ_LIBRARY_DB=") + db,
+                                   QStringLiteral("VTQ_ROOT=") + TestRootFolder()});
+        return std::make_pair(t.code, QString::fromUtf8(t.out + t.err));
     };
     auto r = program({});
     EXPECT_EQ(r.first, 1);

@@ -1,6 +1,7 @@
 // vtq-report run as a shell would: each command on a downloaded report, and
 // its answers to missing files, damaged reports and wrong usage.
 #include "ReportMaker.h"
+#include "support/RunTool.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -9,43 +10,18 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 namespace {
-struct ToolRun {
-    int code = -1;
-    QByteArray out, err;
-};
-
 ToolRun VtqReport(const QStringList& args) {
-    QProcess process;
-    process.setProgram(QCoreApplication::applicationDirPath() +
-                       QStringLiteral("/../tools/vtq-report/vtq-report"));
-    process.setArguments(args);
-    // No display of any kind.
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    env.remove(QStringLiteral("DISPLAY"));
-    process.setProcessEnvironment(env);
-    process.start();
-    ToolRun r;
-    if (!process.waitForFinished(60000))
-        return r;
-    r.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    r.out = process.readAllStandardOutput();
-    r.err = process.readAllStandardError();
-    return r;
+    return RunTool(BuiltTool(QStringLiteral("vtq-report")), args);
 }
 
 // A poppler tool's output on a PDF file.
 QByteArray Poppler(const QString& tool, const QStringList& args) {
-    QProcess process;
-    process.start(tool, args);
-    if (!process.waitForFinished(60000) || process.exitCode() != 0)
-        return QByteArray();
-    return process.readAllStandardOutput();
+    const ToolRun r = RunTool(tool, args);
+    return r.code == 0 ? r.out : QByteArray();
 }
 } // namespace
 
