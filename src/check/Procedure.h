@@ -47,7 +47,7 @@ struct Procedure {
     double tolerancePercent = 0;
     // The narrowest half-width a gauge pressure band may have, and the
     // gauge's own uncertainty in a level; see the shipped file.
-    double noiseFloorPsi = 3;
+    double noiseFloorPsi = 4;
     WallRule heaterRemovalSeconds; // longest, opening to contact
     WallRule buildUpSeconds;       // longest, contact to fusion pressure; optional
     WallRule soakSeconds;          // shortest heat soak; optional

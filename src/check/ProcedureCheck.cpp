@@ -260,10 +260,17 @@ public:
 
 private:
     double Band(double psi) const { return PressureBand(psi, m_hints); }
+    // Judges the time from one moment to another. A stretch without readings
+    // between them may hide a clock that jumped: the time may be that much
+    // shorter.
+    void Span(Criterion& c, const Moment& from, const Moment& to) const;
     // The limit of a time rule for this joint's wall, or why there is none.
     bool TimeLimit(Criterion& c, const WallRule& rule, bool maximum);
     // Judges [first, last] against the band around `rec`.
     void Plateau(Criterion& c, int first, int last, std::optional<double> rec, const char* what);
+    // Lists the spikes and the excursions shorter than a dip that stand
+    // clear of [low, high]: they never decide alone.
+    void ListShort(QStringList& notes, int first, int last, double low, double high) const;
     // Why a phase was not found (the bead-up may miss alone).
     QString PhaseMissing(bool bead = false) const;
 
@@ -285,6 +292,15 @@ private:
     double m_soakStart = 0;
 };
 
+void TraceCheck::ListShort(QStringList& notes, int first, int last, double low, double high) const {
+    for (const Excursion& e : Excursions(m_trace, first, last, low, high))
+        if (e.returned && e.Seconds() <= kDipSeconds &&
+            (e.extreme > high + 2 * m_hints.floorPsi || e.extreme < low - 2 * m_hints.floorPsi))
+            notes << QStringLiteral("%1 %2 for %3 s %4")
+                         .arg(e.spike ? "a spike to" : "a short excursion to", Psi(e.extreme),
+                              Number(e.Seconds()), At(e.start));
+}
+
 QString TraceCheck::PhaseMissing(bool bead) const {
     if (!m_ph.unreadable.isEmpty())
         return m_ph.unreadable;
@@ -292,6 +308,14 @@ QString TraceCheck::PhaseMissing(bool bead) const {
         return m_ph.beadMissing;
     return m_ph.fusionMissing.isEmpty() ? QStringLiteral("the phase was not found")
                                         : m_ph.fusionMissing;
+}
+
+void TraceCheck::Span(Criterion& c, const Moment& from, const Moment& to) const {
+    double missing = 0;
+    for (const Gap& g :
+         LongGaps(m_trace, IndexAt(m_trace, from.latest), IndexAt(m_trace, to.earliest) - 1))
+        missing += g.seconds;
+    JudgeSpan(c, to.at - from.at, to.earliest - from.latest - missing, to.latest - from.earliest);
 }
 
 bool TraceCheck::TimeLimit(Criterion& c, const WallRule& rule, bool maximum) {
@@ -327,17 +351,16 @@ void TraceCheck::Plateau(Criterion& c, int first, int last, std::optional<double
     }
     ::Judge(c, level);
     QStringList notes;
-    for (const Excursion& e : Excursions(m_trace, first, last, *c.allowedMin, *c.allowedMax)) {
-        const QString where =
-            QStringLiteral("%1 for %2 s %3").arg(Psi(e.extreme), Number(e.Seconds()), At(e.start));
-        if (!e.spike && e.Seconds() > kDipSeconds) {
+    // Longer than a dip outside the band fails; what is shorter is listed.
+    for (const Excursion& d :
+         Departures(m_trace, first, last, *c.allowedMin, *c.allowedMax, m_hints.floorPsi))
+        if (d.Seconds() > kDipSeconds) {
             c.verdict = Verdict::Fail;
-            notes << QStringLiteral("%1 the band: %2").arg(e.above ? "above" : "below", where);
-        } else if (std::fabs(e.extreme - *rec) > band + m_hints.floorPsi) {
-            notes << QStringLiteral("%1 %2").arg(e.spike ? "a spike to" : "a short excursion to",
-                                                 where);
+            notes << QStringLiteral("%1 the band: %2 for %3 s %4")
+                         .arg(d.above ? "above" : "below", Psi(d.extreme), Number(d.Seconds()),
+                              At(d.start));
         }
-    }
+    ListShort(notes, first, last, *c.allowedMin, *c.allowedMax);
     const std::vector<Gap> gaps = LongGaps(m_trace, first, last);
     if (!gaps.empty() && c.verdict != Verdict::Fail)
         c.verdict = Verdict::Unknown, c.measured.reset();
@@ -404,8 +427,7 @@ void TraceCheck::Soak(Criterion& c, Criterion& soakTime) {
     if (TimeLimit(soakTime, m_proc.soakSeconds, false)) {
         soakTime.atSeconds = m_soakStart;
         if (shape.opening) {
-            JudgeSpan(soakTime, shape.opening->at - m_soakStart,
-                      shape.opening->earliest - m_soakStart, shape.opening->latest - m_soakStart);
+            Span(soakTime, Moment{m_soakStart, m_soakStart, m_soakStart}, *shape.opening);
         } else if (shape.contact && shape.contact->latest - m_soakStart < *soakTime.allowedMin) {
             // Soak and heater removal together were shorter than the soak.
             Fail(soakTime, QStringLiteral("the pressure rose again %1 s after the bead-up")
@@ -448,20 +470,19 @@ void TraceCheck::Soak(Criterion& c, Criterion& soakTime) {
                                 "bead-up")
                      .arg(Number(reached - s.start));
     }
-    for (const Excursion& e : Excursions(m_trace, first, last, -1e300, limit)) {
+    for (const Excursion& d : Departures(m_trace, first, last, -1e300, limit, m_hints.floorPsi)) {
         const QString where =
-            QStringLiteral("%1 for %2 s %3").arg(Psi(e.extreme), Number(e.Seconds()), At(e.start));
-        if (e.returned && e.start < middle && !e.spike)
+            QStringLiteral("%1 for %2 s %3").arg(Psi(d.extreme), Number(d.Seconds()), At(d.start));
+        if (d.returned && d.start < middle)
             notes << QStringLiteral("a rise early in the soak that decayed (thermal expansion): "
                                     "%1")
                          .arg(where);
-        else if (!e.spike && e.Seconds() > kDipSeconds) {
+        else if (d.Seconds() > kDipSeconds) {
             c.verdict = Verdict::Fail;
             notes << QStringLiteral("above the band: %1").arg(where);
-        } else if (e.extreme > limit + m_hints.floorPsi) {
-            notes << QStringLiteral("%1 %2").arg(e.spike ? "a spike to" : "a short rise to", where);
         }
     }
+    ListShort(notes, first, last, -1e300, limit);
     if (!LongGaps(m_trace, first, last).empty() && c.verdict != Verdict::Fail) {
         c.verdict = Verdict::Unknown;
         notes << QStringLiteral("readings are missing in the heat soak");
@@ -491,7 +512,7 @@ void TraceCheck::Removal(Criterion& c, Criterion& buildUp) {
     else if (limit) {
         const Moment& o = *shape.opening;
         const Moment& k = *shape.contact;
-        JudgeSpan(c, k.at - o.at, k.earliest - o.latest, k.latest - o.earliest);
+        Span(c, o, k);
         c.atSeconds = o.at;
     }
 
@@ -503,7 +524,7 @@ void TraceCheck::Removal(Criterion& c, Criterion& buildUp) {
     else {
         const Moment& k = *shape.contact;
         const Moment& f = *m_fusionReached;
-        JudgeSpan(buildUp, f.at - k.at, f.earliest - k.latest, f.latest - k.earliest);
+        Span(buildUp, k, f);
         buildUp.atSeconds = k.at;
         if (ClockBackWithin(m_trace, IndexAt(m_trace, k.earliest), IndexAt(m_trace, f.latest)))
             Unknown(buildUp, QStringLiteral("the clock runs back during the build-up"));
@@ -565,10 +586,10 @@ void TraceCheck::Fusion(Criterion& fuse, Criterion& cool, Criterion& coolPressur
         if (fall && secondLevel >= std::max(drag, m_ph.openPsi) + 2 * m_hints.floorPsi) {
             stageChange = fall->start;
             coolFirst = IndexAt(m_trace, fall->start + kPlateauSeconds);
-            ::Judge(stage, stageChange - reached.at);
+            Span(stage, reached, Moment{stageChange, stageChange, stageChange});
             fall = fallBelow(fall->firstIndex, secondLevel);
         } else if (fall) {
-            ::Judge(stage, fall->start - reached.at);
+            Span(stage, reached, Moment{fall->start, fall->start, fall->start});
             Fail(cool, QStringLiteral("no second cooling stage: the pressure fell to %1 %2")
                            .arg(Psi(fall->extreme), At(fall->start)));
             Unknown(coolPressure, QStringLiteral("no second cooling stage"));

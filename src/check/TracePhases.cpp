@@ -35,6 +35,12 @@ double Raw(const Trace& tr, int i) {
     return tr.samples[size_t(i)].psi;
 }
 
+// A reading the running median left far behind: one sample on its own.
+bool Spike(const Trace& tr, int i) {
+    const double f = tr.filtered[size_t(i)];
+    return Known(tr, i) && std::fabs(Raw(tr, i) - f) > std::max(20.0, 0.25 * std::fabs(f));
+}
+
 double TimeOf(const Trace& tr, int i) {
     return tr.samples[size_t(i)].seconds;
 }
@@ -134,30 +140,23 @@ std::vector<Run> MergeShort(const std::vector<Run>& runs, double interval) {
         }
     }
     // What is left short lies at an end or beside a gap: it joins the
-    // neighbour that is a plateau.
-    for (size_t i = 0; i < out.size();) {
-        if (!ShortRun(out[i], interval) || out.size() == 1) {
-            ++i;
+    // neighbour that is a plateau, and runs of one kind that then touch
+    // become one.
+    std::vector<Run> joined;
+    for (size_t i = 0; i < out.size(); ++i) {
+        Run r = out[i];
+        if (ShortRun(r, interval) && !joined.empty() && !joined.back().gap) {
+            Absorb(joined.back(), r);
             continue;
         }
-        const bool left = i > 0 && !out[i - 1].gap;
-        const bool right = i + 1 < out.size() && !out[i + 1].gap;
-        if (!left && !right) {
-            ++i;
-            continue;
-        }
-        const size_t into = left ? i - 1 : i + 1;
-        Absorb(out[into], out[i]);
-        out.erase(out.begin() + std::ptrdiff_t(i));
-        i = into > 0 ? into - 1 : 0;
-        // Two runs of one kind that now touch become one.
-        for (size_t j = 0; j + 1 < out.size(); ++j)
-            if (!out[j].gap && !out[j + 1].gap && out[j].high == out[j + 1].high) {
-                Absorb(out[j], out[j + 1]);
-                out.erase(out.begin() + std::ptrdiff_t(j + 1));
-            }
+        if (ShortRun(r, interval) && i + 1 < out.size() && !out[i + 1].gap)
+            r.high = out[i + 1].high;
+        if (!joined.empty() && !joined.back().gap && !r.gap && joined.back().high == r.high)
+            Absorb(joined.back(), r);
+        else
+            joined.push_back(r);
     }
-    return out;
+    return joined;
 }
 
 QString Seconds(double s) {
@@ -182,6 +181,7 @@ private:
     const Trace& m_tr;
     const PhaseHints& m_hints;
     TracePhases& m_ph;
+    mutable std::vector<int> m_nextOpen;
 };
 
 bool PhaseFinder::BuildRuns() {
@@ -268,33 +268,47 @@ SoakShape PhaseFinder::Soak(int low, int high) const {
             break;
         }
     }
-    if (!s.openingVisible)
+    if (!s.openingVisible || !s.contact)
         return s;
-    // Opening: the last fall below the soak's band that goes at least halfway
-    // down to the open level (noise and the closing carriage do not).
+    // Opening: back from contact, past the closing carriage (at about the
+    // soak or drag level, a few seconds at most) to the open carriage (at
+    // least halfway down to the open level; on a fast machine one sample),
+    // then through it (below the soak's band; spikes up skipped) to the last
+    // reading at the soak's level.
+    int i = last;
+    const double closing = TimeOf(m_tr, i) - kDipSeconds;
     const double halfway = (s.level + m_ph.openPsi) / 2;
-    for (int i = run.first; i <= last; ++i) {
-        if (!Known(m_tr, i) || Raw(m_tr, i) < floor)
-            continue;
-        const int next = NextKnown(m_tr, i, last);
-        if (next < 0 || Raw(m_tr, next) >= floor)
-            continue;
-        double lowest = Raw(m_tr, next);
-        for (int k = next; k >= 0 && Raw(m_tr, k) < floor; k = NextKnown(m_tr, k, last))
-            lowest = std::min(lowest, Raw(m_tr, k));
-        if (lowest <= halfway)
-            s.opening = Between(m_tr, i, next, floor);
-    }
+    while (i >= run.first && TimeOf(m_tr, i) >= closing &&
+           !(Known(m_tr, i) && Raw(m_tr, i) <= halfway))
+        --i;
+    if (i < run.first || TimeOf(m_tr, i) < closing)
+        return s;
+    while (i >= run.first && (!Known(m_tr, i) || Raw(m_tr, i) < floor || Spike(m_tr, i)))
+        --i;
+    if (i < run.first)
+        return s;
+    int next = NextKnown(m_tr, i, last);
+    while (next >= 0 && Spike(m_tr, next))
+        next = NextKnown(m_tr, next, last);
+    if (next >= 0)
+        s.opening = Between(m_tr, i, next, floor);
     return s;
 }
 
 double PhaseFinder::SpanUnderPressure(int high) const {
+    if (m_nextOpen.empty()) {
+        // For each sample, the next one back at the open level.
+        const double open = m_ph.openPsi + 2 * m_hints.floorPsi;
+        const int n = int(m_tr.samples.size());
+        m_nextOpen.resize(size_t(n));
+        for (int i = n - 1, next = n - 1; i >= 0; --i) {
+            if (Known(m_tr, i) && m_tr.filtered[size_t(i)] <= open)
+                next = i;
+            m_nextOpen[size_t(i)] = next;
+        }
+    }
     const Run& h = m_ph.runs[size_t(high)];
-    const double open = m_ph.openPsi + 2 * m_hints.floorPsi;
-    for (int i = h.last; i < int(m_tr.samples.size()); ++i)
-        if (Known(m_tr, i) && m_tr.filtered[size_t(i)] <= open)
-            return TimeOf(m_tr, i) - h.start;
-    return m_tr.samples.back().seconds - h.start;
+    return TimeOf(m_tr, m_nextOpen[size_t(h.last)]) - h.start;
 }
 
 bool PhaseFinder::IsSoak(int low, int high, const SoakShape& shape) const {
@@ -304,6 +318,16 @@ bool PhaseFinder::IsSoak(int low, int high, const SoakShape& shape) const {
         return true;
     if (length < std::max(kSoakAtZeroSeconds, m_hints.soakSeconds / 2))
         return false;
+    // A rise that comes after a heater removal is a fusion, not a bead-up:
+    // the stretch at zero after it is pressure released during cooling.
+    const int before = low - 2;
+    if (before >= 0 && !m_ph.runs[size_t(before)].gap && !m_ph.runs[size_t(before)].high &&
+        !m_ph.runs[size_t(low - 1)].gap) {
+        const SoakShape earlier = Soak(before, low - 1);
+        const Run& r = m_ph.runs[size_t(before)];
+        if (earlier.opening && r.end - r.start >= kSoakWithOpeningSeconds)
+            return false;
+    }
     // Without an opening to see, a long stretch at zero after a joint's
     // cooling looks like a soak too; a bead-up never lasts longer than the
     // fusion and cooling after it.
@@ -476,12 +500,11 @@ bool ClockBackWithin(const Trace& tr, int first, int last) {
 std::vector<Excursion> Excursions(const Trace& tr, int first, int last, double low, double high) {
     std::vector<Excursion> out;
     last = std::min(last, int(tr.samples.size()) - 1);
-    int prev = -1, readings = 0;
+    int prev = -1;
     const auto close = [&](int back) {
         Excursion& e = out.back();
         e.returned = true;
         e.end = Between(tr, prev, back, e.above ? high : low).at;
-        e.spike = readings <= tr.filterWidth / 2;
     };
     for (int i = std::max(first, 0); i <= last; ++i) {
         if (!Known(tr, i))
@@ -496,7 +519,7 @@ std::vector<Excursion> Excursions(const Trace& tr, int first, int last, double l
             e.lastIndex = i;
             e.end = TimeOf(tr, i);
             e.extreme = e.above ? std::max(e.extreme, p) : std::min(e.extreme, p);
-            ++readings;
+            ++e.readings;
         } else if (side != 0) {
             Excursion e;
             e.above = side > 0;
@@ -504,8 +527,8 @@ std::vector<Excursion> Excursions(const Trace& tr, int first, int last, double l
             e.end = TimeOf(tr, i);
             e.extreme = p;
             e.firstIndex = e.lastIndex = i;
+            e.readings = 1;
             out.push_back(e);
-            readings = 1;
         }
         prev = i;
     }
@@ -518,13 +541,72 @@ std::vector<Excursion> Excursions(const Trace& tr, int first, int last, double l
             m.end = e.end;
             m.lastIndex = e.lastIndex;
             m.returned = e.returned;
-            m.spike = m.spike && e.spike;
+            m.readings += e.readings;
             m.extreme = m.above ? std::max(m.extreme, e.extreme) : std::min(m.extreme, e.extreme);
         } else {
             merged.push_back(e);
         }
     }
+    for (Excursion& e : merged)
+        e.spike = e.returned && e.readings <= tr.filterWidth / 2;
     return merged;
+}
+
+std::vector<Excursion> Departures(const Trace& tr, int first, int last, double low, double high,
+                                  double margin) {
+    std::vector<int> at;
+    for (int i = std::max(first, 0); i <= std::min(last, int(tr.samples.size()) - 1); ++i)
+        if (Known(tr, i))
+            at.push_back(i);
+    // The sustained pressure: a running median over a dip's length, kept
+    // sorted as the window slides.
+    const int half = std::max(1, int(std::lround(kDipSeconds / tr.interval / 2)));
+    const int m = int(at.size());
+    std::vector<double> window;
+    std::vector<double> sustained(static_cast<size_t>(m));
+    for (int k = 0, in = 0; k < m; ++k) {
+        for (; in < m && in <= k + half; ++in)
+            window.insert(std::upper_bound(window.begin(), window.end(), Raw(tr, at[size_t(in)])),
+                          Raw(tr, at[size_t(in)]));
+        if (k - half - 1 >= 0)
+            window.erase(
+                std::lower_bound(window.begin(), window.end(), Raw(tr, at[size_t(k - half - 1)])));
+        std::vector<double> copy = window;
+        sustained[size_t(k)] = Median(copy);
+    }
+    std::vector<Excursion> out;
+    for (int k = 0; k < m; ++k) {
+        const double v = sustained[size_t(k)];
+        const int side = v > high ? 1 : v < low ? -1 : 0;
+        const bool open = !out.empty() && !out.back().returned;
+        if (open && (side > 0) == out.back().above && side != 0) {
+            Excursion& e = out.back();
+            e.lastIndex = at[size_t(k)];
+            e.end = TimeOf(tr, e.lastIndex);
+            e.extreme = e.above ? std::max(e.extreme, v) : std::min(e.extreme, v);
+            ++e.readings;
+            continue;
+        }
+        if (open)
+            out.back().returned = true;
+        if (side != 0) {
+            Excursion e;
+            e.above = side > 0;
+            e.firstIndex = e.lastIndex = at[size_t(k)];
+            e.start = e.end = TimeOf(tr, e.firstIndex);
+            e.extreme = v;
+            e.readings = 1;
+            out.push_back(e);
+        }
+    }
+    // Only those that stand clear of the band by the margin.
+    out.erase(std::remove_if(out.begin(), out.end(),
+                             [&](const Excursion& e) {
+                                 return e.above ? e.extreme < high + margin
+                                                : e.extreme > low - margin;
+                             }),
+              out.end());
+    return out;
 }
 
 std::optional<Moment> LastCrossDown(const Trace& tr, int first, int last, double psi) {

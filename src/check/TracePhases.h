@@ -59,7 +59,7 @@ struct Moment {
 
 struct Run {
     bool high = false;
-    bool gap = false; // no readings (or a clock that ran back) for longer than a dip
+    bool gap = false; // no readings for longer than a dip
     int first = 0;    // sample indices, inclusive
     int last = 0;
     double start = 0;
@@ -68,7 +68,7 @@ struct Run {
 };
 
 struct PhaseHints {
-    double floorPsi = 3;
+    double floorPsi = 4;
     double tolerance = 0.1;
     std::optional<double> dragPsi;
     double soakSeconds = 0; // the procedure's shortest soak, 0 when it gives none
@@ -126,9 +126,15 @@ struct Excursion {
     bool returned = false; // back inside before `last`
     int firstIndex = 0;
     int lastIndex = 0;
+    int readings = 0;
     double Seconds() const { return end - start; }
 };
 std::vector<Excursion> Excursions(const Trace& trace, int first, int last, double low, double high);
+// Where the sustained pressure (a running median over a dip's length, so
+// that noise, spikes and sags pumped back do not count) lies outside [low,
+// high] within [first, last], and somewhere by `margin` or more.
+std::vector<Excursion> Departures(const Trace& trace, int first, int last, double low, double high,
+                                  double margin);
 
 // A stretch without readings within [first, last] longer than a dip.
 struct Gap {
