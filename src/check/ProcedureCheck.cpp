@@ -376,7 +376,6 @@ void TraceCheck::Bead(Criterion& c) {
     }
     const Run& b = m_ph.runs[size_t(m_ph.bead)];
     const std::optional<double> rec = FieldPsi(m_doc, RF_REC_HEAT);
-    c.atSeconds = b.start;
     // From the pressure reaching the band to its leaving it: the rise and
     // the fall are no part of the bead-up's pressure.
     int first = b.first, last = b.last;
@@ -393,6 +392,7 @@ void TraceCheck::Bead(Criterion& c) {
         if (!in(first))
             first = b.first, last = b.last;
     }
+    c.atSeconds = m_trace.samples[size_t(first)].seconds;
     Plateau(c, first, last, rec, "bead");
 }
 

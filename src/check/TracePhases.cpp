@@ -26,6 +26,39 @@ double Median(std::vector<double>& values) {
     return (*mid + *std::max_element(values.begin(), mid)) / 2;
 }
 
+// The median of the readings at[k - half] .. at[k + half] for each k, kept
+// sorted as the window slides.
+std::vector<double> RunningMedian(const Trace& tr, const std::vector<int>& at, int half) {
+    const int m = int(at.size());
+    std::vector<double> window;
+    std::vector<double> out(static_cast<size_t>(m));
+    window.reserve(size_t(2 * half + 2));
+    const auto psi = [&](int k) { return tr.samples[size_t(at[size_t(k)])].psi; };
+    // The window is short: shifting by hand beats a call to move memory.
+    const auto insert = [&](double v) {
+        window.push_back(v);
+        size_t j = window.size() - 1;
+        for (; j > 0 && window[j - 1] > v; --j)
+            window[j] = window[j - 1];
+        window[j] = v;
+    };
+    const auto erase = [&](double v) {
+        size_t j = size_t(std::lower_bound(window.begin(), window.end(), v) - window.begin());
+        for (; j + 1 < window.size(); ++j)
+            window[j] = window[j + 1];
+        window.pop_back();
+    };
+    for (int k = 0, in = 0; k < m; ++k) {
+        for (; in < m && in <= k + half; ++in)
+            insert(psi(in));
+        if (k - half - 1 >= 0)
+            erase(psi(k - half - 1));
+        const size_t mid = window.size() / 2;
+        out[size_t(k)] = window.size() % 2 ? window[mid] : (window[mid] + window[mid - 1]) / 2;
+    }
+    return out;
+}
+
 // The samples a phase may be judged on: readings with a filtered value.
 bool Known(const Trace& tr, int i) {
     return tr.samples[size_t(i)].known;
@@ -86,41 +119,60 @@ void Absorb(Run& into, const Run& other) {
 // while its own upper part holds a real share of it (so a long soak at drag
 // pressure does not pass for the high level, and a short overpressure does
 // not either).
-double HighLevel(std::vector<double> values, double interval, double floorPsi) {
-    std::sort(values.begin(), values.end());
-    size_t from = 0;
+double HighLevel(const std::vector<double>& values, double interval, double floorPsi) {
+    // The pressures by whole psi (they are readings of whole psi, or
+    // medians of them).
+    double least = values.front(), most = values.front();
+    for (double v : values)
+        least = std::min(least, v), most = std::max(most, v);
+    const int low = int(std::floor(least));
+    std::vector<int> count(size_t(int(std::ceil(most)) - low + 1), 0);
+    for (double v : values)
+        ++count[size_t(std::lround(v) - low)];
+    const int bins = int(count.size());
+    // The median of the pressures in bins [from, to).
+    const auto median = [&](int from, int to, long n) {
+        long seen = 0;
+        for (int b = from; b < to; ++b)
+            if ((seen += count[size_t(b)]) * 2 > n)
+                return double(low + b);
+        return double(low + to - 1);
+    };
+    int from = 0;
     for (;;) {
-        const size_t n = values.size() - from;
-        if (n < 2)
-            break;
-        // Otsu's split of values[from..]: the one that best separates two
-        // groups (largest between-group variance).
+        long n = 0;
         double total = 0;
-        for (size_t i = from; i < values.size(); ++i)
-            total += values[i];
+        for (int b = from; b < bins; ++b)
+            n += count[size_t(b)], total += double(count[size_t(b)]) * (low + b);
+        // Otsu's split of the bins from `from` on: the one that best
+        // separates two groups (largest between-group variance).
+        long w0 = 0;
         double below = 0, best = -1;
-        size_t cut = 0;
-        for (size_t i = from; i + 1 < values.size(); ++i) {
-            below += values[i];
-            if (values[i] == values[i + 1])
+        int cut = 0;
+        for (int b = from; b + 1 < bins; ++b) {
+            w0 += count[size_t(b)];
+            below += double(count[size_t(b)]) * (low + b);
+            if (w0 == 0 || w0 == n || count[size_t(b)] == 0)
                 continue;
-            const double w0 = double(i - from + 1), w1 = double(values.size() - i - 1);
-            const double m0 = below / w0, m1 = (total - below) / w1;
-            const double between = w0 * w1 * (m0 - m1) * (m0 - m1);
+            const double m0 = below / double(w0), m1 = (total - below) / double(n - w0);
+            const double between = double(w0) * double(n - w0) * (m0 - m1) * (m0 - m1);
             if (between > best)
-                best = between, cut = i + 1;
+                best = between, cut = b + 1;
         }
         if (best < 0)
             break;
-        const size_t upper = values.size() - cut;
-        const double lowMedian = values[from + (cut - from) / 2];
-        const double highMedian = values[cut + upper / 2];
+        long upper = 0;
+        for (int b = cut; b < bins; ++b)
+            upper += count[size_t(b)];
         if (double(upper) * interval < 10 || double(upper) < 0.03 * double(n) ||
-            highMedian - lowMedian < 4 * floorPsi)
+            median(cut, bins, upper) - median(from, cut, n - upper) < 4 * floorPsi)
             break;
         from = cut;
     }
-    return values[from + (values.size() - from) / 2];
+    long n = 0;
+    for (int b = from; b < bins; ++b)
+        n += count[size_t(b)];
+    return median(from, bins, n);
 }
 
 // Short runs (a spike through the threshold, a sag) join their neighbours.
@@ -194,10 +246,11 @@ bool PhaseFinder::BuildRuns() {
         m_ph.unreadable = QStringLiteral("the log holds no pressure readings");
         return false;
     }
-    std::vector<double> sorted = values;
-    std::sort(sorted.begin(), sorted.end());
-    m_ph.openPsi = sorted[sorted.size() / 100];
-    m_ph.highPsi = HighLevel(std::move(values), m_tr.interval, m_hints.floorPsi);
+    std::vector<double> lowest = values;
+    std::nth_element(lowest.begin(), lowest.begin() + std::ptrdiff_t(lowest.size() / 100),
+                     lowest.end());
+    m_ph.openPsi = lowest[lowest.size() / 100];
+    m_ph.highPsi = HighLevel(values, m_tr.interval, m_hints.floorPsi);
     if (m_ph.highPsi - m_ph.openPsi < 4 * m_hints.floorPsi) {
         m_ph.unreadable = QStringLiteral("the pressure never rises clearly above its lowest level");
         return false;
@@ -431,18 +484,15 @@ Trace ReadTrace(const QByteArray& bytes) {
     }
 
     tr.filterWidth = std::max(3, int(std::ceil(kFilterSeconds / tr.interval)) | 1);
-    const int half = tr.filterWidth / 2;
     tr.filtered.assign(size_t(n), kNaN);
-    std::vector<double> window;
-    for (int i = 0; i < int(n); ++i) {
-        if (!tr.samples[size_t(i)].known)
-            continue;
-        window.clear();
-        for (int j = std::max(0, i - half); j <= std::min(int(n) - 1, i + half); ++j)
-            if (tr.samples[size_t(j)].known)
-                window.push_back(tr.samples[size_t(j)].psi);
-        tr.filtered[size_t(i)] = Median(window);
-    }
+    std::vector<int> at;
+    at.reserve(size_t(n));
+    for (int i = 0; i < int(n); ++i)
+        if (tr.samples[size_t(i)].known)
+            at.push_back(i);
+    const std::vector<double> median = RunningMedian(tr, at, tr.filterWidth / 2);
+    for (size_t k = 0; k < at.size(); ++k)
+        tr.filtered[size_t(at[k])] = median[k];
     return tr;
 }
 
@@ -452,6 +502,7 @@ double PressureBand(double psi, const PhaseHints& hints) {
 
 double FilteredLevel(const Trace& tr, int first, int last) {
     std::vector<double> values;
+    values.reserve(size_t(std::max(last - first + 1, 0)));
     for (int i = std::max(first, 0); i <= last && i < int(tr.samples.size()); ++i)
         if (Known(tr, i))
             values.push_back(tr.filtered[size_t(i)]);
@@ -555,57 +606,61 @@ std::vector<Excursion> Excursions(const Trace& tr, int first, int last, double l
 std::vector<Excursion> Departures(const Trace& tr, int first, int last, double low, double high,
                                   double margin) {
     std::vector<int> at;
+    at.reserve(size_t(std::max(last - first + 1, 0)));
     for (int i = std::max(first, 0); i <= std::min(last, int(tr.samples.size()) - 1); ++i)
         if (Known(tr, i))
             at.push_back(i);
-    // The sustained pressure: a running median over a dip's length, kept
-    // sorted as the window slides.
-    const int half = std::max(1, int(std::lround(kDipSeconds / tr.interval / 2)));
+    // The sustained pressure (a running median over a dip's length) lies
+    // above a level exactly when more than half of its window does: counts
+    // of the window's readings beyond the band and beyond it by the margin.
     const int m = int(at.size());
-    std::vector<double> window;
-    std::vector<double> sustained(static_cast<size_t>(m));
+    const int half = std::max(1, int(std::lround(kDipSeconds / tr.interval / 2)));
+    const auto psi = [&](int k) { return Raw(tr, at[size_t(k)]); };
+    int above = 0, farAbove = 0, below = 0, farBelow = 0;
+    const auto count = [&](int k, int by) {
+        const double p = psi(k);
+        above += by * (p > high);
+        farAbove += by * (p >= high + margin);
+        below += by * (p < low);
+        farBelow += by * (p <= low - margin);
+    };
+    std::vector<Excursion> out;
+    bool clear = false; // the open one stood clear by the margin
     for (int k = 0, in = 0; k < m; ++k) {
         for (; in < m && in <= k + half; ++in)
-            window.insert(std::upper_bound(window.begin(), window.end(), Raw(tr, at[size_t(in)])),
-                          Raw(tr, at[size_t(in)]));
+            count(in, 1);
         if (k - half - 1 >= 0)
-            window.erase(
-                std::lower_bound(window.begin(), window.end(), Raw(tr, at[size_t(k - half - 1)])));
-        std::vector<double> copy = window;
-        sustained[size_t(k)] = Median(copy);
-    }
-    std::vector<Excursion> out;
-    for (int k = 0; k < m; ++k) {
-        const double v = sustained[size_t(k)];
-        const int side = v > high ? 1 : v < low ? -1 : 0;
+            count(k - half - 1, -1);
+        const int window = std::min(m - 1, k + half) - std::max(0, k - half) + 1;
+        const int side = 2 * above > window ? 1 : 2 * below > window ? -1 : 0;
         const bool open = !out.empty() && !out.back().returned;
-        if (open && (side > 0) == out.back().above && side != 0) {
+        if (open && side != 0 && (side > 0) == out.back().above) {
             Excursion& e = out.back();
             e.lastIndex = at[size_t(k)];
             e.end = TimeOf(tr, e.lastIndex);
-            e.extreme = e.above ? std::max(e.extreme, v) : std::min(e.extreme, v);
+            e.extreme = e.above ? std::max(e.extreme, psi(k)) : std::min(e.extreme, psi(k));
             ++e.readings;
-            continue;
+        } else {
+            if (open && !clear)
+                out.pop_back();
+            else if (open)
+                out.back().returned = true;
+            if (side != 0) {
+                Excursion e;
+                e.above = side > 0;
+                e.firstIndex = e.lastIndex = at[size_t(k)];
+                e.start = e.end = TimeOf(tr, e.firstIndex);
+                e.extreme = psi(k);
+                e.readings = 1;
+                out.push_back(e);
+                clear = false;
+            }
         }
-        if (open)
-            out.back().returned = true;
-        if (side != 0) {
-            Excursion e;
-            e.above = side > 0;
-            e.firstIndex = e.lastIndex = at[size_t(k)];
-            e.start = e.end = TimeOf(tr, e.firstIndex);
-            e.extreme = v;
-            e.readings = 1;
-            out.push_back(e);
-        }
+        if (side != 0)
+            clear = clear || 2 * (side > 0 ? farAbove : farBelow) > window;
     }
-    // Only those that stand clear of the band by the margin.
-    out.erase(std::remove_if(out.begin(), out.end(),
-                             [&](const Excursion& e) {
-                                 return e.above ? e.extreme < high + margin
-                                                : e.extreme > low - margin;
-                             }),
-              out.end());
+    if (!out.empty() && !out.back().returned && !clear)
+        out.pop_back();
     return out;
 }
 
