@@ -666,7 +666,7 @@ void TraceCheck::Fusion(Criterion& fuse, Criterion& cool, Criterion& coolPressur
     // stage), without the release's own fall.
     if (coolPressure.verdict == Verdict::Unknown && !coolPressure.reason.isEmpty())
         return;
-    int coolLast = fall ? IndexAt(m_trace, end) - 1 : gapEnded ? IndexAt(m_trace, end) : n - 1;
+    int coolLast = gapEnded ? IndexAt(m_trace, end) : fall ? IndexAt(m_trace, end) - 1 : n - 1;
     const std::optional<double> rec = FieldPsi(m_doc, RF_REC_COOL);
     if (rec) {
         const double low = *rec - Band(*rec), high = *rec + Band(*rec);
@@ -780,8 +780,8 @@ void TraceCheck::Applied(Criterion& c, const Criterion& bead, const Criterion& f
     }
     if (!values.empty())
         JudgeAll(c, values);
-    const QString how = QStringLiteral("± %1 psi: the gauge less %2 drag, times %3 in² of piston "
-                                       "over %4 in² of pipe wall")
+    const QString how = QStringLiteral("± %1 psi: (gauge - %2 drag) × %3 in² of piston / %4 in² "
+                                       "of pipe wall")
                             .arg(Number(spread), Psi(*drag), QString::number(piston, 'f', 3),
                                  QString::number(area, 'f', 2));
     if (!values.empty())
