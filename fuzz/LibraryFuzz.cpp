@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     row.status = QStringLiteral("present");
     row.files = QStringList{QStringLiteral("/r/a.kjr")};
     PrepareSamples(*g_doc); // as the scanner does
-    row.fields = JointFieldsOf(*g_doc);
+    row.fields = JointFieldsOf(*g_doc, row.files[0]);
     qsizetype sum = 0;
     for (int c = 0; c < JC_COUNT; ++c) {
         sum += SafeLine(JointCellText(row, c)).size();

@@ -1,5 +1,5 @@
-// procedure-seeds DIR: writes the shipped procedure into DIR, as the first
-// corpus of the procedure fuzzer.
+// procedure-seeds DIR: writes the shipped procedure and the template into
+// DIR, as the first corpus of the procedure fuzzer.
 
 #include "check/Procedure.h"
 
@@ -15,11 +15,15 @@ int main(int argc, char** argv) {
         return 2;
     }
     const QString out = QString::fromLocal8Bit(argv[1]);
-    const QString target = out + QStringLiteral("/generic-pe-butt-fusion.ini");
-    QFile::remove(target);
-    if (!QDir().mkpath(out) || !QFile::copy(DefaultProcedurePath(), target)) {
-        std::fprintf(stderr, "procedure-seeds: cannot write %s\n", qUtf8Printable(target));
+    if (!QDir().mkpath(out))
         return 1;
+    for (const QString& source : {DefaultProcedurePath(), ProcedureTemplatePath()}) {
+        const QString target = out + QLatin1Char('/') + source.section(QLatin1Char('/'), -1);
+        QFile::remove(target);
+        if (!QFile::copy(source, target)) {
+            std::fprintf(stderr, "procedure-seeds: cannot write %s\n", qUtf8Printable(target));
+            return 1;
+        }
     }
     return 0;
 }

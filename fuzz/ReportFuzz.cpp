@@ -54,7 +54,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 TimeToX(l.state, doc.TimeAt(s) / divisor) + PressureToY(l.state, doc.PressureAt(s));
     }
     // The check reads the same fields and samples, no-reading ones included.
-    const CheckResult check = CheckReport(doc, DefaultProcedure());
+    const CheckResult check =
+        CheckReport(doc, size % 2 ? QStringLiteral("j.kjr") : QStringLiteral("j (incomplete).kjr"),
+                    DefaultProcedure());
     sum += CheckResultLines(check).size() + CheckResultJson(check, QString()).size();
     return sum == -1 ? 1 : 0;
 }

@@ -1,7 +1,7 @@
 // report-seeds DIR: writes the joint reports the tests make into DIR, as the
 // first corpus of the report fuzzer (and as reports to look at).
 
-#include "ReportMaker.h"
+#include "TraceCorpus.h"
 
 #include "platform/DeviceRoot.h"
 
@@ -42,6 +42,16 @@ int main(int argc, char** argv) {
     reports.emplace_back("long", ButtFusionReport(12000));
     reports.emplace_back("short", ButtFusionReport(4));
     reports.emplace_back("no-samples", ButtFusionReport(0));
+    // Joints as a field logs them: noise, a thermal bump, a sag pumped back,
+    // spikes, a stretch without readings, a clock that wraps.
+    reports.emplace_back("field-joint", FieldJointPlan({.sags = 1}));
+    reports.emplace_back("field-joint-5-a-second",
+                         FieldJointPlan({.seed = 2,
+                                         .sampleSeconds = 0.2,
+                                         .clockStart = 65000,
+                                         .slippageCheck = true,
+                                         .noReading = {{400, 404}},
+                                         .spikes = {{100, 0}, {500, 700}}}));
 
     for (const auto& [name, plan] : reports) {
         const QString path = WriteReport(plan, QString::fromLatin1(name) + QStringLiteral(".kjr"));

@@ -40,7 +40,7 @@ JointCheck CheckJoint(const JointRow& row) {
     if (result.file.isEmpty())
         result.failure = row.files.value(0) + kNoFile;
     else
-        result.lines = CheckResultLines(CheckReport(doc, DefaultProcedure()));
+        result.lines = CheckResultLines(CheckReport(doc, result.file, DefaultProcedure()));
     return result;
 }
 

@@ -11,11 +11,11 @@
 
 // The check reads the samples as recorded, not as the view smooths them, so
 // the verdict is the one vtq-report check gives, prepared or not.
-QString JointVerdict(const CVtkDoc& doc) {
-    return VerdictText(CheckReport(doc, DefaultProcedure()).verdict);
+QString JointVerdict(const CVtkDoc& doc, const QString& path) {
+    return VerdictText(CheckReport(doc, path, DefaultProcedure()).verdict);
 }
 
-JointFields JointFieldsOf(const CVtkDoc& doc) {
+JointFields JointFieldsOf(const CVtkDoc& doc, const QString& path) {
     const auto text = [&](ReportField f) { return doc.Field(f).text; };
     const auto number = [&](ReportField f) { return doc.Field(f).number; };
     JointFields j;
@@ -43,6 +43,6 @@ JointFields JointFieldsOf(const CVtkDoc& doc) {
     j.pressUnit = doc.PressUnit();
     j.demo = doc.DemoFlag() != 0;
     j.notes = doc.NotesText();
-    j.verdict = JointVerdict(doc);
+    j.verdict = JointVerdict(doc, path);
     return j;
 }

@@ -184,7 +184,7 @@ ReadResult ReadOne(const QString& root, const Entry& entry, CVtkDoc& doc) {
     // The reader leaves the samples as recorded; the highest pressure the
     // index keeps is the one the report's plots show.
     PrepareSamples(doc);
-    r.fields = JointFieldsOf(doc);
+    r.fields = JointFieldsOf(doc, path);
     doc.FreeReport(false);
     return r;
 }

@@ -2,6 +2,7 @@
 
 ReportPlan FusionTracePlan(const FusionTrace& tr) {
     ReportPlan plan = ButtFusionReport(0);
+    plan.Set(RF_DRAG_PRESSURE, QStringLiteral("30"));
     const int f = 157 + tr.dip;
     for (int t = 0; t <= f + tr.heldFor + 8; ++t) {
         int p = 0;

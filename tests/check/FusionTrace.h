@@ -2,8 +2,9 @@
 // Reports of known fusion traces, one sample a second, for the tests of the
 // procedure check and of what shows its verdict. The joint: 8" IPS DR 11 in
 // psi (wall 8.625 / 11 = 0.784 in: heater removal at most 15 s, cooling at
-// least 11 x 0.784 x 60 = 517.5 s), Rec Heat, Fuse and Cool 338 psi, Rec
-// Soak 40 psi, tolerance 10 % (304.2 to 371.8 psi; soak at most 44 psi).
+// least 11 x 0.784 x 60 = 517.5 s) on a 4.71 in² machine, interfacial
+// pressures 75 psi, drag 30 psi, Rec Heat, Fuse and Cool 338 psi, Rec Soak
+// 40 psi, tolerance 10 % (304.2 to 371.8 psi; soak at most 44 psi).
 
 #include "ReportMaker.h"
 

@@ -3,7 +3,7 @@
 //   vtq-report csv FILE.kjr
 //   vtq-report json FILE.kjr [--search N]
 //   vtq-report png FILE.kjr -o OUT.png [--search N]
-//   vtq-report pdf FILE.kjr -o OUT.pdf [--search N]
+//   vtq-report pdf FILE.kjr -o OUT.pdf [--search N] [--check [--procedure FILE]]
 //   vtq-report calibration FILE.kdc
 //   vtq-report check FILE.kjr... [--procedure FILE] [--json]
 
@@ -36,7 +36,7 @@ const char kUsage[] =
     "       vtq-report csv FILE.kjr\n"
     "       vtq-report json FILE.kjr [--search N]\n"
     "       vtq-report png FILE.kjr -o OUT.png [--search N]\n"
-    "       vtq-report pdf FILE.kjr -o OUT.pdf [--search N] [--check]\n"
+    "       vtq-report pdf FILE.kjr -o OUT.pdf [--search N] [--check [--procedure FILE]]\n"
     "       vtq-report calibration FILE.kdc\n"
     "       vtq-report check FILE.kjr... [--procedure FILE] [--json]\n"
     "A Kelvorn joint report as the report view shows it:\n"
@@ -56,8 +56,9 @@ const char kUsage[] =
     "         an array with an object per report\n"
     "Exit status: 0 done, 1 the report or archive cannot be read or the picture or\n"
     "PDF not written, 2 usage (also an output file that is the report itself).\n"
-    "check: 0 every report passes, 3 one fails, 4 none fails but one is incomplete,\n"
-    "1 a report or the procedure cannot be read.\n";
+    "check, over all its reports: 3 when any joint fails, whatever else happened to\n"
+    "the other files; else 1 when a report or the procedure cannot be read; else 4\n"
+    "when a check is incomplete or a report not covered; else 0 (every joint passes).\n";
 
 int Usage(const char* error) {
     std::fprintf(stderr, "vtq-report: %s\n%s", error, kUsage);
@@ -108,9 +109,21 @@ bool LoadReportFile(CVtkDoc& doc, const QString& path) {
     return true;
 }
 
-// check: every report against one procedure. The exit status tells the
-// worst: 1 a file unreadable, else 3 a joint failed, else 4 a check
-// incomplete, else 0.
+// The procedure --procedure names, or the shipped one; false, with a line on
+// standard error, when the file is refused.
+bool LoadProcedureOption(const QString& path, Procedure& procedure) {
+    procedure = DefaultProcedure();
+    QString error;
+    if (path.isEmpty() || LoadProcedure(path, procedure, error))
+        return true;
+    std::fprintf(stderr, "vtq-report: procedure %s refused: %s\n", qUtf8Printable(path),
+                 qUtf8Printable(error));
+    return false;
+}
+
+// check: every report against one procedure. A failed joint is never hidden
+// behind another file: 3 when any joint failed, else 1 when a file (or the
+// procedure) cannot be read, else 4 when a check is incomplete, else 0.
 int RunCheck(const QStringList& args) {
     QStringList files;
     QString procedurePath;
@@ -127,13 +140,9 @@ int RunCheck(const QStringList& args) {
     }
     if (files.isEmpty())
         return Usage("check needs at least one report file");
-    Procedure procedure = DefaultProcedure();
-    QString error;
-    if (!procedurePath.isEmpty() && !LoadProcedure(procedurePath, procedure, error)) {
-        std::fprintf(stderr, "vtq-report: procedure %s refused: %s\n",
-                     qUtf8Printable(procedurePath), qUtf8Printable(error));
+    Procedure procedure;
+    if (!LoadProcedureOption(procedurePath, procedure))
         return 1;
-    }
     bool unreadable = false, failed = false, incomplete = false;
     QJsonArray results;
     for (const QString& path : files) {
@@ -142,7 +151,7 @@ int RunCheck(const QStringList& args) {
             unreadable = true;
             continue;
         }
-        const CheckResult result = CheckReport(doc, procedure);
+        const CheckResult result = CheckReport(doc, path, procedure);
         failed = failed || result.verdict == ReportVerdict::Fail;
         incomplete = incomplete || result.verdict == ReportVerdict::Incomplete ||
                      result.verdict == ReportVerdict::Unknown;
@@ -156,9 +165,11 @@ int RunCheck(const QStringList& args) {
     }
     if (json)
         Print(QString::fromUtf8(QJsonDocument(results).toJson(QJsonDocument::Indented)));
+    if (failed)
+        return 3;
     if (std::fflush(stdout) != 0 || unreadable)
         return 1;
-    return failed ? 3 : incomplete ? 4 : 0;
+    return incomplete ? 4 : 0;
 }
 
 const char* PlotName(int kind) {
@@ -263,7 +274,7 @@ int main(int argc, char** argv) {
         return Usage("unknown command");
     int search = 100;
     bool check = false;
-    QString out;
+    QString out, procedurePath;
     for (int i = 3; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--search") && i + 1 < args.size() &&
             command != QLatin1String("csv")) {
@@ -276,6 +287,9 @@ int main(int argc, char** argv) {
             out = args[++i];
         } else if (args[i] == QLatin1String("--check") && command == QLatin1String("pdf")) {
             check = true;
+        } else if (args[i] == QLatin1String("--procedure") && i + 1 < args.size() &&
+                   command == QLatin1String("pdf")) {
+            procedurePath = args[++i];
         } else {
             return Usage("unknown or incomplete option");
         }
@@ -284,6 +298,11 @@ int main(int argc, char** argv) {
         return Usage("png needs -o OUT.png");
     if (command == QLatin1String("pdf") && out.isEmpty())
         return Usage("pdf needs -o OUT.pdf");
+    if (!procedurePath.isEmpty() && !check)
+        return Usage("--procedure goes with --check");
+    Procedure procedure;
+    if (!LoadProcedureOption(procedurePath, procedure))
+        return 1;
     // Written over, the report would be lost for a picture of itself.
     if (!out.isEmpty() && IsSameFile(path, out))
         return Usage("the output file is the report itself");
@@ -340,7 +359,7 @@ int main(int argc, char** argv) {
         Print(QString::fromUtf8(
             QJsonDocument(Json(doc, path, fonts)).toJson(QJsonDocument::Indented)));
     } else if (command == QLatin1String("pdf")) {
-        const QStringList lines = CheckResultLines(CheckReport(doc, DefaultProcedure()));
+        const QStringList lines = CheckResultLines(CheckReport(doc, path, procedure));
         if (!WriteReportPdf(doc, out, check ? &lines : nullptr))
             return 1;
     } else {
