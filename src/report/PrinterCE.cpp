@@ -1,9 +1,7 @@
 #include "report/PrinterCE.h"
 
 #include <QFontMetricsF>
-#include <QPagedPaintDevice>
 #include <QPainter>
-#include <QPrinter>
 #include <algorithm>
 
 namespace {
@@ -57,8 +55,6 @@ void CPrinterCE::DrawLine(float x1, float y1, float x2, float y2) {
 
 void CPrinterCE::EndPage() {
     Record(2, QString(), {});
-    Render();
-    m_ops.clear();
 }
 
 void CPrinterCE::BeginSetup() {
@@ -66,8 +62,6 @@ void CPrinterCE::BeginSetup() {
     // A new page in the default state.
     m_ops.clear();
     m_fRight = m_fBottom = 0;
-    m_bFailed = false;
-    m_strError.clear();
     m_strFont = QStringLiteral("Tahoma");
     m_nSize = 8;
     m_bBold = false;
@@ -167,22 +161,14 @@ int CPrinterCE::Method64(int a, float b, int c, int d, int e, int f, int g, int 
     return 0;
 }
 
-void CPrinterCE::Render() {
-    if (!m_pDevice)
-        return;
-    QPainter painter;
-    if (!painter.begin(m_pDevice)) {
-        m_bFailed = true;
-        m_strError = QStringLiteral("the printer could not be opened");
-        return;
-    }
-    // The whole page, at least its 46 units of width, scaled alike in both
-    // directions to fit the paper's printable area, centred across it.
+void CPrinterCE::DrawPage(QPainter& painter, const QRectF& rect) const {
     const float width = std::max(46.0f, m_fRight) + 2 * kMargin;
     const float height = m_fBottom + 2 * kMargin;
-    const double scale = std::min(m_pDevice->width() / static_cast<double>(width),
-                                  m_pDevice->height() / static_cast<double>(height));
-    painter.translate((m_pDevice->width() - width * scale) / 2 + kMargin * scale, kMargin * scale);
+    const double scale = std::min(rect.width() / static_cast<double>(width),
+                                  rect.height() / static_cast<double>(height));
+    painter.save();
+    painter.translate(rect.left() + (rect.width() - width * scale) / 2 + kMargin * scale,
+                      rect.top() + kMargin * scale);
     painter.scale(scale, scale);
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setBrush(Qt::NoBrush);
@@ -209,14 +195,5 @@ void CPrinterCE::Render() {
         }
         }
     }
-    if (m_followingPages) {
-        painter.resetTransform();
-        m_followingPages(painter);
-    }
-    const bool ended = painter.end();
-    const auto* printer = dynamic_cast<const QPrinter*>(m_pDevice);
-    if (!ended || (printer && printer->printerState() == QPrinter::Error)) {
-        m_bFailed = true;
-        m_strError = QStringLiteral("the page could not be sent to the printer");
-    }
+    painter.restore();
 }
