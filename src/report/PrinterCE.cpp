@@ -2,6 +2,7 @@
 
 #include <QFontMetricsF>
 #include <QPainter>
+#include <QPolygonF>
 #include <algorithm>
 
 namespace {
@@ -172,12 +173,25 @@ void CPrinterCE::DrawPage(QPainter& painter, const QRectF& rect) const {
     painter.scale(scale, scale);
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setBrush(Qt::NoBrush);
-    for (const Op& op : m_ops) {
+    for (size_t i = 0; i < m_ops.size(); ++i) {
+        const Op& op = m_ops[i];
         switch (op.kind) {
-        case Op::Line:
+        case Op::Line: {
+            // Lines that each start where the one before ended, in the same
+            // width, are one curve: drawn as one polyline, joined at its
+            // corners, and one path in a PDF rather than a path a sample.
+            QPolygonF line{QPointF(op.x1, op.y1), QPointF(op.x2, op.y2)};
+            for (; i + 1 < m_ops.size(); ++i) {
+                const Op& next = m_ops[i + 1];
+                if (next.kind != Op::Line || next.lineWidth != op.lineWidth ||
+                    next.x1 != m_ops[i].x2 || next.y1 != m_ops[i].y2)
+                    break;
+                line << QPointF(next.x2, next.y2);
+            }
             painter.setPen(QPen(Qt::black, op.lineWidth, Qt::SolidLine, Qt::FlatCap));
-            painter.drawLine(QPointF(op.x1, op.y1), QPointF(op.x2, op.y2));
+            painter.drawPolyline(line);
             break;
+        }
         case Op::Rect:
             painter.setPen(
                 QPen(Qt::black, op.lineWidth, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));

@@ -43,7 +43,7 @@ public:
 
     // Draws the page into `rect` of `painter`: at least its 46 units of
     // width, scaled alike in both directions to fit, centred across the
-    // rectangle and from its top.
+    // rectangle and from its top. A plot's curve is one polyline.
     void DrawPage(QPainter& painter, const QRectF& rect) const;
 
     const std::vector<PrinterCall>& Calls() const { return m_calls; }
