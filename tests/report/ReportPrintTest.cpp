@@ -388,3 +388,62 @@ TEST(PrintedPage, PdfKeepsEveryWordAndLineWhereItWas) {
             differ += std::abs(qGray(picture.pixel(x, y)) - qGray(recorded.pixel(x, y))) > 64;
     EXPECT_LT(differ, picture.width() * picture.height() / 2000) << differ << " pixels differ";
 }
+
+// A check longer than a page goes on over further pages: each under the
+// title and the joint's line, every line once and in order, a line longer
+// than a whole page in its wrapped pieces, and nothing below the page's
+// bottom margin.
+TEST(PrintedPage, CheckLinesThatDoNotFitContinueOnFurtherPages) {
+    LoadProgramFonts();
+    g_strReportPath = WriteReport(ButtFusionReport(), QStringLiteral("check.kjr"));
+    CVtkDoc doc;
+    ASSERT_TRUE(doc.LoadReport());
+    PrepareReport(doc);
+    QStringList lines;
+    for (int i = 1; i <= 150; ++i)
+        lines << QStringLiteral("line%1 of the check").arg(i, 3, 10, QLatin1Char('0'));
+    QStringList words;
+    for (int i = 1; i <= 2500; ++i)
+        words << QStringLiteral("w%1").arg(i, 4, 10, QLatin1Char('0'));
+    lines.insert(100, words.join(QLatin1Char(' ')));
+    const QString pdf = TestRootFolder() + QStringLiteral("/long-check.pdf");
+    ASSERT_TRUE(WriteReportPdfFile(doc, pdf, QStringLiteral("test"), &lines));
+
+    const QByteArray info = RunTool(QStringLiteral("pdfinfo"), {pdf}).out;
+    const int pages = QString::fromUtf8(info)
+                          .section(QStringLiteral("Pages:"), 1)
+                          .split(QLatin1Char('\n'))[0]
+                          .trimmed()
+                          .toInt();
+    EXPECT_GE(pages, 5) << info.constData();
+    QString all;
+    for (int page = 2; page <= pages; ++page) {
+        const QString text = QString::fromUtf8(
+            RunTool(QStringLiteral("pdftotext"),
+                    {QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"),
+                     QString::number(page), pdf, QStringLiteral("-")})
+                .out);
+        EXPECT_TRUE(text.startsWith(page == 2 ? QStringLiteral("Procedure check\n")
+                                              : QStringLiteral("Procedure check (continued)\n")))
+            << page;
+        EXPECT_TRUE(text.contains(QStringLiteral("Job Number J-2024-88, Joint Number 7"))) << page;
+        all += text;
+    }
+    // Every word in order; the long line's pieces may be parted by a page's
+    // heading, every other line is whole and there once.
+    const QString flat = all.simplified();
+    qsizetype at = 0;
+    for (const QString& line : lines) {
+        for (const QString& word : line.split(QLatin1Char(' '))) {
+            const qsizetype found = flat.indexOf(word, at);
+            ASSERT_GE(found, at) << word.toStdString();
+            at = found + word.size();
+        }
+        if (line.size() < 100) {
+            EXPECT_EQ(flat.count(line), 1) << line.toStdString();
+        }
+    }
+    // 10 mm from the bottom of an A4 page, in points.
+    for (const PageWord& word : PageWords(pdf))
+        EXPECT_LE(word.box[3], 841.89 - 28.3) << word.text.toStdString();
+}
