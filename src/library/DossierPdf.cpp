@@ -207,12 +207,15 @@ private:
 };
 
 bool CPartWriter::NextPage(const QString& section) {
-    if (m_nPage > 0 && !m_pWriter->newPage())
-        return Failed(QStringLiteral("a page could not be added"));
-    // A full disk shows here first: nothing more is drawn onto it.
-    if (m_pFile->error() != QFileDevice::NoError)
+    // A full disk shows here first: nothing more is drawn onto it. Qt keeps
+    // that a buffered write failed, not why; the system's reason is the
+    // last one while nothing else ran since.
+    errno = 0;
+    if ((m_nPage > 0 && !m_pWriter->newPage()) || m_pFile->error() != QFileDevice::NoError)
         return Failed(QStringLiteral("%1 cannot be written: %2")
-                          .arg(QFileInfo(m_part.path).absolutePath(), m_pFile->errorString()));
+                          .arg(QFileInfo(m_part.path).absolutePath(),
+                               errno != 0 ? QString::fromLocal8Bit(std::strerror(errno))
+                                          : m_pFile->errorString()));
     ++m_nPage;
     DrawFrame(m_painter, m_sheet, m_frame, section, m_nPage, m_part.pages);
     return true;
@@ -524,8 +527,8 @@ std::unique_ptr<CDossierFlow> DossierHistory(const DossierJob& job, const Dossie
         if (!inspections.isEmpty())
             note += (note.isEmpty() ? QString() : QStringLiteral("; ")) + inspections;
         flow->Row({UtcText(change.time), JointText(job.joints[change.joint]), change.reviewer,
-                   QStringLiteral("%1 → %2")
-                       .arg(ReviewStateText(change.from), ReviewStateText(change.to)),
+                   QStringLiteral("%1 → %2").arg(ReviewStateText(change.from),
+                                                 ReviewStateText(change.to)),
                    note});
     }
     flow->EndTable();

@@ -101,6 +101,12 @@ QStringList Entries(const QString& folder) {
     return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
 }
 
+void Put(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
 struct Dossier : ::testing::Test {
     bool fonts = (LoadProgramFonts(), true);
     QTemporaryDir reports;
@@ -335,4 +341,95 @@ TEST_F(Dossier, SplitFilesAreWholeDossiersThatTogetherListEveryJoint) {
         EXPECT_TRUE(csv[i + 1].startsWith(
             QString(all[i].dateTime).replace(QLatin1Char(' '), QLatin1Char(','))));
     }
+}
+
+// A dossier is written whole or not at all. A file already at its place, or
+// put there meanwhile, is refused unless forced; Cancel in either pass, a report that goes away or
+// changes while the pages are written, a full disk, and a failure in the
+// second of several files each leave the folder as it was, and say why.
+TEST_F(Dossier, WrittenWholeOrNotAtAll) {
+    const DossierJob job = MakeDossierJob(reports.path(), 12);
+    const QString pdf = out.path() + QStringLiteral("/dossier.pdf");
+    Put(pdf, "an older dossier");
+    DossierOptions options;
+    DossierResult r = WriteDossier(job, pdf, options);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, pdf + QStringLiteral(" already exists"));
+    EXPECT_EQ(ReadAll(pdf), QByteArray("an older dossier"));
+    options.force = true;
+    r = WriteDossier(job, pdf, options);
+    ASSERT_TRUE(r.ok) << r.error.toStdString();
+    EXPECT_GT(PdfPageCount(pdf), 20);
+    EXPECT_EQ(Entries(out.path()), QStringList{QStringLiteral("dossier.pdf")});
+    QFile::remove(pdf);
+    options.force = false;
+
+    // Cancel while the reports are read, and while the pages are drawn.
+    for (int at : {3, 12 + 5}) {
+        int asked = 0;
+        options.cancelled = [&] { return ++asked > at; };
+        r = WriteDossier(job, pdf, options);
+        EXPECT_FALSE(r.ok);
+        EXPECT_TRUE(r.cancelled);
+        EXPECT_EQ(Entries(out.path()), QStringList()) << at;
+    }
+    options.cancelled = {};
+
+    // A report that goes away, or is written over, after its page was counted.
+    const QString victim = job.joints[8].files[0];
+    const QByteArray bytes = ReadAll(victim);
+    for (bool rewrite : {false, true}) {
+        options.progress = [&](const QString& step, int done, int) {
+            if (step == QLatin1String("Writing pages") && done == 3) {
+                QFile::remove(victim);
+                if (rewrite)
+                    Put(victim, bytes.left(bytes.size() - 1) + '!');
+            }
+        };
+        r = WriteDossier(job, pdf, options);
+        EXPECT_FALSE(r.ok);
+        EXPECT_TRUE(r.error.startsWith(victim + QStringLiteral(" changed or went away")))
+            << r.error.toStdString();
+        EXPECT_EQ(Entries(out.path()), QStringList());
+        Put(victim, bytes);
+    }
+    // A file put in its place while the pages are drawn is not written over.
+    options.progress = [&](const QString& step, int done, int) {
+        if (step == QLatin1String("Writing pages") && done == 3)
+            Put(pdf, "made meanwhile");
+    };
+    r = WriteDossier(job, pdf, options);
+    EXPECT_EQ(r.error, pdf + QStringLiteral(" already exists"));
+    EXPECT_EQ(ReadAll(pdf), QByteArray("made meanwhile"));
+    EXPECT_EQ(Entries(out.path()), QStringList{QStringLiteral("dossier.pdf")});
+    QFile::remove(pdf);
+    options.progress = {};
+
+    // A disk that fills up: no file may grow past 64 KB.
+    rlimit limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
+    const rlimit full{64 * 1024, limit.rlim_max};
+    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &full);
+    r = WriteDossier(job, pdf, options);
+    setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, oldSignal);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, out.path() + QStringLiteral(" cannot be written: File too large"));
+    EXPECT_EQ(Entries(out.path()), QStringList());
+
+    // Three files: one in the way refuses all; Cancel in the second leaves
+    // not even the first.
+    options.split = DossierOptions::Split::Joints;
+    options.jointsPerFile = 4;
+    Put(out.path() + QStringLiteral("/dossier-part-2.pdf"), "in the way");
+    r = WriteDossier(job, pdf, options);
+    EXPECT_EQ(r.error, out.path() + QStringLiteral("/dossier-part-2.pdf already exists"));
+    EXPECT_EQ(Entries(out.path()), QStringList{QStringLiteral("dossier-part-2.pdf")});
+    QFile::remove(out.path() + QStringLiteral("/dossier-part-2.pdf"));
+    int asked = 0;
+    options.cancelled = [&] { return ++asked > 12 + 6; };
+    r = WriteDossier(job, pdf, options);
+    EXPECT_TRUE(r.cancelled);
+    EXPECT_EQ(Entries(out.path()), QStringList());
 }
