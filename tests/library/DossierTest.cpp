@@ -286,8 +286,11 @@ TEST_F(Dossier, SplitFilesAreWholeDossiersThatTogetherListEveryJoint) {
 
     options.split = DossierOptions::Split::Joints;
     options.jointsPerFile = 10;
+    options.pageSize = QPageSize::Letter;
     result = WriteDossier(job, pdf, options);
     ASSERT_TRUE(result.ok) << result.error.toStdString();
+    EXPECT_TRUE(RunTool(QStringLiteral("pdfinfo"), {out.path() + QStringLiteral("/job-part-2.pdf")})
+                    .out.contains("612 x 792 pts (letter)"));
     EXPECT_EQ(Entries(out.path()), weekFiles + QStringList({QStringLiteral("job-part-1.pdf"),
                                                             QStringLiteral("job-part-2.pdf"),
                                                             QStringLiteral("job-part-3.pdf")}));
@@ -341,6 +344,16 @@ TEST_F(Dossier, SplitFilesAreWholeDossiersThatTogetherListEveryJoint) {
         EXPECT_TRUE(csv[i + 1].startsWith(
             QString(all[i].dateTime).replace(QLatin1Char(' '), QLatin1Char(','))));
     }
+
+    // A job with no joint in its dates is a dossier that says so.
+    DossierJob none;
+    none.job = QStringLiteral("J-0");
+    const QString empty = out.path() + QStringLiteral("/none.pdf");
+    ASSERT_TRUE(WriteDossier(none, empty, {}).ok);
+    const QStringList pages = PdfPages(empty);
+    ASSERT_EQ(pages.size(), 3);
+    EXPECT_TRUE(pages[0].contains(QStringLiteral("0 joints, listed in the table that follows.")));
+    EXPECT_TRUE(pages[2].contains(QStringLiteral("No review of these joints has been recorded.")));
 }
 
 // A dossier is written whole or not at all. A file already at its place, or
