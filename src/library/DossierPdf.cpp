@@ -418,8 +418,8 @@ std::unique_ptr<CDossierFlow> DossierCover(const DossierJob& job, const DossierP
     TallyTable(*flow, QStringLiteral("Verdict of the procedure check"), verdicts);
     TallyTable(*flow, QStringLiteral("Review"), reviews);
     if (changed > 0)
-        flow->Text(QStringLiteral("%1 of the reviewed joints' reports changed since their review.")
-                       .arg(changed));
+        flow->Text(
+            QStringLiteral("Report changed since review: %1 of the reviewed joints.").arg(changed));
 
     bool unreadable = false;
     for (int r : part.rows)

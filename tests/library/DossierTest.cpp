@@ -144,6 +144,19 @@ TEST_F(Dossier, EveryJointHasItsRowAndPagesAndTheCoverAddsUp) {
     DossierJoint early = job.joints.back();
     early.dateTime = QStringLiteral("2000-01-01 00:04:00");
     job.outsideRange = {early};
+    // Joint 4's report is not the copy its reviewer saw; a comment longer
+    // than a page goes on over pages, nothing of it lost.
+    job.joints[30 - 4].review.sha256 = QByteArray(32, 'r');
+    QStringList words;
+    for (int i = 1; i <= 1500; ++i)
+        words << QStringLiteral("c%1").arg(i, 4, 10, QLatin1Char('0'));
+    job.history.push_back({30 - 4,
+                           job.written.addDays(-1),
+                           QStringLiteral("B. Checker"),
+                           QStringLiteral("accepted"),
+                           QStringLiteral("re-test"),
+                           words.join(QLatin1Char(' ')),
+                           {}});
 
     const QString pdf = out.path() + QStringLiteral("/dossier.pdf");
     const DossierResult result = WriteDossier(job, pdf, {});
@@ -177,12 +190,14 @@ TEST_F(Dossier, EveryJointHasItsRowAndPagesAndTheCoverAddsUp) {
     for (const DossierJoint& joint : InDateOrder(job.joints)) {
         const QString review =
             joint.review.state.isEmpty() ? QStringLiteral("notreviewed") : joint.review.state;
+        const bool changed = joint.jointNumber == 4;
         const QRegularExpression row(
             QRegularExpression::escape(Flat(joint.dateTime + QString::number(joint.jointNumber) +
                                             joint.employee + joint.machineId + joint.size)) +
             QStringLiteral("(pass|fail|incomplete|unknown|notjudged)") +
-            QRegularExpression::escape(
-                Flat(review + (joint.review.state.isEmpty() ? QString() : joint.review.reviewer))) +
+            QRegularExpression::escape(Flat(
+                review + (changed ? QStringLiteral(", report changed since review") : QString()) +
+                (joint.review.state.isEmpty() ? QString() : joint.review.reviewer))) +
             QStringLiteral("(p\\.(\\d+?)(?=\\d{4}-\\d\\d-\\d\\d\\d\\d:|\\D|$)|missing|"
                            "offline|unreadable)"));
         const QRegularExpressionMatch m = row.match(flatTable, at);
@@ -234,12 +249,25 @@ TEST_F(Dossier, EveryJointHasItsRowAndPagesAndTheCoverAddsUp) {
         history += pages[p];
     EXPECT_EQ(p, total);
     EXPECT_EQ(history.count(QStringLiteral("\u2192")), static_cast<int>(job.history.size()));
+    // Each change, oldest first: its joint, reviewer and states, then its
+    // comment's words in order (a long one parted by the pages' headers).
+    const QString flatHistory = Flat(history);
+    EXPECT_EQ(flatHistory.count(QStringLiteral("B.Checker")), 1);
+    at = 0;
     for (const DossierReviewChange& change : job.history) {
         const DossierJoint& joint = job.joints[change.joint];
-        EXPECT_TRUE(Flat(history).contains(Flat(JointHeader(joint) + change.reviewer +
-                                                QStringLiteral("not reviewed \u2192 ") + change.to +
-                                                change.comment)))
-            << joint.jointNumber;
+        const QString from = change.from.isEmpty() ? QStringLiteral("not reviewed") : change.from;
+        const qsizetype found =
+            flatHistory.indexOf(Flat(JointHeader(joint) + change.reviewer + from +
+                                     QStringLiteral(" \u2192 ") + change.to),
+                                change.reviewer == QLatin1String("B. Checker") ? 0 : at);
+        ASSERT_GE(found, 0) << joint.jointNumber;
+        at = found;
+        for (const QString& word : change.comment.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            const qsizetype next = flatHistory.indexOf(word, at);
+            ASSERT_GE(next, at) << word.toStdString();
+            at = next + word.size();
+        }
     }
 
     // The cover: counts as in the table, what was left out, texts as typed.
@@ -260,6 +288,8 @@ TEST_F(Dossier, EveryJointHasItsRowAndPagesAndTheCoverAddsUp) {
     EXPECT_TRUE(flatCover.contains(Flat(longName)));
     EXPECT_TRUE(flatCover.contains(Flat(html)));
     EXPECT_TRUE(flatCover.contains(QStringLiteral("nolongerholdsthereport")));
+    EXPECT_TRUE(flatCover.contains(
+        Flat(QStringLiteral("Report changed since review: 1 of the reviewed joints."))));
 }
 
 // Split by week and by a number of joints: whole dossiers of their own,
