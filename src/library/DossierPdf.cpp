@@ -2,7 +2,6 @@
 // printed report page and check pages as `vtq-report pdf` draws them, a
 // header and "Page N of M" on each; and the files written whole.
 
-#include "check/ProcedureCheck.h"
 #include "library/DossierPages.h"
 #include "library/JointTable.h"
 #include "report/CheckPages.h"
@@ -12,7 +11,6 @@
 #include "report/ReportPrint.h"
 #include "report/VtkDoc.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <QFontMetricsF>
 #include <QMap>
