@@ -1,9 +1,8 @@
 #include "report/PrinterCE.h"
 
 #include <QFontMetricsF>
-#include <QPagedPaintDevice>
 #include <QPainter>
-#include <QPrinter>
+#include <QPolygonF>
 #include <algorithm>
 
 namespace {
@@ -57,8 +56,6 @@ void CPrinterCE::DrawLine(float x1, float y1, float x2, float y2) {
 
 void CPrinterCE::EndPage() {
     Record(2, QString(), {});
-    Render();
-    m_ops.clear();
 }
 
 void CPrinterCE::BeginSetup() {
@@ -66,8 +63,6 @@ void CPrinterCE::BeginSetup() {
     // A new page in the default state.
     m_ops.clear();
     m_fRight = m_fBottom = 0;
-    m_bFailed = false;
-    m_strError.clear();
     m_strFont = QStringLiteral("Tahoma");
     m_nSize = 8;
     m_bBold = false;
@@ -167,31 +162,36 @@ int CPrinterCE::Method64(int a, float b, int c, int d, int e, int f, int g, int 
     return 0;
 }
 
-void CPrinterCE::Render() {
-    if (!m_pDevice)
-        return;
-    QPainter painter;
-    if (!painter.begin(m_pDevice)) {
-        m_bFailed = true;
-        m_strError = QStringLiteral("the printer could not be opened");
-        return;
-    }
-    // The whole page, at least its 46 units of width, scaled alike in both
-    // directions to fit the paper's printable area, centred across it.
+void CPrinterCE::DrawPage(QPainter& painter, const QRectF& rect) const {
     const float width = std::max(46.0f, m_fRight) + 2 * kMargin;
     const float height = m_fBottom + 2 * kMargin;
-    const double scale = std::min(m_pDevice->width() / static_cast<double>(width),
-                                  m_pDevice->height() / static_cast<double>(height));
-    painter.translate((m_pDevice->width() - width * scale) / 2 + kMargin * scale, kMargin * scale);
+    const double scale = std::min(rect.width() / static_cast<double>(width),
+                                  rect.height() / static_cast<double>(height));
+    painter.save();
+    painter.translate(rect.left() + (rect.width() - width * scale) / 2 + kMargin * scale,
+                      rect.top() + kMargin * scale);
     painter.scale(scale, scale);
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setBrush(Qt::NoBrush);
-    for (const Op& op : m_ops) {
+    for (size_t i = 0; i < m_ops.size(); ++i) {
+        const Op& op = m_ops[i];
         switch (op.kind) {
-        case Op::Line:
+        case Op::Line: {
+            // Lines that each start where the one before ended, in the same
+            // width, are one curve: drawn as one polyline, joined at its
+            // corners, and one path in a PDF rather than a path a sample.
+            QPolygonF line{QPointF(op.x1, op.y1), QPointF(op.x2, op.y2)};
+            for (; i + 1 < m_ops.size(); ++i) {
+                const Op& next = m_ops[i + 1];
+                if (next.kind != Op::Line || next.lineWidth != op.lineWidth ||
+                    next.x1 != m_ops[i].x2 || next.y1 != m_ops[i].y2)
+                    break;
+                line << QPointF(next.x2, next.y2);
+            }
             painter.setPen(QPen(Qt::black, op.lineWidth, Qt::SolidLine, Qt::FlatCap));
-            painter.drawLine(QPointF(op.x1, op.y1), QPointF(op.x2, op.y2));
+            painter.drawPolyline(line);
             break;
+        }
         case Op::Rect:
             painter.setPen(
                 QPen(Qt::black, op.lineWidth, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
@@ -209,14 +209,5 @@ void CPrinterCE::Render() {
         }
         }
     }
-    if (m_followingPages) {
-        painter.resetTransform();
-        m_followingPages(painter);
-    }
-    const bool ended = painter.end();
-    const auto* printer = dynamic_cast<const QPrinter*>(m_pDevice);
-    if (!ended || (printer && printer->printerState() == QPrinter::Error)) {
-        m_bFailed = true;
-        m_strError = QStringLiteral("the page could not be sent to the printer");
-    }
+    painter.restore();
 }

@@ -1,19 +1,19 @@
 #pragma once
 // The printing control: a page drawn with lines, rectangles and texts at
 // coordinates in page units, driven through numbered members as the
-// handheld's printer control was. The page is kept until member 2 ends it,
-// then drawn onto the attached paint device (a QPrinter: a CUPS printer or
-// a PDF file), scaled to fit that device's page. Every member call is
-// recorded with its arguments, so that tests can read back the sequence.
+// handheld's printer control was. The page is kept until the next setup
+// starts another, and drawn into a painter's rectangle (a printer's page, a
+// PDF page, a page of the library's job dossier), scaled to fit it. Every
+// member call is recorded with its arguments, so that tests can read back
+// the sequence.
 
 #include <QColor>
 #include <QFont>
 #include <QString>
-#include <functional>
 #include <vector>
 
-class QPagedPaintDevice;
 class QPainter;
+class QRectF;
 
 // One member call: its number, its text argument (if any), its number
 // arguments in order (I4 and R4 both as float) and its result.
@@ -41,18 +41,10 @@ public:
     void Create() { m_bCreated = true; }
     bool IsCreated() const { return m_bCreated; }
 
-    // Where member 2 draws the page; null draws it nowhere (the calls are
-    // still recorded and texts measured).
-    void SetDevice(QPagedPaintDevice* device) { m_pDevice = device; }
-    // Drawn after the page, with the same painter and no transform, so that a
-    // PDF can carry further pages (the device's newPage() starts one). The
-    // page itself is drawn exactly as without it.
-    void SetFollowingPages(std::function<void(QPainter&)> draw) {
-        m_followingPages = std::move(draw);
-    }
-    // Whether the last page could not be drawn on the device, and why.
-    bool Failed() const { return m_bFailed; }
-    const QString& Error() const { return m_strError; }
+    // Draws the page into `rect` of `painter`: at least its 46 units of
+    // width, scaled alike in both directions to fit, centred across the
+    // rectangle and from its top. A plot's curve is one polyline.
+    void DrawPage(QPainter& painter, const QRectF& rect) const;
 
     const std::vector<PrinterCall>& Calls() const { return m_calls; }
     void ClearCalls() { m_calls.clear(); }
@@ -101,13 +93,8 @@ private:
     float TextWidthNoRecord(const QString& text) const;
     float TextHeightNoRecord(const QString& text) const;
     void Extend(float x, float y);
-    void Render();
 
     bool m_bCreated = false;
-    std::function<void(QPainter&)> m_followingPages;
-    QPagedPaintDevice* m_pDevice = nullptr;
-    bool m_bFailed = false;
-    QString m_strError;
     std::vector<PrinterCall> m_calls;
 
     QString m_strFont = QStringLiteral("Tahoma");

@@ -6,6 +6,7 @@
 #include "report/ReportPlot.h"
 #include "report/VtkDoc.h"
 
+#include <QPainter>
 #include <algorithm>
 
 namespace {
@@ -178,4 +179,11 @@ void PrintReport(CPrinterCE& printer, const CVtkDoc& doc) {
         PrintPlot(printer, kinds[i], area, doc);
     }
     printer.EndPage();
+}
+
+void DrawReportPage(QPainter& painter, const QRectF& rect, CPrinterCE& printer,
+                    const CVtkDoc& doc) {
+    PrintReport(printer, doc);
+    if (painter.isActive())
+        printer.DrawPage(painter, rect);
 }

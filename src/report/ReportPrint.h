@@ -5,6 +5,8 @@
 
 class CPrinterCE;
 class CVtkDoc;
+class QPainter;
+class QRectF;
 class QString;
 
 constexpr float kPageWidth = 46.0f;
@@ -23,3 +25,9 @@ PrintRect PrintPlotBox(CPrinterCE& printer, const PrintRect& box);
 void PrintPlot(CPrinterCE& printer, int kind, const PrintRect& area, const CVtkDoc& doc);
 // The whole page, from the setup to its end.
 void PrintReport(CPrinterCE& printer, const CVtkDoc& doc);
+// The printed page of `doc` into `rect` of `painter`: the whole page through
+// `printer` (PrintReport), then drawn as the control draws it. Print, the
+// report's PDF and the library's job dossier all draw it so. The members are
+// called also when the painter is not active (no printer could be opened),
+// as the handheld's control took them without one.
+void DrawReportPage(QPainter& painter, const QRectF& rect, CPrinterCE& printer, const CVtkDoc& doc);

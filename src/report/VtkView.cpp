@@ -53,14 +53,18 @@ void CVtkView::OnFilePrint() {
     // The control is made once and kept, like the handheld's.
     if (!m_pPrinter)
         m_pPrinter = std::make_unique<CPrinterCE>();
-    m_pPrinter->SetDevice(&device);
-    PrintReport(*m_pPrinter, m_doc);
-    m_pPrinter->SetDevice(nullptr);
-    if (m_pPrinter->Failed()) {
+    QPainter painter;
+    const bool opened = painter.begin(&device);
+    DrawReportPage(painter, QRectF(0, 0, device.width(), device.height()), *m_pPrinter, m_doc);
+    QString error;
+    if (!opened)
+        error = QStringLiteral("the printer could not be opened");
+    else if (!painter.end() || device.printerState() == QPrinter::Error)
+        error = QStringLiteral("the page could not be sent to the printer");
+    if (!error.isEmpty()) {
         const QString target =
             device.outputFileName().isEmpty() ? device.printerName() : device.outputFileName();
-        MessageBox(QStringLiteral("The report was not printed on %1: %2.")
-                       .arg(target, m_pPrinter->Error()),
+        MessageBox(QStringLiteral("The report was not printed on %1: %2.").arg(target, error),
                    QString(), MB_OK | MB_ICONERROR);
     }
 }

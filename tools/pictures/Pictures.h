@@ -20,3 +20,5 @@ int WriteSetupPictures();
 int WriteMessageBoxPictures();
 int WriteServicePictures();
 int WriteLibraryPictures();
+// Pages of the job dossier, rendered from its PDF into `dir`.
+int WriteDossierPictures(const QString& dir);

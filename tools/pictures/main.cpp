@@ -82,6 +82,7 @@ int main(int argc, char** argv) {
     failures += WriteMessageBoxPictures();
     failures += WriteServicePictures();
     failures += WriteLibraryPictures();
+    failures += WriteDossierPictures(g_dir);
     std::printf("vtq-pictures: pictures in %s\n", qUtf8Printable(g_dir));
     return failures == 0 ? 0 : 1;
 }
