@@ -241,11 +241,11 @@ bool LoadDossierCopy(CVtkDoc& doc, const QString& path, const QByteArray& sha256
     return true;
 }
 
-DossierCheck CheckDossierJoint(const CVtkDoc& doc, const DossierJob& job,
+DossierCheck CheckDossierJoint(const CVtkDoc& doc, const QString& path, const DossierJob& job,
                                const DossierJoint& joint) {
     const Procedure& procedure =
         job.procedures.empty() ? DefaultProcedure() : job.procedures[joint.procedure].procedure;
-    const CheckResult result = CheckReport(doc, procedure);
+    const CheckResult result = CheckReport(doc, path, procedure);
     return {CheckResultLines(result), VerdictText(result.verdict)};
 }
 
@@ -297,7 +297,7 @@ DossierPlan PlanDossier(const DossierJob& job, const QString& pdfPath,
                 QByteArray sha;
                 if (!LoadDossierCopy(doc, path, joint.sha256, sha, row.reason))
                     continue;
-                const DossierCheck check = CheckDossierJoint(doc, job, joint);
+                const DossierCheck check = CheckDossierJoint(doc, path, job, joint);
                 row.state = QStringLiteral("present");
                 row.reason.clear();
                 row.file = path;

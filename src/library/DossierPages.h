@@ -26,12 +26,13 @@ DossierSheet MakeDossierSheet(QPageSize::PageSizeId id);
 bool LoadDossierCopy(CVtkDoc& doc, const QString& path, const QByteArray& sha256, QByteArray& got,
                      QString& reason);
 
-// The procedure check of a loaded report: its lines and its verdict.
+// The procedure check of a loaded report read from `path` (its name tells a
+// cut download): its lines and its verdict.
 struct DossierCheck {
     QStringList lines;
     QString verdict;
 };
-DossierCheck CheckDossierJoint(const CVtkDoc& doc, const DossierJob& job,
+DossierCheck CheckDossierJoint(const CVtkDoc& doc, const QString& path, const DossierJob& job,
                                const DossierJoint& joint);
 
 // The table's columns, and a row's cells as the PDF, the CSV and the JSON

@@ -241,7 +241,7 @@ bool CPartWriter::Joint(const DossierRow& row) {
         return Failed(QStringLiteral("%1 changed or went away while the dossier was written (%2)")
                           .arg(row.file, reason));
     PrepareReport(m_doc);
-    const DossierCheck check = CheckDossierJoint(m_doc, m_job, joint);
+    const DossierCheck check = CheckDossierJoint(m_doc, row.file, m_job, joint);
     const CCheckPages checkPages(m_doc, check.lines, m_sheet.content.size(), kPdfResolution);
     if (check.verdict != row.verdict || checkPages.PageCount() != row.checkPages)
         return Failed(

@@ -60,7 +60,7 @@ DossierJob MakeDossierJob(const QString& folder, int count,
         const QByteArray bytes = ReadAll(path);
         doc.LoadReportImage(bytes);
         PrepareSamples(doc);
-        const JointFields fields = JointFieldsOf(doc);
+        const JointFields fields = JointFieldsOf(doc, path);
         doc.FreeReport(false);
 
         DossierJoint joint;

@@ -46,7 +46,7 @@ const char kUsage[] =
     "  json  every field, the sample header, the notes and the three plots' axes\n"
     "  png   the whole report view, 240 pixels wide\n"
     "  pdf   the printed page, on one A4 page; with --check the procedure check\n"
-    "        follows on a second page\n"
+    "        follows on the pages after it\n"
     "  --search N   front-end search range in percent, 0 to 100 (default 100)\n"
     "A Kelvorn VTQ calibration archive as its Summary shows it:\n"
     "  calibration  the calibration report, then the Vantrek's session log\n"
