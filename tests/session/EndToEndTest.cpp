@@ -85,39 +85,31 @@ TEST(EndToEnd, ALinkThatGarblesDropsDelaysAndStallsStillGivesTheWholeReport) {
     // Noise before a sixth of the replies; the acknowledgement of the joint
     // information and one data block lost; stray lines before the notes and a
     // data block, whose answers then come late, and one block so late that
-    // the watchdog asks again; a stall in the middle; and a sample header
-    // that announces 40 samples more than the blocks hold.
-    Simulator sim({QStringLiteral("--time-scale"),     QStringLiteral("50"),
-                   QStringLiteral("--block-records"),  QStringLiteral("16"),
-                   QStringLiteral("--noise"),          QStringLiteral("15"),
-                   QStringLiteral("--seed"),           QStringLiteral("3"),
-                   QStringLiteral("--drop-reply"),     QStringLiteral("Wp02:"),
-                   QStringLiteral("--drop-reply"),     QStringLiteral("Wp12-0002"),
-                   QStringLiteral("--stray-before"),   QStringLiteral("Wp3R"),
-                   QStringLiteral("--stray-before"),   QStringLiteral("Wp12-0001"),
-                   QStringLiteral("--hold-reply"),     QStringLiteral("Wp12-0003"),
-                   QStringLiteral("--hold"),           QStringLiteral("2.2"),
-                   QStringLiteral("--announce-extra"), QStringLiteral("40"),
-                   QStringLiteral("--stall-after"),    QStringLiteral("30"),
-                   QStringLiteral("--stall"),          QStringLiteral("2")});
+    // the watchdog asks again; and a stall in the middle.
+    Simulator sim({QStringLiteral("--time-scale"),    QStringLiteral("50"),
+                   QStringLiteral("--block-records"), QStringLiteral("16"),
+                   QStringLiteral("--noise"),         QStringLiteral("15"),
+                   QStringLiteral("--seed"),          QStringLiteral("3"),
+                   QStringLiteral("--drop-reply"),    QStringLiteral("Wp02:"),
+                   QStringLiteral("--drop-reply"),    QStringLiteral("Wp12-0002"),
+                   QStringLiteral("--stray-before"),  QStringLiteral("Wp3R"),
+                   QStringLiteral("--stray-before"),  QStringLiteral("Wp12-0001"),
+                   QStringLiteral("--hold-reply"),    QStringLiteral("Wp12-0003"),
+                   QStringLiteral("--hold"),          QStringLiteral("2.2"),
+                   QStringLiteral("--stall-after"),   QStringLiteral("30"),
+                   QStringLiteral("--stall"),         QStringLiteral("2")});
     ASSERT_TRUE(sim.Started());
     ScriptedPrompter prompter;
     const QString path = RunJoint(prompter);
     ASSERT_FALSE(path.isEmpty());
     const QByteArray file = ReadFile(path);
     EXPECT_EQ(file, sim.ReportFromTranscript());
-    // The count says what came, not what was announced.
-    const qsizetype header = file.indexOf("NR");
-    EXPECT_EQ(file.mid(header + 2, 5).toInt() * 4, file.size() - file.indexOf('\0', header) - 1);
     EXPECT_EQ(ReadSettingInt(kKeyLogData, LogData::kJointNumber, 0), 5);
-    // Every fault did strike, and no block was asked for past the empty one.
+    // Every fault did strike.
     const QByteArray transcript = ReadFile(sim.TranscriptPath());
     EXPECT_EQ(transcript.count("! dropped"), 2);
     EXPECT_EQ(transcript.count("! stray"), 2);
     EXPECT_EQ(transcript.count("! held back"), 3);
     EXPECT_TRUE(transcript.contains("! stalled"));
     EXPECT_GE(transcript.count("! noise"), 3);
-    const qsizetype lastBlock = transcript.lastIndexOf("> Wp12-");
-    EXPECT_TRUE(transcript.mid(transcript.indexOf("< ", lastBlock), 11) == "< Pw12:eom\n")
-        << transcript.mid(lastBlock).toStdString();
 }
