@@ -171,8 +171,11 @@ bool CRequestExchange::Resend() {
     if (m_nResends >= kMaxResends)
         return false;
     ++m_nResends;
+    // After a silence no earlier copy's answer is on its way either.
+    const bool confirming = m_bConfirming || m_bRepeatHeld;
     m_bDamaged = false;
     m_bRepeatHeld = false;
     Send();
+    m_bConfirming = confirming;
     return true;
 }

@@ -24,20 +24,6 @@ QString CutPath(const QString& suffix = QString()) {
            QStringLiteral(".kjr");
 }
 
-void WriteBytes(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-}
-
-// Every file under `folder`, with its bytes.
-std::map<QString, QByteArray> Files(const QString& folder) {
-    std::map<QString, QByteArray> files;
-    for (const QFileInfo& info : QDir(folder).entryInfoList(QDir::Files | QDir::Hidden))
-        files[info.fileName()] = ReadFile(info.filePath());
-    return files;
-}
-
 class IntegrityTest : public DownloadTest {
 protected:
     void SetUp() override {
@@ -48,8 +34,8 @@ protected:
     // The report whole in the report folder and on the card, as a first
     // download left it.
     void SaveWholeReport() {
-        WriteBytes(ReportPath(), CleanReport());
-        WriteBytes(Card() + QLatin1Char('/') + QFileInfo(ReportPath()).fileName(), CleanReport());
+        WriteFile(ReportPath(), CleanReport());
+        WriteFile(Card() + QLatin1Char('/') + QFileInfo(ReportPath()).fileName(), CleanReport());
     }
     // The last message box's text.
     QString Said() const {
@@ -77,8 +63,8 @@ TEST_F(IntegrityTest, AVantrekThatLosesItsReportCutsTheDownloadAndReplacesNothin
     // "Last..." brought back a report saved whole before; the Vantrek loses
     // it after the first block.
     SaveWholeReport();
-    const auto before = Files(ReportFolder());
-    const auto card = Files(Card());
+    const auto before = FilesIn(ReportFolder());
+    const auto card = FilesIn(Card());
     DownloadToBlocks();
     EXPECT_EQ(Exchange(kBlocks[0]), QByteArray("Wp12-0001\r\n"));
     // An empty block before the count is asked for once more.
@@ -251,20 +237,20 @@ TEST_F(IntegrityTest, AFailedWriteNeverTakesTheReportsName) {
 TEST_F(IntegrityTest, ADownloadLeftByAKilledRunIsRecoveredNotOverwritten) {
     // A run killed after the first block left its ".part".
     const QByteArray left = ReportStart() + FileWords(kBlocks[0]);
-    WriteBytes(ReportPath() + QStringLiteral(".part"), left);
+    WriteFile(ReportPath() + QStringLiteral(".part"), left);
     Open(); // the window opens: it is put in place and said
     const QString recovered = ReportPath().chopped(4) + QStringLiteral(" (recovered).kjr");
     EXPECT_EQ(ReadFile(recovered),
               ReportStart(Block("Pw11:", "SI0005TS00950NR00002")) + FileWords(kBlocks[0]));
     EXPECT_FALSE(QFile::exists(ReportPath() + QStringLiteral(".part")));
     EXPECT_TRUE(Said().contains(QFileInfo(recovered).fileName()));
-    // A whole one left just before its rename takes its name at the next
-    // download.
+    // A whole one, left by another run after this window opened, takes its
+    // name when the next download starts, before that download could.
     dlg.reset();
-    WriteBytes(ReportPath() + QStringLiteral(".part"), CleanReport());
     Open();
-    EXPECT_EQ(ReadFile(ReportPath()), CleanReport());
+    WriteFile(ReportPath() + QStringLiteral(".part"), CleanReport());
     DownloadToBlocks();
+    EXPECT_EQ(ReadFile(ReportPath()), CleanReport());
     EXPECT_EQ(ReadFile(recovered),
               ReportStart(Block("Pw11:", "SI0005TS00950NR00002")) + FileWords(kBlocks[0]));
 }

@@ -12,8 +12,11 @@
 #include "session/ReportStorage.h"
 #include "session/Resource.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <gtest/gtest.h>
+#include <map>
 #include <memory>
 
 // A status reply laid out field by field.
@@ -143,6 +146,20 @@ protected:
 inline QByteArray ReadFile(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+inline void WriteFile(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+}
+
+// Every file in `folder`, with its bytes.
+inline std::map<QString, QByteArray> FilesIn(const QString& folder) {
+    std::map<QString, QByteArray> files;
+    for (const QFileInfo& info : QDir(folder).entryInfoList(QDir::Files | QDir::Hidden))
+        files[info.fileName()] = ReadFile(info.filePath());
+    return files;
 }
 
 // The bytes a block's words become in the file.
