@@ -188,7 +188,6 @@ void CReportDownload::BeginAttempt() {
     }
     m_bInAttempt = true;
     m_nNewBlocks = 0;
-    m_nPart = 0;
     m_bDiffers = false;
     m_bSuspect = false;
 }
@@ -244,7 +243,6 @@ CReportDownload::Verdict CReportDownload::GiveUp(Part part) {
 }
 
 void CReportDownload::TakePart(int index, const QByteArray& line) {
-    m_nPart = index + 1;
     if (!m_bDiffers && index < m_current.partCount) {
         if (line == m_current.parts[index]) {
             // As the earlier attempt had it; a file that could not be made
@@ -453,9 +451,10 @@ CReportDownload::Outcome CReportDownload::Finish(End end) {
         // The longest attempt is an earlier one: its file is made anew.
         CloseFile(true);
         m_current = m_best;
-        if (m_current.partCount > 0 && !m_strFolder.isEmpty() &&
-            CreatePart(m_strFolder + QLatin1Char('/') + m_current.title + QStringLiteral(".kjr")))
-            Write(m_current.Bytes());
+        m_bWriteFailed =
+            m_strFolder.isEmpty() ||
+            !CreatePart(m_strFolder + QLatin1Char('/') + m_current.title + QStringLiteral(".kjr"));
+        Write(m_current.Bytes());
     }
     if (m_current.partCount == 0) {
         CloseFile(true);

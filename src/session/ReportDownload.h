@@ -124,7 +124,6 @@ private:
     bool m_bInAttempt = false;
     int m_nFruitless = 0;
     int m_nNewBlocks = 0; // blocks this attempt brought
-    int m_nPart = 0;      // the part of this attempt that comes next
     bool m_bDiffers = false;
     Report m_current; // the report written to the file
     Report m_pending; // a later attempt's records once they differ from m_current's

@@ -253,6 +253,9 @@ TEST_F(TransactionTest, AFullDiskStopsTheWritingAndWhatCameIsRecoveredLater) {
         files.room = ReportStart().size() + 4; // half of the first block's records
         CReportDownload d;
         OfferRecords(d);
+        // No other program takes the file while this download writes it.
+        RecoverStaleDownloads();
+        EXPECT_TRUE(QFile::exists(part));
         EXPECT_EQ(d.Offer(Part::DataBlock, kBlocks[0], false), Verdict::Taken);
         EXPECT_TRUE(d.WriteFailed());
         const size_t writes = files.calls.size();
