@@ -344,7 +344,7 @@ bool CLogStatusDlg::HandleStep1(const QByteArray& line) {
         default:
             // Only the report's first block can answer "Wp2R"; anything else
             // now is a stray and is dropped.
-            StillOffered(line);
+            EndAttemptIfNotOffered(line);
             return true;
         }
     }
@@ -448,17 +448,16 @@ void CLogStatusDlg::BeginReport() {
     m_nStep = 2;
 }
 
-bool CLogStatusDlg::StillOffered(const QByteArray& line) {
+void CLogStatusDlg::EndAttemptIfNotOffered(const QByteArray& line) {
     StatusReply reply;
     if (!IsStatusLine(line) || !IsCleanStatusReply(line) || !DecodeStatusReply(line, reply) ||
         !reply.bLogState || reply.cLogState == '2')
-        return true;
+        return;
     HandleStatusReply(reply, false);
     m_bVantrekHasReport = false;
     m_exchange.Reset();
     m_nStep = 0;
     EndAttempt();
-    return true;
 }
 
 void CLogStatusDlg::EndAttempt() {
@@ -478,7 +477,7 @@ void CLogStatusDlg::HandleDownloadLine(const QByteArray& line) {
     const bool clean = verdict != Verdict::Damaged && verdict != Verdict::Suspect;
     switch (verdict) {
     case Verdict::NotAnswer:
-        StillOffered(line);
+        EndAttemptIfNotOffered(line);
         return;
     case Verdict::Damaged:
     case Verdict::Suspect:

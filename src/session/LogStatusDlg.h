@@ -75,9 +75,9 @@ private:
     void BeginReport();
     // Steps 2 to 5: a line that may answer the download's request.
     void HandleDownloadLine(const QByteArray& line);
-    // A clean status reply while the report is asked for: false when the
-    // Vantrek no longer offers it, which ends the attempt.
-    bool StillOffered(const QByteArray& line);
+    // A line that answers no download request: a clean status reply that
+    // says the Vantrek no longer offers the report ends the attempt.
+    void EndAttemptIfNotOffered(const QByteArray& line);
     // The attempt at the download ends; after three that brought nothing new
     // the download ends too.
     void EndAttempt();

@@ -211,6 +211,29 @@ TEST_F(IntegrityTest, AttemptsThatBringNothingNewEndTheDownload) {
     EXPECT_TRUE(Said().contains(QStringLiteral("4 of 6 records")));
 }
 
+TEST_F(IntegrityTest, AVantrekThatRestartsIsAskedAgainFromTheBlockNotYetTaken) {
+    DownloadToBlocks();
+    EXPECT_EQ(Exchange(kBlocks[0]), QByteArray("Wp12-0001\r\n"));
+    // Back from a restart, the Vantrek says it is idle: that attempt is over.
+    Status idle;
+    EXPECT_EQ(Answer(idle.Line()), QByteArray());
+    Tick();
+    EXPECT_EQ(Pending(), QByteArray("Wp01L0s0D0p0\r\n"));
+    // It offers the report again: the same records, so on from block 1.
+    Status waiting;
+    waiting.state = '2';
+    EXPECT_EQ(Exchange(waiting.Line()), QByteArray("Wp2R\r\n"));
+    Exchange(kInfo);
+    Exchange(kNotes);
+    Exchange(kReserve);
+    EXPECT_EQ(Exchange(kHeader6), QByteArray("Wp12-0001\r\n"));
+    EXPECT_EQ(Exchange(kBlocks[1]), QByteArray("Wp12-0002\r\n"));
+    Reply(kBlocks[2]);
+    Tick();
+    ASSERT_TRUE(dlg->IsEnded());
+    EXPECT_EQ(ReadFile(ReportPath()), CleanReport());
+}
+
 TEST_F(IntegrityTest, AFailedWriteNeverTakesTheReportsName) {
     // A full disk: files stop growing in the middle of the first block.
     rlimit limit{};
