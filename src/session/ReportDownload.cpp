@@ -481,16 +481,10 @@ CReportDownload::Outcome CReportDownload::Finish(End end) {
         complete ? m_current.title : m_current.title + QLatin1String(kIncompleteMark);
     bool moved = false;
     QString name = PlaceReportFile(m_strPart, m_strFolder, base, done, moved);
-    if (moved && done != bytes) {
-        // Completed only under its new name, so it never looks whole under
-        // the report's own.
-        qsizetype same = 0;
-        while (same < bytes.size() && same < done.size() && bytes[same] == done[same])
-            ++same;
-        if (!WriteAllAt(m_fd, done.mid(same), off_t(same)) ||
-            Files().Truncate(m_fd, off_t(done.size())) != 0 || Files().Fsync(m_fd) != 0)
-            name.clear();
-    }
+    // Completed only under its new name, so it never looks whole under the
+    // report's own.
+    if (moved && done != bytes && !RewriteInPlace(m_fd, bytes, done))
+        name.clear();
     CloseFile(false);
     if (name.isEmpty()) {
         MessageBox(LoadString(IDS_COULD_NOT_SAVE_TO) + Native(target), QString(),

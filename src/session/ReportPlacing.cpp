@@ -55,7 +55,7 @@ bool SkipFields(const QByteArray& bytes, qsizetype& pos, int first, int last) {
     return true;
 }
 
-// The count's digits in a header of `text`: where they start and how many.
+// How many digits of the sample count stand at their place in `text`.
 int CountDigits(const QByteArray& text) {
     int digits = 0;
     while (kCountPos + digits < text.size() && text[kCountPos + digits] >= '0' &&
@@ -140,6 +140,14 @@ QByteArray CompleteCutReport(const QByteArray& bytes) {
     const QByteArray text = bytes.mid(layout.headerAt, layout.samplesAt - 1 - layout.headerAt);
     return bytes.left(layout.headerAt) + HeaderCounting(text, layout.present) + '\0' +
            bytes.mid(layout.samplesAt, layout.present * 4);
+}
+
+bool RewriteInPlace(int fd, const QByteArray& written, const QByteArray& bytes) {
+    qsizetype same = 0;
+    while (same < written.size() && same < bytes.size() && written[same] == bytes[same])
+        ++same;
+    return WriteAllAt(fd, bytes.mid(same), off_t(same)) &&
+           Files().Truncate(fd, off_t(bytes.size())) == 0 && Files().Fsync(fd) == 0;
 }
 
 QString PlaceReportFile(const QString& part, const QString& folder, const QString& base,
@@ -250,15 +258,9 @@ void Recover(const QString& folder, const QString& part) {
     const QString base = whole ? title : title + QLatin1String(kRecoveredMark);
     bool moved = false;
     QString name = PlaceReportFile(part, folder, base, done, moved);
-    if (moved && !whole) {
-        // Completed in its new name, so it never looks whole under the old one.
-        qsizetype same = 0;
-        while (same < bytes.size() && same < done.size() && bytes[same] == done[same])
-            ++same;
-        if (!WriteAllAt(fd, done.mid(same), off_t(same)) ||
-            Files().Truncate(fd, off_t(done.size())) != 0 || Files().Fsync(fd) != 0)
-            name.clear();
-    }
+    // Completed in its new name, so it never looks whole under the old one.
+    if (moved && !whole && !RewriteInPlace(fd, bytes, done))
+        name.clear();
     Files().Close(fd);
     if (name.isEmpty()) {
         MessageBox(LoadString(IDS_COULD_NOT_SAVE_TO) + Native(part), QString(),

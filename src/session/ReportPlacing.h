@@ -40,6 +40,10 @@ QByteArray CompleteCutReport(const QByteArray& bytes);
 inline constexpr char kIncompleteMark[] = " (incomplete)";
 inline constexpr char kRecoveredMark[] = " (recovered)";
 
+// Makes the open file `fd`, which holds `written`, hold `bytes`: from the
+// first byte that differs on, then flushed to the disk.
+bool RewriteInPlace(int fd, const QByteArray& written, const QByteArray& bytes);
+
 // Puts the file `part`, which holds or will hold `bytes`, into `folder` under
 // the first of "<base>.kjr", "<base> (2).kjr", ... that is free or already
 // holds exactly `bytes` (then `part` is removed). Returns the name taken, or

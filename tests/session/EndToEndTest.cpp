@@ -136,6 +136,11 @@ struct Fault {
     int attempts = 1;
 };
 
+// Named in the test's name and messages.
+void PrintTo(const Fault& fault, std::ostream* out) {
+    *out << fault.name;
+}
+
 class FaultRun : public ::testing::TestWithParam<Fault> {};
 } // namespace
 
