@@ -7,7 +7,10 @@
 #include "framework/SettingsStore.h"
 #include "platform/MessageBox.h"
 #include "session/LogStatusDlg.h"
+#include "session/ReportDownload.h"
 #include "session/Resource.h"
+
+#include <QFile>
 
 #include <QByteArray>
 #include <benchmark/benchmark.h>
@@ -84,7 +87,14 @@ void BM_DownloadTicks(benchmark::State& state) {
         Session s;
         const QByteArray header =
             "Pw11:SI0005TS00950NR" + QByteArray::number(blocks * 32).rightJustified(5, '0') + "eom";
-        const QByteArray block = "Pw12:" + QByteArray(32 * 8, 'a') + "eom";
+        // Blocks of 32 samples a second apart, as a Vantrek sends them.
+        auto block = [](int n) {
+            QByteArray digits;
+            for (int i = 0; i < 32; ++i)
+                digits += QByteArray::number((n * 32 + i) * 5 & 0xffff, 16).rightJustified(4, '0') +
+                          "0150";
+            return "Pw12:" + digits + "eom";
+        };
         const QList<QByteArray> replies = {
             QByteArray(kStatus).replace(5, 1, "2"),
             "Pw02:07da0009001800100005000900000000000000000000000000000000000100000000eom",
@@ -94,7 +104,7 @@ void BM_DownloadTicks(benchmark::State& state) {
         };
         ticks = 0;
         for (int i = 0; !s.dlg.IsEnded() && i < blocks + 100; ++i) {
-            s.peer.Send(i < replies.size() ? replies[i] : block);
+            s.peer.Send(i < replies.size() ? replies[i] : block(i - int(replies.size())));
             s.dlg.OnTimer(1);
             s.peer.Drain();
             ++ticks;
@@ -109,4 +119,34 @@ BENCHMARK(BM_DownloadTicks)
     ->Arg(100)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
+
+// The download's checks of every block of the largest report a reader takes
+// (10000 samples in blocks of 32), with the file written as it comes and
+// placed at the end: the processor time the whole transaction costs.
+void BM_DownloadTransaction(benchmark::State& state) {
+    ScriptedPrompter prompter;
+    using Part = CReportDownload::Part;
+    const int blocks = 313;
+    QList<QByteArray> lines;
+    for (int n = 0; n < blocks; ++n) {
+        QByteArray digits;
+        for (int i = 0; i < 32; ++i)
+            digits +=
+                QByteArray::number((n * 32 + i) * 5 & 0xffff, 16).rightJustified(4, '0') + "0150";
+        lines << "Pw12:" + digits + "eom";
+    }
+    for (auto _ : state) {
+        CReportDownload d;
+        d.BeginAttempt();
+        d.Offer(Part::JointInfo, "Pw02:07da000900180010000500090000000000000000eom", false);
+        d.Offer(Part::Notes, "Pw03:03e70000000003e700000000eom", false);
+        d.Offer(Part::Reserve, "Pw04:0000000000000000eom", false);
+        d.Offer(Part::SampleHeader, "Pw11:SI0005TS50000NR10016eom", false);
+        for (const QByteArray& line : lines)
+            d.Offer(Part::DataBlock, line, false);
+        const CReportDownload::Outcome outcome = d.Finish(CReportDownload::End::Complete);
+        QFile::remove(outcome.path);
+    }
+}
+BENCHMARK(BM_DownloadTransaction)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 } // namespace

@@ -1,5 +1,7 @@
 #include "link/StatusReply.h"
 
+#include <algorithm>
+
 namespace {
 bool TagAt(const QByteArray& line, int pos, char tag) {
     return pos < line.size() && line[pos] == tag;
@@ -7,6 +9,23 @@ bool TagAt(const QByteArray& line, int pos, char tag) {
 
 char CharAt(const QByteArray& line, int pos) {
     return pos < line.size() ? line[pos] : '\0';
+}
+
+// Blanks, a sign, then digits to the end of the span (cut short where the
+// line is): at least one.
+bool IsNumberSpan(const QByteArray& line, int pos, int length) {
+    const QByteArray span = line.mid(pos, length);
+    int i = 0;
+    while (i < span.size() && span[i] == ' ')
+        ++i;
+    if (i < span.size() && (span[i] == '-' || span[i] == '+'))
+        ++i;
+    const int digits = i;
+    for (; i < span.size(); ++i) {
+        if (span[i] < '0' || span[i] > '9')
+            return false;
+    }
+    return i > digits;
 }
 } // namespace
 
@@ -25,6 +44,18 @@ int SpanNumber(const QByteArray& line, int pos, int length) {
             value = value * 10 + (span[i] - '0');
     }
     return negative ? -value : value;
+}
+
+bool IsCleanStatusReply(const QByteArray& line) {
+    if (!std::all_of(line.begin(), line.end(), [](char c) { return c >= 0x20 && c <= 0x7e; }))
+        return false;
+    if (TagAt(line, 6, 'r') && TagAt(line, 12, 'e') && !IsNumberSpan(line, 7, 5))
+        return false;
+    if (TagAt(line, 28, 'p') && !IsNumberSpan(line, 29, 4))
+        return false;
+    if (TagAt(line, 39, 'b') && !IsNumberSpan(line, 40, 3))
+        return false;
+    return IsNumberSpan(line, 34, 3);
 }
 
 bool DecodeStatusReply(const QByteArray& line, StatusReply& reply) {

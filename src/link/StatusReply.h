@@ -39,6 +39,11 @@ struct StatusReply {
 // characters); `reply` then holds its fields.
 bool DecodeStatusReply(const QByteArray& line, StatusReply& reply);
 
+// True when a status reply came undamaged: every byte printable ASCII, and
+// every numeric field it carries a number (leading blanks and a sign
+// allowed). A damaged reply is to change nothing.
+bool IsCleanStatusReply(const QByteArray& line);
+
 // A numeric field: the decimal number at the start of `length` characters from
 // `pos` (leading blanks and a sign allowed), 0 when there is none.
 int SpanNumber(const QByteArray& line, int pos, int length);

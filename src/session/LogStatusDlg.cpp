@@ -11,6 +11,7 @@
 #include "link/Link.h"
 #include "platform/MessageBox.h"
 #include "platform/Power.h"
+#include "session/ReportPlacing.h"
 #include "session/ReportStorage.h"
 #include "session/Resource.h"
 #include "setup/GaugePressure.h"
@@ -25,6 +26,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <algorithm>
+#include <cstring>
 
 namespace {
 constexpr int kTimer = 1;
@@ -51,56 +53,20 @@ int DemoMode() {
     return ReadSettingInt(kKeySettings, kDemoMode, 0);
 }
 
-// A block reply with the head expected and nothing but whole hexadecimal
-// words in its payload; noise never reaches the report file.
-bool IsCleanBlock(const QByteArray& line, const char* head) {
-    std::vector<quint16> words;
-    return IsBlockReply(line, head) && BlockWords(line, words) &&
-           BlockPayload(line).size() % 4 == 0;
+// The acknowledgements of the three upload records begin with these.
+const char* const kAckHeads[] = {"Pw02", "Pw03", "Pw04"};
+// Times a joint goes out whole before the operator is told it was not taken.
+constexpr int kMaxJointSends = 3;
+
+// Any line acknowledges an uploaded record, except one with the record's
+// head that says the Vantrek refused it.
+bool IsRefusal(const QByteArray& line, const char* head) {
+    return line.startsWith(head) && line.mid(4).toUpper().contains("ERR");
 }
 
-// The other replies' heads: never a data block, even when their payload is
-// hexadecimal (a late notes block would pass for one).
-bool IsOtherReply(const QByteArray& line) {
-    return line.startsWith("Pw01") || line.startsWith(kReplyJointInfo) ||
-           line.startsWith(kReplyNotes) || line.startsWith(kReplyReserve) ||
-           line.startsWith(kReplySampleHeader);
-}
-
-// A data block's form: a five-character head ending in a colon, "eom" last,
-// hexadecimal digits between.
-bool IsDataBlockForm(const QByteArray& line) {
-    std::vector<quint16> words;
-    return line.size() >= 8 && line[4] == ':' && !IsOtherReply(line) &&
-           IsBlockReply(line, line.left(5).constData()) && BlockWords(line, words);
-}
-
-// Every eight digits of a data block are one record (time and pressure); a
-// block with a part of one would swap the two in every later sample.
-constexpr int kRecordDigits = 8;
-
-bool IsWholeDataBlock(const QByteArray& line) {
-    return IsDataBlockForm(line) && BlockPayload(line).size() % kRecordDigits == 0;
-}
-
-QByteArray WholeRecords(const QByteArray& line) {
-    const QByteArray payload = BlockPayload(line);
-    return line.left(5) + payload.left(payload.size() / kRecordDigits * kRecordDigits) + "eom";
-}
-
-// The sample header is kept as text ended by a zero byte, so only printable
-// characters may be in it, and its sample count bounds the download, so it
-// must be all digits.
-constexpr int kSampleCountPos = 15;
-
-bool IsCleanSampleHeader(const QByteArray& line) {
-    if (!IsBlockReply(line, kReplySampleHeader))
-        return false;
-    const QByteArray text = BlockPayload(line);
-    const QByteArray count = text.mid(kSampleCountPos);
-    return std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7f; }) &&
-           !count.isEmpty() &&
-           std::all_of(count.begin(), count.end(), [](char c) { return c >= '0' && c <= '9'; });
+// A status reply, whole or damaged.
+bool IsStatusLine(const QByteArray& line) {
+    return line.startsWith(kReplyStatus) && line.size() > 42;
 }
 
 // The demonstration banner takes the top row right of the temperature offset
@@ -179,7 +145,7 @@ CLogStatusDlg::~CLogStatusDlg() {
     // However the window ends, the port is closed and a report that was being
     // downloaded is completed and kept.
     Disconnect();
-    FinishDownload(false);
+    FinishDownload(CReportDownload::End::Closing, false);
     m_records.Free();
 }
 
@@ -221,8 +187,9 @@ bool CLogStatusDlg::OnInitDialog() {
     if (!m_records.Allocate())
         MessageBox(LoadString(IDS_NO_COMMAND_BUFFER), LoadString(IDS_ERROR), MB_OK | MB_ICONERROR);
     m_nPage = 0;
-    m_download.Reset();
     ShowDlgItem(IDC_BATTERY_SYMBOL, false);
+    // What a download cut off by a killed run left is put in place.
+    RecoverStaleDownloads();
     if (ReadSettingInt(kKeySettings, kComPort, 5) == 0)
         Connect();
     SetTimer(kTimer, kFirstTick);
@@ -267,6 +234,7 @@ void CLogStatusDlg::UpdateStatusCaption() {
     } else if (n == kResetTicks) {
         SetDlgItemText(IDC_STATUS_FRAME, QStringLiteral("Resetting Connection..."));
         LinkClose();
+        m_exchange.ResetPort();
     } else if (n < kReconnectTicks) {
         caption = Format(QStringLiteral("Reconnect in %d seconds..."), {(kReconnectTicks - n) / 3});
     } else if (n == kReconnectTicks) {
@@ -294,14 +262,15 @@ void CLogStatusDlg::RunStepMachine() {
     case CRequestExchange::TickUse::Surplus: {
         // Shown, never answered: its poll has been answered already.
         StatusReply reply;
-        if (DecodeStatusReply(line, reply))
+        if (IsCleanStatusReply(line) && DecodeStatusReply(line, reply))
             HandleStatusReply(reply, false);
         break;
     }
     case CRequestExchange::TickUse::Free:
         switch (m_nStep) {
         case 0:
-            EnableDlgItem(IDC_SETUP, true);
+            if (!m_bVantrekHasReport)
+                EnableDlgItem(IDC_SETUP, true);
             // A reply here ends a silence: it is not looked at, but it
             // answers one of the polls that went out meanwhile.
             if (m_exchange.Awaits(kReplyStatus) && line.startsWith(kReplyStatus))
@@ -323,23 +292,8 @@ void CLogStatusDlg::RunStepMachine() {
         case 7:
         case 8:
         case 9:
-            if (!gotLine)
-                break;
-            if (m_nStep == 9) {
-                SendStatusPoll();
-                EnableDlgItem(IDC_SETUP, true);
-                m_nStep = 1;
-                break;
-            }
-            SendCommandBuffer();
-            if (m_nStep == 7) {
-                SetDlgItemText(IDC_PROGRESS_TEXT, LoadString(IDS_SETTING_UP_2));
-                m_records.BuildReserveRecord(m_szVantrekId);
-            } else {
-                SetDlgItemText(IDC_PROGRESS_TEXT, LoadString(IDS_SETTING_UP_3));
-                m_records.RecordBuildState = CJointRecords::kNoRecord;
-            }
-            ++m_nStep;
+            if (gotLine)
+                HandleUploadLine(line);
             break;
         default:
             break;
@@ -351,13 +305,13 @@ void CLogStatusDlg::RunStepMachine() {
     // throws away an exchange that is alive: the reply that ends a silence
     // is answered by exactly one command. During a download its fresh command
     // is the request that went unanswered, so a late answer is still taken;
-    // only when that too stays unanswered does the download start over.
+    // only when that too stays unanswered does the attempt start over.
     const int silent = m_nIdleTicks - kRestartTicks;
-    if (!gotLine && silent > 0) {
+    if (!gotLine && silent > 0 && !IsEnded()) {
         if (!Downloading()) {
             // An upload cut off here may never have reached the Vantrek.
             if (m_nStep >= 7)
-                m_bUploadCut = true;
+                m_bUploadUnconfirmed = true;
             Restart();
         } else if ((silent - 1) % kResendTicks == 0) {
             if (m_exchange.Resend())
@@ -376,47 +330,114 @@ void CLogStatusDlg::RunStepMachine() {
 
 bool CLogStatusDlg::HandleStep1(const QByteArray& line) {
     const bool awaitingReport = m_exchange.Awaits(kReplyJointInfo);
-    StatusReply reply;
-    if (IsCleanBlock(line, kReplyJointInfo)) {
-        if (awaitingReport)
+    if (awaitingReport || CReportDownload::IsReportStart(line)) {
+        if (!awaitingReport)
+            m_download.BeginAttempt(); // a report's first block, however late
+        switch (m_download.Offer(CReportDownload::Part::JointInfo, line, false)) {
+        case CReportDownload::Verdict::Taken:
             m_exchange.Answered(line);
-        BeginReport(line);
-    } else if (awaitingReport) {
-        // Only the report's first block can answer "Wp2R"; a status line or
-        // noise now is a stray and is dropped.
-        if (line.startsWith(kReplyJointInfo) && !m_exchange.Damaged())
-            return false;
-    } else if (DecodeStatusReply(line, reply)) {
-        m_exchange.Answered(line);
-        if (HandleStatusReply(reply))
-            return true; // the download has begun
-        if (m_bUploadCut && reply.bLogState) {
-            // Logging means the cut-off upload did arrive; otherwise the
-            // whole joint goes again, rebuilt from the stored setup.
-            m_bUploadCut = false;
-            if (reply.cLogState != '1')
-                m_records.BuildJointInfoRecord();
+            BeginReport();
+            return true;
+        case CReportDownload::Verdict::Damaged:
+            // Asked for again; after the repeats the attempt starts over.
+            return m_exchange.Damaged();
+        default:
+            // Only the report's first block can answer "Wp2R"; anything else
+            // now is a stray and is dropped.
+            EndAttemptIfNotOffered(line);
+            return true;
         }
-        if (m_records.RecordBuildState == CJointRecords::kJointInfoReady) {
-            SendCommandBuffer();
-            SetDlgItemText(IDC_PROGRESS_TEXT, LoadString(IDS_SETTING_UP_1));
-            SetDlgItemText(IDC_PRESS_VALUE, QStringLiteral("--"));
-            m_records.BuildNotesRecord();
-            WriteLogInt(LogData::kParameterEntered, 1);
-            m_download.m_nFailedSaves = 0;
-            m_nStep = 7;
-        } else {
-            SendStatusPoll();
-            m_download.m_nFailedSaves = 0;
-        }
-    } else {
+    }
+    if (!IsStatusLine(line))
         return false;
+    m_exchange.Answered(line);
+    StatusReply reply;
+    if (!IsCleanStatusReply(line) || !DecodeStatusReply(line, reply)) {
+        // A damaged reply changes nothing, but it answers the poll.
+        SendStatusPoll();
+        return true;
+    }
+    const bool downloading = HandleStatusReply(reply);
+    if (m_bUploadUnconfirmed && reply.bLogState)
+        CheckUpload(reply);
+    if (downloading)
+        return true;
+    if (m_records.RecordBuildState == CJointRecords::kJointInfoReady) {
+        StartUpload();
+    } else {
+        SendStatusPoll();
+        m_download.m_nFailedSaves = 0;
     }
     return true;
 }
 
-void CLogStatusDlg::BeginReport(const QByteArray& line) {
-    if (m_download.SaveReportHeader(line) &&
+QString CLogStatusDlg::JointNotTakenMessage() {
+    return QStringLiteral("The Vantrek® did not take the joint.\n\nIt is not logging. Please "
+                          "set up the joint and start it again.");
+}
+
+void CLogStatusDlg::CheckUpload(const StatusReply& reply) {
+    m_bUploadUnconfirmed = false;
+    if (reply.cLogState == '1' || reply.cLogState == '2') {
+        m_nJointSends = 0; // it logs, or has logged, the joint
+    } else if (m_nJointSends < kMaxJointSends) {
+        // Not logging: the whole joint goes again, rebuilt from the stored
+        // setup.
+        m_records.BuildJointInfoRecord();
+    } else {
+        m_nJointSends = 0;
+        MessageBox(JointNotTakenMessage(), QString(), MB_OK | MB_ICONEXCLAMATION);
+    }
+}
+
+void CLogStatusDlg::StartUpload() {
+    // A report the Vantrek no longer offers is kept as far as it came before
+    // a new joint takes its place.
+    if (m_download.IsOpen())
+        FinishDownload(CReportDownload::End::Cut, false);
+    ++m_nJointSends;
+    SendRecord(kAckHeads[0]);
+    SetDlgItemText(IDC_PROGRESS_TEXT, LoadString(IDS_SETTING_UP_1));
+    SetDlgItemText(IDC_PRESS_VALUE, QStringLiteral("--"));
+    m_records.BuildNotesRecord();
+    WriteLogInt(LogData::kParameterEntered, 1);
+    m_download.m_nFailedSaves = 0;
+    m_nStep = 7;
+}
+
+void CLogStatusDlg::HandleUploadLine(const QByteArray& line) {
+    const char* head = kAckHeads[m_nStep - 7];
+    if (IsRefusal(line, head)) {
+        // Refused: the record goes again. Refused every time, the joint
+        // starts over once the Vantrek says it is not logging.
+        if (!m_exchange.Damaged()) {
+            m_bUploadUnconfirmed = true;
+            Restart();
+        }
+        return;
+    }
+    m_exchange.Answered(line);
+    if (m_nStep == 9) {
+        SendStatusPoll();
+        if (!m_bVantrekHasReport)
+            EnableDlgItem(IDC_SETUP, true);
+        m_bUploadUnconfirmed = true;
+        m_nStep = 1;
+        return;
+    }
+    SendRecord(kAckHeads[m_nStep - 6]);
+    if (m_nStep == 7) {
+        SetDlgItemText(IDC_PROGRESS_TEXT, LoadString(IDS_SETTING_UP_2));
+        m_records.BuildReserveRecord(m_szVantrekId);
+    } else {
+        SetDlgItemText(IDC_PROGRESS_TEXT, LoadString(IDS_SETTING_UP_3));
+        m_records.RecordBuildState = CJointRecords::kNoRecord;
+    }
+    ++m_nStep;
+}
+
+void CLogStatusDlg::BeginReport() {
+    if (m_download.TakeClearQuestion() &&
         MessageBox(LoadString(IDS_DELETE_CORRUPTED_Q), LoadString(IDS_DELETE_CORRUPTED_REPORT),
                    MB_YESNO | MB_ICONERROR) == IDYES)
         LinkPuts(ClearReportCommand());
@@ -427,68 +448,89 @@ void CLogStatusDlg::BeginReport(const QByteArray& line) {
     m_nStep = 2;
 }
 
+void CLogStatusDlg::EndAttemptIfNotOffered(const QByteArray& line) {
+    StatusReply reply;
+    if (!IsStatusLine(line) || !IsCleanStatusReply(line) || !DecodeStatusReply(line, reply) ||
+        !reply.bLogState || reply.cLogState == '2')
+        return;
+    HandleStatusReply(reply, false);
+    m_bVantrekHasReport = false;
+    m_exchange.Reset();
+    m_nStep = 0;
+    EndAttempt();
+}
+
+void CLogStatusDlg::EndAttempt() {
+    if (m_download.EndAttempt())
+        FinishDownload(CReportDownload::End::Cut);
+}
+
 void CLogStatusDlg::HandleDownloadLine(const QByteArray& line) {
-    const char* head = m_exchange.Head();
-    const bool clean = m_nStep == 4   ? IsCleanSampleHeader(line)
-                       : m_nStep == 5 ? IsWholeDataBlock(line)
-                                      : IsCleanBlock(line, head);
-    QByteArray answer = line;
-    if (!clean) {
-        // A line without the awaited head cannot be the answer: it is dropped.
-        // One with it came damaged and is asked for again; after the repeats
-        // the notes make do with the empty block and a data block with the
-        // whole records it holds, while the other parts are waited for.
-        if (!line.startsWith(head) || m_exchange.Damaged())
+    using Part = CReportDownload::Part;
+    using Verdict = CReportDownload::Verdict;
+    const Part part = m_nStep == 2   ? Part::Notes
+                      : m_nStep == 3 ? Part::Reserve
+                      : m_nStep == 4 ? Part::SampleHeader
+                                     : Part::DataBlock;
+    const int block = m_download.NextBlock();
+    Verdict verdict = m_download.Offer(part, line, m_exchange.Confirming());
+    const bool clean = verdict != Verdict::Damaged && verdict != Verdict::Suspect;
+    switch (verdict) {
+    case Verdict::NotAnswer:
+        EndAttemptIfNotOffered(line);
+        return;
+    case Verdict::Damaged:
+    case Verdict::Suspect:
+        // Asked for again; after the repeats the notes make do with the
+        // empty block, a data block cuts the download, and the other parts
+        // are waited for.
+        if (m_exchange.Damaged(verdict == Verdict::Suspect))
             return;
-        if (m_nStep == 2)
-            answer = kEmptyNotesBlock;
-        else if (m_nStep == 5 && IsDataBlockForm(line))
-            answer = WholeRecords(line);
-        else
+        verdict = m_download.GiveUp(part);
+        if (verdict == Verdict::NotAnswer)
             return;
+        break;
+    default:
+        break;
+    }
+    if (verdict == Verdict::Cut || m_download.WriteFailed()) {
+        m_bPolling = false;
+        m_nStep = 6;
+        m_exchange.Reset();
+        FinishDownload(CReportDownload::End::Cut);
+        return;
     }
     m_exchange.Answered(line);
-    switch (m_nStep) {
-    case 2:
+    switch (part) {
+    case Part::Notes:
         if (clean)
             SetDlgItemText(IDC_PROGRESS_TEXT, LoadString(IDS_DOWNLOADING_C));
-        m_download.AppendBlockWords(answer);
         m_exchange.Request(ReserveRequest(), kReplyReserve);
         m_nStep = 3;
         break;
-    case 3:
-        m_download.AppendBlockWords(answer);
+    case Part::Reserve:
         SetDlgItemText(IDC_PROGRESS_TEXT, LoadString(IDS_DOWNLOADING_D));
         m_exchange.Request(SampleHeaderRequest(), kReplySampleHeader);
         m_nStep = 4;
         break;
-    case 4:
-        m_download.SaveSampleHeader(answer);
+    case Part::SampleHeader:
         SetDlgItemText(IDC_PROGRESS_TEXT, LoadString(IDS_DOWNLOADING_E));
-        m_download.m_nBlock = 0;
-        m_exchange.Request(DataBlockRequest(0), kReplyDataBlock);
+        // A later attempt at the same report goes on where the last stopped.
+        m_exchange.Request(DataBlockRequest(m_download.NextBlock()), kReplyDataBlock);
         m_nStep = 5;
         break;
-    case 5: {
-        SetDlgItemText(IDC_PROGRESS_TEXT,
-                       Format(LoadString(IDS_DOWNLOADING_BLOCK_FMT), {m_download.m_nBlock}));
-        ++m_download.m_nBlock;
-        const int records = m_download.AppendBlockWords(answer) / 8;
-        if (m_download.IsFileOpen())
-            m_download.m_nRecordsLeft -= records;
-        // A block without a whole record means the Vantrek has no more, even
-        // when its header announced more: the download ends with what came.
-        if (m_download.m_nRecordsLeft < 1 || records == 0) {
+    case Part::DataBlock:
+        SetDlgItemText(IDC_PROGRESS_TEXT, Format(LoadString(IDS_DOWNLOADING_BLOCK_FMT), {block}));
+        if (verdict == Verdict::Complete) {
             m_bPolling = false;
             m_nStep = 6;
             m_exchange.Reset();
-            FinishDownload(true);
+            FinishDownload(CReportDownload::End::Complete);
             WriteLogInt(LogData::kJointNumber, NextJointNumber());
         } else {
-            m_exchange.Request(DataBlockRequest(m_download.m_nBlock), kReplyDataBlock);
+            m_exchange.Request(DataBlockRequest(m_download.NextBlock()), kReplyDataBlock);
         }
         break;
-    }
     default:
         break;
     }
@@ -506,14 +548,16 @@ void CLogStatusDlg::Restart() {
     ClearReadings();
     FlushInput();
     m_line.Clear();
-    // A download starts over; unanswered polls stay counted.
+    // An attempt at the download starts over; unanswered polls stay counted.
     if (Downloading())
         m_exchange.Reset();
     m_nStep = 0;
+    if (m_download.InAttempt())
+        EndAttempt();
 }
 
 bool CLogStatusDlg::Downloading() const {
-    return m_exchange.Active() && !m_exchange.Awaits(kReplyStatus);
+    return m_exchange.Active() && std::strchr(m_exchange.Head(), ':') != nullptr;
 }
 
 void CLogStatusDlg::SendStatusPoll() {
@@ -538,10 +582,10 @@ void CLogStatusDlg::SendStatusPoll() {
     m_bStopwatchReset = false;
 }
 
-void CLogStatusDlg::SendCommandBuffer() {
+void CLogStatusDlg::SendRecord(const char* head) {
     EnableDlgItem(IDC_SETUP, false);
     if (m_records.HasBuffer())
-        LinkPuts(m_records.Text());
+        m_exchange.Request(m_records.Text(), head);
 }
 
 bool CLogStatusDlg::HandleStatusReply(const StatusReply& reply, bool answer) {
@@ -551,6 +595,8 @@ bool CLogStatusDlg::HandleStatusReply(const StatusReply& reply, bool answer) {
             ShowLogging();
             m_nLinkState = 2;
         } else if (reply.cLogState == '2') {
+            if (answer)
+                m_bVantrekHasReport = true;
             EnableDlgItem(IDC_SETUP, false);
             SetDlgItemText(IDC_PROGRESS_TEXT, LoadString(IDS_DOWNLOADING_A));
             m_nLinkState = 1;
@@ -560,6 +606,8 @@ bool CLogStatusDlg::HandleStatusReply(const StatusReply& reply, bool answer) {
             m_nLinkState = 1;
             ShowReady();
         }
+        if (answer && reply.cLogState != '2')
+            m_bVantrekHasReport = false;
     }
     if (reply.bBattery)
         m_nVantrekBattery = reply.nBattery;
@@ -616,8 +664,10 @@ bool CLogStatusDlg::HandleStatusReply(const StatusReply& reply, bool answer) {
     }
     if (!answer)
         return false;
-    if (reportWaiting)
+    if (reportWaiting) {
+        m_download.BeginAttempt();
         m_exchange.Request(JointInfoRequest(), kReplyJointInfo);
+    }
     return reportWaiting;
 }
 
@@ -688,7 +738,7 @@ void CLogStatusDlg::FillRecommendedPressures() {
 void CLogStatusDlg::Connect() {
     EnableDlgItem(IDC_CONNECT, false);
     m_line.Clear();
-    m_exchange.Reset();
+    m_exchange.ResetPort();
     m_nLinkState = 0;
     m_nStep = 0;
     m_nIdleTicks = 0;
@@ -712,7 +762,7 @@ void CLogStatusDlg::Connect() {
 
 void CLogStatusDlg::Disconnect() {
     m_nStep = 0;
-    m_exchange.Reset();
+    m_exchange.ResetPort();
     m_nVantrekBattery = 100;
     m_nLinkState = 0;
     SetDlgItemText(IDC_PRESS_FRAME, g_strPressUnit);
@@ -776,23 +826,21 @@ void CLogStatusDlg::RunWizard() {
     RunSetupWizard(*this);
 }
 
-void CLogStatusDlg::FinishDownload(bool complete) {
-    if (m_download.IsFileOpen()) {
+void CLogStatusDlg::FinishDownload(CReportDownload::End end, bool close) {
+    if (m_download.IsOpen()) {
         SetDlgItemText(IDC_PROGRESS_TEXT, LoadString(IDS_SAVING_DATA));
         WaitCursor wait;
-        const CReportDownload::Placed placed = m_download.CloseFile(complete);
+        const CReportDownload::Outcome outcome = m_download.Finish(end);
         m_nLogRequest = 0;
-        g_bReportChanged = true;
-        g_nSearchPercent = 100;
-        // A report that could not be written whole is not copied over what
-        // may be a good backup of it, nor is one kept aside.
-        if (placed == CReportDownload::Placed::Failed)
-            MessageBox(LoadString(IDS_COULD_NOT_SAVE_TO) + g_strReportPath, QString(),
-                       MB_OK | MB_ICONERROR);
-        else if (placed == CReportDownload::Placed::Saved && !AwcLibraryPresent() &&
-                 EnsureBackupFolder() && !m_download.CopyToBackup(g_strBackupFolder))
-            MessageBox(LoadString(IDS_SD_SAVE_FAILED), QString(), MB_OK | MB_ICONERROR);
+        // The window shows what was placed: the report, or what came of it.
+        if (outcome.placed) {
+            g_strReportPath = outcome.path;
+            g_bReportChanged = true;
+            g_nSearchPercent = 100;
+        } else {
+            g_strReportPath.clear();
+        }
     }
-    if (complete && !IsEnded())
+    if (close && !IsEnded())
         EndDialog(IDCANCEL);
 }

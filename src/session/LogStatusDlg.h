@@ -22,6 +22,8 @@ public:
     ~CLogStatusDlg() override;
 
     static const DlgTemplate& Template140();
+    // What the operator is told when the Vantrek never took a joint sent.
+    static QString JointNotTakenMessage();
 
     bool OnInitDialog() override;
     void OnTimer(int id) override;
@@ -60,21 +62,34 @@ protected:
 
 private:
     // Shows a status reply. When it is taken as the answer to a poll and
-    // announces a finished report, the download begins: true then.
+    // announces a finished report, an attempt at the download begins: true
+    // then.
     bool HandleStatusReply(const StatusReply& reply, bool answer = true);
-    // Closes, completes, puts in place and backs up the report being
-    // downloaded. A complete download then ends the window; a cut one is
-    // closed because the window is going.
-    void FinishDownload(bool complete);
+    // Ends the download: places what came and, unless the window is going
+    // anyway or `close` is false, ends the window as after a download.
+    void FinishDownload(CReportDownload::End end, bool close = true);
     // Step 1: a status reply, or the report's first block. False for a line
     // that is unexpected there.
     bool HandleStep1(const QByteArray& line);
-    // The "Pw02:" block: the report file is begun and the notes asked for.
-    void BeginReport(const QByteArray& line);
+    // The "Pw02:" block was taken: the notes are asked for.
+    void BeginReport();
     // Steps 2 to 5: a line that may answer the download's request.
     void HandleDownloadLine(const QByteArray& line);
+    // A line that answers no download request: a clean status reply that
+    // says the Vantrek no longer offers the report ends the attempt.
+    void EndAttemptIfNotOffered(const QByteArray& line);
+    // The attempt at the download ends; after three that brought nothing new
+    // the download ends too.
+    void EndAttempt();
+    // Steps 7 to 9: a line that may acknowledge an uploaded record.
+    void HandleUploadLine(const QByteArray& line);
+    // Sends the joint information and begins the upload.
+    void StartUpload();
+    // Whether the joint was taken, from a status reply after an upload.
+    void CheckUpload(const StatusReply& reply);
+    // Sends the record in the command buffer, acknowledged by `head`.
+    void SendRecord(const char* head);
     void SendStatusPoll();
-    void SendCommandBuffer();
     void ClearReadings();
     void Restart();
     // A download request is outstanding (not a status poll).
@@ -99,9 +114,14 @@ private:
     QString m_strStatus;
     QString m_strLoggedTemp;
     CJointRecords m_records;
-    // An upload was cut off by a restart: sent again once the Vantrek says it
-    // is not logging.
-    bool m_bUploadCut = false;
+    // An upload went out, or was cut off by a restart: the next status reply
+    // shows whether the Vantrek took the joint (it logs), else it goes again.
+    bool m_bUploadUnconfirmed = false;
+    // Times the joint went out whole without the Vantrek taking it.
+    int m_nJointSends = 0;
+    // The last status reply announced a report: Setup stays off, so that no
+    // new joint can overwrite the Vantrek's only copy of one not taken whole.
+    bool m_bVantrekHasReport = false;
     CReportDownload m_download;
     CRequestExchange m_exchange;
     QFont m_font;

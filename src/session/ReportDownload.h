@@ -1,53 +1,87 @@
 #pragma once
-// The report file that a download writes, block by block as the Vantrek
-// sends the joint report: the version text, the three joint records, the
-// sample header and the samples, in that order. It is written beside its
-// name ("….kjr.part") and put in place when it is closed, so a download that
-// is cut off never takes the place of a report already saved under its name.
+// A report download as a transaction: every reply is verified before it is
+// taken, and nothing is placed until the download ends. The Log/Status
+// window asks for the parts; this judges each answer, keeps what was taken
+// (a report is at most a few hundred kB), writes it as it comes to
+// "<name>.kjr.part" under a lock (so a killed run leaves what came), and at
+// the end puts exactly one file in place: the complete report, or the longest
+// cut attempt, under a name that says so (ReportPlacing).
+//
+// A download may take several attempts: each begins with "Wp2R". One whose
+// records before the samples equal the earlier attempt's resumes at the
+// first block not yet taken; three attempts that bring no new block end the
+// download.
 
 #include <QByteArray>
-#include <QFile>
 #include <QString>
 
 class CReportDownload {
 public:
-    // Forgets everything of an earlier download; the file is closed first.
-    void Reset();
+    CReportDownload() = default;
+    ~CReportDownload();
+    CReportDownload(const CReportDownload&) = delete;
+    CReportDownload& operator=(const CReportDownload&) = delete;
 
-    // The "Pw02:" block: names the report after its job, joint, operator and
-    // time, creates the file in the report folder (or under a short name when
-    // the long one is refused) and writes the version and the block. Counts a
-    // report that could not be saved at all; true when the operator should be
-    // offered to let the Vantrek delete it.
-    bool SaveReportHeader(const QByteArray& line);
-
-    // Writes the words of a block reply when the file is open; returns the
-    // number of hexadecimal digits in its payload.
-    int AppendBlockWords(const QByteArray& line);
-    // The "Pw11:" block: its text and a zero byte; the records to come.
-    void SaveSampleHeader(const QByteArray& line);
-
-    enum class Placed {
-        Saved,     // the report is whole at its name
-        KeptAside, // cut off: the report already at its name stays, and what
-                   // came is kept beside it as "… (incomplete).kjr"
-        Failed,    // not written in full, or not put in place
+    // The parts in the order they are asked for.
+    enum class Part { JointInfo, Notes, Reserve, SampleHeader, DataBlock };
+    enum class Verdict {
+        Taken,     // taken: the next part may be asked for
+        NotAnswer, // cannot be the answer (a stray, a copy of a line seen): dropped
+        Damaged,   // the answer came damaged: to be asked for again
+        Suspect,   // a block that breaks a rule of the blocks: to be asked for again once
+                   // earlier copies are answered; the same text then is what the Vantrek holds
+        Complete,  // the last records came: the download is complete
+        Cut,       // the download is cut here
     };
-    // Closes the file and puts it in place. A download cut short is completed
-    // first, so that the file always holds every part a report reader
-    // expects; it replaces no report saved before under its name, and says so
-    // when it is kept aside.
-    Placed CloseFile(bool complete);
-    // What the operator is told when a cut-off download is kept aside.
-    static QString KeptAsideMessage(const QString& kept, const QString& aside);
-    // Copies the saved report to the backup folder; false when it cannot.
-    bool CopyToBackup(const QString& backupFolder) const;
 
-    bool IsFileOpen() const { return m_bFileOpen; }
-    QString FileTitle() const { return m_strFileTitle; }
-    int m_nRecordsLeft = 0;
+    // Times an attempt may bring no new block before the download ends.
+    static constexpr int kMaxFruitlessAttempts = 3;
+
+    bool IsOpen() const { return m_bOpen; }
+    // "Wp2R" goes out: an attempt begins, and with the first the download
+    // (".part" files that no running program holds are recovered first).
+    void BeginAttempt();
+    bool InAttempt() const { return m_bInAttempt; }
+    // The attempt ends without the download ending: the link was restarted,
+    // or the Vantrek no longer offers the report. True when it was the third
+    // to bring no new block: the download is to end, cut.
+    bool EndAttempt();
+
+    // An answer to the request for `part`. `confirming`: it answers a request
+    // sent again after every earlier copy's answer has come.
+    Verdict Offer(Part part, const QByteArray& line, bool confirming);
+    // The request for `part` went as often as it may and its answer stayed
+    // damaged: the notes make do with the empty block, a data block cuts the
+    // download, the other parts are waited for (NotAnswer).
+    Verdict GiveUp(Part part);
+    // The data block to ask for next.
+    int NextBlock() const;
+    // A report that could not be created twice in a row: the operator may let
+    // the Vantrek delete it. True once after such a failure.
+    bool TakeClearQuestion();
+    // Writing the report failed: it stops, and the file never takes the
+    // report's name.
+    bool WriteFailed() const { return m_bWriteFailed; }
+    // Reports that could not be saved since the last ordinary status reply.
     int m_nFailedSaves = 0;
-    int m_nBlock = 0;
+
+    // How the download ends.
+    enum class End {
+        Complete, // the last records came
+        Cut,      // cut by its rules: the operator is told what came
+        Closing,  // the window is going: what came is kept, and said
+    };
+    struct Outcome {
+        bool placed = false; // a file was put in place
+        QString path;        // the file the window shows
+    };
+    // Ends the download: places exactly one file (the complete report, or
+    // the longest cut attempt) and its backup, and tells the operator what
+    // is not plain. Nothing when no download is open.
+    Outcome Finish(End end);
+
+    // A clean "Pw02:" block: the first part of a report.
+    static bool IsReportStart(const QByteArray& line);
 
     // The file title's parts, read from a "Pw02:" block's payload.
     struct Header {
@@ -59,19 +93,49 @@ public:
     static Header ReadHeader(const QByteArray& line);
 
 private:
-    bool Write(const QByteArray& bytes);
-    bool CreateFile(const QString& path);
+    // One report as its attempts brought it.
+    struct Report {
+        QByteArray parts[4]; // the "Pw02:", "Pw03:", "Pw04:" and "Pw11:" lines as taken
+        int partCount = 0;
+        QByteArray samples; // the data blocks' payloads, back to back
+        qint64 received = 0;
+        qint64 announced = -1;
+        qint64 largest = 0; // records of the largest block
+        int blocks = 0;
+        QString title; // the file's name without ".kjr"
+        // The file as far as the report came.
+        QByteArray Bytes() const;
+        // The same made readable: the parts that never came empty, the
+        // header counting what came.
+        QByteArray CutBytes() const;
+    };
+    void TakePart(int index, const QByteArray& line);
+    Verdict OfferBlock(const QByteArray& line, bool confirming);
+    bool BreaksBlockRules(const QByteArray& payload) const;
+    bool RepeatsTaken(const QByteArray& payload) const;
+    // The report file of m_current: named, created beside its name and
+    // begun; false when it could not be.
+    bool CreateFile();
+    bool CreatePart(const QString& path);
+    void Write(const QByteArray& bytes);
+    void CloseFile(bool remove);
 
-    QFile m_fileReport; // the file's ".part" while it is written
-    QString m_strPath;  // where it goes when it is closed
-    bool m_bFileOpen = false;
-    QString m_strFileTitle;
+    bool m_bOpen = false;
+    bool m_bInAttempt = false;
+    int m_nFruitless = 0;
+    int m_nNewBlocks = 0; // blocks this attempt brought
+    bool m_bDiffers = false;
+    Report m_current; // the report written to the file
+    Report m_pending; // a later attempt's records once they differ from m_current's
+    Report m_best;    // the longest earlier report whose records differed
+    // A block that broke a rule, and whether it was an empty one.
+    QByteArray m_suspect;
+    bool m_bSuspect = false;
+    bool m_bAskToClear = false;
+
+    int m_fd = -1;
+    QString m_strFolder;
+    QString m_strPart;
+    qint64 m_nWritten = 0;
     bool m_bWriteFailed = false;
-    // How far the file got: 1 joint information, 2 notes, 3 reserve data,
-    // 4 sample header; and where the header's sample count stands.
-    int m_nPartsWritten = 0;
-    qint64 m_nCountOffset = -1;
-    int m_nCountDigits = 0;
-    qint64 m_nSamplesAnnounced = 0;
-    qint64 m_nSampleBytes = 0;
 };

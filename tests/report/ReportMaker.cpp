@@ -1,7 +1,8 @@
 #include "ReportMaker.h"
 
 #include "framework/Globals.h"
-#include "session/ReportDownload.h"
+#include "link/BlockReply.h"
+#include "link/CommandText.h"
 #include "session/ReportStorage.h"
 
 #include <QFile>
@@ -92,24 +93,27 @@ ReportPlan SidewallReport() {
 }
 
 QString WriteReport(const ReportPlan& plan, const QString& name) {
-    CReportDownload download;
-    download.SaveReportHeader(FieldBlock("Pw02:", plan, RF_YEAR, RF_HTR_TEMP));
-    download.AppendBlockWords(FieldBlock("Pw03:", plan, RF_NOTES_MARK_1, RF_NOTES));
-    download.AppendBlockWords(FieldBlock("Pw04:", plan, RF_DEMO_MODE, RF_PIPE_AREA));
-    download.SaveSampleHeader("Pw11:" + plan.HeaderText() + "eom");
-    // Blocks of 32 samples, as the Vantrek sends them.
-    for (size_t at = 0; at < plan.samples.size(); at += 32) {
-        QByteArray block = "Pw12:";
-        for (size_t i = at; i < std::min(at + 32, plan.samples.size()); ++i)
-            block += Digits(plan.samples[i].first) + Digits(plan.samples[i].second);
-        download.AppendBlockWords(block + "eom");
-    }
-    download.CloseFile(true);
+    // The Vantrek's blocks as a download keeps them: version, the three
+    // records' words, the header's text and a zero byte, the samples' words.
+    auto words = [](const QByteArray& block) {
+        std::vector<quint16> w;
+        BlockWords(block, w);
+        return WordBytes(w);
+    };
+    QByteArray bytes = kProtocolVersion;
+    bytes += words(FieldBlock("Pw02:", plan, RF_YEAR, RF_HTR_TEMP));
+    bytes += words(FieldBlock("Pw03:", plan, RF_NOTES_MARK_1, RF_NOTES));
+    bytes += words(FieldBlock("Pw04:", plan, RF_DEMO_MODE, RF_PIPE_AREA));
+    bytes += plan.HeaderText() + '\0';
+    QByteArray block = "Pw12:";
+    for (const auto& [time, psi] : plan.samples)
+        block += Digits(time) + Digits(psi);
+    bytes += words(block + "eom");
+    EnsureReportFolder();
     const QString path = ReportFolder() + QLatin1Char('/') + name;
-    QFile::remove(path);
-    QFile::rename(g_strReportPath, path);
-    g_strReportPath.clear();
-    g_bReportChanged = false;
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(bytes);
     return path;
 }
 

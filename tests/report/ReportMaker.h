@@ -1,7 +1,6 @@
 #pragma once
-// Joint report files for tests, benchmarks and the fuzzer's seeds, written
-// the way a download writes them: the test plays the Vantrek's block replies
-// into the download code.
+// Joint report files for tests, benchmarks and the fuzzer's seeds, laid out
+// the way a download keeps the Vantrek's block replies.
 
 #include "report/ReportFields.h"
 
@@ -33,7 +32,7 @@ ReportPlan SidewallReport();
 // The Vantrek's block reply for the fields first..last.
 QByteArray FieldBlock(const char* head, const ReportPlan& plan, int first, int last);
 
-// Writes the report through the download code into the report folder under
-// `name`, and returns its path.
+// Writes the report into the report folder under `name`, and returns its
+// path.
 QString WriteReport(const ReportPlan& plan, const QString& name);
 QByteArray ReadAll(const QString& path);

@@ -36,14 +36,14 @@ QByteArray Echo(const QByteArray& sent, const char* kinds) {
     return echo + "eom";
 }
 // Joint information: date and time, then machine, pipe, pressures, probes.
-const char kJointInfo[] = "iiiiii"
-                          "titti"
-                          "ttiittiti"
-                          "tttti"
-                          "ttttt"
-                          "itt";
-const char kNotes[] = "itit";
-const char kReserve[] = "itt";
+const char kJointInfoKinds[] = "iiiiii"
+                               "titti"
+                               "ttiittiti"
+                               "tttti"
+                               "ttttt"
+                               "itt";
+const char kNotesKinds[] = "itit";
+const char kReserveKinds[] = "itt";
 
 using RecordRoundTrip = SessionTest;
 } // namespace
@@ -74,12 +74,12 @@ TEST_F(RecordRoundTrip, EveryValueSetUpComesBackOnItsOwnLine) {
     CJointRecords records;
     ASSERT_TRUE(records.Allocate());
     records.BuildJointInfoRecord();
-    const QByteArray info = Echo(records.Text(), kJointInfo);
+    const QByteArray info = Echo(records.Text(), kJointInfoKinds);
     records.BuildNotesRecord();
-    const QByteArray notes = Echo(records.Text(), kNotes);
+    const QByteArray notes = Echo(records.Text(), kNotesKinds);
     QByteArray id("KVTQ21420240115");
     records.BuildReserveRecord(id);
-    const QByteArray reserve = Echo(records.Text(), kReserve);
+    const QByteArray reserve = Echo(records.Text(), kReserveKinds);
 
     prompter.Answer(IDOK);
     dlg->ClickDlgItem(IDC_CONNECT);

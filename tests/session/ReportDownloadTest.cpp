@@ -22,28 +22,6 @@
 #include <unistd.h>
 
 namespace {
-QByteArray ReadFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// The bytes a block's words become in the file.
-QByteArray FileWords(const QByteArray& block) {
-    QByteArray bytes;
-    for (qsizetype i = 5; i + 4 <= block.size() - 3; i += 4) {
-        const int w = block.mid(i, 4).toInt(nullptr, 16);
-        bytes += char(w & 0xff);
-        bytes += char(w >> 8);
-    }
-    return bytes;
-}
-
-const QByteArray kNotes =
-    Block("Pw03:", "03e7" + TextDigits(QString()) + "03e7" + TextDigits(QStringLiteral("ok")));
-const QByteArray kReserve = Block("Pw04:", "0000" + TextDigits(QStringLiteral("VTQPv0.2.5 KVTQ")) +
-                                               TextDigits(QStringLiteral("12.5 in²~")));
-const QByteArray kHeader = Block("Pw11:", "SI0005TS00950NR00003");
-
 // Makes a folder refuse new files, as a write-protected card does: by its
 // permissions, or for root, whom permissions do not stop, by the immutable
 // attribute. The folder is writable again when this ends.
@@ -77,20 +55,6 @@ private:
     bool m_ok = false;
 };
 
-class DownloadTest : public SessionTest {
-protected:
-    // Connects and answers the first poll with a finished report.
-    void StartDownload() {
-        ConnectNow();
-        Tick();
-        Command();
-        Status s;
-        s.state = '2';
-        ASSERT_EQ(Exchange(s.Line()), QByteArray("Wp2R\r\n"));
-        EXPECT_EQ(Text(IDC_PROGRESS_TEXT), QStringLiteral("Downloading joint report... (A)"));
-        EXPECT_FALSE(dlg->IsDlgItemEnabled(IDC_SETUP));
-    }
-};
 } // namespace
 
 TEST_F(DownloadTest, WholeReportIsSavedBackedUpAndShown) {
@@ -136,21 +100,16 @@ TEST_F(DownloadTest, WholeReportIsSavedBackedUpAndShown) {
         << prompter.Shown().size(); // only the Connect question
 }
 
-TEST_F(DownloadTest, BackupIsReplacedWholeOrNotAtAll) {
+TEST_F(DownloadTest, ABackupNeverReplacesAnOlderCopy) {
     const QString backup = TestMediaFolder() + QStringLiteral("/Storage Card/Joint Reports");
-    const QString copy =
-        backup + QStringLiteral("/DL Job 1234 Joint 7 by 55 on 2010-09-24 at 16-05-09.kjr");
+    const QString copy = backup + QLatin1Char('/') + QFileInfo(ReportPath()).fileName();
     ASSERT_TRUE(QDir().mkpath(backup));
     QFile older(copy);
     ASSERT_TRUE(older.open(QIODevice::WriteOnly) && older.write("older copy") == 10);
     older.close();
-    const QByteArray info = JointInfoBlock(QStringLiteral("1234"), 7, QStringLiteral("55"));
+    const QByteArray header = Block("Pw11:", "SI0005TS00950NR00001");
     auto download = [&] {
-        StartDownload();
-        Exchange(info);
-        Exchange(kNotes);
-        Exchange(kReserve);
-        Exchange(Block("Pw11:", "SI0005TS00950NR00001"));
+        DownloadToBlocks(header);
         Reply(Block("Pw12:", "0000000A"));
         Tick();
         ASSERT_TRUE(dlg->IsEnded());
@@ -165,33 +124,14 @@ TEST_F(DownloadTest, BackupIsReplacedWholeOrNotAtAll) {
                              "and unlocked."));
     EXPECT_EQ(ReadFile(copy), QByteArray("older copy"));
 
-    // Files cut at 16 bytes, as a full card cuts them.
-    rlimit limit{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
-    const rlim_t soft = limit.rlim_cur;
-    const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
-    auto cutFilesAt = [&](rlim_t bytes) {
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    };
-    // A copy that cannot be written whole never replaces the older one.
-    CReportDownload saved;
-    ASSERT_FALSE(saved.SaveReportHeader(info));
-    ASSERT_EQ(saved.CloseFile(true), CReportDownload::Placed::Saved);
-    cutFilesAt(16);
-    EXPECT_FALSE(saved.CopyToBackup(backup));
-    cutFilesAt(soft);
-    EXPECT_EQ(ReadFile(copy), QByteArray("older copy"));
-
-    // A report that could not be written whole is not copied over the backup.
+    // Another report of the same name on the card: the copy goes beside it.
+    QFile::remove(ReportPath());
     Open();
-    cutFilesAt(16);
     download();
-    cutFilesAt(soft);
-    signal(SIGXFSZ, oldHandler);
-    EXPECT_EQ(prompter.Shown().back().text,
-              QStringLiteral("Could not save data to:\n") + g_strReportPath);
+    const QByteArray report = ReportStart(header) + FileWords(Block("Pw12:", "0000000A"));
     EXPECT_EQ(ReadFile(copy), QByteArray("older copy"));
+    EXPECT_EQ(ReadFile(copy.chopped(4) + QStringLiteral(" (2).kjr")), report);
+    EXPECT_EQ(QDir(backup).entryList(QDir::Files | QDir::Hidden).size(), 2);
 }
 
 TEST_F(DownloadTest, MissingNotesAreReplacedAndNoCardIsSaid) {
@@ -398,8 +338,14 @@ TEST_F(DownloadTest, ReportThatCannotBeSavedTwiceMayBeCleared) {
     QDir().mkpath(ReportFolder() + QLatin1Char('/') + title);
     QDir().mkpath(ReportFolder() + QStringLiteral("/DL 2010-09-24 at 16-05-09.kjr"));
     const QByteArray block = JointInfoBlock(QStringLiteral("1"), 1, QStringLiteral("2"));
-    EXPECT_FALSE(download.SaveReportHeader(block));
-    EXPECT_TRUE(download.SaveReportHeader(block));
+    using Part = CReportDownload::Part;
+    download.BeginAttempt();
+    EXPECT_EQ(download.Offer(Part::JointInfo, block, false), CReportDownload::Verdict::Taken);
+    EXPECT_FALSE(download.TakeClearQuestion());
+    download.EndAttempt();
+    download.BeginAttempt();
+    download.Offer(Part::JointInfo, block, false);
+    EXPECT_TRUE(download.TakeClearQuestion());
     EXPECT_EQ(download.m_nFailedSaves, 2);
     EXPECT_EQ(g_strReportPath, QString());
 }
@@ -413,23 +359,32 @@ TEST_F(DownloadTest, CutOffDownloadLeavesACompleteFile) {
     Exchange(Block("Pw11:", "SI0005TS00950NR00003"));
     Exchange(Block("Pw12:", "0000000a"));
     const QString path = g_strReportPath;
-    // The operator closes the window in the middle of the download.
+    // The operator closes the window in the middle of the download: what
+    // came is kept under a name that says so, and shown.
     dlg.reset();
-    const QByteArray file = ReadFile(path);
-    EXPECT_EQ(file, "VTQPv0.2.5" + FileWords(info) + FileWords(kNotes) + FileWords(kReserve) +
-                        "SI0005TS00950NR00001" + '\0' + FileWords(Block("Pw12:", "0000000a")));
+    const QString cut = path.chopped(4) + QStringLiteral(" (incomplete).kjr");
+    EXPECT_EQ(ReadFile(cut), "VTQPv0.2.5" + FileWords(info) + FileWords(kNotes) +
+                                 FileWords(kReserve) + "SI0005TS00950NR00001" + '\0' +
+                                 FileWords(Block("Pw12:", "0000000a")));
+    EXPECT_FALSE(QFile::exists(path));
     EXPECT_TRUE(g_bReportChanged);
-    EXPECT_EQ(g_strReportPath, path);
+    EXPECT_EQ(g_strReportPath, cut);
+    EXPECT_EQ(Shown(QStringLiteral("The download")),
+              QStringLiteral("The download was cut off: 1 of 3 records came.\n\nWhat came is "
+                             "saved as:\n") +
+                  QFileInfo(cut).fileName());
 
     // Cut off right after the header: every later part is there, empty.
-    QFile::remove(path);
+    QFile::remove(cut);
     Open();
     StartDownload();
     Exchange(info);
     dlg.reset();
-    EXPECT_EQ(ReadFile(path), "VTQPv0.2.5" + FileWords(info) +
-                                  FileWords(QByteArray(kEmptyNotesBlock)) + QByteArray(10, '\0') +
-                                  QByteArray(1, '\0'));
+    EXPECT_EQ(ReadFile(cut), "VTQPv0.2.5" + FileWords(info) +
+                                 FileWords(QByteArray(kEmptyNotesBlock)) + QByteArray(10, '\0') +
+                                 QByteArray(1, '\0'));
+    EXPECT_FALSE(
+        Shown(QStringLiteral("The download was cut off before the records came.")).isEmpty());
 }
 
 TEST_F(DownloadTest, UploadSendsTheThreeRecordsInTurn) {
@@ -525,23 +480,6 @@ TEST(BackupFolder, TheNamedFolderStandsForTheCard) {
                                                            "saved\nin main memory only\nand not "
                                                            "backup!"));
 }
-
-namespace {
-// A report of six samples in three blocks of two.
-const QByteArray kInfo = JointInfoBlock(QStringLiteral("1234"), 7, QStringLiteral("55"));
-const QByteArray kHeader6 = Block("Pw11:", "SI0005TS00950NR00006");
-const QByteArray kBlocks[] = {Block("Pw12:", "0000000a0005000b"),
-                              Block("Pw12:", "000a0fa1000f0fa2"),
-                              Block("Pw12:", "0014012c00190130")};
-
-QByteArray CleanReport(const QByteArray& header = kHeader6) {
-    QByteArray file = "VTQPv0.2.5" + FileWords(kInfo) + FileWords(kNotes) + FileWords(kReserve) +
-                      BlockPayload(header) + '\0';
-    for (const QByteArray& block : kBlocks)
-        file += FileWords(block);
-    return file;
-}
-} // namespace
 
 TEST_F(DownloadTest, EveryAnswerLateBehindAStrayLineGivesTheCleanReport) {
     Status reportWaiting;
@@ -665,96 +603,37 @@ TEST_F(DownloadTest, AfterASilenceOneCommandIsOutstandingAndALateBlockIsTaken) {
     EXPECT_EQ(ReadFile(g_strReportPath), CleanReport());
 }
 
-TEST_F(DownloadTest, AHeaderThatAnnouncesTooMuchEndsWithTheFirstEmptyBlock) {
+TEST_F(DownloadTest, AHeaderThatAnnouncesTooMuchGivesACutReport) {
     StartDownload();
     Exchange(kInfo);
     Exchange(kNotes);
     ASSERT_EQ(Exchange(kReserve), QByteArray("Wp11\r\n"));
-    // A count that is not all digits is damaged.
-    for (const char* damaged :
-         {"SI0005TS00950NR0000A", "SI0005TS00950NR 0009", "SI0005TS00950NR"}) {
-        EXPECT_EQ(Answer(Block("Pw11:", damaged)), QByteArray()) << damaged;
+    // A count that does not begin at its place, or a byte a text cannot hold,
+    // is damaged; what follows the count's digits is not looked at.
+    for (const QByteArray& damaged :
+         {QByteArray("SI0005TS00950NR 0009"), QByteArray("SI0005TS00950NR"),
+          QByteArray("SI0005TS00950NR00009\x7f")}) {
+        EXPECT_EQ(Answer(Block("Pw11:", damaged)), QByteArray()) << damaged.toStdString();
         Tick();
-        EXPECT_EQ(Pending(), QByteArray("Wp11\r\n")) << damaged;
+        EXPECT_EQ(Pending(), QByteArray("Wp11\r\n")) << damaged.toStdString();
     }
-    EXPECT_EQ(Answer(Block("Pw11:", "SI0005TS00950NR00009")), QByteArray());
+    EXPECT_EQ(Answer(Block("Pw11:", "SI0005TS00950NR00009 x")), QByteArray());
     Tick(3);
     EXPECT_EQ(Pending(), QByteArray("Wp12-0000\r\n"));
     EXPECT_EQ(Exchange(kBlocks[0]), QByteArray("Wp12-0001\r\n"));
     EXPECT_EQ(Exchange(kBlocks[1]), QByteArray("Wp12-0002\r\n"));
     EXPECT_EQ(Exchange(kBlocks[2]), QByteArray("Wp12-0003\r\n"));
+    // The first empty block is asked for once more; the second cuts the
+    // download, with the count of what came.
+    EXPECT_EQ(Answer(Block("Pw12:", "")), QByteArray());
+    Tick(3);
+    EXPECT_EQ(Pending(), QByteArray("Wp12-0003\r\n"));
     Reply(Block("Pw12:", ""));
     Tick();
     EXPECT_TRUE(dlg->IsEnded());
     EXPECT_EQ(Pending(), QByteArray());
-    EXPECT_EQ(ReadFile(g_strReportPath), CleanReport());
-}
-
-TEST_F(DownloadTest, HalfARecordIsNeverWritten) {
-    StartDownload();
-    Exchange(kInfo);
-    Exchange(kNotes);
-    Exchange(kReserve);
-    ASSERT_EQ(Exchange(Block("Pw11:", "SI0005TS00950NR00003")), QByteArray("Wp12-0000\r\n"));
-    // Three words: asked again three times, then the whole record is taken.
-    const QByteArray halfBlock = Block("Pw12:", "0000000a0005");
-    for (int repeat = 0; repeat < 3; ++repeat) {
-        EXPECT_EQ(Answer(halfBlock), QByteArray());
-        Tick();
-        EXPECT_EQ(Pending(), QByteArray("Wp12-0000\r\n"));
-    }
-    EXPECT_EQ(Answer(halfBlock), QByteArray());
-    Tick(3); // the answers to the repeats may still come
-    EXPECT_EQ(Pending(), QByteArray("Wp12-0001\r\n"));
-    Reply(kBlocks[1]);
-    Tick();
-    EXPECT_TRUE(dlg->IsEnded());
-    EXPECT_TRUE(ReadFile(g_strReportPath)
-                    .endsWith(QByteArray("NR00003") + '\0' + FileWords(Block("Pw12:", "0000000a")) +
-                              FileWords(kBlocks[1])));
-}
-
-TEST_F(DownloadTest, ACutDownloadNeverReplacesASavedReport) {
-    const QString backup = TestMediaFolder() + QStringLiteral("/Storage Card/Joint Reports");
-    ASSERT_TRUE(QDir().mkpath(backup));
-    auto download = [&](int blocks) {
-        StartDownload();
-        Exchange(kInfo);
-        Exchange(kNotes);
-        Exchange(kReserve);
-        Exchange(kHeader6);
-        for (int i = 0; i < blocks; ++i) {
-            Reply(kBlocks[i]);
-            Tick();
-            Pending();
-        }
-    };
-    download(3);
-    ASSERT_TRUE(dlg->IsEnded());
-    const QString path = g_strReportPath;
-    const QString copy = backup + QLatin1Char('/') + QFileInfo(path).fileName();
-    ASSERT_EQ(ReadFile(path), CleanReport());
-    ASSERT_EQ(ReadFile(copy), CleanReport());
-
-    // The same report again ("Last..." brought it back), cut off.
-    Open();
-    download(1);
-    EXPECT_EQ(ReadFile(path), CleanReport()); // not touched while it downloads
-    dlg.reset();
-    EXPECT_EQ(ReadFile(path), CleanReport());
-    EXPECT_EQ(ReadFile(copy), CleanReport());
-    const QString aside = path.chopped(4) + QStringLiteral(" (incomplete).kjr");
-    EXPECT_EQ(ReadFile(aside), "VTQPv0.2.5" + FileWords(kInfo) + FileWords(kNotes) +
-                                   FileWords(kReserve) + "SI0005TS00950NR00002" + '\0' +
-                                   FileWords(kBlocks[0]));
-    EXPECT_TRUE(prompter.Shown().back().text.contains(QFileInfo(aside).fileName()));
-    EXPECT_EQ(g_strReportPath, path);
-    EXPECT_FALSE(QFile::exists(path + QStringLiteral(".part")));
-
-    // A whole download takes the name, and so does a cut one without a namesake.
-    QFile::remove(path);
-    Open();
-    download(1);
-    dlg.reset();
-    EXPECT_EQ(ReadFile(path), ReadFile(aside));
+    EXPECT_EQ(ReadFile(ReportPath().chopped(4) + QStringLiteral(" (incomplete).kjr")),
+              CleanReport(Block("Pw11:", "SI0005TS00950NR00006 x")));
+    EXPECT_FALSE(QFile::exists(ReportPath()));
+    EXPECT_TRUE(Shown(QStringLiteral("The download")).contains(QStringLiteral("6 of 9 records")));
 }

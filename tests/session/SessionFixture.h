@@ -7,10 +7,16 @@
 #include "framework/SettingsStore.h"
 #include "link/PtyVantrek.h"
 #include "platform/MessageBox.h"
+#include "report/ReportFields.h"
 #include "session/LogStatusDlg.h"
+#include "session/ReportStorage.h"
 #include "session/Resource.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <gtest/gtest.h>
+#include <map>
 #include <memory>
 
 // A status reply laid out field by field.
@@ -66,7 +72,9 @@ inline QByteArray JointInfoBlock(const QString& job, int joint, const QString& e
     d += TextDigits(QStringLiteral("M-7")) + WordDigits(3) + TextDigits(QStringLiteral("T 412")) +
          TextDigits(QStringLiteral("12.5")) + WordDigits(0);
     d += TextDigits(employee) + TextDigits(job) + WordDigits(joint);
-    d += TextDigits(QString()); // the rest of the record is of no interest here
+    // The rest of the record is of no interest here: empty texts and zeros.
+    for (int f = RF_JOINT_NUMBER + 1; f <= RF_HTR_TEMP; ++f)
+        d += kReportFields[f].text ? TextDigits(QString()) : WordDigits(0);
     return Block("Pw02:", d);
 }
 
@@ -126,4 +134,91 @@ protected:
         return Command();
     }
     QString Text(int id) const { return dlg->GetDlgItemText(id); }
+    // The first message box whose text begins with `start`, or empty.
+    QString Shown(const QString& start) const {
+        for (const ShownMessage& m : prompter.Shown())
+            if (m.text.startsWith(start))
+                return m.text;
+        return QString();
+    }
+};
+
+inline QByteArray ReadFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+inline void WriteFile(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+}
+
+// Every file in `folder`, with its bytes.
+inline std::map<QString, QByteArray> FilesIn(const QString& folder) {
+    std::map<QString, QByteArray> files;
+    for (const QFileInfo& info : QDir(folder).entryInfoList(QDir::Files | QDir::Hidden))
+        files[info.fileName()] = ReadFile(info.filePath());
+    return files;
+}
+
+// The bytes a block's words become in the file.
+inline QByteArray FileWords(const QByteArray& block) {
+    QByteArray bytes;
+    for (qsizetype i = 5; i + 4 <= block.size() - 3; i += 4) {
+        const int w = block.mid(i, 4).toInt(nullptr, 16);
+        bytes += char(w & 0xff);
+        bytes += char(w >> 8);
+    }
+    return bytes;
+}
+
+const QByteArray kNotes =
+    Block("Pw03:", "03e7" + TextDigits(QString()) + "03e7" + TextDigits(QStringLiteral("ok")));
+const QByteArray kReserve = Block("Pw04:", "0000" + TextDigits(QStringLiteral("VTQPv0.2.5 KVTQ")) +
+                                               TextDigits(QStringLiteral("12.5 in²~")));
+const QByteArray kHeader = Block("Pw11:", "SI0005TS00950NR00003");
+// A report of six samples in three blocks of two.
+const QByteArray kInfo = JointInfoBlock(QStringLiteral("1234"), 7, QStringLiteral("55"));
+const QByteArray kHeader6 = Block("Pw11:", "SI0005TS00950NR00006");
+const QByteArray kBlocks[] = {Block("Pw12:", "0000000a0005000b"),
+                              Block("Pw12:", "000a0fa1000f0fa2"),
+                              Block("Pw12:", "0014012c00190130")};
+// Where that report goes, and what its file holds.
+inline QString ReportPath() {
+    return ReportFolder() +
+           QStringLiteral("/DL Job 1234 Joint 7 by 55 on 2010-09-24 at 16-05-09.kjr");
+}
+inline QByteArray ReportStart(const QByteArray& header = kHeader6) {
+    return "VTQPv0.2.5" + FileWords(kInfo) + FileWords(kNotes) + FileWords(kReserve) +
+           header.mid(5, header.size() - 8) + '\0';
+}
+inline QByteArray CleanReport(const QByteArray& header = kHeader6) {
+    QByteArray file = ReportStart(header);
+    for (const QByteArray& block : kBlocks)
+        file += FileWords(block);
+    return file;
+}
+
+class DownloadTest : public SessionTest {
+protected:
+    // Connects and answers the first poll with a finished report.
+    void StartDownload() {
+        ConnectNow();
+        Tick();
+        Command();
+        Status s;
+        s.state = '2';
+        ASSERT_EQ(Exchange(s.Line()), QByteArray("Wp2R\r\n"));
+        EXPECT_EQ(Text(IDC_PROGRESS_TEXT), QStringLiteral("Downloading joint report... (A)"));
+        EXPECT_FALSE(dlg->IsDlgItemEnabled(IDC_SETUP));
+    }
+    // The six-sample report up to its header: the first block is asked for.
+    void DownloadToBlocks(const QByteArray& header = kHeader6) {
+        StartDownload();
+        Exchange(kInfo);
+        Exchange(kNotes);
+        Exchange(kReserve);
+        ASSERT_EQ(Exchange(header), QByteArray("Wp12-0000\r\n"));
+    }
 };

@@ -35,6 +35,21 @@ namespace {
 constexpr qsizetype kSampleCountPos = 15; // in the sample header's text
 } // namespace
 
+QByteArray Simulator::ReplyTo(const QByteArray& command) const {
+    QFile file(m_transcript);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    QByteArray last;
+    QByteArray heard;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        if (line.startsWith("> "))
+            heard = line.mid(2);
+        else if (line.startsWith("< ") && heard == command)
+            last = line.mid(2);
+    }
+    return last;
+}
+
 QByteArray Simulator::ReportFromTranscript() const {
     QFile file(m_transcript);
     if (!file.open(QIODevice::ReadOnly))

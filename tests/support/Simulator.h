@@ -26,6 +26,8 @@ public:
     // The report file that the replies in the transcript make, block by
     // block, whatever was damaged, dropped or asked for twice on the way.
     QByteArray ReportFromTranscript() const;
+    // The last reply the transcript notes to `command`, as it was made.
+    QByteArray ReplyTo(const QByteArray& command) const;
 
 private:
     QProcess m_process;

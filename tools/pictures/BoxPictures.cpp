@@ -5,7 +5,8 @@
 
 #include "framework/Strings.h"
 #include "platform/MessageBox.h"
-#include "session/ReportDownload.h"
+#include "session/LogStatusDlg.h"
+#include "session/ReportPlacing.h"
 
 #include <QMessageBox>
 
@@ -30,12 +31,24 @@ int WriteMessageBoxPictures() {
                             "Job-2291_Joint-112_Op-7_0305_0708.kjr"),
          0, MB_OK | MB_ICONERROR},
         {"box-no-storage-card", LoadString(IDS_NO_STORAGE_CARD), 0, MB_OK | MB_ICONWARNING},
-        {"box-download-kept-aside",
-         CReportDownload::KeptAsideMessage(
-             QStringLiteral("DL Job 2291-A Joint 112 by Kim on 2026-12-07 at 09-30-00.kjr"),
+        {"box-download-cut",
+         CutDownloadMessage(
+             64, 311,
              QStringLiteral(
                  "DL Job 2291-A Joint 112 by Kim on 2026-12-07 at 09-30-00 (incomplete).kjr")),
          0, MB_OK | MB_ICONEXCLAMATION},
+        {"box-download-beside",
+         BesideNamesakeMessage(
+             QStringLiteral("DL Job 2291-A Joint 112 by Kim on 2026-12-07 at 09-30-00 (2).kjr")),
+         0, MB_OK | MB_ICONINFORMATION},
+        {"box-download-recovered",
+         RecoveredDownloadMessage(
+             false, 96, 311,
+             QStringLiteral(
+                 "DL Job 2291-A Joint 112 by Kim on 2026-12-07 at 09-30-00 (recovered).kjr")),
+         0, MB_OK | MB_ICONEXCLAMATION},
+        {"box-joint-not-taken", CLogStatusDlg::JointNotTakenMessage(), 0,
+         MB_OK | MB_ICONEXCLAMATION},
     };
     int failures = 0;
     for (const Box& b : boxes) {

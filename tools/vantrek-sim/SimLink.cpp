@@ -44,17 +44,6 @@ double Seconds() {
 
 constexpr size_t kMaxLine = 8192;
 
-// True, and the entry taken, when `line` begins with one of `starts`.
-bool TakeFirst(std::vector<std::string>& starts, const std::string& line) {
-    for (auto it = starts.begin(); it != starts.end(); ++it) {
-        if (line.compare(0, it->size(), *it) == 0) {
-            starts.erase(it);
-            return true;
-        }
-    }
-    return false;
-}
-
 std::string Escaped(const std::string& bytes) {
     std::string out;
     for (const char c : bytes) {
@@ -75,6 +64,25 @@ std::string Escaped(const std::string& bytes) {
     return out;
 }
 } // namespace
+
+void CommandPicks::Add(const std::string& pick) {
+    const size_t at = pick.rfind('@');
+    Pick p;
+    p.start = pick.substr(0, at);
+    if (at != std::string::npos)
+        p.nth = std::max(1, std::atoi(pick.c_str() + at + 1));
+    m_picks.push_back(p);
+}
+
+bool CommandPicks::Take(const std::string& line) {
+    for (auto it = m_picks.begin(); it != m_picks.end(); ++it) {
+        if (line.compare(0, it->start.size(), it->start) == 0 && ++it->seen == it->nth) {
+            m_picks.erase(it);
+            return true;
+        }
+    }
+    return false;
+}
 
 SimLink::SimLink(Vantrek& vantrek, const SimOptions& options)
     : m_vantrek(vantrek), m_options(options), m_random(options.faults.seed) {}
@@ -193,25 +201,70 @@ void SimLink::HandleLine(const std::string& line, double now) {
     }
     if (now < m_stallUntil)
         return;
-    const std::string reply = m_vantrek.Receive(line, now * m_options.timeScale);
+    LinkFaults& faults = m_options.faults;
+    if (faults.resetAtBlock >= 0 &&
+        line == "Wp12-" + std::to_string(10000 + faults.resetAtBlock).substr(1)) {
+        faults.resetAtBlock = -1;
+        m_stallUntil = now + faults.resetSeconds;
+        m_idleReplies = 1;
+        Note('!', "reset");
+        return;
+    }
+    std::string reply;
+    if (line.size() > 5 && line.compare(0, 2, "Wp") == 0 && line[4] == ':' &&
+        faults.refuseRecord.Take(line)) {
+        reply = "Pw" + line.substr(2, 2) + " ERR refused\r\n";
+        Note('!', "refused");
+    } else {
+        reply = m_vantrek.Receive(line, now * m_options.timeScale);
+    }
     if (reply.empty())
         return;
-    LinkFaults& faults = m_options.faults;
-    if (TakeFirst(faults.dropFirstReplyTo, line)) {
+    if (m_idleReplies > 0 && reply.compare(0, 5, "Pw01L") == 0) {
+        --m_idleReplies;
+        reply[5] = '0'; // still starting up
+    }
+    if (faults.dropReplyTo.Take(line)) {
         Note('<', reply.substr(0, reply.size() - 2));
         Note('!', "dropped");
         return;
     }
+    if (faults.swapReplyTo.Take(line)) {
+        Note('<', reply.substr(0, reply.size() - 2));
+        Note('!', "held for the next reply");
+        m_swapped = reply;
+        return;
+    }
     double when = now;
-    if (TakeFirst(faults.strayBeforeReplyTo, line)) {
+    if (faults.strayBeforeReplyTo.Take(line)) {
         SendStray(now);
         when += faults.holdSeconds;
         Note('!', "held back");
-    } else if (TakeFirst(faults.holdFirstReplyTo, line)) {
+    } else if (faults.holdReplyTo.Take(line)) {
         when += faults.holdSeconds;
         Note('!', "held back");
     }
-    Send(reply, when);
+    const bool twice = faults.twiceReplyTo.Take(line);
+    const bool overrun = faults.overrunReplyTo.Take(line);
+    Send(reply, when, overrun);
+    if (twice) {
+        Note('!', "sent twice");
+        Send(reply, when, false, false);
+    }
+    if (!m_swapped.empty()) {
+        Note('!', "held reply sent");
+        Send(m_swapped, when, false, false);
+        m_swapped.clear();
+    }
+}
+
+void SimLink::Overrun(std::string& reply) {
+    // Characters lost from the middle of the payload, on a record's bound.
+    const size_t payload = reply.size() > 10 ? reply.size() - 10 : 0;
+    const size_t at = 5 + payload / 2 / 8 * 8;
+    const size_t lost = std::min(size_t(m_options.faults.overrunDigits), reply.size() - 2 - at);
+    reply.erase(at, lost);
+    Note('!', "overrun: " + std::to_string(lost) + " characters lost");
 }
 
 void SimLink::SendStray(double now) {
@@ -229,10 +282,13 @@ bool SimLink::Chance(int percent) {
     return percent > 0 && int(m_random() % 100) < percent;
 }
 
-void SimLink::Send(std::string reply, double now) {
+void SimLink::Send(std::string reply, double now, bool overrun, bool note) {
     if (reply.empty())
         return;
-    Note('<', reply.back() == '\n' ? reply.substr(0, reply.size() - 2) : reply);
+    if (note)
+        Note('<', reply.back() == '\n' ? reply.substr(0, reply.size() - 2) : reply);
+    if (overrun)
+        Overrun(reply);
     const LinkFaults& faults = m_options.faults;
     if (Chance(faults.dropPercent)) {
         Note('!', "dropped");

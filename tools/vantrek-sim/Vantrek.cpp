@@ -181,7 +181,8 @@ std::string Vantrek::BlockReply(const char* head, const std::string& payload) co
 }
 
 std::string Vantrek::SampleHeader() const {
-    const int count = m_report ? int(m_report->samples.size()) + m_settings.announceExtra : 0;
+    const int count =
+        m_report ? std::max(0, int(m_report->samples.size()) + m_settings.announceExtra) : 0;
     const int span = m_report ? m_report->span : 0;
     // Sample interval, time span and count; the count starts at position 15.
     return BlockReply("Pw11:", Text("SI%04dTS%05dNR%05d", Clamp(m_settings.sampleUnits, 0, 9999),
@@ -192,8 +193,15 @@ std::string Vantrek::DataBlock(const std::string& line) {
     const std::string number = line.substr(5);
     if (!AllDigits(number, 4, 4))
         return "Pw12 ERR block number\r\n";
-    const size_t count = m_report ? m_report->samples.size() : 0;
+    size_t count = m_report ? m_report->samples.size() : 0;
     const size_t size = size_t(std::max(1, m_settings.blockRecords));
+    const int lostAt = m_settings.loseReportAtBlock;
+    if (lostAt >= 0 && std::stoi(number) >= lostAt && m_report) {
+        // The samples are gone; the Vantrek no longer offers the report.
+        m_report->samples.resize(std::min(count, size_t(lostAt) * size));
+        count = m_report->samples.size();
+        m_reportWaiting = false;
+    }
     const size_t first = std::min(size_t(std::stoi(number)) * size, count);
     const size_t end = std::min(first + size, count);
     std::string payload;

@@ -23,9 +23,10 @@ struct VantrekSettings {
     int serial = 42; // 0: asks for one during calibration
     int pressureOffset = 11801;
     int temperatureOffset = 8000;
-    int sampleUnits = 5;   // time units of 0.2 s between samples
-    int blockRecords = 32; // samples per data block
-    int announceExtra = 0; // samples the header announces but no block holds
+    int sampleUnits = 5;        // time units of 0.2 s between samples
+    int blockRecords = 32;      // samples per data block
+    int announceExtra = 0;      // samples the header announces but no block holds (below 0: fewer)
+    int loseReportAtBlock = -1; // data blocks from this one on come empty
     FusionPressures profile;
 };
 
