@@ -1,6 +1,7 @@
 #include "library/JointIndex.h"
 
 #include "check/ProcedureCheck.h"
+#include "report/DownloadName.h"
 #include "report/JointSummary.h"
 #include "report/ReportText.h"
 #include "report/VtkDoc.h"
@@ -15,7 +16,7 @@ QString JointVerdict(const CVtkDoc& doc) {
     return VerdictText(CheckReport(doc, DefaultProcedure()).verdict);
 }
 
-JointFields JointFieldsOf(const CVtkDoc& doc) {
+JointFields JointFieldsOf(const CVtkDoc& doc, const QString& path) {
     const auto text = [&](ReportField f) { return doc.Field(f).text; };
     const auto number = [&](ReportField f) { return doc.Field(f).number; };
     JointFields j;
@@ -43,6 +44,7 @@ JointFields JointFieldsOf(const CVtkDoc& doc) {
     j.pressUnit = doc.PressUnit();
     j.demo = doc.DemoFlag() != 0;
     j.notes = doc.NotesText();
+    j.cut = IsCutDownloadName(path);
     j.verdict = JointVerdict(doc);
     return j;
 }
