@@ -99,7 +99,16 @@ RootProbe ProbeRoot(const QByteArray& path, int deadlineMs, const std::atomic<bo
     if (child == 0) {
         // The looker is a grandchild, so that the system reaps it whenever
         // its call comes back, and nobody has to wait for it.
-        close(fds[0]);
+        // Nothing of the caller's stays open in the looker: no lock, and no
+        // end of a pipe that someone reads to its end, which a looker that
+        // hangs would otherwise hold for ever.
+        const int out = fds[1];
+        const int null = open("/dev/null", O_RDWR | O_CLOEXEC);
+        for (int std = 0; std < 3 && null >= 0; ++std)
+            dup2(null, std);
+        if (out > 3)
+            syscall(SYS_close_range, 3U, unsigned(out - 1), 0U);
+        syscall(SYS_close_range, unsigned(out + 1), ~0U, 0U);
         const pid_t looker = fork();
         if (looker != 0)
             _exit(looker < 0 ? 1 : 0);
