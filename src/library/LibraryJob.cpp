@@ -6,9 +6,11 @@
 #include <QFileInfo>
 #include <QSqlDatabase>
 
-LibraryJobResult RunLibraryJob(const LibraryJob& job, const std::atomic<bool>* cancel,
+LibraryJobResult RunLibraryJob(LibraryJob job, const std::atomic<bool>* cancel,
                                std::function<void(int, int)> progress) {
     LibraryJobResult result;
+    if (job.settings)
+        job.folders = LibraryRoots(*job.settings);
     // The lock lies beside the index in use (a local one stands in for one
     // asked for on a network file system).
     CScanLock lock(PlaceIndex(QFileInfo(job.database).absoluteFilePath()).path);

@@ -4,10 +4,12 @@
 // the middle of a scan), then forgetting missing files or a scan. The
 // command line and the window's worker run the same jobs.
 
+#include "library/LibraryFolders.h"
 #include "library/LibraryScanner.h"
 
 #include <atomic>
 #include <functional>
+#include <optional>
 #include <vector>
 
 struct LibraryJob {
@@ -21,9 +23,12 @@ struct LibraryJob {
     // those of `forgetIds` when it is not empty.
     qint64 forgetAgeMs = -1;
     std::vector<qint64> forgetIds;
-    // The scan: of these folders, when `scan`.
+    // The scan: of these folders, when `scan`; or, when `settings` is
+    // given, of the folders they name (found on the worker: looking for a
+    // card lists the media folders).
     bool scan = false;
     QStringList folders;
+    std::optional<LibraryFolderSettings> settings;
     QStringList confirmed; // emptied on purpose
     QStringList hereNow;
     int probeMs = CLibraryScanner::kProbeMs;
@@ -40,5 +45,5 @@ struct LibraryJobResult {
     int forgottenCount = 0;
 };
 
-LibraryJobResult RunLibraryJob(const LibraryJob& job, const std::atomic<bool>* cancel = nullptr,
+LibraryJobResult RunLibraryJob(LibraryJob job, const std::atomic<bool>* cancel = nullptr,
                                std::function<void(int, int)> progress = {});

@@ -299,7 +299,7 @@ void CLibraryWindow::StartScan(const QStringList& confirmed) {
         return;
     LibraryJob job = m_pending;
     job.scan = true;
-    job.folders = LibraryRoots(); // settings stay on this thread
+    job.settings = ReadLibraryFolderSettings(); // settings stay on this thread
     job.confirmed << confirmed;
     StartJob(std::move(job));
 }
@@ -511,16 +511,15 @@ void CLibraryWindow::ShowFolders() {
     dialog.m_askFolder = m_askFolder;
     if (RunModal(dialog) != IDOK)
         return;
-    const QStringList before = LibraryRoots();
+    const LibraryFolderSettings before = ReadLibraryFolderSettings();
     SetAddedLibraryFolders(dialog.m_folders);
     SetNamedBackupCard(dialog.m_strCard);
     // A folder taken out of the library takes its joints with it, unless it
     // is still one of the library's folders as the device's or the card's.
     // Changes to the index wait for the scan lock: a scan that runs now
     // finishes first, and they apply before the next.
-    const QStringList roots = LibraryRoots();
-    for (const QString& old : before)
-        if (!roots.contains(old) && !m_pending.removedFolders.contains(old))
+    for (const QString& old : RemovedLibraryFolders(before, ReadLibraryFolderSettings()))
+        if (!m_pending.removedFolders.contains(old))
             m_pending.removedFolders << old;
     m_pending.retired.insert(m_pending.retired.end(), dialog.m_retired.begin(),
                              dialog.m_retired.end());

@@ -96,7 +96,7 @@ bool Below(const QString& path, const QString& mountPoint) {
 }
 } // namespace
 
-MountFacts MountOf(const QString& path, dev_t device) {
+MountFacts MountOf(const QString& path, dev_t device, bool identify) {
     const std::vector<MountFacts> mounts = g_testMounts ? *g_testMounts : SystemMounts();
     const MountFacts* best = nullptr;
     for (const MountFacts& m : mounts)
@@ -106,7 +106,7 @@ MountFacts MountOf(const QString& path, dev_t device) {
     if (!best)
         return {};
     MountFacts found = *best;
-    if (!g_testMounts)
+    if (identify && !g_testMounts && found.mountPoint != QLatin1String("/"))
         Identify(found);
     return found;
 }

@@ -22,8 +22,10 @@ struct MountFacts {
 
 // The mount that holds `path` (absolute, clean), whose file system has the
 // device number `device` (st_dev): of the mounts of that device, the one
-// with the longest mount point above the path.
-MountFacts MountOf(const QString& path, dev_t device);
+// with the longest mount point above the path. Its volume's UUID and label
+// are looked up only when asked (`identify`), and never for the system's
+// own file system ("/"), which is no card.
+MountFacts MountOf(const QString& path, dev_t device, bool identify = true);
 
 // Where the volume with this UUID is mounted now (mount points).
 std::vector<MountFacts> MountsOfVolume(const QString& uuid);

@@ -70,7 +70,7 @@ IndexPlace PlaceIndex(const QString& requested) {
     const QString canonical = QFileInfo(existing).canonicalFilePath();
     if (stat(QFile::encodeName(canonical).constData(), &st) != 0)
         return place;
-    const MountFacts mount = MountOf(canonical, st.st_dev);
+    const MountFacts mount = MountOf(canonical, st.st_dev, false);
     if (!IsNetworkFileSystem(mount.fsType))
         return place;
     const QString local = g_localFolder.isEmpty()
