@@ -506,3 +506,57 @@ TEST_F(LibraryCommand, IndexOnANetworkFileSystemIsKeptLocally) {
     EXPECT_EQ(r.code, kExitOk);
     EXPECT_TRUE(r.out.contains(QStringLiteral("J-200")));
 }
+
+// The walk does not enter another file system below a folder (that part
+// keeps its joints as they were, and is offered as a folder of its own),
+// and a folder met twice (mounted twice, or a share whose server file
+// systems number folders alike) makes the listing incomplete: nothing
+// vanishes. Mounts are made in a mount namespace of the test's own; where
+// the system allows none, there is nothing to test with.
+TEST_F(LibraryCommand, WalkStaysOnItsFileSystemAndSeesFoldersTwice) {
+    if (RunTool(QStringLiteral("unshare"), {QStringLiteral("-m"), QStringLiteral("true")}).code !=
+        0)
+        GTEST_SKIP() << "no mount namespace may be made here";
+    PutFile(share + QStringLiteral("/a.kjr"), MakeReportBytes(1, QStringLiteral("J-1")));
+    PutFile(share + QStringLiteral("/real/b.kjr"), MakeReportBytes(2, QStringLiteral("J-1")));
+    PutFile(share + QStringLiteral("/other/c.kjr"), MakeReportBytes(3, QStringLiteral("J-1")));
+    QDir().mkpath(share + QStringLiteral("/twice"));
+    ASSERT_EQ(Program({QStringLiteral("scan"), share}).code, kExitOk);
+    const auto inNamespace = [&](const QString& mounts, const QString& deleted) {
+        const QString script =
+            mounts + QStringLiteral(" && rm -f \"$DELETED\" && \"$VTQ\" scan \"$SHARE\"");
+        const ToolRun t = RunTool(
+            QStringLiteral("unshare"),
+            {QStringLiteral("-m"), QStringLiteral("sh"), QStringLiteral("-c"), script},
+            {QStringLiteral("XDG_CONFIG_HOME=") + TestSettingsFolder(),
+             QStringLiteral("XDG_DATA_HOME=") + TestSettingsFolder(),
+             QStringLiteral("VTQ_LIBRARY_DB=") + db, QStringLiteral("VTQ_ROOT=") + TestRootFolder(),
+             QStringLiteral("VTQ=") + QStringLiteral(VTQ_LIBRARY_PATH),
+             QStringLiteral("SHARE=") + share, QStringLiteral("DELETED=") + deleted});
+        return Result{t.code, QString::fromUtf8(t.out), QString::fromUtf8(t.err)};
+    };
+    // Another file system over "other": c.kjr is not seen, and not lost.
+    Result r = inNamespace(QStringLiteral("mount -t tmpfs none \"$SHARE/other\""), QString());
+    ASSERT_EQ(r.code, kExitOk) << qPrintable(r.err);
+    EXPECT_TRUE(r.out.contains(QStringLiteral("0 not found"))) << qPrintable(r.out);
+    {
+        CLibraryStore store(db);
+        ASSERT_EQ(store.Open(CLibraryStore::Mode::Read), CLibraryStore::OpenResult::Ok);
+        bool offered = false;
+        for (const LibraryRoot& root : store.Roots().value_or(std::vector<LibraryRoot>()))
+            offered = offered || root.otherFileSystems.contains(share + QStringLiteral("/other"));
+        EXPECT_TRUE(offered);
+    }
+    // "real" mounted a second time as "twice", and a.kjr deleted: the
+    // listing is not complete, so nothing is taken for gone.
+    r = inNamespace(QStringLiteral("mount --bind \"$SHARE/real\" \"$SHARE/twice\""),
+                    share + QStringLiteral("/a.kjr"));
+    ASSERT_EQ(r.code, kExitOk) << qPrintable(r.err);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("the same folder as one listed before")))
+        << qPrintable(r.err);
+    EXPECT_TRUE(r.out.contains(QStringLiteral("0 not found"))) << qPrintable(r.out);
+    // Without the second mount, the deletion is seen.
+    r = Program({QStringLiteral("scan")});
+    EXPECT_TRUE(r.out.contains(QStringLiteral("not found ") + share + QStringLiteral("/a.kjr")))
+        << qPrintable(r.out);
+}

@@ -434,7 +434,7 @@ TEST_F(LibraryScan, CardsThatTakeTurnsAtOneMountPoint) {
         insert(QStringLiteral("BBBB-0002"), 11);
         s = Scan({folder});
         EXPECT_TRUE(s.suspect.isEmpty() && s.missing.isEmpty() && s.notFound.isEmpty());
-        EXPECT_EQ(s.added.size() + s.unchanged, 4);
+        EXPECT_EQ(s.added.size() + s.updated.size() + s.unchanged, 4);
         EXPECT_EQ(Status(1), QStringLiteral("offline"));
         EXPECT_EQ(Status(11), QStringLiteral("present"));
         Later(30);
@@ -466,6 +466,25 @@ TEST_F(LibraryScan, CardsThatTakeTurnsAtOneMountPoint) {
     EXPECT_EQ(Status(1), QStringLiteral("offline"));
     EXPECT_EQ(Status(11), QStringLiteral("offline"));
     EXPECT_EQ(store.Roots()->size(), 2u);
+
+    // A share (no volume to know it by) is known by its path; unmounted,
+    // the folder left is no sign of deletion: offline with that reason,
+    // until the user says the folder is here now.
+    const QString nfs = tree.path() + QStringLiteral("/mnt/share");
+    PutFile(nfs + QStringLiteral("/s.kjr"), MakeReportBytes(21, QStringLiteral("J-S")));
+    SetMountTableForTests({{nfs, QStringLiteral("nfs4"), QStringLiteral("server:/reports"),
+                            QString(), QString(), 0}});
+    EXPECT_EQ(Scan({nfs}).added.size(), 1);
+    SetMountTableForTests({});
+    s = Scan({nfs});
+    EXPECT_TRUE(s.offlineWhy.value(nfs).startsWith(QStringLiteral("nothing is mounted there now")));
+    EXPECT_EQ(Status(21), QStringLiteral("offline"));
+    CLibraryScanner here(store);
+    here.SetHereNow({nfs});
+    s = here.Scan({nfs});
+    EXPECT_FALSE(s.offline.contains(nfs));
+    EXPECT_EQ(Status(21), QStringLiteral("present"));
+    EXPECT_FALSE(RootAt(nfs).mounted);
 }
 
 // A cancelled scan keeps what it added and marks nothing; a folder it could
