@@ -13,25 +13,25 @@ const DlgTemplate& CLibraryFoldersDlg::Template400() {
         "Folders",
         20,
         20,
-        340,
-        236,
+        420,
+        246,
         {
-            {IDC_STATIC, Ctl::Static, "More folders of joint reports:", 6, 4, 270, 10},
-            {IDC_LIB_FOLDER_LIST, Ctl::ListBox, "", 6, 16, 272, 52, Style::VScroll | Style::Border},
-            {IDC_LIB_ADD, Ctl::Button, "Add...", 284, 16, 50, 14},
-            {IDC_LIB_REMOVE, Ctl::Button, "Remove", 284, 34, 50, 14},
+            {IDC_STATIC, Ctl::Static, "More folders of joint reports:", 6, 4, 350, 10},
+            {IDC_LIB_FOLDER_LIST, Ctl::ListBox, "", 6, 16, 352, 52, Style::VScroll | Style::Border},
+            {IDC_LIB_ADD, Ctl::Button, "Add...", 364, 16, 50, 14},
+            {IDC_LIB_REMOVE, Ctl::Button, "Remove", 364, 34, 50, 14},
             {IDC_STATIC, Ctl::Static, "Backup folder (its \"Joint Reports\" is scanned):", 6, 74,
-             270, 10},
-            {IDC_LIB_CARD, Ctl::Edit, "", 6, 86, 272, 13},
-            {IDC_LIB_CARD_BROWSE, Ctl::Button, "Browse...", 284, 86, 50, 14},
+             350, 10},
+            {IDC_LIB_CARD, Ctl::Edit, "", 6, 86, 352, 13},
+            {IDC_LIB_CARD_BROWSE, Ctl::Button, "Browse...", 364, 86, 50, 14},
             {IDC_STATIC, Ctl::Static, "Where the joints lie, as the last scan found them:", 6, 106,
-             270, 10},
-            {IDC_LIB_ROOT_LIST, Ctl::ListBox, "", 6, 118, 272, 88, Style::VScroll | Style::Border},
-            {IDC_LIB_HERE, Ctl::Button, "Here now", 284, 118, 50, 14, Style::Disabled},
-            {IDC_LIB_RETIRE, Ctl::Button, "Retire", 284, 136, 50, 14, Style::Disabled},
-            {IDC_LIB_ADD_OTHER, Ctl::Button, "Scan it too", 284, 154, 50, 14, Style::Disabled},
-            {IDOK, Ctl::DefButton, "OK", 228, 214, 50, 14},
-            {IDCANCEL, Ctl::Button, "Cancel", 284, 214, 50, 14},
+             350, 10},
+            {IDC_LIB_ROOT_LIST, Ctl::ListBox, "", 6, 118, 352, 98, Style::VScroll | Style::Border},
+            {IDC_LIB_HERE, Ctl::Button, "Here now", 364, 118, 50, 14, Style::Disabled},
+            {IDC_LIB_RETIRE, Ctl::Button, "Retire", 364, 136, 50, 14, Style::Disabled},
+            {IDC_LIB_ADD_OTHER, Ctl::Button, "Scan it too", 364, 154, 50, 14, Style::Disabled},
+            {IDOK, Ctl::DefButton, "OK", 308, 224, 50, 14},
+            {IDCANCEL, Ctl::Button, "Cancel", 364, 224, 50, 14},
         },
         "DejaVu Sans",
         9};
@@ -41,21 +41,26 @@ const DlgTemplate& CLibraryFoldersDlg::Template400() {
 CLibraryFoldersDlg::CLibraryFoldersDlg(std::vector<LibraryRoot> roots, QWidget* parent)
     : CSetupPageDlg(Template400(), parent), m_roots(std::move(roots)) {}
 
+// The state first, so that it shows however long the path is.
 QString CLibraryFoldersDlg::RootLine(const LibraryRoot& root) {
-    QString line = SafeLine(root.known && !root.pathText.isEmpty() ? root.pathText : root.source);
-    if (root.kind == RootKind::Volume)
-        line += root.volumeLabel.isEmpty() ? QStringLiteral(" — card %1").arg(root.volumeUuid)
-                                           : QStringLiteral(" — card %1 (%2)")
-                                                 .arg(SafeLine(root.volumeLabel), root.volumeUuid);
+    QString state;
     if (!root.known)
-        return line + QStringLiteral(" — not scanned yet");
-    if (!root.reachable)
-        return line + QStringLiteral(" — offline: ") + root.reason;
-    if (root.suspect)
-        return line + QStringLiteral(" — suspect: ") + root.reason;
-    line += QStringLiteral(" — present");
-    if (root.completeAt > 0)
-        line += QStringLiteral(", complete scan %1").arg(LibraryTimeText(root.completeAt));
+        state = QStringLiteral("not scanned yet");
+    else if (!root.reachable)
+        state = QStringLiteral("offline: ") + root.reason;
+    else if (root.suspect)
+        state = QStringLiteral("suspect: ") + root.reason;
+    else if (root.completeAt > 0)
+        state = QStringLiteral("present, scanned whole %1").arg(LibraryTimeText(root.completeAt));
+    else
+        state = QStringLiteral("present");
+    QString line = state + QStringLiteral(" — ") +
+                   SafeLine(root.known && !root.pathText.isEmpty() ? root.pathText : root.source);
+    if (root.kind == RootKind::Volume)
+        line +=
+            root.volumeLabel.isEmpty()
+                ? QStringLiteral(" (card %1)").arg(root.volumeUuid)
+                : QStringLiteral(" (card %1, %2)").arg(SafeLine(root.volumeLabel), root.volumeUuid);
     return line;
 }
 
@@ -69,7 +74,7 @@ void CLibraryFoldersDlg::FillRoots() {
         m_lines.push_back({root.id, root.pathText});
         for (const QString& other : root.otherFileSystems) {
             AddString(IDC_LIB_ROOT_LIST,
-                      QStringLiteral("    %1 — on another file system, not scanned")
+                      QStringLiteral("    on another file system, not scanned — %1")
                           .arg(SafeLine(other)));
             m_lines.push_back({0, other});
         }

@@ -12,9 +12,9 @@ const DlgTemplate& CLibraryForgetDlg::Template402() {
         340,
         200,
         {
-            {IDC_STATIC, Ctl::Static, "Forget the files missing for more than", 6, 6, 150, 10},
-            {IDC_LIB_FORGET_DAYS, Ctl::Edit, "", 158, 4, 30, 13, Style::Number, nullptr, 5},
-            {IDC_STATIC, Ctl::Static, "days:", 192, 6, 60, 10},
+            {IDC_STATIC, Ctl::Static, "Forget the files missing for more than", 6, 6, 170, 10},
+            {IDC_LIB_FORGET_DAYS, Ctl::Edit, "", 178, 4, 30, 13, Style::Number, nullptr, 5},
+            {IDC_STATIC, Ctl::Static, "days:", 212, 6, 60, 10},
             {IDC_LIB_FORGET_LIST, Ctl::ListBox, "", 6, 22, 328, 138,
              Style::VScroll | Style::Border},
             {IDC_LIB_FORGET_COUNT, Ctl::Static, "", 6, 164, 328, 10},
@@ -47,16 +47,19 @@ void CLibraryForgetDlg::Fill() {
     ResetContent(IDC_LIB_FORGET_LIST);
     for (const ForgetItem& item : m_items)
         AddString(IDC_LIB_FORGET_LIST,
-                  QStringLiteral("%1   joint %2, job %3 — missing since %4")
-                      .arg(SafeLine(item.path))
-                      .arg(item.jointNumber)
-                      .arg(SafeLine(item.job), LibraryTimeText(item.missingSince)));
+                  (item.dateTime.isEmpty() ? QStringLiteral("not a joint report")
+                                           : QStringLiteral("joint %1 of %2, job %3")
+                                                 .arg(item.jointNumber)
+                                                 .arg(item.dateTime, SafeLine(item.job))) +
+                      QStringLiteral(" — missing since %1 — %2")
+                          .arg(LibraryTimeText(item.missingSince), SafeLine(item.path)));
     SetDlgItemText(IDC_LIB_FORGET_COUNT,
-                   m_items.empty()
-                       ? QStringLiteral("No file has been missing that long.")
-                       : QStringLiteral("%1 missing files will be forgotten; the reports "
-                                        "themselves are not touched.")
-                             .arg(m_items.size()));
+                   m_items.empty()       ? QStringLiteral("No file has been missing that long.")
+                   : m_items.size() == 1 ? QStringLiteral("1 missing file will be forgotten; the "
+                                                          "report itself is not touched.")
+                                         : QStringLiteral("%1 missing files will be forgotten; "
+                                                          "the reports themselves are not touched.")
+                                               .arg(m_items.size()));
     EnableDlgItem(IDOK, !m_items.empty());
 }
 

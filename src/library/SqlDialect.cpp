@@ -57,9 +57,7 @@ public:
     }
 
     // An embedded store has no clock but the host's.
-    std::optional<qint64> NowMs(QSqlDatabase&) const override {
-        return CurrentLocalTime().toMSecsSinceEpoch();
-    }
+    std::optional<qint64> NowMs(QSqlDatabase&) const override { return CurrentTimeMs(); }
 
     std::optional<qint64> ChangeCounter(QSqlDatabase& db) const override {
         return Number(db, QStringLiteral("PRAGMA data_version"));

@@ -9,8 +9,12 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
-#include <QThread>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 QByteArray Bytes(const QString& path) {
@@ -36,6 +40,37 @@ void MakeSqlite(const QString& path, const QStringList& statements) {
 QStringList Beside(const QString& dir) {
     return QDir(dir).entryList(QDir::Files, QDir::Name);
 }
+
+// Makes a file refuse writes: by its permissions, or for root, whom
+// permissions do not stop, by the immutable attribute; writable again when
+// this ends.
+class WriteProtected {
+public:
+    explicit WriteProtected(const QString& path) : m_path(path) {
+        m_ok = geteuid() == 0 ? SetImmutable(true) : QFile::setPermissions(path, QFile::ReadOwner);
+    }
+    ~WriteProtected() {
+        if (geteuid() == 0)
+            SetImmutable(false);
+        else
+            QFile::setPermissions(m_path, QFile::ReadOwner | QFile::WriteOwner);
+    }
+    bool Ok() const { return m_ok; }
+
+private:
+    bool SetImmutable(bool on) const {
+        const int fd = open(QFile::encodeName(m_path).constData(), O_RDONLY);
+        int flags = 0;
+        bool ok = fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+        ok = ok && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        if (fd >= 0)
+            close(fd);
+        return ok;
+    }
+    QString m_path;
+    bool m_ok = false;
+};
 
 JointFields Joint(int number, const QString& job) {
     JointFields f;
@@ -205,6 +240,25 @@ TEST(LibraryStore, OnlyOurOwnDamagedIndexIsSetAside) {
     }
     EXPECT_EQ(Bytes(path), newer);
 
+    // An index this user may not write (here: one of an older program, in
+    // the old journal mode, write-protected): said plainly, never taken
+    // for damage, left as it is.
+    QFile::remove(path);
+    MakeSqlite(
+        path, {QStringLiteral("PRAGMA application_id = %1").arg(CLibraryStore::kApplicationId),
+               QStringLiteral("PRAGMA user_version = 2"), QStringLiteral("CREATE TABLE roots(x)")});
+    {
+        WriteProtected protectedIndex(path);
+        ASSERT_TRUE(protectedIndex.Ok());
+        const QByteArray old = Bytes(path);
+        CLibraryStore store(path);
+        EXPECT_EQ(store.Open(CLibraryStore::Mode::Write), CLibraryStore::OpenResult::Failed);
+        EXPECT_TRUE(store.Message().contains(QStringLiteral("write-ahead log")))
+            << qPrintable(store.Message());
+        EXPECT_EQ(Bytes(path), old);
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("library.sqlite.damaged-*")}).size(), 1);
+
     // A damaged reviews file is reported and never renamed.
     QFile::remove(path);
     PutFile(reviews, QByteArray("SQLite format 3\0", 16) + QByteArray(4080, '\x5a'));
@@ -339,10 +393,9 @@ TEST(LibraryStore, ScanLockNamesItsHolderAndCanBeWaitedFor) {
         QStringLiteral("vtq-library scan (process %1 on ").arg(QCoreApplication::applicationPid())))
         << qPrintable(holder);
     EXPECT_TRUE(holder.endsWith(QStringLiteral("since 2024-05-02 10:00:03 UTC")));
+    EXPECT_EQ(second.Take(QStringLiteral("the window"), 0, 200), CScanLock::Busy);
     // Let go while the second waits.
-    QThread* release = QThread::create([&]() { first.reset(); });
-    release->start();
+    std::thread release([&]() { first.reset(); });
     EXPECT_EQ(second.Take(QStringLiteral("the window"), 0, 60000), CScanLock::Taken);
-    release->wait();
-    delete release;
+    release.join();
 }

@@ -1,6 +1,7 @@
 #include "library/LibraryWindow.h"
 #include "LibraryTree.h"
 #include "framework/Modal.h"
+#include "library/JointTable.h"
 #include "library/LibraryCheckDlg.h"
 #include "library/LibraryFolders.h"
 #include "library/LibraryFoldersDlg.h"
@@ -330,9 +331,10 @@ TEST_F(LibraryWindow, FoldersDialog) {
     EXPECT_EQ(window.Model().Total(), 5);
     EXPECT_TRUE(runner.Failures().empty());
     ASSERT_EQ(lines.size(), 3) << qPrintable(lines.join(QLatin1Char('\n')));
-    EXPECT_TRUE(lines[0].startsWith(reports + QStringLiteral(" — present, complete scan ")));
-    EXPECT_EQ(lines[1], QStringLiteral("/media/me/SD/Joint Reports — offline: not found"));
-    EXPECT_TRUE(lines[2].startsWith(share.path() + QStringLiteral(" — present")));
+    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("present, scanned whole ")));
+    EXPECT_TRUE(lines[0].endsWith(QStringLiteral(" — ") + reports));
+    EXPECT_EQ(lines[1], QStringLiteral("offline: not found — /media/me/SD/Joint Reports"));
+    EXPECT_TRUE(lines[2].endsWith(QStringLiteral(" — ") + share.path()));
 }
 
 // A folder that lost most of its joints at once: only the user can say they
@@ -382,8 +384,12 @@ TEST_F(LibraryWindow, EmptiedFolderAsksAndForgetShowsTheListFirst) {
     window.ForgetMissing();
     ASSERT_TRUE(WaitForScan(window));
     ASSERT_EQ(shown.size(), 4);
-    EXPECT_TRUE(shown[0].startsWith(reports + QStringLiteral("/joint 1.kjr   joint 9, job Job 10")))
-        << qPrintable(shown[0]);
+    EXPECT_EQ(shown[0],
+              QStringLiteral("joint 9 of 2024-03-01 14:30:05, job Job 10 — missing since "
+                             "%1 — %2/joint 1.kjr")
+                  .arg(LibraryTimeText(
+                           QDateTime(QDate(2024, 5, 2), QTime(10, 0), Qt::UTC).toMSecsSinceEpoch()),
+                       reports));
     window.StatusBox()->setCurrentText(QStringLiteral("all"));
     EXPECT_EQ(window.Model().rowCount(), 1);
 }
