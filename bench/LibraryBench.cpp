@@ -69,7 +69,7 @@ void BM_ColdScan(benchmark::State& state) {
     for (auto _ : state) {
         RemoveDb();
         CLibraryStore store(kDb, 5000);
-        store.Open();
+        store.Open(CLibraryStore::Mode::Write);
         CLibraryScanner scanner(store);
         const ScanSummary s = scanner.Scan({kTree});
         if (s.added.size() != kReports)
@@ -84,7 +84,7 @@ void BM_RescanUnchanged(benchmark::State& state) {
         return;
     }
     CLibraryStore store(kDb, 5000);
-    store.Open();
+    store.Open(CLibraryStore::Mode::Write);
     CLibraryScanner scanner(store);
     scanner.Scan({kTree});
     for (auto _ : state) {
@@ -104,7 +104,7 @@ void BM_FilterRedraw(benchmark::State& state) {
     }
     {
         CLibraryStore store(kDb, 5000);
-        store.Open();
+        store.Open(CLibraryStore::Mode::Write);
         CLibraryScanner(store).Scan({kTree});
     }
     CLibraryWindow window(kDb);

@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
     g_app = new QGuiApplication(*argc, *argv);
-    g_doc = new CVtkDoc;
+    g_doc = new CVtkDoc(CVtkDoc::Detached{});
     return 0;
 }
 
@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         sum += SafeLine(JointCellText(row, c)).size();
         sum += JointCellSortValue(row, c).isValid() ? 1 : 0;
     }
-    sum += JointsCsv({row}).size() + JointsJson({row}).size();
+    sum += JointsCsv({row}, {false, true}).size() + JointsJson({row}).size();
     JointFilter filter;
     filter.search = row.fields.job.left(3);
     filter.since = QDate(2000, 1, 1);

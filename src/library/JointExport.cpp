@@ -7,26 +7,56 @@
 #include "report/ReportPdf.h"
 #include "report/VtkDoc.h"
 
-#include <QDir>
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
-constexpr qint64 kMaxReportBytes = CLibraryScanner::kMaxReportBytes;
-
-// Loads the first of the joint's files that can still be read; its path, or
-// empty when none can.
-QString LoadFirstReadable(CVtkDoc& doc, const QStringList& files) {
-    for (const QString& path : files) {
+// Loads the first copy whose bytes are the version the index read; its
+// path as text, or empty with the failure said.
+QString LoadIndexedCopy(CVtkDoc& doc, const JointRow& row, QString& failure) {
+    bool changed = false;
+    for (const JointFile& copy : row.copies) {
         QFile file;
-        if (OpenRegularFile(file, path) && file.size() <= kMaxReportBytes &&
-            doc.LoadReportImage(file.readAll()))
-            return path;
+        if (copy.path.isEmpty() || !OpenRegularFile(file, copy.path))
+            continue;
+        const QByteArray bytes = ReadAtMost(file, CLibraryScanner::kMaxReportBytes);
+        if (file.error() != QFileDevice::NoError || bytes.size() > CLibraryScanner::kMaxReportBytes)
+            continue;
+        if (QCryptographicHash::hash(bytes, QCryptographicHash::Sha256) != copy.sha256) {
+            changed = true;
+            continue;
+        }
+        if (doc.LoadReportImage(bytes))
+            return copy.display;
     }
+    const QString what = row.files.value(0);
+    failure = changed ? what + QStringLiteral(": the joint's files changed since the library read "
+                                              "them; scan again")
+                      : what + QStringLiteral(": no file of this joint can be read now");
     return QString();
 }
 
-const QString kNoFile = QStringLiteral(": no file of this joint can be read now");
+// Claims the first free name `base.pdf`, `base (2).pdf`, ... in `folder` by
+// making it, so that no file there is written over; empty when none can be.
+QString ClaimName(const QString& folder, const QString& base) {
+    for (int n = 1; n < 10000; ++n) {
+        const QString name = folder + QLatin1Char('/') + base +
+                             (n == 1 ? QString() : QStringLiteral(" (%1)").arg(n)) +
+                             QStringLiteral(".pdf");
+        const int fd = open(QFile::encodeName(name).constData(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd >= 0) {
+            close(fd);
+            return name;
+        }
+        if (errno != EEXIST)
+            return QString();
+    }
+    return QString();
+}
 } // namespace
 
 JointCheck CheckJoint(const JointRow& row) {
@@ -35,42 +65,46 @@ JointCheck CheckJoint(const JointRow& row) {
         result.failure = row.files.value(0) + QStringLiteral(": not a joint report");
         return result;
     }
-    CVtkDoc doc;
-    result.file = LoadFirstReadable(doc, row.files);
-    if (result.file.isEmpty())
-        result.failure = row.files.value(0) + kNoFile;
-    else
+    CVtkDoc doc{CVtkDoc::Detached{}};
+    result.file = LoadIndexedCopy(doc, row, result.failure);
+    if (!result.file.isEmpty())
         result.lines = CheckResultLines(CheckReport(doc, result.file, DefaultProcedure()));
     return result;
 }
 
-PdfExport ExportJointPdfs(const std::vector<JointRow>& rows, const QString& folder) {
+PdfExport ExportJointPdfs(const std::vector<JointRow>& rows, const QString& folder,
+                          const std::atomic<bool>* cancel) {
     PdfExport result;
-    CVtkDoc doc;
+    CVtkDoc doc{CVtkDoc::Detached{}};
     for (const JointRow& row : rows) {
+        if (cancel && cancel->load())
+            break;
         if (row.id <= 0) {
             result.failures << row.files.value(0) + QStringLiteral(": not a joint report");
             continue;
         }
-        const QString source = LoadFirstReadable(doc, row.files);
+        QString failure;
+        const QString source = LoadIndexedCopy(doc, row, failure);
         if (source.isEmpty()) {
-            result.failures << row.files.value(0) + kNoFile;
+            result.failures << failure;
             continue;
         }
-        // Named like the report; a second joint of the same name in this
-        // export is numbered rather than written over the first.
-        const QString base = QFileInfo(source).completeBaseName();
-        QString out = folder + QLatin1Char('/') + base + QStringLiteral(".pdf");
-        for (int n = 2; result.written.contains(out); ++n)
-            out = folder + QLatin1Char('/') + base + QStringLiteral(" (%1).pdf").arg(n);
+        const QString out = ClaimName(folder, QFileInfo(source).completeBaseName());
+        if (out.isEmpty()) {
+            result.failures << folder + QStringLiteral(": no PDF can be made there");
+            doc.Unload();
+            continue;
+        }
         // The reader gives the file's fields and samples only; the page needs
         // the report text and the prepared plots, as the view has them.
         PrepareReport(doc);
-        if (WriteReportPdfFile(doc, out, QStringLiteral("vtq-library")))
+        if (WriteReportPdfFile(doc, out, QStringLiteral("vtq-library"))) {
             result.written << out;
-        else
+        } else {
+            QFile::remove(out);
             result.failures << out + QStringLiteral(": cannot be written");
-        doc.FreeReport(false);
+        }
+        doc.Unload();
     }
     return result;
 }

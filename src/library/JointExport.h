@@ -1,12 +1,14 @@
 #pragma once
-// "Export PDFs": the printed page of each joint, from the first of its files
-// that can still be read, named like that report; and "Check...": the
-// procedure check of one joint, read the same way. Both read files: never on
-// the window's thread.
+// "Export PDFs": the printed page of each joint, and "Check...": the
+// procedure check of one joint. Both read the joint's report from a copy
+// whose bytes are still those the library indexed (its SHA-256), the
+// current version's copies first; a file changed since is not taken for
+// the joint. Both read files: never on the window's thread.
 
 #include "library/LibraryStore.h"
 
 #include <QStringList>
+#include <atomic>
 #include <vector>
 
 struct PdfExport {
@@ -14,7 +16,11 @@ struct PdfExport {
     QStringList failures; // "what: why", one a joint that was not exported
 };
 
-PdfExport ExportJointPdfs(const std::vector<JointRow>& rows, const QString& folder);
+// Writes into `folder`, named like each joint's report; a name already
+// there (from before, or from another joint of the same name) is never
+// written over: the next free "name (N).pdf" is taken.
+PdfExport ExportJointPdfs(const std::vector<JointRow>& rows, const QString& folder,
+                          const std::atomic<bool>* cancel = nullptr);
 
 struct JointCheck {
     QString file;      // the file checked

@@ -1,6 +1,7 @@
 #include "library/JointIndex.h"
 
 #include "check/ProcedureCheck.h"
+#include "report/DownloadName.h"
 #include "report/JointSummary.h"
 #include "report/ReportText.h"
 #include "report/VtkDoc.h"
@@ -43,6 +44,7 @@ JointFields JointFieldsOf(const CVtkDoc& doc, const QString& path) {
     j.pressUnit = doc.PressUnit();
     j.demo = doc.DemoFlag() != 0;
     j.notes = doc.NotesText();
+    j.cut = IsCutDownloadName(path);
     j.verdict = JointVerdict(doc, path);
     return j;
 }

@@ -7,7 +7,8 @@
 class CVtkDoc;
 
 // The joint's fields from a report the reader has loaded from `path` and
-// PrepareSamples has prepared (its highest pressure).
+// PrepareSamples has prepared (its highest pressure). The name tells a cut
+// download from a whole report.
 JointFields JointFieldsOf(const CVtkDoc& doc, const QString& path);
 
 // The procedure check's verdict for the joint against the shipped procedure

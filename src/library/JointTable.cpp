@@ -1,5 +1,8 @@
 #include "library/JointTable.h"
 
+#include "library/SortKey.h"
+
+#include <QDateTime>
 #include <QJsonObject>
 #include <QVariant>
 
@@ -26,17 +29,14 @@ const ColumnInfo kColumns[JC_COUNT] = {
     {"Demo", "demo"},
     {"Notes", "notes"},
     {"Files", "files"},
+    {"Missing since", "missing_since"},
 };
-
-QString CsvField(const QString& text) {
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
-        !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
-        return text;
-    QString quoted = text;
-    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
 } // namespace
+
+QString LibraryTimeText(qint64 ms) {
+    return ms > 0 ? QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("yyyy-MM-dd hh:mm"))
+                  : QString();
+}
 
 QString SafeLine(QString text) {
     for (QChar& c : text)
@@ -91,13 +91,37 @@ QString JointCellText(const JointRow& row, int column) {
         return f.notes;
     case JC_FILES:
         return row.files.join(QStringLiteral("; "));
+    case JC_MISSING_SINCE:
+        return LibraryTimeText(row.missingSince);
     default:
         return QString();
     }
 }
 
 QVariant JointCellSortValue(const JointRow& row, int column) {
+    // Texts by their stored keys, compared byte by byte as the stores do.
+    const auto key = [](const QString& k) { return QVariant(SortKeyBytes(k)); };
     switch (column) {
+    case JC_JOB:
+        return key(row.keys.job);
+    case JC_EMPLOYEE:
+        return key(row.keys.employee);
+    case JC_MACHINE_ID:
+        return key(row.keys.machine);
+    case JC_MODEL:
+        return key(row.keys.model);
+    case JC_MATERIAL:
+        return key(row.keys.material);
+    case JC_SIZE:
+        return key(row.keys.size);
+    case JC_HEATER_TEMP:
+        return key(row.keys.heater);
+    case JC_NOTES:
+        return key(row.keys.notes);
+    case JC_FILES:
+        return key(TextSortKey(row.files.value(0)));
+    case JC_MISSING_SINCE:
+        return row.missingSince;
     case JC_JOINT:
         return row.fields.jointNumber;
     case JC_SAMPLES:
@@ -141,18 +165,16 @@ std::vector<JointRow> FilterJoints(const std::vector<JointRow>& rows, const Join
     return shown;
 }
 
-QByteArray JointsCsv(const std::vector<JointRow>& rows) {
-    QStringList line;
+QByteArray JointsCsv(const std::vector<JointRow>& rows, const CsvOptions& options) {
+    std::vector<QStringList> lines(1);
     for (int c = 0; c < JC_COUNT; ++c)
-        line << JointColumnKey(c);
-    QString csv = line.join(QLatin1Char(',')) + QStringLiteral("\r\n");
+        lines[0] << JointColumnKey(c);
     for (const JointRow& r : rows) {
-        line.clear();
+        lines.emplace_back();
         for (int c = 0; c < JC_COUNT; ++c)
-            line << CsvField(JointCellText(r, c));
-        csv += line.join(QLatin1Char(',')) + QStringLiteral("\r\n");
+            lines.back() << JointCellText(r, c);
     }
-    return csv.toUtf8();
+    return CsvText(lines, options);
 }
 
 QJsonArray JointsJson(const std::vector<JointRow>& rows) {
@@ -179,6 +201,11 @@ QJsonArray JointsJson(const std::vector<JointRow>& rows) {
         o.insert(JointColumnKey(JC_VERDICT), f.verdict);
         o.insert(JointColumnKey(JC_NOTES), f.notes);
         o.insert(JointColumnKey(JC_FILES), QJsonArray::fromStringList(r.files));
+        o.insert(JointColumnKey(JC_MISSING_SINCE),
+                 r.missingSince > 0
+                     ? QJsonValue(QDateTime::fromMSecsSinceEpoch(r.missingSince, Qt::UTC)
+                                      .toString(Qt::ISODateWithMs))
+                     : QJsonValue());
         array.append(o);
     }
     return array;

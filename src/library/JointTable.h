@@ -2,6 +2,7 @@
 // The library's joints as a table: their columns, the filter the window and
 // the command line share, and the list export (CSV, JSON).
 
+#include "library/Csv.h"
 #include "library/LibraryStore.h"
 
 #include <QDate>
@@ -27,6 +28,7 @@ enum JointColumn : int {
     JC_DEMO,
     JC_NOTES,
     JC_FILES,
+    JC_MISSING_SINCE,
     JC_COUNT
 };
 
@@ -37,6 +39,10 @@ QString JointColumnKey(int column);
 // numbers).
 QString JointCellText(const JointRow& row, int column);
 QVariant JointCellSortValue(const JointRow& row, int column);
+
+// A time the store kept (ms UTC) as the local date and time people read;
+// empty for none.
+QString LibraryTimeText(qint64 ms);
 
 // A text from a report or a file name as one line that cannot reorder or
 // drive what shows it: control and format characters (line breaks, escapes,
@@ -56,7 +62,7 @@ struct JointFilter {
 
 std::vector<JointRow> FilterJoints(const std::vector<JointRow>& rows, const JointFilter& filter);
 
-// One header line, then one line per joint; texts quoted where needed.
-QByteArray JointsCsv(const std::vector<JointRow>& rows);
+// One header line, then one line per joint (Csv.h).
+QByteArray JointsCsv(const std::vector<JointRow>& rows, const CsvOptions& options);
 // An array of objects, one per joint, keyed by column.
 QJsonArray JointsJson(const std::vector<JointRow>& rows);

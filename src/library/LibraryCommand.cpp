@@ -3,15 +3,17 @@
 #include "library/JointExport.h"
 #include "library/JointTable.h"
 #include "library/LibraryFolders.h"
-#include "library/LibraryLock.h"
+#include "library/LibraryJob.h"
 #include "library/LibraryScanner.h"
 #include "library/LibraryStore.h"
 #include "platform/DeviceRoot.h"
+#include "platform/WholeFile.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <memory>
+#include <optional>
 
 namespace {
 void Put(FILE* f, const QString& text) {
@@ -20,45 +22,80 @@ void Put(FILE* f, const QString& text) {
 
 int Usage(FILE* err, const QString& error) {
     Put(err, QStringLiteral("vtq-library: %1\n").arg(error) + LibraryUsage());
-    return 2;
+    return kExitUsage;
 }
 
 QString Line(const QString& text) {
     return SafeLine(text);
 }
 
-// The store, opened under the lock; null, with the reason told, when either
-// cannot be had.
-struct OpenLibrary {
-    std::unique_ptr<CLibraryLock> lock;
-    std::unique_ptr<CLibraryStore> store;
-};
+QString DatabaseOf(const LibraryOptions& options) {
+    return options.database.isEmpty() ? DefaultLibraryDatabase() : options.database;
+}
 
-bool Open(const LibraryOptions& options, OpenLibrary& library, FILE* err) {
-    const QString path = options.database.isEmpty() ? DefaultLibraryDatabase() : options.database;
-    library.lock = std::make_unique<CLibraryLock>(path);
-    if (!library.lock->TryLock()) {
-        Put(err, QStringLiteral("vtq-library: the library %1 is busy: another vtq-library is "
-                                "using it\n")
-                     .arg(path));
-        return false;
+int ExitFor(CLibraryStore::OpenResult result) {
+    switch (result) {
+    case CLibraryStore::OpenResult::Ok:
+    case CLibraryStore::OpenResult::Rebuilt:
+        return kExitOk;
+    case CLibraryStore::OpenResult::Busy:
+        return kExitBusy;
+    default:
+        return kExitFailure;
     }
-    library.store = std::make_unique<CLibraryStore>(path, 5000);
-    const CLibraryStore::OpenResult result = library.store->Open();
-    if (!library.store->Message().isEmpty())
-        Put(err, QStringLiteral("vtq-library: %1\n").arg(library.store->Message()));
-    return result == CLibraryStore::OpenResult::Ok || result == CLibraryStore::OpenResult::Rebuilt;
+}
+
+// The store opened read-only, without any lock; null, with the reason
+// told and the exit status set, when it cannot be.
+std::unique_ptr<CLibraryStore> OpenReader(const LibraryOptions& options, FILE* err, int& code) {
+    auto store = std::make_unique<CLibraryStore>(DatabaseOf(options), 5000);
+    const CLibraryStore::OpenResult result = store->Open(CLibraryStore::Mode::Read);
+    code = ExitFor(result);
+    if (!store->Message().isEmpty())
+        Put(err, QStringLiteral("vtq-library: %1\n").arg(store->Message()));
+    return code == kExitOk ? std::move(store) : nullptr;
+}
+
+// Runs a writer's job; the exit status, with what it said told.
+int RunJob(const LibraryJob& job, LibraryJobResult& result, FILE* err) {
+    result = RunLibraryJob(job);
+    switch (result.outcome) {
+    case LibraryJobResult::Done:
+        if (!result.message.isEmpty())
+            Put(err, QStringLiteral("vtq-library: %1\n").arg(result.message));
+        return kExitOk;
+    case LibraryJobResult::Busy:
+        Put(err, QStringLiteral("vtq-library: the library %1 is busy: %2; try again later, or "
+                                "wait for it with --wait SECONDS\n")
+                     .arg(job.database, result.message));
+        return kExitBusy;
+    default:
+        Put(err, QStringLiteral("vtq-library: %1\n").arg(result.message));
+        return kExitFailure;
+    }
+}
+
+// A number of seconds or days; nullopt when it is none.
+std::optional<int> Count(const QString& text) {
+    bool ok = false;
+    const int n = text.toInt(&ok);
+    return ok && n >= 0 ? std::optional<int>(n) : std::nullopt;
 }
 
 // Reads the filter options; false with the usage error set.
 bool ParseFilter(const QStringList& args, int from, JointFilter& filter, QString& error,
-                 QString* format) {
+                 QString* format, QString* output, bool* raw) {
     for (int i = from; i < args.size(); ++i) {
         const QString& a = args[i];
+        if (raw && a == QLatin1String("--raw")) {
+            *raw = true;
+            continue;
+        }
         const bool takes = a == QLatin1String("--job") || a == QLatin1String("--since") ||
                            a == QLatin1String("--until") || a == QLatin1String("--verdict") ||
                            a == QLatin1String("--status") ||
-                           (format && a == QLatin1String("--format"));
+                           (format && a == QLatin1String("--format")) ||
+                           (output && a == QLatin1String("-o"));
         if (!takes) {
             error = QStringLiteral("unknown argument %1").arg(a);
             return false;
@@ -70,6 +107,8 @@ bool ParseFilter(const QStringList& args, int from, JointFilter& filter, QString
         const QString v = args[++i];
         if (a == QLatin1String("--job")) {
             filter.job = v;
+        } else if (a == QLatin1String("-o")) {
+            *output = v;
         } else if (a == QLatin1String("--since") || a == QLatin1String("--until")) {
             const QDate d = QDate::fromString(v, Qt::ISODate);
             if (!d.isValid()) {
@@ -79,9 +118,9 @@ bool ParseFilter(const QStringList& args, int from, JointFilter& filter, QString
             (a == QLatin1String("--since") ? filter.since : filter.until) = d;
         } else if (a == QLatin1String("--verdict")) {
             if (!QStringList{QStringLiteral("pass"), QStringLiteral("fail"),
-                             QStringLiteral("incomplete")}
+                             QStringLiteral("incomplete"), QStringLiteral("unknown")}
                      .contains(v)) {
-                error = QStringLiteral("--verdict is pass, fail or incomplete");
+                error = QStringLiteral("--verdict is pass, fail, incomplete or unknown");
                 return false;
             }
             filter.verdict = v;
@@ -106,24 +145,66 @@ bool ParseFilter(const QStringList& args, int from, JointFilter& filter, QString
     return true;
 }
 
-int Scan(const LibraryOptions& options, FILE* out, FILE* err) {
-    QStringList folders = options.rest.mid(1);
-    const bool confirm = folders.removeAll(QStringLiteral("--confirm-missing")) > 0;
-    for (const QString& f : folders)
+struct ScanArguments {
+    QStringList folders, confirmed, here;
+    int waitMs = 0;
+};
+
+bool ParseScan(const QStringList& args, ScanArguments& scan, QString& error) {
+    for (int i = 1; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a == QLatin1String("--confirm-missing") || a == QLatin1String("--here") ||
+            a == QLatin1String("--wait")) {
+            if (i + 1 >= args.size() || args[i + 1].startsWith(QLatin1Char('-'))) {
+                error = a == QLatin1String("--wait") ? QStringLiteral("--wait needs SECONDS")
+                                                     : QStringLiteral("%1 needs a FOLDER").arg(a);
+                return false;
+            }
+            const QString v = args[++i];
+            if (a == QLatin1String("--wait")) {
+                const std::optional<int> seconds = Count(v);
+                if (!seconds) {
+                    error = QStringLiteral("--wait needs SECONDS");
+                    return false;
+                }
+                scan.waitMs = *seconds * 1000;
+            } else {
+                (a == QLatin1String("--here") ? scan.here : scan.confirmed) << v;
+            }
+        } else if (a.startsWith(QLatin1Char('-'))) {
+            error = QStringLiteral("unknown option %1").arg(a);
+            return false;
+        } else {
+            scan.folders << a;
+        }
+    }
+    return true;
+}
+
+int Scan(const LibraryOptions& options, const ScanArguments& a, FILE* out, FILE* err) {
+    for (const QString& f : a.folders)
         if (!QFileInfo(f).isDir()) {
             Put(err, QStringLiteral("vtq-library: %1 is not a folder\n").arg(Line(f)));
-            return 1;
+            return kExitFailure;
         }
-    OpenLibrary library;
-    if (!Open(options, library, err))
-        return 1;
-    for (const QString& f : folders)
+    LibraryJob job;
+    job.database = DatabaseOf(options);
+    job.what = QStringLiteral("vtq-library scan");
+    job.waitMs = a.waitMs;
+    job.scan = true;
+    job.folders = LibraryRoots();
+    for (const QString& f : a.folders)
+        if (!job.folders.contains(LibraryRootPath(f)))
+            job.folders << LibraryRootPath(f);
+    job.confirmed = a.confirmed;
+    job.hereNow = a.here;
+    LibraryJobResult result;
+    if (const int code = RunJob(job, result, err); code != kExitOk)
+        return code;
+    // The folders join the library once it has scanned them.
+    for (const QString& f : a.folders)
         AddLibraryFolder(f);
-    const QStringList roots = LibraryRoots();
-    CLibraryScanner scanner(*library.store);
-    if (confirm)
-        scanner.SetConfirmedRemovals(roots);
-    const ScanSummary s = scanner.Scan(roots);
+    const ScanSummary& s = result.summary;
     const auto list = [&](const char* what, const QStringList& paths) {
         for (const QString& p : paths)
             Put(out, QLatin1String(what) + QLatin1Char(' ') + Line(p) + QLatin1Char('\n'));
@@ -131,29 +212,100 @@ int Scan(const LibraryOptions& options, FILE* out, FILE* err) {
     list("added", s.added);
     list("updated", s.updated);
     list("back", s.restored);
+    list("moved", s.moved);
+    list("not found", s.notFound);
     list("missing", s.missing);
-    list("offline", s.offline);
+    for (const QString& p : s.offline)
+        Put(out, QStringLiteral("offline %1 (%2)\n").arg(Line(p), Line(s.offlineWhy.value(p))));
     list("unreadable", s.unreadable);
     for (const QString& p : s.problems)
         Put(err, QStringLiteral("vtq-library: %1\n").arg(Line(p)));
     for (const QString& p : s.suspect)
-        Put(err,
-            QStringLiteral("vtq-library: %1 is empty or lost most of its joints at once, so it "
-                           "is taken for a card or share that is not connected; if its reports "
-                           "were deleted or moved on purpose, scan with --confirm-missing\n")
-                .arg(Line(p)));
-    Put(out, QStringLiteral("%1 added, %2 updated, %3 missing, %4 offline, %5 unreadable, %6 "
-                            "unchanged\n")
+        Put(err, QStringLiteral("vtq-library: %1 is empty or lost most of its joints at once, so "
+                                "its vanished joints are taken for offline (another card in the "
+                                "reader, or a share half there); if its reports were deleted or "
+                                "moved on purpose, scan with --confirm-missing \"%1\"\n")
+                     .arg(Line(p)));
+    if (!s.notFound.isEmpty())
+        Put(err, QStringLiteral("vtq-library: files not found are missing when a scan a day or "
+                                "more later still does not find them\n"));
+    Put(out, QStringLiteral("%1 added, %2 updated, %3 moved, %4 not found, %5 missing, %6 "
+                            "offline, %7 unreadable, %8 unchanged\n")
                  .arg(s.added.size())
                  .arg(s.updated.size())
+                 .arg(s.moved.size())
+                 .arg(s.notFound.size())
                  .arg(s.missing.size())
                  .arg(s.offline.size())
                  .arg(s.unreadable.size())
                  .arg(s.unchanged));
     bool namedAway = false;
-    for (const QString& f : folders)
+    for (const QString& f : a.folders)
         namedAway = namedAway || s.offline.contains(LibraryRootPath(f));
-    return s.storeFailed || namedAway ? 1 : 0;
+    return s.storeFailed || namedAway ? kExitFailure : kExitOk;
+}
+
+int ForgetMissing(const LibraryOptions& options, const QStringList& args, FILE* out, FILE* err) {
+    int days = 0;
+    int waitMs = 0;
+    bool dryRun = false, yes = false;
+    for (int i = 1; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a == QLatin1String("--dry-run")) {
+            dryRun = true;
+        } else if (a == QLatin1String("--yes")) {
+            yes = true;
+        } else if (a == QLatin1String("--older-than") || a == QLatin1String("--wait")) {
+            const std::optional<int> n = Count(args.value(i + 1));
+            if (!n)
+                return Usage(err,
+                             QStringLiteral("%1 needs a number of %2")
+                                 .arg(a, a == QLatin1String("--wait") ? QStringLiteral("seconds")
+                                                                      : QStringLiteral("days")));
+            (a == QLatin1String("--wait") ? waitMs : days) =
+                a == QLatin1String("--wait") ? *n * 1000 : *n;
+            ++i;
+        } else {
+            return Usage(err, QStringLiteral("unknown argument %1").arg(a));
+        }
+    }
+    if (dryRun == yes)
+        return Usage(err, QStringLiteral("forget-missing shows its list with --dry-run and "
+                                         "applies it with --yes"));
+    const qint64 ageMs = qint64(days) * 24 * 3600 * 1000;
+    const auto print = [&](const std::vector<ForgetItem>& items, const QString& verb) {
+        for (const ForgetItem& item : items)
+            Put(out,
+                QStringLiteral("%1 %2 (joint %3 of %4, job %5; missing since %6)\n")
+                    .arg(verb, Line(item.path))
+                    .arg(item.jointNumber)
+                    .arg(Line(item.dateTime), Line(item.job), LibraryTimeText(item.missingSince)));
+    };
+    if (dryRun) {
+        int code = kExitOk;
+        const std::unique_ptr<CLibraryStore> store = OpenReader(options, err, code);
+        if (!store)
+            return code;
+        const auto items = store->MissingOlderThan(ageMs);
+        if (!items) {
+            Put(err, QStringLiteral("vtq-library: %1\n").arg(store->Message()));
+            return kExitFailure;
+        }
+        print(*items, QStringLiteral("would forget"));
+        Put(out, QStringLiteral("%1 missing files would be forgotten\n").arg(items->size()));
+        return kExitOk;
+    }
+    LibraryJob job;
+    job.database = DatabaseOf(options);
+    job.what = QStringLiteral("vtq-library forget-missing");
+    job.waitMs = waitMs;
+    job.forgetAgeMs = ageMs;
+    LibraryJobResult result;
+    if (const int code = RunJob(job, result, err); code != kExitOk)
+        return code;
+    print(result.forgotten, QStringLiteral("forgets"));
+    Put(out, QStringLiteral("%1 missing files forgotten\n").arg(result.forgottenCount));
+    return kExitOk;
 }
 
 QString Table(const std::vector<JointRow>& rows) {
@@ -181,42 +333,117 @@ QString Table(const std::vector<JointRow>& rows) {
     }
     return text;
 }
+
+int ListOrExport(const LibraryOptions& options, const QStringList& args, FILE* out, FILE* err) {
+    const bool list = args[0] == QLatin1String("list");
+    if (!list && (args.size() < 2 || args[1].startsWith(QLatin1Char('-'))))
+        return Usage(err, QStringLiteral("export-pdf needs a folder"));
+    JointFilter filter;
+    QString format = QStringLiteral("table");
+    QString output;
+    bool raw = false;
+    QString error;
+    if (!ParseFilter(args, list ? 1 : 2, filter, error, list ? &format : nullptr,
+                     list ? &output : nullptr, list ? &raw : nullptr))
+        return Usage(err, error);
+    int code = kExitOk;
+    std::unique_ptr<CLibraryStore> store = OpenReader(options, err, code);
+    if (!store)
+        return code;
+    const auto joints = store->Joints();
+    if (!joints) {
+        Put(err, QStringLiteral("vtq-library: %1\n").arg(store->Message()));
+        return kExitFailure;
+    }
+    const std::vector<JointRow> rows = FilterJoints(*joints, filter);
+    const QString index = store->Path();
+    store.reset();
+    if (list) {
+        const bool file = !output.isEmpty();
+        QByteArray bytes;
+        if (format == QLatin1String("csv"))
+            bytes = JointsCsv(rows, {raw, file});
+        else if (format == QLatin1String("json"))
+            bytes = QJsonDocument(JointsJson(rows)).toJson();
+        else
+            bytes = Table(rows).toUtf8();
+        if (!file) {
+            std::fwrite(bytes.constData(), 1, size_t(bytes.size()), out);
+            return std::fflush(out) == 0 ? kExitOk : kExitFailure;
+        }
+        if (IsSameFile(output, index) || !WriteWholeFile(output, bytes)) {
+            Put(err, QStringLiteral("vtq-library: %1 cannot be written\n").arg(Line(output)));
+            return kExitFailure;
+        }
+        return kExitOk;
+    }
+    const QString dir = args[1];
+    if (!QDir().mkpath(dir) || !QFileInfo(dir).isDir()) {
+        Put(err, QStringLiteral("vtq-library: %1 cannot be made\n").arg(Line(dir)));
+        return kExitFailure;
+    }
+    const PdfExport done = ExportJointPdfs(rows, dir);
+    for (const QString& p : done.written)
+        Put(out, QStringLiteral("wrote %1\n").arg(Line(p)));
+    for (const QString& p : done.failures)
+        Put(err, QStringLiteral("vtq-library: %1\n").arg(Line(p)));
+    return done.failures.isEmpty() ? kExitOk : kExitFailure;
+}
 } // namespace
 
 QString LibraryUsage() {
     return QStringLiteral(
         "Usage: vtq-library [--database FILE] [--root DIR]\n"
-        "       vtq-library [OPTIONS] scan [--confirm-missing] [FOLDER...]\n"
-        "       vtq-library [OPTIONS] list [FILTER...] [--format table|csv|json]\n"
+        "       vtq-library [OPTIONS] scan [SCAN OPTIONS] [FOLDER...]\n"
+        "       vtq-library [OPTIONS] list [FILTER...] [--format table|csv|json] [-o FILE] "
+        "[--raw]\n"
         "       vtq-library [OPTIONS] export-pdf DIR [FILTER...]\n"
-        "       vtq-library [OPTIONS] forget-missing\n"
+        "       vtq-library [OPTIONS] forget-missing [--older-than DAYS] --dry-run|--yes\n"
         "The library of Kelvorn joint reports: every joint found in the report folders.\n"
         "Without a command it opens its window.\n"
         "  scan            adds the FOLDERs to the library's folders if new, scans every\n"
-        "                  folder and prints what it added, updated, marked missing or\n"
-        "                  offline, and could not read. A folder that is empty or would\n"
-        "                  lose most of its joints at once is taken for offline, unless\n"
-        "                  --confirm-missing says its reports were removed on purpose\n"
-        "  list            the joints (by default the present ones) as a table, CSV or JSON\n"
-        "  export-pdf      the printed page of each joint into DIR, named like its report\n"
-        "  forget-missing  removes the joints whose files vanished from a reachable folder\n"
+        "                  folder and prints what it added, updated, found moved, did not\n"
+        "                  find, marked missing or offline (with the reason), and could not\n"
+        "                  read. A card is known by its volume, so cards that take turns in\n"
+        "                  one reader are kept apart. A file not found is missing only when\n"
+        "                  a scan a day or more later still does not find it. A folder that\n"
+        "                  is empty or would lose most of its joints at once keeps them\n"
+        "                  offline until --confirm-missing says otherwise\n"
+        "  list            the joints (by default the present ones) as a table, CSV or JSON;\n"
+        "                  -o FILE writes them to FILE (a CSV file starts with a byte-order\n"
+        "                  mark); CSV cells that a spreadsheet would take for a formula get\n"
+        "                  a ' before them unless --raw\n"
+        "  export-pdf      the printed page of each joint into DIR, named like its report;\n"
+        "                  a PDF already there is never written over (\"name (2).pdf\")\n"
+        "  forget-missing  removes the files missing for more than DAYS days (default 0)\n"
+        "                  from reachable folders, and the joints left without a file:\n"
+        "                  --dry-run prints the list, --yes removes them\n"
+        "Scan options:\n"
+        "  --confirm-missing FOLDER\n"
+        "                  the reports that vanished from FOLDER were removed on purpose:\n"
+        "                  they are missing at once (may be given more than once)\n"
+        "  --here FOLDER   FOLDER, a mount point before, is the library's folder now\n"
         "Filters:\n"
         "  --job TEXT      job number contains TEXT\n"
         "  --since DATE    joints on or after DATE (YYYY-MM-DD)\n"
         "  --until DATE    joints on or before DATE\n"
-        "  --verdict pass|fail|incomplete\n"
+        "  --verdict pass|fail|incomplete|unknown\n"
         "                  the procedure check's verdict (by the shipped procedure)\n"
         "  --status present|missing|offline|unreadable|all   (default present)\n"
         "Options:\n"
         "  --database FILE\n"
         "                  the library index (default: $VTQ_LIBRARY_DB, else\n"
-        "                  ~/.local/share/Kelvorn/Kelvorn Joint Reports/library.sqlite)\n"
+        "                  ~/.local/share/Kelvorn/Kelvorn Joint Reports/library.sqlite);\n"
+        "                  a file that is not a library index is refused and left as it is\n"
         "  --root DIR      the device root whose \"Joint Reports\" is a library folder\n"
+        "  --wait SECONDS  scan and forget-missing wait this long for another one to end\n"
         "  --help          show this text\n"
         "  --version       show the program's version\n"
         "Folders: the device root's \"Joint Reports\", the backup folder's \"Joint Reports\"\n"
         "([Storage] Card) and those added ([Library] Folders) in the settings file.\n"
-        "Exit status: 0 done, 1 a folder or the library index cannot be used, 2 usage.\n");
+        "Reading (list, export-pdf, the window) never waits for a scan.\n"
+        "Exit status: 0 done; 1 failed, with a message (a folder or the index cannot be\n"
+        "used); 2 wrong usage; 75 busy: another scan or forget-missing holds the library.\n");
 }
 
 LibraryOptions ParseLibraryOptions(const QStringList& arguments) {
@@ -249,68 +476,25 @@ int RunLibraryCommand(const LibraryOptions& options, FILE* out, FILE* err) {
     const QString command = args.value(0);
     if (command == QLatin1String("--help") || command == QLatin1String("-h")) {
         Put(out, LibraryUsage());
-        return 0;
+        return kExitOk;
     }
     if (command == QLatin1String("--version")) {
         Put(out, QStringLiteral("vtq-library %1\n").arg(QStringLiteral(VTQ_VERSION)));
-        return 0;
+        return kExitOk;
     }
     if (!options.root.isEmpty())
         SetDeviceRoot(options.root);
     if (command == QLatin1String("scan")) {
-        for (const QString& a : args.mid(1))
-            if (a.startsWith(QLatin1Char('-')) && a != QLatin1String("--confirm-missing"))
-                return Usage(err, QStringLiteral("unknown option %1").arg(a));
-        return Scan(options, out, err);
-    }
-    if (command == QLatin1String("forget-missing")) {
-        if (args.size() > 1)
-            return Usage(err, QStringLiteral("forget-missing takes no arguments"));
-        OpenLibrary library;
-        if (!Open(options, library, err))
-            return 1;
-        const int n = library.store->ForgetMissing();
-        if (n < 0) {
-            Put(err, QStringLiteral("vtq-library: the library index could not be changed\n"));
-            return 1;
-        }
-        Put(out, QStringLiteral("%1 missing files forgotten\n").arg(n));
-        return 0;
-    }
-    if (command == QLatin1String("list") || command == QLatin1String("export-pdf")) {
-        const bool list = command == QLatin1String("list");
-        if (!list && (args.size() < 2 || args[1].startsWith(QLatin1Char('-'))))
-            return Usage(err, QStringLiteral("export-pdf needs a folder"));
-        JointFilter filter;
-        QString format = QStringLiteral("table");
+        ScanArguments scan;
         QString error;
-        if (!ParseFilter(args, list ? 1 : 2, filter, error, list ? &format : nullptr))
+        if (!ParseScan(args, scan, error))
             return Usage(err, error);
-        OpenLibrary library;
-        if (!Open(options, library, err))
-            return 1;
-        const std::vector<JointRow> rows = FilterJoints(library.store->Joints(), filter);
-        if (list) {
-            if (format == QLatin1String("csv"))
-                std::fputs(JointsCsv(rows).constData(), out);
-            else if (format == QLatin1String("json"))
-                std::fputs(QJsonDocument(JointsJson(rows)).toJson().constData(), out);
-            else
-                Put(out, Table(rows));
-            return 0;
-        }
-        const QString dir = args[1];
-        if (!QDir().mkpath(dir) || !QFileInfo(dir).isDir()) {
-            Put(err, QStringLiteral("vtq-library: %1 cannot be made\n").arg(Line(dir)));
-            return 1;
-        }
-        const PdfExport done = ExportJointPdfs(rows, dir);
-        for (const QString& p : done.written)
-            Put(out, QStringLiteral("wrote %1\n").arg(Line(p)));
-        for (const QString& p : done.failures)
-            Put(err, QStringLiteral("vtq-library: %1\n").arg(Line(p)));
-        return done.failures.isEmpty() ? 0 : 1;
+        return Scan(options, scan, out, err);
     }
+    if (command == QLatin1String("forget-missing"))
+        return ForgetMissing(options, args, out, err);
+    if (command == QLatin1String("list") || command == QLatin1String("export-pdf"))
+        return ListOrExport(options, args, out, err);
     return Usage(err, command.startsWith(QLatin1Char('-'))
                           ? QStringLiteral("unknown option %1").arg(command)
                           : QStringLiteral("unknown command %1").arg(command));

@@ -1,11 +1,18 @@
 #pragma once
 // vtq-library's command line: scan, list, export-pdf, forget-missing. Needs
-// no display. Exit status: 0 done, 1 a folder or the library index cannot be
-// used, 2 usage.
+// no display. Readers (list, export-pdf, forget-missing --dry-run) open the
+// index read-only and never wait for a writer; writers (scan,
+// forget-missing --yes) hold the scan lock and wait for it only when told
+// (--wait).
 
 #include <QStringList>
 #include <cstdio>
-#include <optional>
+
+// Exit status of every command.
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1; // with a message saying why
+constexpr int kExitUsage = 2;
+constexpr int kExitBusy = 75; // another program holds the library (EX_TEMPFAIL)
 
 // The usage text, as --help prints it.
 QString LibraryUsage();

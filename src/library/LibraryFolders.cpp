@@ -39,14 +39,45 @@ void SetNamedBackupCard(const QString& card) {
     WriteSettingText(kStorage, kCard, card.trimmed());
 }
 
-QStringList LibraryRoots() {
-    QStringList roots{LibraryRootPath(ReportFolder())};
-    const QString named = NamedBackupCard();
-    const QString card = named.isEmpty() ? FindStorageCard() : named;
+LibraryFolderSettings ReadLibraryFolderSettings() {
+    return {LibraryRootPath(ReportFolder()), NamedBackupCard(), AddedLibraryFolders()};
+}
+
+namespace {
+QString CardReports(const QString& card) {
+    return LibraryRootPath(card + QStringLiteral("/Joint Reports"));
+}
+} // namespace
+
+QStringList LibraryRoots(const LibraryFolderSettings& settings) {
+    QStringList roots{settings.device};
+    const QString card = settings.namedCard.isEmpty() ? FindStorageCard() : settings.namedCard;
     if (!card.isEmpty())
-        roots << LibraryRootPath(card + QStringLiteral("/Joint Reports"));
-    for (const QString& folder : AddedLibraryFolders())
+        roots << CardReports(card);
+    for (const QString& folder : settings.added)
         roots << LibraryRootPath(folder);
     roots.removeDuplicates();
     return roots;
+}
+
+QStringList LibraryRoots() {
+    return LibraryRoots(ReadLibraryFolderSettings());
+}
+
+QStringList RemovedLibraryFolders(const LibraryFolderSettings& before,
+                                  const LibraryFolderSettings& after) {
+    QStringList was, is{after.device};
+    for (const QString& f : before.added)
+        was << LibraryRootPath(f);
+    for (const QString& f : after.added)
+        is << LibraryRootPath(f);
+    if (!before.namedCard.isEmpty())
+        was << CardReports(before.namedCard);
+    if (!after.namedCard.isEmpty())
+        is << CardReports(after.namedCard);
+    QStringList removed;
+    for (const QString& f : was)
+        if (!is.contains(f) && !removed.contains(f))
+            removed << f;
+    return removed;
 }

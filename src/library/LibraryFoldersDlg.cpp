@@ -1,5 +1,6 @@
 #include "library/LibraryFoldersDlg.h"
 
+#include "library/JointTable.h"
 #include "library/LibraryFolders.h"
 #include "library/LibraryScanner.h"
 #include "library/Resource.h"
@@ -12,54 +13,131 @@ const DlgTemplate& CLibraryFoldersDlg::Template400() {
         "Folders",
         20,
         20,
-        300,
-        150,
+        420,
+        246,
         {
-            {IDC_STATIC, Ctl::Static, "More folders of joint reports:", 6, 4, 288, 10},
-            {IDC_LIB_FOLDER_LIST, Ctl::ListBox, "", 6, 16, 232, 70, Style::VScroll | Style::Border},
-            {IDC_LIB_ADD, Ctl::Button, "Add...", 244, 16, 50, 14},
-            {IDC_LIB_REMOVE, Ctl::Button, "Remove", 244, 34, 50, 14},
-            {IDC_STATIC, Ctl::Static, "Backup folder (its \"Joint Reports\" is scanned):", 6, 92,
-             288, 10},
-            {IDC_LIB_CARD, Ctl::Edit, "", 6, 104, 232, 13},
-            {IDC_LIB_CARD_BROWSE, Ctl::Button, "Browse...", 244, 104, 50, 14},
-            {IDOK, Ctl::DefButton, "OK", 188, 130, 50, 14},
-            {IDCANCEL, Ctl::Button, "Cancel", 244, 130, 50, 14},
+            {IDC_STATIC, Ctl::Static, "More folders of joint reports:", 6, 4, 350, 10},
+            {IDC_LIB_FOLDER_LIST, Ctl::ListBox, "", 6, 16, 352, 52, Style::VScroll | Style::Border},
+            {IDC_LIB_ADD, Ctl::Button, "Add...", 364, 16, 50, 14},
+            {IDC_LIB_REMOVE, Ctl::Button, "Remove", 364, 34, 50, 14},
+            {IDC_STATIC, Ctl::Static, "Backup folder (its \"Joint Reports\" is scanned):", 6, 74,
+             350, 10},
+            {IDC_LIB_CARD, Ctl::Edit, "", 6, 86, 352, 13},
+            {IDC_LIB_CARD_BROWSE, Ctl::Button, "Browse...", 364, 86, 50, 14},
+            {IDC_STATIC, Ctl::Static, "Where the joints lie, as the last scan found them:", 6, 106,
+             350, 10},
+            {IDC_LIB_ROOT_LIST, Ctl::ListBox, "", 6, 118, 352, 98, Style::VScroll | Style::Border},
+            {IDC_LIB_HERE, Ctl::Button, "Here now", 364, 118, 50, 14, Style::Disabled},
+            {IDC_LIB_RETIRE, Ctl::Button, "Retire", 364, 136, 50, 14, Style::Disabled},
+            {IDC_LIB_ADD_OTHER, Ctl::Button, "Scan it too", 364, 154, 50, 14, Style::Disabled},
+            {IDOK, Ctl::DefButton, "OK", 308, 224, 50, 14},
+            {IDCANCEL, Ctl::Button, "Cancel", 364, 224, 50, 14},
         },
         "DejaVu Sans",
         9};
     return tmpl;
 }
 
-CLibraryFoldersDlg::CLibraryFoldersDlg(QWidget* parent) : CSetupPageDlg(Template400(), parent) {}
+CLibraryFoldersDlg::CLibraryFoldersDlg(std::vector<LibraryRoot> roots, QWidget* parent)
+    : CSetupPageDlg(Template400(), parent), m_roots(std::move(roots)) {}
+
+// The state first, so that it shows however long the path is.
+QString CLibraryFoldersDlg::RootLine(const LibraryRoot& root) {
+    QString state;
+    if (!root.known)
+        state = QStringLiteral("not scanned yet");
+    else if (!root.reachable)
+        state = QStringLiteral("offline: ") + root.reason;
+    else if (root.suspect)
+        state = QStringLiteral("suspect: ") + root.reason;
+    else if (root.completeAt > 0)
+        state = QStringLiteral("present, scanned whole %1").arg(LibraryTimeText(root.completeAt));
+    else
+        state = QStringLiteral("present");
+    QString line = state + QStringLiteral(" — ") +
+                   SafeLine(root.known && !root.pathText.isEmpty() ? root.pathText : root.source);
+    if (root.kind == RootKind::Volume)
+        line +=
+            root.volumeLabel.isEmpty()
+                ? QStringLiteral(" (card %1)").arg(root.volumeUuid)
+                : QStringLiteral(" (card %1, %2)").arg(SafeLine(root.volumeLabel), root.volumeUuid);
+    return line;
+}
+
+void CLibraryFoldersDlg::FillRoots() {
+    ResetContent(IDC_LIB_ROOT_LIST);
+    m_lines.clear();
+    for (const LibraryRoot& root : m_roots) {
+        if (std::find(m_retired.begin(), m_retired.end(), root.id) != m_retired.end())
+            continue;
+        AddString(IDC_LIB_ROOT_LIST, RootLine(root));
+        m_lines.push_back({root.id, root.pathText});
+        for (const QString& other : root.otherFileSystems) {
+            AddString(IDC_LIB_ROOT_LIST,
+                      QStringLiteral("    on another file system, not scanned — %1")
+                          .arg(SafeLine(other)));
+            m_lines.push_back({0, other});
+        }
+    }
+    OnSelChange(IDC_LIB_ROOT_LIST);
+}
 
 bool CLibraryFoldersDlg::OnInitDialog() {
     for (const QString& f : AddedLibraryFolders())
         AddString(IDC_LIB_FOLDER_LIST, f);
     SetDlgItemText(IDC_LIB_CARD, NamedBackupCard());
+    FillRoots();
     return true;
 }
 
+void CLibraryFoldersDlg::AddFolder(const QString& folder) {
+    const QString path = LibraryRootPath(folder);
+    for (int i = 0; i < GetCount(IDC_LIB_FOLDER_LIST); ++i)
+        if (GetLBText(IDC_LIB_FOLDER_LIST, i) == path)
+            return;
+    AddString(IDC_LIB_FOLDER_LIST, path);
+    SetCurSel(IDC_LIB_FOLDER_LIST, GetCount(IDC_LIB_FOLDER_LIST) - 1);
+}
+
+void CLibraryFoldersDlg::OnSelChange(int id) {
+    if (id != IDC_LIB_ROOT_LIST)
+        return;
+    const int sel = GetCurSel(IDC_LIB_ROOT_LIST);
+    const Line* line = sel >= 0 && size_t(sel) < m_lines.size() ? &m_lines[size_t(sel)] : nullptr;
+    const LibraryRoot* root = nullptr;
+    for (const LibraryRoot& r : m_roots)
+        if (line && r.id == line->rootId)
+            root = &r;
+    EnableDlgItem(IDC_LIB_HERE, root && root->kind == RootKind::Path && root->known &&
+                                    !root->reachable && !m_hereNow.contains(root->pathText));
+    EnableDlgItem(IDC_LIB_RETIRE, root != nullptr);
+    EnableDlgItem(IDC_LIB_ADD_OTHER, line && line->rootId == 0);
+}
+
 void CLibraryFoldersDlg::OnCommand(int id) {
+    const int sel = GetCurSel(IDC_LIB_ROOT_LIST);
+    const Line* line = sel >= 0 && size_t(sel) < m_lines.size() ? &m_lines[size_t(sel)] : nullptr;
     if (id == IDC_LIB_ADD && m_askFolder) {
         const QString folder = m_askFolder(QStringLiteral("Add a folder of joint reports"));
-        if (folder.isEmpty())
-            return;
-        const QString path = LibraryRootPath(folder);
-        for (int i = 0; i < GetCount(IDC_LIB_FOLDER_LIST); ++i)
-            if (GetLBText(IDC_LIB_FOLDER_LIST, i) == path)
-                return;
-        AddString(IDC_LIB_FOLDER_LIST, path);
-        SetCurSel(IDC_LIB_FOLDER_LIST, GetCount(IDC_LIB_FOLDER_LIST) - 1);
+        if (!folder.isEmpty())
+            AddFolder(folder);
     } else if (id == IDC_LIB_REMOVE) {
-        const int sel = GetCurSel(IDC_LIB_FOLDER_LIST);
+        const int at = GetCurSel(IDC_LIB_FOLDER_LIST);
         if (auto* list = qobject_cast<QListWidget*>(GetDlgItem(IDC_LIB_FOLDER_LIST));
-            list && sel >= 0)
-            delete list->takeItem(sel);
+            list && at >= 0)
+            delete list->takeItem(at);
     } else if (id == IDC_LIB_CARD_BROWSE && m_askFolder) {
         const QString folder = m_askFolder(QStringLiteral("Backup folder"));
         if (!folder.isEmpty())
             SetDlgItemText(IDC_LIB_CARD, LibraryRootPath(folder));
+    } else if (id == IDC_LIB_HERE && line && line->rootId > 0) {
+        m_hereNow << line->folder;
+        OnSelChange(IDC_LIB_ROOT_LIST);
+    } else if (id == IDC_LIB_RETIRE && line && line->rootId > 0) {
+        m_retired.push_back(line->rootId);
+        FillRoots();
+    } else if (id == IDC_LIB_ADD_OTHER && line && line->rootId == 0) {
+        AddFolder(line->folder);
     } else {
         CSetupPageDlg::OnCommand(id);
     }

@@ -1,6 +1,8 @@
 #include "library/LibraryScanner.h"
 
 #include "library/JointIndex.h"
+#include "library/Mounts.h"
+#include "library/RootProbe.h"
 #include "platform/RegularFile.h"
 #include "report/ReportPlot.h"
 #include "report/VtkDoc.h"
@@ -12,6 +14,8 @@
 #include <QSet>
 #include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -22,19 +26,23 @@
 
 namespace {
 struct Entry {
-    QString relPath;
+    QByteArray relPath; // as the file system has it
+    QString text;       // for people
+    QByteArray open;    // the path to open: the file, or a link's target inside the root
     qint64 size = 0;
     qint64 mtimeMs = 0;
     bool regular = false;
-    // A name that is not valid text (a stick written by another system)
-    // cannot be named again to open it.
-    bool textName = true;
+    QString refused; // why it is not read, when it is not
 };
 
 struct Listing {
     std::vector<Entry> entries;
     QStringList problems;
     bool complete = true;
+    // Folders below on other file systems: not entered, their known files
+    // keep their state.
+    QList<QByteArray> otherRel;
+    QStringList otherFs;
 };
 
 qint64 MtimeMs(const struct stat& st) {
@@ -46,15 +54,36 @@ bool IsReportName(const char* name) {
     return n > 4 && strcasecmp(name + n - 4, ".kjr") == 0;
 }
 
+QString ErrorText(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+bool Below(const QByteArray& rel, const QByteArray& folder) {
+    return rel.startsWith(folder + '/');
+}
+
+// The folder a link leads to, as a real path; empty when it leads nowhere.
+QByteArray RealPath(const QByteArray& path) {
+    char* real = realpath(path.constData(), nullptr);
+    if (!real)
+        return QByteArray();
+    QByteArray out(real);
+    std::free(real);
+    return out;
+}
+
 // Lists the tree with readdir so that every error is seen: QDir gives an
 // empty list for a folder it cannot read, which would look like deleted
-// files. Links to folders are not followed (no loops, nothing outside the
-// root); each folder is entered once even if bind-mounted twice.
-Listing ListTree(const QString& root, const std::atomic<bool>* cancel) {
+// files. The walk stays on the root's file system and inside the root:
+// links to folders are not followed, a link to a file only when the file
+// lies in the root. A folder met twice (a bind mount, or a share whose
+// server file systems reuse numbers) makes the listing incomplete: what is
+// below it cannot be told from what vanished.
+Listing ListTree(const QByteArray& base, dev_t device, const std::atomic<bool>* cancel) {
     Listing listing;
+    const QByteArray realBase = RealPath(base);
     std::set<std::pair<dev_t, ino_t>> seen;
     std::vector<QByteArray> pending{QByteArray()};
-    const QByteArray base = QFile::encodeName(root);
     while (!pending.empty()) {
         if (cancel && cancel->load()) {
             listing.complete = false;
@@ -67,12 +96,17 @@ Listing ListTree(const QString& root, const std::atomic<bool>* cancel) {
         if (!dir) {
             listing.complete = false;
             listing.problems << QStringLiteral("%1: cannot read the folder (%2)")
-                                    .arg(QFile::decodeName(dirPath),
-                                         QString::fromLocal8Bit(std::strerror(errno)));
+                                    .arg(QFile::decodeName(dirPath), ErrorText(errno));
             continue;
         }
         struct stat dst {};
-        if (fstat(dirfd(dir), &dst) == 0 && !seen.insert({dst.st_dev, dst.st_ino}).second) {
+        if (fstat(dirfd(dir), &dst) != 0 || !seen.insert({dst.st_dev, dst.st_ino}).second) {
+            listing.complete = false;
+            listing.problems << QStringLiteral("%1: the same folder as one listed before (a "
+                                               "folder mounted twice, or a share that numbers "
+                                               "folders alike); files below it cannot be told "
+                                               "from files that vanished")
+                                    .arg(QFile::decodeName(dirPath));
             closedir(dir);
             continue;
         }
@@ -84,8 +118,7 @@ Listing ListTree(const QString& root, const std::atomic<bool>* cancel) {
                     listing.complete = false;
                     listing.problems << QStringLiteral("%1: the folder could not be read to the "
                                                        "end (%2)")
-                                            .arg(QFile::decodeName(dirPath),
-                                                 QString::fromLocal8Bit(std::strerror(errno)));
+                                            .arg(QFile::decodeName(dirPath), ErrorText(errno));
                 }
                 break;
             }
@@ -98,28 +131,44 @@ Listing ListTree(const QString& root, const std::atomic<bool>* cancel) {
                 if (errno != ENOENT) { // gone since readdir: simply not there
                     listing.complete = false;
                     listing.problems << QStringLiteral("%1: %2").arg(
-                        QFile::decodeName(base + '/' + childRel),
-                        QString::fromLocal8Bit(std::strerror(errno)));
+                        QFile::decodeName(base + '/' + childRel), ErrorText(errno));
                 }
                 continue;
             }
             if (S_ISDIR(st.st_mode)) {
-                pending.push_back(childRel);
+                if (st.st_dev != device) {
+                    listing.otherRel << childRel;
+                    listing.otherFs << QFile::decodeName(base + '/' + childRel);
+                } else {
+                    pending.push_back(childRel);
+                }
                 continue;
             }
             if (!IsReportName(e->d_name))
                 continue;
+            Entry entry;
+            entry.relPath = childRel;
+            entry.text = QFile::decodeName(childRel);
+            entry.open = base + '/' + childRel;
+            entry.size = qint64(st.st_size);
+            entry.mtimeMs = MtimeMs(st);
+            entry.regular = S_ISREG(st.st_mode);
             if (S_ISLNK(st.st_mode)) {
                 struct stat target {};
-                if (fstatat(dirfd(dir), e->d_name, &target, 0) == 0) {
-                    if (S_ISDIR(target.st_mode))
-                        continue;
-                    st = target;
+                const QByteArray real = RealPath(entry.open);
+                if (fstatat(dirfd(dir), e->d_name, &target, 0) == 0 && S_ISDIR(target.st_mode))
+                    continue;
+                if (real.isEmpty() || realBase.isEmpty() || !real.startsWith(realBase + '/') ||
+                    target.st_dev != device) {
+                    entry.refused = QStringLiteral("a link to a file outside the folder");
+                } else {
+                    entry.open = real;
+                    entry.size = qint64(target.st_size);
+                    entry.mtimeMs = MtimeMs(target);
+                    entry.regular = S_ISREG(target.st_mode);
                 }
             }
-            const QString name = QFile::decodeName(childRel);
-            listing.entries.push_back({name, qint64(st.st_size), MtimeMs(st), S_ISREG(st.st_mode),
-                                       QFile::encodeName(name) == childRel});
+            listing.entries.push_back(std::move(entry));
         }
         closedir(dir);
     }
@@ -131,7 +180,7 @@ Listing ListTree(const QString& root, const std::atomic<bool>* cancel) {
 // What one file gave: a report (its hash and fields) or a reason it is none.
 struct ReadResult {
     Entry entry;
-    bool known = false;
+    qint64 knownId = 0; // seen unchanged: only its state changes
     QByteArray sha256;
     JointFields fields;
     QString reason;
@@ -140,12 +189,11 @@ struct ReadResult {
     bool transient = false;
 };
 
-ReadResult ReadOne(const QString& root, const Entry& entry, CVtkDoc& doc) {
-    ReadResult r{entry, false, {}, {}, {}, false};
-    const QString path = root + QLatin1Char('/') + entry.relPath;
-    QFile file;
-    if (!entry.textName) {
-        r.reason = QStringLiteral("the file name is not valid text");
+ReadResult ReadOne(const Entry& entry, CVtkDoc& doc) {
+    ReadResult r;
+    r.entry = entry;
+    if (!entry.refused.isEmpty()) {
+        r.reason = entry.refused;
         return r;
     }
     if (!entry.regular) {
@@ -156,14 +204,17 @@ ReadResult ReadOne(const QString& root, const Entry& entry, CVtkDoc& doc) {
         r.reason = QStringLiteral("too large for a joint report");
         return r;
     }
+    QFile file;
     errno = 0;
-    if (!OpenRegularFile(file, path)) {
+    // The file is opened by the bytes of its name, and a name that became a
+    // link since it was listed is not followed.
+    if (!OpenRegularFile(file, entry.open, entry.open.endsWith(entry.relPath))) {
         // Only a refusal is the file's own; anything else may pass.
-        r.transient = errno != EACCES && errno != EPERM;
+        r.transient = errno != EACCES && errno != EPERM && errno != ELOOP;
         r.reason = QStringLiteral("cannot be opened");
         return r;
     }
-    const QByteArray bytes = file.read(CLibraryScanner::kMaxReportBytes + 1);
+    const QByteArray bytes = ReadAtMost(file, CLibraryScanner::kMaxReportBytes);
     if (file.error() != QFileDevice::NoError) {
         r.transient = true;
         r.reason = QStringLiteral("cannot be read");
@@ -184,21 +235,38 @@ ReadResult ReadOne(const QString& root, const Entry& entry, CVtkDoc& doc) {
     // The reader leaves the samples as recorded; the highest pressure the
     // index keeps is the one the report's plots show.
     PrepareSamples(doc);
-    r.fields = JointFieldsOf(doc, path);
-    doc.FreeReport(false);
+    r.fields = JointFieldsOf(doc, entry.text);
+    doc.Unload();
     return r;
 }
 
-bool ProbeDir(const QString& path, struct stat& st) {
-    return stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+QString ProbeReason(const RootProbe& probe, int deadlineMs) {
+    switch (probe.outcome) {
+    case RootProbe::NoAnswer:
+        return QStringLiteral("no answer within %1 s, asked twice").arg(deadlineMs / 1000.0);
+    case RootProbe::Failed:
+        return QStringLiteral("it could not be looked at");
+    default:
+        break;
+    }
+    switch (probe.error) {
+    case ENOENT:
+        return QStringLiteral("not found");
+    case ENOTDIR:
+        return QStringLiteral("not a folder");
+    default:
+        return QStringLiteral("cannot be read (%1)").arg(ErrorText(probe.error));
+    }
 }
 
-// On a file system of its own: a mount point, or below one that differs
-// from its parent's.
-bool IsMountPoint(const QString& path, const struct stat& st) {
-    struct stat parent {};
-    return stat(QFile::encodeName(path + QStringLiteral("/..")).constData(), &parent) == 0 &&
-           parent.st_dev != st.st_dev;
+QString VolumeName(const LibraryRoot& root) {
+    return root.volumeLabel.isEmpty()
+               ? QStringLiteral("the volume %1").arg(root.volumeUuid)
+               : QStringLiteral("the volume %1 (%2)").arg(root.volumeLabel, root.volumeUuid);
+}
+
+QString RootText(const LibraryRoot& root) {
+    return root.known && !root.pathText.isEmpty() ? root.pathText : root.source;
 }
 } // namespace
 
@@ -206,99 +274,230 @@ QString LibraryRootPath(const QString& folder) {
     return QDir::cleanPath(QDir(folder).absolutePath());
 }
 
-void CLibraryScanner::SetConfirmedRemovals(const QStringList& roots) {
+void CLibraryScanner::SetConfirmedRemovals(const QStringList& folders) {
     m_confirmed.clear();
-    for (const QString& r : roots)
-        m_confirmed << LibraryRootPath(r);
+    for (const QString& f : folders)
+        m_confirmed << LibraryRootPath(f);
 }
 
-ScanSummary CLibraryScanner::Scan(const QStringList& roots) {
-    ScanSummary summary;
+void CLibraryScanner::SetHereNow(const QStringList& folders) {
+    m_hereNow.clear();
+    for (const QString& f : folders)
+        m_hereNow << LibraryRootPath(f);
+}
+
+ScanSummary CLibraryScanner::Scan(const QStringList& folders) {
+    m_summary = ScanSummary();
     m_nDone = m_nListed = 0;
-    for (const QString& folder : roots) {
-        const QString path = LibraryRootPath(folder);
-        const qint64 id = m_store.AddRoot(path);
-        if (id == 0) {
-            summary.storeFailed = true;
-            summary.problems << QStringLiteral("%1: the library index cannot record it").arg(path);
-            continue;
-        }
-        LibraryRoot root;
-        for (const LibraryRoot& r : m_store.Roots())
-            if (r.id == id)
-                root = r;
-        if (Cancelled()) {
-            summary.cancelled = true;
-            break;
-        }
-        ScanRoot(root, summary);
+    m_scanned.clear();
+    m_now = m_store.Now();
+    const auto known = m_store.Roots();
+    if (!known) {
+        m_summary.storeFailed = true;
+        m_summary.problems << m_store.Message();
+        return m_summary;
     }
-    summary.cancelled = summary.cancelled || Cancelled();
-    // A folder the index knows but that is not among the library's folders
-    // now (a card not inserted today) is away, not empty.
-    if (!summary.cancelled) {
-        QStringList scanned;
-        for (const QString& folder : roots)
-            scanned << LibraryRootPath(folder);
-        for (const LibraryRoot& r : m_store.Roots())
-            if (!scanned.contains(r.path)) {
-                m_store.SetRootState(r.id, false, r.mounted);
-                summary.offline << r.path;
+    m_known = *known;
+    QStringList paths;
+    for (const QString& f : folders)
+        if (!paths.contains(LibraryRootPath(f)))
+            paths << LibraryRootPath(f);
+    QStringList later;
+    for (const QString& path : paths)
+        if (!Cancelled() && !ScanFolder(path, path, false))
+            later << path;
+    for (const QString& path : later)
+        if (!Cancelled())
+            ScanFolder(path, path, true);
+    // A card the library knows may be in the reader at another place.
+    for (const LibraryRoot& root : m_known)
+        if (!Cancelled() && root.kind == RootKind::Volume && !m_scanned.contains(root.id))
+            for (const MountFacts& m : MountsOfVolume(root.volumeUuid)) {
+                const QString inside = root.key.section(QLatin1Char(':'), 1);
+                const QString path = LibraryRootPath(m.mountPoint + QLatin1Char('/') + inside);
+                if (!m_scanned.contains(root.id) && !paths.contains(path))
+                    ScanFolder(path, root.source, true);
             }
+    m_summary.cancelled = Cancelled();
+    // What no folder led to today is away: a card not in the reader, a
+    // folder not among the library's folders now. Its joints are kept.
+    if (!m_summary.cancelled)
+        for (const LibraryRoot& root : m_known)
+            if (!m_scanned.contains(root.id) && !m_summary.offline.contains(RootText(root)))
+                Offline(root, root.kind == RootKind::Volume
+                                  ? VolumeName(root) + QStringLiteral(" is not connected")
+                                  : QStringLiteral("not among the library's folders now"));
+    if (!m_store.Begin() || !m_store.Tidy() || !m_store.Commit()) {
+        m_store.Rollback();
+        m_summary.storeFailed = true;
+        m_summary.problems << m_store.Message();
     }
-    if (!m_store.DropOrphanReports())
-        summary.storeFailed = true;
-    return summary;
+    return m_summary;
 }
 
-void CLibraryScanner::ScanRoot(const LibraryRoot& root, ScanSummary& summary) {
-    QHash<QString, IndexedFile> known = m_store.FilesOfRoot(root.id);
-    int knownPresent = 0;
-    for (const IndexedFile& f : std::as_const(known))
-        knownPresent += f.missing ? 0 : 1;
+void CLibraryScanner::Offline(LibraryRoot root, const QString& reason) {
+    if (!root.known) {
+        root.known = true;
+        root.pathText = root.source;
+        root.path = QFile::encodeName(root.source);
+    }
+    root.reachable = false;
+    root.suspect = false;
+    root.reason = reason;
+    root.checkedAt = m_now;
+    if (!m_store.SetRootState(root)) {
+        m_summary.storeFailed = true;
+        m_summary.problems << m_store.Message();
+    }
+    const QString text = RootText(root);
+    if (!m_summary.offline.contains(text))
+        m_summary.offline << text;
+    m_summary.offlineWhy.insert(text, reason);
+}
 
-    const auto goOffline = [&]() {
-        m_store.SetRootState(root.id, false, root.mounted);
-        summary.offline << root.path;
-    };
-    struct stat st {};
-    if (!ProbeDir(root.path, st)) {
-        goOffline();
+// Every root this folder led to before goes offline with the folder's
+// reason; a folder that never led to one is only reported.
+void CLibraryScanner::OfflineFolder(const QString& folder, const QString& reason) {
+    bool any = false;
+    for (const LibraryRoot& root : m_known)
+        if (!m_scanned.contains(root.id) && (root.source == folder || root.key == folder)) {
+            any = true;
+            Offline(root, root.kind == RootKind::Volume
+                              ? VolumeName(root) + QStringLiteral(" is not connected (") + folder +
+                                    QStringLiteral(": ") + reason + QLatin1Char(')')
+                              : reason);
+            m_scanned << root.id;
+        }
+    if (!any) {
+        // A folder of the library that was never there yet: a root by its
+        // path, so that its state is kept and shown.
+        LibraryRoot root;
+        root.key = root.source = folder;
+        root.id = m_store.PutRoot(root);
+        if (root.id == 0) {
+            m_summary.storeFailed = true;
+            m_summary.problems << m_store.Message();
+            return;
+        }
+        m_scanned << root.id;
+        Offline(root, reason);
+    }
+}
+
+// False when the folder did not answer in time and may be asked again.
+bool CLibraryScanner::ScanFolder(const QString& folder, const QString& source, bool lastTry) {
+    const QByteArray bytes = QFile::encodeName(folder);
+    const RootProbe probe = ProbeRoot(bytes, m_nProbeMs, m_pCancel);
+    if (probe.outcome == RootProbe::Cancelled)
+        return true;
+    if (probe.outcome == RootProbe::NoAnswer && !lastTry)
+        return false;
+    if (probe.outcome != RootProbe::Answered || probe.error != 0) {
+        if (source == folder)
+            OfflineFolder(folder, ProbeReason(probe, m_nProbeMs));
+        return true;
+    }
+    // Which root this is: a card (a volume with a UUID, not the system's
+    // own file system, not a share) by its volume, anything else by its path.
+    const QByteArray real = RealPath(bytes);
+    const QString canonical = real.isEmpty() ? folder : QFile::decodeName(real);
+    const MountFacts mount = MountOf(canonical, probe.device);
+    const bool onMount = !mount.mountPoint.isEmpty() && mount.mountPoint != QLatin1String("/");
+    LibraryRoot root;
+    root.source = source;
+    if (onMount && !mount.uuid.isEmpty() && !IsNetworkFileSystem(mount.fsType)) {
+        root.kind = RootKind::Volume;
+        root.volumeUuid = mount.uuid;
+        root.volumeLabel = mount.label;
+        const QString inside = canonical.mid(mount.mountPoint.size())
+                                   .section(QLatin1Char('/'), 0, -1, QString::SectionSkipEmpty);
+        root.key = mount.uuid + QLatin1Char(':') + inside;
+        // The folder was known by its path while no card was in: that root
+        // held nothing, and the card's volume stands for the folder now.
+        for (const LibraryRoot& r : m_known)
+            if (r.kind == RootKind::Path && r.key == folder && !m_scanned.contains(r.id)) {
+                const auto files = m_store.FilesOfRoot(r.id);
+                if (files && files->isEmpty() && m_store.RemoveRoots({r.id}))
+                    m_scanned << r.id;
+            }
+    } else {
+        root.kind = RootKind::Path;
+        root.key = folder;
+        // An empty folder where cards were (none is in the reader) is no
+        // root of its own.
+        const bool cardsHere =
+            std::any_of(m_known.begin(), m_known.end(), [&](const LibraryRoot& r) {
+                return r.kind == RootKind::Volume && r.source == folder;
+            });
+        if (cardsHere && probe.empty) {
+            OfflineFolder(folder, QStringLiteral("no card is mounted there"));
+            return true;
+        }
+    }
+    for (const LibraryRoot& r : m_known)
+        if (r.key == root.key) {
+            const QString source = root.source;
+            const QString label = root.volumeLabel;
+            root = r;
+            root.source = source;
+            if (!label.isEmpty())
+                root.volumeLabel = label;
+        }
+    root.id = m_store.PutRoot(root);
+    if (root.id == 0) {
+        m_summary.storeFailed = true;
+        m_summary.problems << m_store.Message();
+        return true;
+    }
+    if (m_scanned.contains(root.id))
+        return true; // two folders that lead to one root
+    m_scanned << root.id;
+    // A share that was mounted here and is not now leaves an empty folder
+    // of the system's: that is no sign its reports were deleted. The user
+    // can say that the folder is here now.
+    if (root.kind == RootKind::Path && root.known && root.mounted && !onMount &&
+        !m_hereNow.contains(folder)) {
+        Offline(root, QStringLiteral("nothing is mounted there now (it was a mount point); if "
+                                     "this folder is the library's now, say it is here"));
+        return true;
+    }
+    root.mounted = root.kind == RootKind::Path && onMount;
+    ScanRoot(root, folder, probe);
+    return true;
+}
+
+void CLibraryScanner::ScanRoot(LibraryRoot root, const QString& folder, const RootProbe& probe) {
+    const auto knownOrNot = m_store.FilesOfRoot(root.id);
+    if (!knownOrNot) {
+        m_summary.storeFailed = true;
+        m_summary.problems << m_store.Message();
         return;
     }
-    const bool mounted = IsMountPoint(root.path, st);
-    // A share or stick that was mounted here and is not now leaves an empty
-    // folder of the system's: that is no sign its reports were deleted.
-    if (root.mounted && !mounted) {
-        goOffline();
+    const QHash<QByteArray, IndexedFile>& known = *knownOrNot;
+    int knownPresent = 0, knownThere = 0;
+    for (const IndexedFile& f : known) {
+        knownPresent += f.missing || f.away ? 0 : 1;
+        knownThere += f.missing ? 0 : 1;
+    }
+
+    const QByteArray base = QFile::encodeName(folder);
+    root.known = true;
+    root.path = base;
+    root.pathText = folder;
+    root.checkedAt = m_now;
+    Listing listing = ListTree(base, probe.device, m_pCancel);
+    m_summary.problems << listing.problems;
+    root.otherFileSystems = listing.otherFs;
+    root.reachable = true;
+    root.reason.clear();
+    if (!m_store.SetRootState(root)) {
+        m_summary.storeFailed = true;
+        m_summary.problems << m_store.Message();
         return;
     }
-    Listing listing = ListTree(root.path, m_pCancel);
-    summary.problems << listing.problems;
-    struct stat again {};
-    if (!ProbeDir(root.path, again) || again.st_dev != st.st_dev) {
-        goOffline();
-        return;
-    }
-    QSet<QString> listed;
-    for (const Entry& e : listing.entries)
-        listed.insert(e.relPath);
-    int vanished = 0;
-    for (auto it = known.cbegin(); it != known.cend(); ++it)
-        vanished += !it->missing && !listed.contains(it.key()) ? 1 : 0;
-    // An empty root that had joints, or one that would lose most of them at
-    // once, is more likely away (unmounted, swapped) than emptied.
-    if (listing.complete && !m_confirmed.contains(root.path) &&
-        ((listing.entries.empty() && knownPresent > 0) ||
-         (vanished >= 2 && vanished * 2 > knownPresent))) {
-        goOffline();
-        summary.suspect << root.path;
-        return;
-    }
-    m_store.SetRootState(root.id, true, mounted);
     m_nListed += int(listing.entries.size());
 
-    CVtkDoc doc;
+    CVtkDoc doc{CVtkDoc::Detached{}};
     std::vector<ReadResult> batch;
     QElapsedTimer batchAge;
     batchAge.start();
@@ -311,34 +510,34 @@ void CLibraryScanner::ScanRoot(const LibraryRoot& root, ScanSummary& summary) {
         for (const ReadResult& r : batch) {
             if (!ok)
                 break;
-            if (r.known) {
-                ok = m_store.SetFileMissing(known.value(r.entry.relPath).id, false);
+            if (r.knownId > 0) {
+                ok = m_store.SetFileSeen(r.knownId);
                 continue;
             }
-            qint64 reportId = 0;
+            qint64 versionId = 0;
             if (r.reason.isEmpty())
-                ok = (reportId = m_store.PutReport(r.sha256, r.entry.size, r.fields)) > 0;
-            ok = ok && m_store.PutFile(root.id, r.entry.relPath, r.entry.size, r.entry.mtimeMs,
-                                       reportId, r.reason);
+                ok = (versionId = m_store.PutVersion(r.sha256, r.entry.size, r.fields)) > 0;
+            ok = ok && m_store.PutFile(root.id, r.entry.relPath, r.entry.text, r.entry.size,
+                                       r.entry.mtimeMs, versionId, r.reason);
         }
         ok = ok && m_store.Commit();
         if (!ok) {
             m_store.Rollback();
-            summary.storeFailed = true;
-            summary.problems << QStringLiteral("%1: the library index could not record the "
-                                               "files read")
-                                    .arg(root.path);
+            m_summary.storeFailed = true;
+            m_summary.problems << QStringLiteral("%1: the library index could not record the "
+                                                 "files read (%2)")
+                                      .arg(folder, m_store.Message());
         } else {
             for (const ReadResult& r : batch) {
-                const QString full = root.path + QLatin1Char('/') + r.entry.relPath;
-                if (r.known)
-                    summary.restored << full;
+                const QString full = folder + QLatin1Char('/') + r.entry.text;
+                if (r.knownId > 0)
+                    m_summary.restored << full;
                 else if (!r.reason.isEmpty())
-                    summary.unreadable << full + QStringLiteral(": ") + r.reason;
+                    m_summary.unreadable << full + QStringLiteral(": ") + r.reason;
                 else if (known.contains(r.entry.relPath))
-                    summary.updated << full;
+                    m_summary.updated << full;
                 else
-                    summary.added << full;
+                    m_summary.added << full;
             }
         }
         batch.clear();
@@ -347,7 +546,9 @@ void CLibraryScanner::ScanRoot(const LibraryRoot& root, ScanSummary& summary) {
 
     bool stopped = false;
     bool trouble = false;
+    QSet<QByteArray> listed;
     for (const Entry& e : listing.entries) {
+        listed.insert(e.relPath);
         if (Cancelled()) {
             stopped = true;
             break;
@@ -357,14 +558,18 @@ void CLibraryScanner::ScanRoot(const LibraryRoot& root, ScanSummary& summary) {
         // times in 2-s steps). A file that could not be read is not read
         // again until it changes.
         if (it != known.cend() && it->size == e.size && std::abs(it->mtimeMs - e.mtimeMs) <= 1000) {
-            if (it->missing)
-                batch.push_back({e, true, {}, {}, {}, false});
-            else
-                ++summary.unchanged;
-        } else if (ReadResult r = ReadOne(root.path, e, doc); r.transient) {
+            if (it->missing || it->away || it->goneSince > 0) {
+                ReadResult seen;
+                seen.entry = e;
+                seen.knownId = it->id;
+                batch.push_back(std::move(seen));
+            } else {
+                ++m_summary.unchanged;
+            }
+        } else if (ReadResult r = ReadOne(e, doc); r.transient) {
             trouble = true;
-            summary.problems << root.path + QLatin1Char('/') + e.relPath + QStringLiteral(": ") +
-                                    r.reason;
+            m_summary.problems << folder + QLatin1Char('/') + e.text + QStringLiteral(": ") +
+                                      r.reason;
         } else {
             batch.push_back(std::move(r));
         }
@@ -376,29 +581,101 @@ void CLibraryScanner::ScanRoot(const LibraryRoot& root, ScanSummary& summary) {
     }
     flush();
     // Gone while it was read: what was read stays, the rest is offline.
-    struct stat after {};
-    if (!ProbeDir(root.path, after) || after.st_dev != st.st_dev) {
-        goOffline();
+    const RootProbe after = ProbeRoot(base, m_nProbeMs, m_pCancel);
+    if (after.outcome == RootProbe::Cancelled) {
         return;
     }
-    if (stopped || trouble || !listing.complete || summary.storeFailed)
+    if (after.outcome != RootProbe::Answered || after.error != 0 || after.device != probe.device) {
+        Offline(root, QStringLiteral("went away during the scan"));
         return;
-    // Only now, with every file of a reachable root listed, is a file that
-    // was not seen known to be gone.
+    }
+    if (stopped || trouble || !listing.complete || m_summary.storeFailed)
+        return;
+
+    // Only now, with every file of a reachable root listed and the new ones
+    // read, is a file that was not seen known to have gone: moved (its
+    // report is present elsewhere), or vanished.
+    const bool confirmed = m_confirmed.contains(folder) || m_confirmed.contains(root.source);
+    struct Gone {
+        QByteArray rel;
+        IndexedFile file;
+    };
+    std::vector<Gone> vanished;
+    QStringList moved;
+    std::vector<qint64> movedIds;
+    int fresh = 0, stillAway = 0;
+    for (auto it = known.cbegin(); it != known.cend(); ++it) {
+        if (it->missing || listed.contains(it.key()) ||
+            std::any_of(listing.otherRel.begin(), listing.otherRel.end(),
+                        [&](const QByteArray& other) { return Below(it.key(), other); }))
+            continue;
+        if (it->versionId > 0) {
+            const auto copy = m_store.PresentCopyOf(it->versionId, it->id);
+            if (!copy) {
+                m_summary.storeFailed = true;
+                return;
+            }
+            if (!copy->isEmpty()) {
+                moved << folder + QLatin1Char('/') + it->text + QStringLiteral(" -> ") + *copy;
+                movedIds.push_back(it->id);
+                continue;
+            }
+        }
+        fresh += it->away || it->goneSince > 0 ? 0 : 1;
+        stillAway += it->away ? 1 : 0;
+        vanished.push_back({it.key(), *it});
+    }
+    // An empty root that had joints, or one that would lose most of them at
+    // once, is more likely another card or a share half there than emptied;
+    // it stays suspect until its files are back or the user says.
+    const bool suspect =
+        !confirmed && (stillAway > 0 || (listing.entries.empty() && knownThere > 0) ||
+                       (fresh >= 2 && fresh * 2 > knownPresent));
     if (!m_store.Begin())
         return;
     bool ok = true;
-    QStringList gone;
-    for (auto it = known.cbegin(); ok && it != known.cend(); ++it)
-        if (!it->missing && !listed.contains(it.key())) {
-            ok = m_store.SetFileMissing(it->id, true);
-            gone << root.path + QLatin1Char('/') + it.key();
+    QStringList notFound, missing;
+    for (qint64 id : movedIds)
+        ok = ok && m_store.RemoveFile(id);
+    for (const Gone& g : vanished) {
+        if (!ok)
+            break;
+        const QString full = folder + QLatin1Char('/') + g.file.text;
+        if (suspect) {
+            ok = g.file.away || m_store.SetFileAway(g.file.id);
+        } else if (confirmed) {
+            ok = m_store.SetFileGone(g.file.id, g.file.goneSince > 0 ? g.file.goneSince : m_now,
+                                     true);
+            missing << full;
+        } else if (g.file.goneSince == 0 || g.file.away) {
+            ok = m_store.SetFileGone(g.file.id, m_now, false);
+            notFound << full;
+        } else if (m_now - g.file.goneSince >= kMissingAfterMs) {
+            ok = m_store.SetFileGone(g.file.id, g.file.goneSince, true);
+            missing << full;
         }
-    if (ok && m_store.Commit()) {
-        gone.sort();
-        summary.missing << gone;
-    } else {
+    }
+    root.suspect = suspect;
+    root.reason = suspect ? QStringLiteral("lost most of its joints at once: another card in "
+                                           "the reader, or deleted on purpose?")
+                          : QString();
+    root.completeAt = m_now;
+    ok = ok && m_store.SetRootState(root) && m_store.Commit();
+    if (!ok) {
         m_store.Rollback();
-        summary.storeFailed = true;
+        m_summary.storeFailed = true;
+        m_summary.problems << m_store.Message();
+        return;
+    }
+    moved.sort();
+    notFound.sort();
+    missing.sort();
+    m_summary.moved << moved;
+    m_summary.notFound << notFound;
+    m_summary.missing << missing;
+    if (suspect) {
+        m_summary.suspect << folder;
+        m_summary.offline << folder;
+        m_summary.offlineWhy.insert(folder, root.reason);
     }
 }

@@ -1,16 +1,26 @@
 #pragma once
-// The scan of the library's folders: lists every "*.kjr" below each root,
-// reads the files that are new or changed with the report reader, and
-// records them in the store. It only ever reads in the folders.
+// The scan of the library's folders: finds which root each folder is (a
+// card by its volume, anything else by its path), lists every "*.kjr"
+// below it, reads the files that are new or changed with the report reader,
+// and records them in the store. It only ever reads in the folders.
 //
-// A root that cannot be reached (absent, unreadable, an unmounted mount
-// point, or one that would lose most of its joints at once) is not scanned:
-// its joints are offline, not gone. Files are marked missing only from a
-// complete listing of a reachable root, and never by a cancelled scan.
-// Runs on any thread but the window's, with a store opened on that thread.
+// Nothing offline is taken for gone: a folder that does not answer within a
+// deadline, is absent, unreadable, no longer mounted, or a card that is not
+// in the reader, is offline with its reason and its joints are kept. A
+// file is marked missing only from complete listings of a reachable root:
+// the first one without it records when it went, a second one at least a
+// day later makes it missing. A file that turns up elsewhere (the same
+// SHA-256 in a reachable root) has moved. A root that would lose most of
+// its joints at once is suspect (another card, or deleted?): its vanished
+// files are offline until the user says. A cancelled scan keeps what it
+// read and marks nothing.
+//
+// Runs on any thread but the window's, with a store opened for writing on
+// that thread, under the scan lock.
 
 #include "library/LibraryStore.h"
 
+#include <QHash>
 #include <QStringList>
 #include <atomic>
 #include <functional>
@@ -18,13 +28,15 @@
 struct ScanSummary {
     QStringList added; // full paths
     QStringList updated;
-    QStringList restored; // missing files that came back unchanged
-    QStringList missing;
-    QStringList offline;    // roots
-    QStringList suspect;    // of those, roots that are there but empty or
-                            // lost most of their joints at once
-    QStringList unreadable; // "path: reason"
-    QStringList problems;   // folders that could not be listed, store failures
+    QStringList restored; // files back unchanged (seen again)
+    QStringList moved;    // "old path -> a copy's path"
+    QStringList notFound; // not seen for the first time: missing if still gone a day later
+    QStringList missing;  // missing now
+    QStringList offline;  // roots (folders) that are offline or suspect
+    QHash<QString, QString> offlineWhy; // their reasons
+    QStringList suspect;                // of those, roots that lost most of their joints at once
+    QStringList unreadable;             // "path: reason"
+    QStringList problems;               // folders that could not be listed, store failures
     int unchanged = 0;
     bool cancelled = false;
     bool storeFailed = false;
@@ -37,29 +49,50 @@ public:
     // Writes are committed after this many files or this much time.
     static constexpr int kBatchFiles = 200;
     static constexpr int kBatchMs = 250;
+    // How long a folder has to answer; one that does not is asked once
+    // more at the end of the scan (an automount or a disk spinning up).
+    static constexpr int kProbeMs = 5000;
+    // A file is missing after complete scans without it that span this.
+    static constexpr qint64 kMissingAfterMs = 24LL * 3600 * 1000;
 
     explicit CLibraryScanner(CLibraryStore& store) : m_store(store) {}
 
-    // Checked between files; a set flag ends the scan with what it has.
+    // Checked between files and while a folder is asked; a set flag ends
+    // the scan with what it has.
     void SetCancelFlag(const std::atomic<bool>* cancel) { m_pCancel = cancel; }
-    // Roots the user said were emptied on purpose: their vanished files are
-    // marked missing even when most or all of them went at once.
-    void SetConfirmedRemovals(const QStringList& roots);
+    // Folders the user said were emptied on purpose: their vanished files
+    // are missing at once, even when most or all of them went together.
+    void SetConfirmedRemovals(const QStringList& folders);
+    // Folders the user said are here now: scanned even where something
+    // else was mounted before.
+    void SetHereNow(const QStringList& folders);
+    void SetProbeDeadline(int ms) { m_nProbeMs = ms; }
     // Called after each file: files done, files listed so far.
     void SetProgress(std::function<void(int, int)> progress) { m_progress = std::move(progress); }
 
-    ScanSummary Scan(const QStringList& roots);
+    ScanSummary Scan(const QStringList& folders);
 
 private:
     bool Cancelled() const { return m_pCancel && m_pCancel->load(); }
-    void ScanRoot(const LibraryRoot& root, ScanSummary& summary);
+    // `source`: the library folder that led here (the folder itself, or
+    // the folder a card was known by when it turns up elsewhere).
+    bool ScanFolder(const QString& folder, const QString& source, bool lastTry);
+    void ScanRoot(LibraryRoot root, const QString& folder, const struct RootProbe& probe);
+    void Offline(LibraryRoot root, const QString& reason);
+    void OfflineFolder(const QString& folder, const QString& reason);
 
     CLibraryStore& m_store;
     const std::atomic<bool>* m_pCancel = nullptr;
     std::function<void(int, int)> m_progress;
     QStringList m_confirmed;
+    QStringList m_hereNow;
+    int m_nProbeMs = kProbeMs;
     int m_nDone = 0;
     int m_nListed = 0;
+    qint64 m_now = 0;
+    std::vector<LibraryRoot> m_known;
+    QList<qint64> m_scanned;
+    ScanSummary m_summary;
 };
 
 // A root path as the library keeps it: absolute and clean.

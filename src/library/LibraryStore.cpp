@@ -1,90 +1,287 @@
 #include "library/LibraryStore.h"
 
+#include "library/SortKey.h"
+#include "library/SqliteIndexFile.h"
+#include "report/DownloadName.h"
+
 #include <QAtomicInteger>
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
+#include <QSysInfo>
+#include <QThread>
 #include <QVariant>
 
 namespace {
 QAtomicInteger<int> g_connections;
 
-// Schema steps in order: step i brings version i to i + 1. A step is never
-// changed once released; a new one is added instead.
-const char* const kMigrations[] = {
-    "CREATE TABLE roots("
-    " id INTEGER PRIMARY KEY,"
-    " path TEXT NOT NULL UNIQUE,"
-    " reachable INTEGER NOT NULL DEFAULT 1,"
-    " mounted INTEGER NOT NULL DEFAULT 0);"
-    "CREATE TABLE reports("
-    " id INTEGER PRIMARY KEY,"
-    " sha256 BLOB NOT NULL UNIQUE,"
-    " size INTEGER NOT NULL,"
-    " date_time TEXT NOT NULL, joint_number INTEGER NOT NULL, job TEXT NOT NULL,"
-    " employee TEXT NOT NULL, machine_id TEXT NOT NULL, model TEXT NOT NULL,"
-    " material TEXT NOT NULL, size_text TEXT NOT NULL, heater_temp TEXT NOT NULL,"
-    " samples INTEGER NOT NULL, duration REAL NOT NULL, max_pressure INTEGER NOT NULL,"
-    " press_unit TEXT NOT NULL, demo INTEGER NOT NULL, notes TEXT NOT NULL,"
-    " verdict TEXT NOT NULL DEFAULT '');"
-    "CREATE TABLE files("
-    " id INTEGER PRIMARY KEY,"
-    " root_id INTEGER NOT NULL REFERENCES roots(id) ON DELETE CASCADE,"
-    " relpath TEXT NOT NULL,"
-    " size INTEGER NOT NULL,"
-    " mtime_ms INTEGER NOT NULL,"
-    " report_id INTEGER REFERENCES reports(id),"
-    " missing INTEGER NOT NULL DEFAULT 0,"
-    " reason TEXT NOT NULL DEFAULT '',"
-    " UNIQUE(root_id, relpath));"
-    "CREATE INDEX files_report ON files(report_id);",
-    // Version 2 judges every joint by the procedure check. Unchanged files
-    // are not read again, so every report's file is made to look changed
-    // once; files that could not be read stay as they were.
-    "UPDATE files SET size = -1 WHERE report_id IS NOT NULL;",
-};
-constexpr int kSteps = int(std::size(kMigrations));
-static_assert(kSteps == CLibraryStore::kSchemaVersion);
-
 // Text columns are NOT NULL; Qt binds a null QString as NULL.
 QString Text(const QString& s) {
     return s.isNull() ? QStringLiteral("") : s;
 }
+QByteArray Bytes(const QByteArray& b) {
+    return b.isNull() ? QByteArray("") : b;
+}
+QVariant NullableId(qint64 id) {
+    return id > 0 ? QVariant(id) : QVariant(QMetaType(QMetaType::LongLong));
+}
+QVariant NullableTime(qint64 ms) {
+    return ms > 0 ? QVariant(ms) : QVariant(QMetaType(QMetaType::LongLong));
+}
 
-int IntOf(QSqlQuery& q, const QString& sql, bool* ok) {
-    *ok = q.exec(sql) && q.next();
-    const int v = *ok ? q.value(0).toInt() : 0;
-    q.finish();
-    return v;
+// Prepares, binds and runs; the error, when there is one, is the one that
+// stopped it (a statement that does not prepare says why, not "parameter
+// count mismatch").
+bool Run(QSqlQuery& q, const QString& sql, const QVariantList& values) {
+    if (!q.prepare(sql))
+        return false;
+    for (const QVariant& v : values)
+        q.addBindValue(v);
+    return q.exec();
+}
+
+JointSortKeys KeysOf(const JointFields& f) {
+    return {TextSortKey(f.job),        TextSortKey(f.employee),       TextSortKey(f.machineId),
+            TextSortKey(f.model),      TextSortKey(f.material),       TextSortKey(f.sizeText),
+            TextSortKey(f.heaterTemp), TextSortKey(f.notes.left(200))};
+}
+
+// The index as it is now, in the store's dialect; used for a new index.
+QStringList Schema(const CSqlDialect& d) {
+    const QString id = d.IdentityColumn();
+    const QString bin = d.BinaryType();
+    const QString key = d.SortKeyType();
+    return {
+        QStringLiteral("CREATE TABLE roots(id %1, kind TEXT NOT NULL, key TEXT NOT NULL UNIQUE, "
+                       "source TEXT NOT NULL DEFAULT '', volume_uuid TEXT NOT NULL DEFAULT '', "
+                       "volume_label TEXT NOT NULL DEFAULT '', added_at BIGINT NOT NULL)")
+            .arg(id),
+        QStringLiteral("CREATE TABLE root_hosts(root_id BIGINT NOT NULL REFERENCES roots(id) ON "
+                       "DELETE CASCADE, host TEXT NOT NULL, path %1 NOT NULL, path_text TEXT NOT "
+                       "NULL, reachable INTEGER NOT NULL DEFAULT 0, reason TEXT NOT NULL DEFAULT "
+                       "'', mounted INTEGER NOT NULL DEFAULT 0, suspect INTEGER NOT NULL DEFAULT "
+                       "0, checked_at BIGINT, complete_at BIGINT, other_fs TEXT NOT NULL DEFAULT "
+                       "'', PRIMARY KEY(root_id, host))")
+            .arg(bin),
+        QStringLiteral("CREATE TABLE joints(id %1, machine_id TEXT NOT NULL, date_time TEXT NOT "
+                       "NULL, joint_number INTEGER NOT NULL, machine_key %2 NOT NULL DEFAULT '', "
+                       "current_version_id BIGINT, UNIQUE(machine_id, date_time, joint_number))")
+            .arg(id, key),
+        QStringLiteral(
+            "CREATE TABLE versions(id %1, sha256 %2 NOT NULL UNIQUE, joint_id BIGINT NOT NULL "
+            "REFERENCES joints(id), size BIGINT NOT NULL, cut INTEGER NOT NULL DEFAULT 0, job "
+            "TEXT NOT NULL, employee TEXT NOT NULL, model TEXT NOT NULL, material TEXT NOT NULL, "
+            "size_text TEXT NOT NULL, heater_temp TEXT NOT NULL, samples INTEGER NOT NULL, "
+            "duration DOUBLE PRECISION NOT NULL, max_pressure INTEGER NOT NULL, press_unit TEXT "
+            "NOT NULL, demo INTEGER NOT NULL, notes TEXT NOT NULL, verdict TEXT NOT NULL DEFAULT "
+            "'', procedure_name TEXT NOT NULL DEFAULT '', procedure_hash TEXT NOT NULL DEFAULT "
+            "'', check_version TEXT NOT NULL DEFAULT '', job_key %3 NOT NULL DEFAULT '', "
+            "employee_key %3 NOT NULL DEFAULT '', model_key %3 NOT NULL DEFAULT '', "
+            "material_key %3 NOT NULL DEFAULT '', size_key %3 NOT NULL DEFAULT '', heater_key "
+            "%3 NOT NULL DEFAULT '', notes_key %3 NOT NULL DEFAULT '', first_seen BIGINT NOT "
+            "NULL)")
+            .arg(id, bin, key),
+        QStringLiteral("CREATE TABLE files(id %1, root_id BIGINT NOT NULL REFERENCES roots(id) ON "
+                       "DELETE CASCADE, relpath %2 NOT NULL, relpath_text TEXT NOT NULL, size "
+                       "BIGINT NOT NULL, mtime_ms BIGINT NOT NULL, version_id BIGINT REFERENCES "
+                       "versions(id), reason TEXT NOT NULL DEFAULT '', gone_since BIGINT, missing "
+                       "INTEGER NOT NULL DEFAULT 0, away INTEGER NOT NULL DEFAULT 0, "
+                       "UNIQUE(root_id, relpath))")
+            .arg(id, bin),
+        QStringLiteral("CREATE INDEX files_version ON files(version_id)"),
+        QStringLiteral("CREATE INDEX versions_joint ON versions(joint_id)"),
+    };
+}
+
+bool RunAll(QSqlDatabase& db, const QStringList& statements) {
+    QSqlQuery q(db);
+    for (const QString& s : statements)
+        if (!q.exec(s))
+            return false;
+    return true;
+}
+
+// Which version of a joint is shown: a whole report before a cut download,
+// then the one with more samples, then longer notes (appended later), then
+// the newest.
+const QString kCurrentVersion = QStringLiteral(
+    "(SELECT v.id FROM versions v WHERE v.joint_id = joints.id ORDER BY v.cut, v.samples DESC, "
+    "length(v.notes) DESC, v.first_seen DESC, v.id DESC LIMIT 1)");
+
+// Upgrades of indexes made by earlier programs (SQLite only: a server's
+// index starts at the current version). Step i brings version i to i + 1;
+// a step is never changed once released.
+std::vector<SchemaStep> SqliteUpgrades(const QString& host, qint64 now) {
+    std::vector<SchemaStep> steps;
+    steps.push_back([](QSqlDatabase& db) {
+        return RunAll(
+            db,
+            {QStringLiteral(
+                 "CREATE TABLE roots(id INTEGER PRIMARY KEY, path TEXT NOT NULL UNIQUE, reachable "
+                 "INTEGER NOT NULL DEFAULT 1, mounted INTEGER NOT NULL DEFAULT 0)"),
+             QStringLiteral(
+                 "CREATE TABLE reports(id INTEGER PRIMARY KEY, sha256 BLOB NOT NULL UNIQUE, size "
+                 "INTEGER NOT NULL, date_time TEXT NOT NULL, joint_number INTEGER NOT NULL, job "
+                 "TEXT NOT NULL, employee TEXT NOT NULL, machine_id TEXT NOT NULL, model TEXT NOT "
+                 "NULL, material TEXT NOT NULL, size_text TEXT NOT NULL, heater_temp TEXT NOT "
+                 "NULL, samples INTEGER NOT NULL, duration REAL NOT NULL, max_pressure INTEGER "
+                 "NOT NULL, press_unit TEXT NOT NULL, demo INTEGER NOT NULL, notes TEXT NOT NULL, "
+                 "verdict TEXT NOT NULL DEFAULT '')"),
+             QStringLiteral(
+                 "CREATE TABLE files(id INTEGER PRIMARY KEY, root_id INTEGER NOT NULL REFERENCES "
+                 "roots(id) ON DELETE CASCADE, relpath TEXT NOT NULL, size INTEGER NOT NULL, "
+                 "mtime_ms INTEGER NOT NULL, report_id INTEGER REFERENCES reports(id), missing "
+                 "INTEGER NOT NULL DEFAULT 0, reason TEXT NOT NULL DEFAULT '', UNIQUE(root_id, "
+                 "relpath))"),
+             QStringLiteral("CREATE INDEX files_report ON files(report_id)")});
+    });
+    // Version 2 judges every joint by the procedure check. Unchanged files
+    // are not read again, so every report's file is made to look changed
+    // once; files that could not be read stay as they were.
+    steps.push_back([](QSqlDatabase& db) {
+        return RunAll(db,
+                      {QStringLiteral("UPDATE files SET size = -1 WHERE report_id IS NOT NULL")});
+    });
+    // Version 3: what was kept moves into the new tables; a missing file
+    // counts as missing from now on, and nothing is read again.
+    steps.push_back([host, now](QSqlDatabase& db) {
+        QStringList move{QStringLiteral("DROP INDEX files_report"),
+                         QStringLiteral("ALTER TABLE files RENAME TO old_files"),
+                         QStringLiteral("ALTER TABLE reports RENAME TO old_reports"),
+                         QStringLiteral("ALTER TABLE roots RENAME TO old_roots")};
+        move << Schema(SqliteDialect());
+        if (!RunAll(db, move))
+            return false;
+        QSqlQuery q(db);
+        const auto bound = [&](const QString& sql, const QVariantList& values) {
+            return Run(q, sql, values);
+        };
+        if (!bound(QStringLiteral("INSERT INTO roots(id, kind, key, source, added_at) SELECT id, "
+                                  "'path', path, path, ? FROM old_roots"),
+                   {now}) ||
+            !bound(QStringLiteral("INSERT INTO root_hosts(root_id, host, path, path_text, "
+                                  "reachable, mounted) SELECT id, ?, CAST(path AS BLOB), path, "
+                                  "reachable, mounted FROM old_roots"),
+                   {host}) ||
+            !RunAll(db, {QStringLiteral("INSERT INTO joints(machine_id, date_time, joint_number) "
+                                        "SELECT DISTINCT machine_id, date_time, joint_number FROM "
+                                        "old_reports")}) ||
+            !bound(QStringLiteral(
+                       "INSERT INTO versions(id, sha256, joint_id, size, job, employee, model, "
+                       "material, size_text, heater_temp, samples, duration, max_pressure, "
+                       "press_unit, demo, notes, verdict, first_seen) SELECT r.id, r.sha256, "
+                       "j.id, r.size, r.job, r.employee, r.model, r.material, r.size_text, "
+                       "r.heater_temp, r.samples, r.duration, r.max_pressure, r.press_unit, "
+                       "r.demo, r.notes, r.verdict, ? FROM old_reports r JOIN joints j ON "
+                       "j.machine_id = r.machine_id AND j.date_time = r.date_time AND "
+                       "j.joint_number = r.joint_number"),
+                   {now}) ||
+            !bound(QStringLiteral("INSERT INTO files(id, root_id, relpath, relpath_text, size, "
+                                  "mtime_ms, version_id, reason, gone_since, missing) SELECT id, "
+                                  "root_id, CAST(relpath AS BLOB), relpath, size, mtime_ms, "
+                                  "report_id, reason, CASE WHEN missing = 1 THEN ? END, missing "
+                                  "FROM old_files"),
+                   {now}) ||
+            !RunAll(db, {QStringLiteral("DROP TABLE old_files"),
+                         QStringLiteral("DROP TABLE old_reports"),
+                         QStringLiteral("DROP TABLE old_roots")}))
+            return false;
+        // What is worked out in C++: sort keys, and which versions were
+        // read from a cut download.
+        std::vector<std::pair<qint64, JointFields>> versions;
+        if (!q.exec(QStringLiteral(
+                "SELECT v.id, v.job, v.employee, j.machine_id, v.model, v.material, v.size_text, "
+                "v.heater_temp, v.notes, (SELECT group_concat(f.relpath_text, char(10)) FROM "
+                "files f WHERE f.version_id = v.id) FROM versions v JOIN joints j ON j.id = "
+                "v.joint_id")))
+            return false;
+        while (q.next()) {
+            JointFields f;
+            f.job = q.value(1).toString();
+            f.employee = q.value(2).toString();
+            f.machineId = q.value(3).toString();
+            f.model = q.value(4).toString();
+            f.material = q.value(5).toString();
+            f.sizeText = q.value(6).toString();
+            f.heaterTemp = q.value(7).toString();
+            f.notes = q.value(8).toString();
+            for (const QString& name : q.value(9).toString().split(QLatin1Char('\n')))
+                f.cut = f.cut || IsCutDownloadName(name);
+            versions.emplace_back(q.value(0).toLongLong(), f);
+        }
+        for (const auto& [id, f] : versions) {
+            const JointSortKeys k = KeysOf(f);
+            if (!bound(QStringLiteral("UPDATE versions SET cut = ?, job_key = ?, employee_key = "
+                                      "?, model_key = ?, material_key = ?, size_key = ?, "
+                                      "heater_key = ?, notes_key = ? WHERE id = ?"),
+                       {f.cut ? 1 : 0, k.job, k.employee, k.model, k.material, k.size, k.heater,
+                        k.notes, id}) ||
+                !bound(QStringLiteral("UPDATE joints SET machine_key = ? WHERE id = (SELECT "
+                                      "joint_id FROM versions WHERE id = ?)"),
+                       {k.machine, id}))
+                return false;
+        }
+        return RunAll(
+            db, {QStringLiteral("UPDATE joints SET current_version_id = %1").arg(kCurrentVersion)});
+    });
+    return steps;
+}
+
+QString FullText(const QString& rootText, const QString& relText) {
+    return rootText + QLatin1Char('/') + relText;
 }
 } // namespace
 
-QString DefaultLibraryDatabase() {
-    const QByteArray env = qgetenv("VTQ_LIBRARY_DB");
-    if (!env.isEmpty())
-        return QFile::decodeName(env);
+QString RootKindName(RootKind kind) {
+    switch (kind) {
+    case RootKind::Volume:
+        return QStringLiteral("volume");
+    case RootKind::Named:
+        return QStringLiteral("named");
+    default:
+        return QStringLiteral("path");
+    }
+}
+
+namespace {
+RootKind RootKindOf(const QString& name) {
+    if (name == QLatin1String("volume"))
+        return RootKind::Volume;
+    if (name == QLatin1String("named"))
+        return RootKind::Named;
+    return RootKind::Path;
+}
+} // namespace
+
+QString StandardLibraryDatabase() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
            QStringLiteral("/Kelvorn/Kelvorn Joint Reports/library.sqlite");
 }
 
+QString DefaultLibraryDatabase() {
+    const QByteArray env = qgetenv("VTQ_LIBRARY_DB");
+    return env.isEmpty() ? StandardLibraryDatabase() : QFile::decodeName(env);
+}
+
+QString ReviewsDatabase(const QString& indexPath) {
+    QString base = indexPath;
+    if (base.endsWith(QLatin1String(".sqlite")))
+        base.chop(7);
+    return base + QStringLiteral(".reviews.sqlite");
+}
+
 CLibraryStore::CLibraryStore(QString path, int busyMs)
-    : m_path(std::move(path)),
+    : m_requested(QFileInfo(path).absoluteFilePath()), m_path(m_requested),
       m_name(QStringLiteral("vtq-library-%1").arg(g_connections.fetchAndAddRelaxed(1))),
-      m_nBusyMs(busyMs) {}
+      m_nBusyMs(busyMs), m_host(QSysInfo::machineHostName()), m_dialect(SqliteDialect()) {}
 
 CLibraryStore::~CLibraryStore() {
     CloseConnection();
-}
-
-bool CLibraryStore::OpenConnection() {
-    m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
-    m_db.setDatabaseName(m_path);
-    m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(m_nBusyMs));
-    return m_db.open();
 }
 
 void CLibraryStore::CloseConnection() {
@@ -97,291 +294,830 @@ void CLibraryStore::CloseConnection() {
 
 bool CLibraryStore::Exec(const QString& sql) {
     QSqlQuery q(m_db);
-    return q.exec(sql);
+    return q.exec(sql) || Fail(sql.section(QLatin1Char(' '), 0, 1), SqlErrorText(q.lastError()));
 }
 
-// The file is renamed, never deleted: it may be all someone has of an index
-// they care about, and the reports can always be scanned again.
-bool CLibraryStore::SetAside(const QString& why) {
+bool CLibraryStore::Fail(const QString& what, const QString& error) {
+    m_message =
+        QStringLiteral("The library index %1 could not be used (%2): %3").arg(m_path, what, error);
+    return false;
+}
+
+namespace {
+// Opens one SQLite connection; false with the error when it cannot.
+bool OpenSqlite(QSqlDatabase& db, const QString& name, const QString& path, int busyMs,
+                bool readOnly) {
+    db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+    db.setDatabaseName(path);
+    QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busyMs);
+    if (readOnly)
+        options += QStringLiteral(";QSQLITE_OPEN_READONLY");
+    db.setConnectOptions(options);
+    return db.open();
+}
+} // namespace
+
+CLibraryStore::OpenResult CLibraryStore::Open(Mode mode) {
+    m_message.clear();
     CloseConnection();
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
-    QString aside = m_path + QStringLiteral(".damaged-") + stamp;
-    for (int n = 2; QFileInfo::exists(aside); ++n)
-        aside = m_path + QStringLiteral(".damaged-") + stamp + QStringLiteral("-%1").arg(n);
-    if (!QFile::rename(m_path, aside)) {
-        m_message =
-            QStringLiteral("The library index %1 is %2 and cannot be set aside.").arg(m_path, why);
-        return false;
+    const IndexPlace place = PlaceIndex(m_requested);
+    m_path = place.path;
+    const bool readOnly = mode == Mode::Read;
+    const bool standard = m_requested == QFileInfo(StandardLibraryDatabase()).absoluteFilePath();
+    const SqliteFileFacts facts = ReadSqliteFileFacts(m_path);
+    const auto done = [&](OpenResult result, const QString& message) {
+        m_message = message;
+        CloseConnection();
+        return result;
+    };
+    const QString damagedText = QStringLiteral("The library index %1 is damaged; the next scan "
+                                               "sets it aside and builds it again.")
+                                    .arg(m_path);
+
+    if (readOnly && (!facts.exists || facts.size == 0))
+        return done(OpenResult::NoIndex,
+                    QStringLiteral("There is no library index yet at %1; \"vtq-library scan\" "
+                                   "or the window makes it.")
+                        .arg(m_path));
+    // Anything that is there and not ours is someone's file: refused and
+    // left exactly as it is (a mistyped --database must harm nothing). Only
+    // at the standard place is a file that is no database at all taken for
+    // our own index, damaged beyond its header.
+    const QString foreignText = QStringLiteral("%1 is not a library index (it was not made by "
+                                               "vtq-library); it is left as it is. Name another "
+                                               "file with --database.")
+                                    .arg(m_requested);
+    bool rebuilt = false;
+    if (facts.exists && facts.size > 0 && !facts.sqlite) {
+        if (!standard)
+            return done(OpenResult::Foreign, foreignText);
+        if (readOnly)
+            return done(OpenResult::Damaged, damagedText);
+        if (!SetAsideDamaged(m_path, QStringLiteral("damaged"), m_message))
+            return OpenResult::Failed;
+        rebuilt = true;
     }
-    for (const char* side : {"-wal", "-shm"})
-        if (QFileInfo::exists(m_path + QLatin1String(side)))
-            QFile::rename(m_path + QLatin1String(side), aside + QLatin1String(side));
-    m_message = QStringLiteral("The library index was %1; it was set aside as %2 and is built "
-                               "again from the reports.")
-                    .arg(why, aside);
-    return true;
+    if (!readOnly)
+        QDir().mkpath(QFileInfo(m_path).absolutePath());
+
+    // A passing error (the file busy, a share's EIO, no memory) is tried
+    // again and then reported; it is never taken for damage.
+    QString passing;
+    bool pause = false;
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        if (pause)
+            QThread::msleep(200);
+        pause = true;
+        CloseConnection();
+        if (!OpenSqlite(m_db, m_name, m_path, m_nBusyMs, readOnly)) {
+            passing = SqlErrorText(m_db.lastError());
+            continue;
+        }
+        // The mark is read through SQLite: the file's own header may lag
+        // behind its write-ahead log.
+        QSqlQuery q(m_db);
+        qint64 values[3] = {0, 0, 0};
+        const char* const reads[3] = {"PRAGMA application_id", "PRAGMA user_version",
+                                      "SELECT count(*) FROM sqlite_master"};
+        bool read = true;
+        for (int i = 0; read && i < 3; ++i) {
+            read = q.exec(QString::fromLatin1(reads[i])) && q.next();
+            values[i] = read ? q.value(0).toLongLong() : 0;
+        }
+        const QSqlError readError = q.lastError();
+        q.finish();
+        const qint64 application = qint64(quint32(values[0]));
+        const int version = int(values[1]);
+        const bool fresh = read && application == 0 && version == 0 && values[2] == 0;
+        const bool ours =
+            (read && application == kApplicationId) || facts.application == kApplicationId;
+        bool damaged = false;
+        if (!read) {
+            if (IsBusy(readError))
+                return done(OpenResult::Busy, QStringLiteral("The library index %1 is busy: %2")
+                                                  .arg(m_path, SqlErrorText(readError)));
+            if (readOnly && SqlitePrimaryCode(readError) == 14)
+                // Never opened as immutable instead: that reads stale rows.
+                return done(
+                    OpenResult::Failed,
+                    QStringLiteral("The library index %1 cannot be read: a reader needs "
+                                   "to make %2 beside it when no other program has it "
+                                   "open, and its folder cannot be written by this user.")
+                        .arg(m_path, QFileInfo(m_path).fileName() + QStringLiteral("-shm")));
+            if (!IsDamage(readError)) {
+                passing = SqlErrorText(readError);
+                continue;
+            }
+            damaged = true;
+        } else if (!fresh && !ours) {
+            return done(OpenResult::Foreign, foreignText);
+        } else if (version > kSchemaVersion) {
+            return done(OpenResult::TooNew,
+                        QStringLiteral("The library index %1 was made by a newer program "
+                                       "(version %2; this one reads up to %3) and is left as it "
+                                       "is.")
+                            .arg(m_path)
+                            .arg(version)
+                            .arg(kSchemaVersion));
+        } else if (readOnly) {
+            // Readers check nothing more on open (a large index must open at
+            // once) and take no lock; a query that meets damage says so.
+            if (fresh)
+                return done(OpenResult::NoIndex,
+                            QStringLiteral("There is no library index yet at %1.").arg(m_path));
+            if (version < kSchemaVersion)
+                return done(OpenResult::Older,
+                            QStringLiteral("The library index %1 was made by an older "
+                                           "vtq-library (version %2); the next scan brings it up "
+                                           "to date.")
+                                .arg(m_path)
+                                .arg(version));
+            if (!AttachReviews(mode)) {
+                CloseConnection();
+                return OpenResult::Failed;
+            }
+            return OpenResult::Ok;
+        } else {
+            const bool checked = q.exec(QStringLiteral("PRAGMA quick_check")) && q.next();
+            const QString verdict = checked ? q.value(0).toString() : QString();
+            const QSqlError e = q.lastError();
+            q.finish();
+            if (!checked && IsBusy(e))
+                return done(OpenResult::Busy, QStringLiteral("The library index %1 is busy: %2")
+                                                  .arg(m_path, SqlErrorText(e)));
+            if (!checked && !IsDamage(e)) {
+                passing = SqlErrorText(e);
+                continue;
+            }
+            damaged = !checked || verdict != QLatin1String("ok");
+        }
+        if (damaged) {
+            if (readOnly)
+                return done(OpenResult::Damaged, damagedText);
+            // Only our own index, or a file at the standard place, is set
+            // aside; anything else is left for its owner.
+            CloseConnection();
+            if (rebuilt || !(ours || standard))
+                return done(OpenResult::Failed,
+                            QStringLiteral("%1 is damaged and not known to be a library index; "
+                                           "it is left as it is.")
+                                .arg(m_path));
+            if (!SetAsideDamaged(m_path, QStringLiteral("damaged"), m_message))
+                return OpenResult::Failed;
+            rebuilt = true;
+            pause = false;
+            continue;
+        }
+        // WAL lets readers read while a writer writes; NORMAL is safe with
+        // WAL and loses at most the last commit on power loss. The mode that
+        // comes back is the one in force: anything but WAL would make readers
+        // wait for writers, and is refused.
+        QString journal;
+        if (q.exec(QStringLiteral("PRAGMA journal_mode = WAL")) && q.next())
+            journal = q.value(0).toString();
+        const QSqlError journalError = q.lastError();
+        q.finish();
+        if (journal.compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
+            return done(IsBusy(journalError) ? OpenResult::Busy : OpenResult::Failed,
+                        QStringLiteral("The library index %1 cannot use its write-ahead log "
+                                       "(%2); it is left as it is.")
+                            .arg(m_path, journal.isEmpty()
+                                             ? SqlErrorText(journalError)
+                                             : QStringLiteral("journal mode ") + journal));
+        if (!Exec(QStringLiteral("PRAGMA synchronous = NORMAL")) ||
+            !Exec(QStringLiteral("PRAGMA foreign_keys = ON")) || !AttachReviews(mode)) {
+            CloseConnection();
+            return OpenResult::Failed;
+        }
+        // A new index is made as it is now; an older one is brought up to
+        // date step by step, by the first writer after an upgrade.
+        QString error;
+        if (fresh ? !CreateSchema()
+                  : !MigrateSqlite(m_db, m_path, m_dialect, kApplicationId, version,
+                                   SqliteUpgrades(m_host, Now()), false, error)) {
+            if (!error.isEmpty())
+                m_message = error;
+            CloseConnection();
+            return OpenResult::Failed;
+        }
+        if (!place.warning.isEmpty() && m_message.isEmpty())
+            m_message = place.warning;
+        return rebuilt ? OpenResult::Rebuilt : OpenResult::Ok;
+    }
+    return done(OpenResult::Failed,
+                QStringLiteral("The library index %1 cannot be used now (%2); it is left as it "
+                               "is. Try again.")
+                    .arg(m_path, passing));
 }
 
-bool CLibraryStore::Migrate(int from) {
-    for (int v = from; v < kSteps; ++v) {
-        if (!Begin())
-            return false;
-        bool ok = true;
-        for (const QString& stmt :
-             QString::fromLatin1(kMigrations[v]).split(QLatin1Char(';'), Qt::SkipEmptyParts))
-            ok = ok && Exec(stmt);
-        ok = ok && Exec(QStringLiteral("PRAGMA application_id = %1").arg(kApplicationId)) &&
-             Exec(QStringLiteral("PRAGMA user_version = %1").arg(v + 1));
-        if (!ok || !Commit()) {
+bool CLibraryStore::CreateSchema() {
+    if (!Begin())
+        return false;
+    QStringList statements = Schema(m_dialect);
+    statements << m_dialect.WriteMark({kApplicationId, kSchemaVersion});
+    for (const QString& s : statements)
+        if (!Exec(s)) {
             Rollback();
             return false;
         }
-    }
-    return true;
+    return Commit();
 }
 
-CLibraryStore::OpenResult CLibraryStore::Open() {
-    m_message.clear();
-    QDir().mkpath(QFileInfo(m_path).absolutePath());
-    bool rebuilt = false;
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        if (!OpenConnection()) {
-            m_message = QStringLiteral("The library index %1 cannot be opened: %2")
-                            .arg(m_path, m_db.lastError().text());
-            CloseConnection();
-            return OpenResult::Failed;
-        }
-        QSqlQuery q(m_db);
-        // A file that is not a database fails its first statement.
-        const bool checked = q.exec(QStringLiteral("PRAGMA quick_check")) && q.next();
-        const bool sound = checked && q.value(0).toString() == QLatin1String("ok");
-        q.finish();
-        bool ok = false;
-        const int version = sound ? IntOf(q, QStringLiteral("PRAGMA user_version"), &ok) : 0;
-        const int appId = ok ? IntOf(q, QStringLiteral("PRAGMA application_id"), &ok) : 0;
-        const int tables =
-            ok ? IntOf(q, QStringLiteral("SELECT count(*) FROM sqlite_master"), &ok) : 0;
-        QString why;
-        if (!sound || !ok)
-            why = QStringLiteral("damaged");
-        else if (appId != kApplicationId && (version != 0 || tables != 0))
-            why = QStringLiteral("not a library index");
-        if (!why.isEmpty()) {
-            if (attempt > 0 || !SetAside(why))
-                return OpenResult::Failed;
-            rebuilt = true;
-            continue;
-        }
-        if (version > kSchemaVersion) {
-            m_message = QStringLiteral("The library index %1 was made by a newer program "
-                                       "(version %2; this one reads up to %3) and is left as "
-                                       "it is.")
-                            .arg(m_path)
-                            .arg(version)
-                            .arg(kSchemaVersion);
-            CloseConnection();
-            return OpenResult::TooNew;
-        }
-        // WAL lets the window read while the scanner writes; NORMAL is safe
-        // with WAL and loses at most the last commit on power loss.
-        if (!Exec(QStringLiteral("PRAGMA journal_mode = WAL")) ||
-            !Exec(QStringLiteral("PRAGMA synchronous = NORMAL")) ||
-            !Exec(QStringLiteral("PRAGMA foreign_keys = ON")) || !Migrate(version)) {
-            m_message = QStringLiteral("The library index %1 cannot be prepared: %2")
-                            .arg(m_path, m_db.lastError().text());
-            CloseConnection();
-            return OpenResult::Failed;
-        }
-        return rebuilt ? OpenResult::Rebuilt : OpenResult::Ok;
+// The reviews live in a file of their own beside the index, reached as
+// the schema "vtq_reviews". It is never set aside, renamed or rebuilt: a
+// damaged one is reported and left for its owner to restore; it is copied
+// before every upgrade of its schema.
+bool CLibraryStore::AttachReviews(Mode mode) {
+    const QString path = ReviewsDatabase(m_path);
+    const SqliteFileFacts facts = ReadSqliteFileFacts(path);
+    if (facts.exists && facts.size > 0 &&
+        !(facts.sqlite && facts.application == kReviewsApplicationId)) {
+        m_message =
+            QStringLiteral("%1 is not the library's reviews file; it is left as it is.").arg(path);
+        return false;
     }
-    return OpenResult::Failed;
+    if (mode == Mode::Read && (!facts.exists || facts.version < kReviewsSchemaVersion))
+        return true; // nothing to read yet; the next writer makes or upgrades it
+    if (facts.version > kReviewsSchemaVersion) {
+        m_message = QStringLiteral("The reviews file %1 was made by a newer program and is "
+                                   "left as it is.")
+                        .arg(path);
+        return false;
+    }
+    if (mode == Mode::Write) {
+        const QString name = m_name + QStringLiteral("-reviews");
+        QString error;
+        {
+            QSqlDatabase db;
+            bool ok = OpenSqlite(db, name, path, m_nBusyMs, false);
+            QSqlQuery q(db);
+            ok = ok && q.exec(QStringLiteral("PRAGMA quick_check")) && q.next();
+            const QString verdict = ok ? q.value(0).toString() : QString();
+            if (!ok || verdict != QLatin1String("ok")) {
+                error = ok ? QStringLiteral("damaged (%1)").arg(verdict)
+                           : SqlErrorText(q.lastError().isValid() ? q.lastError() : db.lastError());
+            }
+            q.finish();
+            ok = error.isEmpty() && q.exec(QStringLiteral("PRAGMA journal_mode = WAL"));
+            q.finish();
+            // Step 1 only marks the file; the reviews' tables come as steps
+            // after it, each after a copy of the file as it was.
+            const std::vector<SchemaStep> steps{[](QSqlDatabase& d) {
+                return RunAll(d, {QStringLiteral("CREATE TABLE reviews_meta(key TEXT PRIMARY KEY, "
+                                                 "value TEXT NOT NULL)")});
+            }};
+            if (error.isEmpty() && ok)
+                MigrateSqlite(db, path, m_dialect, kReviewsApplicationId, facts.version, steps,
+                              facts.exists && facts.version > 0, error);
+            else if (error.isEmpty())
+                error = SqlErrorText(q.lastError());
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(name);
+        if (!error.isEmpty()) {
+            m_message = QStringLiteral("The reviews file %1 cannot be used (%2); it is left as "
+                                       "it is: restore it from a copy beside it.")
+                            .arg(path, error);
+            return false;
+        }
+    }
+    QSqlQuery q(m_db);
+    q.prepare(QStringLiteral("ATTACH DATABASE ? AS %1").arg(CSqlDialect::ReviewsSchema()));
+    q.addBindValue(path);
+    return q.exec() || Fail(QStringLiteral("reviews"), SqlErrorText(q.lastError()));
+}
+
+qint64 CLibraryStore::Now() {
+    return m_dialect.NowMs(m_db).value_or(0);
+}
+
+qint64 CLibraryStore::ChangeCounter() {
+    return m_dialect.ChangeCounter(m_db).value_or(-1);
 }
 
 bool CLibraryStore::Begin() {
-    return m_db.transaction();
+    return m_db.transaction() || Fail(QStringLiteral("begin"), SqlErrorText(m_db.lastError()));
 }
 bool CLibraryStore::Commit() {
-    return m_db.commit();
+    return m_db.commit() || Fail(QStringLiteral("commit"), SqlErrorText(m_db.lastError()));
 }
 void CLibraryStore::Rollback() {
     m_db.rollback();
 }
 
-qint64 CLibraryStore::AddRoot(const QString& path) {
+qint64 CLibraryStore::PutRoot(const LibraryRoot& root) {
     QSqlQuery q(m_db);
-    q.prepare(QStringLiteral("INSERT INTO roots(path) VALUES(?) ON CONFLICT(path) DO UPDATE SET "
-                             "path = excluded.path RETURNING id"));
-    q.addBindValue(path);
-    return q.exec() && q.next() ? q.value(0).toLongLong() : 0;
+    if (!Run(q,
+             m_dialect.Upsert(QStringLiteral("roots"),
+                              {QStringLiteral("kind"), QStringLiteral("key"),
+                               QStringLiteral("source"), QStringLiteral("volume_uuid"),
+                               QStringLiteral("volume_label"), QStringLiteral("added_at")},
+                              {QStringLiteral("key")},
+                              {QStringLiteral("source"), QStringLiteral("volume_label")}),
+             {RootKindName(root.kind), root.key, Text(root.source), Text(root.volumeUuid),
+              Text(root.volumeLabel), Now()}) ||
+        !q.next()) {
+        Fail(QStringLiteral("roots"), SqlErrorText(q.lastError()));
+        return 0;
+    }
+    return q.value(0).toLongLong();
 }
 
-std::vector<LibraryRoot> CLibraryStore::Roots() {
+std::optional<std::vector<LibraryRoot>> CLibraryStore::Roots() {
     std::vector<LibraryRoot> roots;
     QSqlQuery q(m_db);
-    if (!q.exec(QStringLiteral("SELECT id, path, reachable, mounted FROM roots ORDER BY id")))
-        return roots;
-    while (q.next())
-        roots.push_back({q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toBool(),
-                         q.value(3).toBool()});
+    q.setForwardOnly(true);
+    if (!Run(
+            q,
+            QStringLiteral(
+                "SELECT r.id, r.kind, r.key, r.source, r.volume_uuid, r.volume_label, h.root_id, "
+                "h.path, "
+                "h.path_text, h.reachable, h.reason, h.mounted, h.suspect, h.checked_at, "
+                "h.complete_at, "
+                "h.other_fs FROM roots r LEFT JOIN root_hosts h ON h.root_id = r.id AND h.host = ? "
+                "ORDER BY r.id"),
+            {m_host})) {
+        Fail(QStringLiteral("roots"), SqlErrorText(q.lastError()));
+        return std::nullopt;
+    }
+    while (q.next()) {
+        LibraryRoot r;
+        r.id = q.value(0).toLongLong();
+        r.kind = RootKindOf(q.value(1).toString());
+        r.key = q.value(2).toString();
+        r.source = q.value(3).toString();
+        r.volumeUuid = q.value(4).toString();
+        r.volumeLabel = q.value(5).toString();
+        r.known = !q.value(6).isNull();
+        r.path = q.value(7).toByteArray();
+        r.pathText = q.value(8).toString();
+        r.reachable = q.value(9).toBool();
+        r.reason = q.value(10).toString();
+        r.mounted = q.value(11).toBool();
+        r.suspect = q.value(12).toBool();
+        r.checkedAt = q.value(13).toLongLong();
+        r.completeAt = q.value(14).toLongLong();
+        for (const QJsonValue& v : QJsonDocument::fromJson(q.value(15).toByteArray()).array())
+            r.otherFileSystems << v.toString();
+        roots.push_back(std::move(r));
+    }
     return roots;
 }
 
-bool CLibraryStore::SetRootState(qint64 rootId, bool reachable, bool mounted) {
+bool CLibraryStore::SetRootState(const LibraryRoot& root) {
     QSqlQuery q(m_db);
-    q.prepare(QStringLiteral("UPDATE roots SET reachable = ?, mounted = ? WHERE id = ?"));
-    q.addBindValue(reachable ? 1 : 0);
-    q.addBindValue(mounted ? 1 : 0);
-    q.addBindValue(rootId);
-    return q.exec();
+    const QByteArray others = QJsonDocument(QJsonArray::fromStringList(root.otherFileSystems))
+                                  .toJson(QJsonDocument::Compact);
+    return Run(q,
+               m_dialect.Upsert(QStringLiteral("root_hosts"),
+                                {QStringLiteral("root_id"), QStringLiteral("host"),
+                                 QStringLiteral("path"), QStringLiteral("path_text"),
+                                 QStringLiteral("reachable"), QStringLiteral("reason"),
+                                 QStringLiteral("mounted"), QStringLiteral("suspect"),
+                                 QStringLiteral("checked_at"), QStringLiteral("complete_at"),
+                                 QStringLiteral("other_fs")},
+                                {QStringLiteral("root_id"), QStringLiteral("host")},
+                                {QStringLiteral("path"), QStringLiteral("path_text"),
+                                 QStringLiteral("reachable"), QStringLiteral("reason"),
+                                 QStringLiteral("mounted"), QStringLiteral("suspect"),
+                                 QStringLiteral("checked_at"), QStringLiteral("complete_at"),
+                                 QStringLiteral("other_fs")},
+                                QStringLiteral("root_id")),
+               {root.id, m_host, Bytes(root.path), Text(root.pathText), root.reachable ? 1 : 0,
+                Text(root.reason), root.mounted ? 1 : 0, root.suspect ? 1 : 0,
+                NullableTime(root.checkedAt), NullableTime(root.completeAt),
+                QString::fromUtf8(others)}) ||
+           Fail(QStringLiteral("root state"), SqlErrorText(q.lastError()));
 }
 
-bool CLibraryStore::RemoveRoot(const QString& path) {
+bool CLibraryStore::RemoveRoots(const std::vector<qint64>& ids) {
     if (!Begin())
         return false;
     QSqlQuery q(m_db);
-    q.prepare(QStringLiteral("DELETE FROM roots WHERE path = ?"));
-    q.addBindValue(path);
-    if (!q.exec() || !DropOrphanReports() || !Commit()) {
+    bool ok = true;
+    for (qint64 id : ids)
+        ok = ok && (Run(q, QStringLiteral("DELETE FROM roots WHERE id = ?"), {id}) ||
+                    Fail(QStringLiteral("roots"), SqlErrorText(q.lastError())));
+    if (!ok || !Tidy() || !Commit()) {
         Rollback();
         return false;
     }
     return true;
 }
 
-QHash<QString, IndexedFile> CLibraryStore::FilesOfRoot(qint64 rootId) {
-    QHash<QString, IndexedFile> files;
+std::optional<QHash<QByteArray, IndexedFile>> CLibraryStore::FilesOfRoot(qint64 rootId) {
+    QHash<QByteArray, IndexedFile> files;
     QSqlQuery q(m_db);
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT relpath, id, size, mtime_ms, report_id, missing FROM files "
-                             "WHERE root_id = ?"));
-    q.addBindValue(rootId);
-    if (!q.exec())
-        return files;
+    if (!Run(q,
+             QStringLiteral(
+                 "SELECT f.relpath, f.id, f.size, f.mtime_ms, f.version_id, v.sha256, "
+                 "f.relpath_text, "
+                 "f.missing, f.away, f.gone_since FROM files f LEFT JOIN versions v ON v.id = "
+                 "f.version_id WHERE f.root_id = ?"),
+             {rootId})) {
+        Fail(QStringLiteral("files"), SqlErrorText(q.lastError()));
+        return std::nullopt;
+    }
     while (q.next())
-        files.insert(q.value(0).toString(),
+        files.insert(q.value(0).toByteArray(),
                      {q.value(1).toLongLong(), q.value(2).toLongLong(), q.value(3).toLongLong(),
-                      q.value(4).isNull() ? 0 : q.value(4).toLongLong(), q.value(5).toBool()});
+                      q.value(4).toLongLong(), q.value(5).toByteArray(), q.value(6).toString(),
+                      q.value(7).toBool(), q.value(8).toBool(), q.value(9).toLongLong()});
     return files;
 }
 
-bool CLibraryStore::PutFile(qint64 rootId, const QString& relPath, qint64 size, qint64 mtimeMs,
-                            qint64 reportId, const QString& reason) {
+bool CLibraryStore::PutFile(qint64 rootId, const QByteArray& relPath, const QString& text,
+                            qint64 size, qint64 mtimeMs, qint64 versionId, const QString& reason) {
     QSqlQuery q(m_db);
-    q.prepare(QStringLiteral(
-        "INSERT INTO files(root_id, relpath, size, mtime_ms, report_id, missing, reason) "
-        "VALUES(?, ?, ?, ?, ?, 0, ?) ON CONFLICT(root_id, relpath) DO UPDATE SET "
-        "size = excluded.size, mtime_ms = excluded.mtime_ms, report_id = excluded.report_id, "
-        "missing = 0, reason = excluded.reason"));
-    q.addBindValue(rootId);
-    q.addBindValue(relPath);
-    q.addBindValue(size);
-    q.addBindValue(mtimeMs);
-    q.addBindValue(reportId > 0 ? QVariant(reportId) : QVariant(QMetaType(QMetaType::LongLong)));
-    q.addBindValue(Text(reason));
-    return q.exec();
+    return Run(q,
+               m_dialect.Upsert(QStringLiteral("files"),
+                                {QStringLiteral("root_id"), QStringLiteral("relpath"),
+                                 QStringLiteral("relpath_text"), QStringLiteral("size"),
+                                 QStringLiteral("mtime_ms"), QStringLiteral("version_id"),
+                                 QStringLiteral("reason"), QStringLiteral("gone_since"),
+                                 QStringLiteral("missing"), QStringLiteral("away")},
+                                {QStringLiteral("root_id"), QStringLiteral("relpath")},
+                                {QStringLiteral("relpath_text"), QStringLiteral("size"),
+                                 QStringLiteral("mtime_ms"), QStringLiteral("version_id"),
+                                 QStringLiteral("reason"), QStringLiteral("gone_since"),
+                                 QStringLiteral("missing"), QStringLiteral("away")}),
+               {rootId, Bytes(relPath), Text(text), size, mtimeMs, NullableId(versionId),
+                Text(reason), NullableTime(0), 0, 0}) ||
+           Fail(QStringLiteral("files"), SqlErrorText(q.lastError()));
 }
 
-bool CLibraryStore::SetFileMissing(qint64 fileId, bool missing) {
+bool CLibraryStore::SetFileSeen(qint64 fileId) {
     QSqlQuery q(m_db);
-    q.prepare(QStringLiteral("UPDATE files SET missing = ? WHERE id = ?"));
-    q.addBindValue(missing ? 1 : 0);
-    q.addBindValue(fileId);
-    return q.exec();
+    return Run(q,
+               QStringLiteral(
+                   "UPDATE files SET gone_since = NULL, missing = 0, away = 0 WHERE id = ?"),
+               {fileId}) ||
+           Fail(QStringLiteral("files"), SqlErrorText(q.lastError()));
 }
 
-qint64 CLibraryStore::PutReport(const QByteArray& sha256, qint64 size, const JointFields& f) {
+bool CLibraryStore::SetFileGone(qint64 fileId, qint64 goneSince, bool missing) {
     QSqlQuery q(m_db);
-    q.prepare(QStringLiteral(
-        "INSERT INTO reports(sha256, size, date_time, joint_number, job, employee, machine_id, "
-        "model, material, size_text, heater_temp, samples, duration, max_pressure, press_unit, "
-        "demo, notes, verdict) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) "
-        // A report read again replaces what the index kept of it: a newer
-        // program may know more of the same bytes (the check's verdict).
-        "ON CONFLICT(sha256) DO UPDATE SET date_time = excluded.date_time, "
-        "joint_number = excluded.joint_number, job = excluded.job, "
-        "employee = excluded.employee, machine_id = excluded.machine_id, "
-        "model = excluded.model, material = excluded.material, "
-        "size_text = excluded.size_text, heater_temp = excluded.heater_temp, "
-        "samples = excluded.samples, duration = excluded.duration, "
-        "max_pressure = excluded.max_pressure, press_unit = excluded.press_unit, "
-        "demo = excluded.demo, notes = excluded.notes, verdict = excluded.verdict "
-        "RETURNING id"));
-    for (const QVariant& v :
-         {QVariant(sha256), QVariant(size), QVariant(Text(f.dateTime)), QVariant(f.jointNumber),
-          QVariant(Text(f.job)), QVariant(Text(f.employee)), QVariant(Text(f.machineId)),
-          QVariant(Text(f.model)), QVariant(Text(f.material)), QVariant(Text(f.sizeText)),
-          QVariant(Text(f.heaterTemp)), QVariant(f.samples), QVariant(f.durationSeconds),
-          QVariant(f.maxPressurePsi), QVariant(Text(f.pressUnit)), QVariant(f.demo ? 1 : 0),
-          QVariant(Text(f.notes)), QVariant(Text(f.verdict))})
-        q.addBindValue(v);
-    return q.exec() && q.next() ? q.value(0).toLongLong() : 0;
+    return Run(q,
+               QStringLiteral(
+                   "UPDATE files SET gone_since = ?, missing = ?, away = 0 WHERE id = ?"),
+               {goneSince, missing ? 1 : 0, fileId}) ||
+           Fail(QStringLiteral("files"), SqlErrorText(q.lastError()));
 }
 
-bool CLibraryStore::DropOrphanReports() {
-    return Exec(QStringLiteral("DELETE FROM reports WHERE id NOT IN "
-                               "(SELECT report_id FROM files WHERE report_id IS NOT NULL)"));
+bool CLibraryStore::SetFileAway(qint64 fileId) {
+    QSqlQuery q(m_db);
+    return Run(q, QStringLiteral("UPDATE files SET away = 1 WHERE id = ?"), {fileId}) ||
+           Fail(QStringLiteral("files"), SqlErrorText(q.lastError()));
 }
 
-int CLibraryStore::ForgetMissing() {
+bool CLibraryStore::RemoveFile(qint64 fileId) {
+    QSqlQuery q(m_db);
+    return Run(q, QStringLiteral("DELETE FROM files WHERE id = ?"), {fileId}) ||
+           Fail(QStringLiteral("files"), SqlErrorText(q.lastError()));
+}
+
+qint64 CLibraryStore::PutVersion(const QByteArray& sha256, qint64 size, const JointFields& f) {
+    const JointSortKeys k = KeysOf(f);
+    QSqlQuery q(m_db);
+    if (!Run(q,
+             m_dialect.Upsert(QStringLiteral("joints"),
+                              {QStringLiteral("machine_id"), QStringLiteral("date_time"),
+                               QStringLiteral("joint_number"), QStringLiteral("machine_key")},
+                              {QStringLiteral("machine_id"), QStringLiteral("date_time"),
+                               QStringLiteral("joint_number")},
+                              {QStringLiteral("machine_key")}),
+             {Text(f.machineId), Text(f.dateTime), f.jointNumber, k.machine}) ||
+        !q.next()) {
+        Fail(QStringLiteral("joints"), SqlErrorText(q.lastError()));
+        return 0;
+    }
+    const qint64 joint = q.value(0).toLongLong();
+    q.finish();
+    const QStringList columns{QStringLiteral("sha256"),
+                              QStringLiteral("joint_id"),
+                              QStringLiteral("size"),
+                              QStringLiteral("cut"),
+                              QStringLiteral("job"),
+                              QStringLiteral("employee"),
+                              QStringLiteral("model"),
+                              QStringLiteral("material"),
+                              QStringLiteral("size_text"),
+                              QStringLiteral("heater_temp"),
+                              QStringLiteral("samples"),
+                              QStringLiteral("duration"),
+                              QStringLiteral("max_pressure"),
+                              QStringLiteral("press_unit"),
+                              QStringLiteral("demo"),
+                              QStringLiteral("notes"),
+                              QStringLiteral("verdict"),
+                              QStringLiteral("procedure_name"),
+                              QStringLiteral("procedure_hash"),
+                              QStringLiteral("check_version"),
+                              QStringLiteral("job_key"),
+                              QStringLiteral("employee_key"),
+                              QStringLiteral("model_key"),
+                              QStringLiteral("material_key"),
+                              QStringLiteral("size_key"),
+                              QStringLiteral("heater_key"),
+                              QStringLiteral("notes_key"),
+                              QStringLiteral("first_seen")};
+    if (!Run(q,
+             m_dialect.Upsert(QStringLiteral("versions"), columns, {QStringLiteral("sha256")},
+                              columns.mid(1, columns.size() - 2)),
+             {sha256,
+              joint,
+              size,
+              f.cut ? 1 : 0,
+              Text(f.job),
+              Text(f.employee),
+              Text(f.model),
+              Text(f.material),
+              Text(f.sizeText),
+              Text(f.heaterTemp),
+              f.samples,
+              f.durationSeconds,
+              f.maxPressurePsi,
+              Text(f.pressUnit),
+              f.demo ? 1 : 0,
+              Text(f.notes),
+              Text(f.verdict),
+              Text(f.procedureName),
+              Text(f.procedureHash),
+              Text(f.checkVersion),
+              k.job,
+              k.employee,
+              k.model,
+              k.material,
+              k.size,
+              k.heater,
+              k.notes,
+              Now()}) ||
+        !q.next()) {
+        Fail(QStringLiteral("versions"), SqlErrorText(q.lastError()));
+        return 0;
+    }
+    const qint64 version = q.value(0).toLongLong();
+    q.finish();
+    if (!Run(q,
+             QStringLiteral("UPDATE joints SET current_version_id = %1 WHERE id = ?")
+                 .arg(kCurrentVersion),
+             {joint})) {
+        Fail(QStringLiteral("joints"), SqlErrorText(q.lastError()));
+        return 0;
+    }
+    return version;
+}
+
+std::optional<QString> CLibraryStore::PresentCopyOf(qint64 versionId, qint64 fileId) {
+    QSqlQuery q(m_db);
+    if (!Run(q,
+             QStringLiteral(
+                 "SELECT h.path_text, f.relpath_text FROM files f JOIN root_hosts h ON h.root_id = "
+                 "f.root_id AND h.host = ? WHERE f.version_id = ? AND f.id <> ? AND f.missing = 0 "
+                 "AND "
+                 "f.away = 0 AND f.gone_since IS NULL AND h.reachable = 1 ORDER BY f.id LIMIT 1"),
+             {m_host, versionId, fileId})) {
+        Fail(QStringLiteral("files"), SqlErrorText(q.lastError()));
+        return std::nullopt;
+    }
+    return q.next() ? FullText(q.value(0).toString(), q.value(1).toString()) : QString();
+}
+
+bool CLibraryStore::Tidy() {
+    return Exec(QStringLiteral("DELETE FROM versions WHERE NOT EXISTS (SELECT 1 FROM files f "
+                               "WHERE f.version_id = versions.id)")) &&
+           Exec(QStringLiteral("DELETE FROM joints WHERE NOT EXISTS (SELECT 1 FROM versions v "
+                               "WHERE v.joint_id = joints.id)")) &&
+           Exec(QStringLiteral("UPDATE joints SET current_version_id = %1 WHERE "
+                               "current_version_id IS NULL OR current_version_id <> %1")
+                    .arg(kCurrentVersion));
+}
+
+std::optional<std::vector<ForgetItem>> CLibraryStore::MissingOlderThan(qint64 ageMs) {
+    std::vector<ForgetItem> items;
+    QSqlQuery q(m_db);
+    q.setForwardOnly(true);
+    if (!Run(q,
+             QStringLiteral(
+                 "SELECT f.id, h.path_text, f.relpath_text, f.gone_since, v.job, j.joint_number, "
+                 "j.date_time FROM files f JOIN root_hosts h ON h.root_id = f.root_id AND h.host = "
+                 "? "
+                 "LEFT JOIN versions v ON v.id = f.version_id LEFT JOIN joints j ON j.id = "
+                 "v.joint_id "
+                 "WHERE f.missing = 1 AND h.reachable = 1 AND f.gone_since <= ? ORDER BY "
+                 "f.gone_since, "
+                 "h.path_text, f.relpath_text"),
+             {m_host, Now() - ageMs})) {
+        Fail(QStringLiteral("files"), SqlErrorText(q.lastError()));
+        return std::nullopt;
+    }
+    while (q.next())
+        items.push_back({q.value(0).toLongLong(),
+                         FullText(q.value(1).toString(), q.value(2).toString()),
+                         q.value(3).toLongLong(), q.value(4).toString(), q.value(5).toInt(),
+                         q.value(6).toString()});
+    return items;
+}
+
+int CLibraryStore::Forget(const std::vector<qint64>& fileIds, qint64 ageMs) {
     if (!Begin())
         return -1;
     QSqlQuery q(m_db);
-    const bool ok = q.exec(QStringLiteral("DELETE FROM files WHERE missing = 1 AND root_id IN "
-                                          "(SELECT id FROM roots WHERE reachable = 1)"));
-    const int files = ok ? q.numRowsAffected() : 0;
-    if (!ok || !DropOrphanReports() || !Commit()) {
+    const qint64 limit = Now() - ageMs;
+    int removed = 0;
+    bool ok = true;
+    for (qint64 id : fileIds) {
+        ok =
+            Run(q,
+                QStringLiteral("DELETE FROM files WHERE id = ? AND missing = 1 AND gone_since <= ? "
+                               "AND root_id IN "
+                               "(SELECT root_id FROM root_hosts WHERE host = ? AND reachable = 1)"),
+                {id, limit, m_host}) ||
+            Fail(QStringLiteral("files"), SqlErrorText(q.lastError()));
+        if (!ok)
+            break;
+        removed += q.numRowsAffected();
+    }
+    if (!ok || !Tidy() || !Commit()) {
         Rollback();
         return -1;
     }
-    return files;
+    return removed;
 }
 
-std::vector<JointRow> CLibraryStore::Joints() {
+std::optional<std::vector<JointRow>> CLibraryStore::Joints() {
     std::vector<JointRow> rows;
-    QSqlQuery q(m_db);
-    q.setForwardOnly(true);
-    // A joint is present when one of its files is; offline when none is but
-    // one lies in a root that is away; missing otherwise.
-    if (!q.exec(QStringLiteral(
-            "SELECT r.id, CASE WHEN sum(f.missing = 0 AND ro.reachable = 1) > 0 THEN 'present' "
-            "WHEN sum(ro.reachable = 0) > 0 THEN 'offline' ELSE 'missing' END, "
-            "group_concat(ro.path || '/' || f.relpath, char(10)), '', "
-            "r.date_time, r.joint_number, r.job, r.employee, r.machine_id, r.model, r.material, "
-            "r.size_text, r.heater_temp, r.samples, r.duration, r.max_pressure, r.press_unit, "
-            "r.demo, r.notes, r.verdict "
-            "FROM reports r JOIN files f ON f.report_id = r.id JOIN roots ro ON ro.id = f.root_id "
-            "GROUP BY r.id "
-            "UNION ALL "
-            "SELECT -f.id, CASE WHEN ro.reachable = 0 THEN 'offline' WHEN f.missing = 1 THEN "
-            "'missing' ELSE 'unreadable' END, ro.path || '/' || f.relpath, f.reason, "
-            "'', 0, '', '', '', '', '', '', '', 0, 0, 0, '', 0, '', '' "
-            "FROM files f JOIN roots ro ON ro.id = f.root_id WHERE f.report_id IS NULL")))
-        return rows;
-    while (q.next()) {
-        JointRow row;
-        row.id = q.value(0).toLongLong();
-        row.status = q.value(1).toString();
-        row.files = q.value(2).toString().split(QLatin1Char('\n'));
+    QHash<qint64, size_t> rowOf;
+    // Every query is read to its end here: an open query would pin an old
+    // snapshot of the index and let its log grow.
+    {
+        QSqlQuery q(m_db);
+        q.setForwardOnly(true);
+        // A joint is present when one of its files is, in a reachable root;
+        // offline when none is but one lies in a root that is away (or was
+        // not seen while its root is suspect); missing otherwise.
+        const QString sql =
+            QStringLiteral(
+                "SELECT j.id, s.present, s.offline, s.seen, s.gone, s.versions, j.date_time, "
+                "j.joint_number, j.machine_id, j.machine_key, v.sha256, v.job, v.employee, "
+                "v.model, v.material, v.size_text, v.heater_temp, v.samples, v.duration, "
+                "v.max_pressure, v.press_unit, v.demo, v.notes, v.cut, v.verdict, "
+                "v.procedure_name, v.procedure_hash, v.check_version, v.job_key, v.employee_key, "
+                "v.model_key, v.material_key, v.size_key, v.heater_key, v.notes_key "
+                "FROM joints j JOIN versions v ON v.id = j.current_version_id JOIN ("
+                "SELECT fv.joint_id, %1 AS present, %2 AS offline, %3 AS seen, min(f.gone_since) "
+                "AS gone, count(DISTINCT fv.id) AS versions FROM versions fv JOIN files f ON "
+                "f.version_id = fv.id LEFT JOIN root_hosts h ON h.root_id = f.root_id AND h.host "
+                "= ? GROUP BY fv.joint_id) s ON s.joint_id = j.id "
+                "ORDER BY j.date_time, j.joint_number, j.machine_key, j.id")
+                .arg(m_dialect.CountIf(
+                         QStringLiteral("h.reachable = 1 AND f.away = 0 AND f.missing = 0")),
+                     m_dialect.CountIf(QStringLiteral("(h.reachable IS NULL OR h.reachable = 0 OR "
+                                                      "f.away = 1) AND f.missing = 0")),
+                     m_dialect.CountIf(QStringLiteral("h.reachable = 1 AND f.away = 0 AND "
+                                                      "f.missing = 0 AND f.gone_since IS NULL")));
+        if (!Run(q, sql, {m_host})) {
+            Fail(QStringLiteral("joints"), SqlErrorText(q.lastError()));
+            return std::nullopt;
+        }
+        while (q.next()) {
+            JointRow row;
+            row.id = q.value(0).toLongLong();
+            const int present = q.value(1).toInt();
+            const int offline = q.value(2).toInt();
+            row.status = present > 0   ? QStringLiteral("present")
+                         : offline > 0 ? QStringLiteral("offline")
+                                       : QStringLiteral("missing");
+            if (q.value(3).toInt() == 0)
+                row.missingSince = q.value(4).toLongLong();
+            row.versions = q.value(5).toInt();
+            JointFields& f = row.fields;
+            f.dateTime = q.value(6).toString();
+            f.jointNumber = q.value(7).toInt();
+            f.machineId = q.value(8).toString();
+            row.keys.machine = q.value(9).toString();
+            row.sha256 = q.value(10).toByteArray();
+            f.job = q.value(11).toString();
+            f.employee = q.value(12).toString();
+            f.model = q.value(13).toString();
+            f.material = q.value(14).toString();
+            f.sizeText = q.value(15).toString();
+            f.heaterTemp = q.value(16).toString();
+            f.samples = q.value(17).toInt();
+            f.durationSeconds = q.value(18).toDouble();
+            f.maxPressurePsi = q.value(19).toInt();
+            f.pressUnit = q.value(20).toString();
+            f.demo = q.value(21).toBool();
+            f.notes = q.value(22).toString();
+            f.cut = q.value(23).toBool();
+            f.verdict = q.value(24).toString();
+            f.procedureName = q.value(25).toString();
+            f.procedureHash = q.value(26).toString();
+            f.checkVersion = q.value(27).toString();
+            row.keys.job = q.value(28).toString();
+            row.keys.employee = q.value(29).toString();
+            row.keys.model = q.value(30).toString();
+            row.keys.material = q.value(31).toString();
+            row.keys.size = q.value(32).toString();
+            row.keys.heater = q.value(33).toString();
+            row.keys.notes = q.value(34).toString();
+            rowOf.insert(row.id, rows.size());
+            rows.push_back(std::move(row));
+        }
+    }
+    const auto fileStatus = [](const QSqlQuery& q, int reachable, int missing, int away) {
+        if (q.value(reachable).isNull() || !q.value(reachable).toBool() || q.value(away).toBool())
+            return q.value(missing).toBool() ? QStringLiteral("missing")
+                                             : QStringLiteral("offline");
+        return q.value(missing).toBool() ? QStringLiteral("missing") : QStringLiteral("present");
+    };
+    {
+        QSqlQuery q(m_db);
+        q.setForwardOnly(true);
+        if (!Run(q,
+                 QStringLiteral("SELECT fv.joint_id, f.id, h.path, f.relpath, h.path_text, "
+                                "f.relpath_text, r.key, "
+                                "fv.sha256, fv.id = j.current_version_id, h.reachable, f.missing, "
+                                "f.away FROM files f "
+                                "JOIN versions fv ON fv.id = f.version_id JOIN joints j ON j.id = "
+                                "fv.joint_id JOIN "
+                                "roots r ON r.id = f.root_id LEFT JOIN root_hosts h ON h.root_id = "
+                                "f.root_id AND "
+                                "h.host = ?"),
+                 {m_host})) {
+            Fail(QStringLiteral("files"), SqlErrorText(q.lastError()));
+            return std::nullopt;
+        }
+        while (q.next()) {
+            const auto at = rowOf.constFind(q.value(0).toLongLong());
+            if (at == rowOf.cend())
+                continue;
+            JointFile file;
+            file.id = q.value(1).toLongLong();
+            const bool here = !q.value(4).isNull();
+            if (here)
+                file.path = q.value(2).toByteArray() + '/' + q.value(3).toByteArray();
+            file.display = FullText(here ? q.value(4).toString() : q.value(6).toString(),
+                                    q.value(5).toString());
+            file.sha256 = q.value(7).toByteArray();
+            file.current = q.value(8).toBool();
+            file.status = fileStatus(q, 9, 10, 11);
+            rows[*at].copies.push_back(std::move(file));
+        }
+    }
+    for (JointRow& row : rows) {
+        // The current version's copies first, present ones before others,
+        // each group by path.
+        std::sort(row.copies.begin(), row.copies.end(), [](const JointFile& a, const JointFile& b) {
+            const bool ap = a.status == QLatin1String("present");
+            const bool bp = b.status == QLatin1String("present");
+            if (a.current != b.current)
+                return a.current;
+            if (ap != bp)
+                return ap;
+            return a.display < b.display;
+        });
+        for (const JointFile& f : row.copies)
+            row.files << f.display;
         row.files.sort();
-        row.reason = q.value(3).toString();
-        JointFields& f = row.fields;
-        f.dateTime = q.value(4).toString();
-        f.jointNumber = q.value(5).toInt();
-        f.job = q.value(6).toString();
-        f.employee = q.value(7).toString();
-        f.machineId = q.value(8).toString();
-        f.model = q.value(9).toString();
-        f.material = q.value(10).toString();
-        f.sizeText = q.value(11).toString();
-        f.heaterTemp = q.value(12).toString();
-        f.samples = q.value(13).toInt();
-        f.durationSeconds = q.value(14).toDouble();
-        f.maxPressurePsi = q.value(15).toInt();
-        f.pressUnit = q.value(16).toString();
-        f.demo = q.value(17).toBool();
-        f.notes = q.value(18).toString();
-        f.verdict = q.value(19).toString();
-        rows.push_back(std::move(row));
+    }
+    {
+        QSqlQuery q(m_db);
+        q.setForwardOnly(true);
+        if (!Run(
+                q,
+                QStringLiteral(
+                    "SELECT f.id, h.path, f.relpath, h.path_text, f.relpath_text, r.key, f.reason, "
+                    "h.reachable, f.missing, f.away, f.gone_since FROM files f JOIN roots r ON "
+                    "r.id = "
+                    "f.root_id LEFT JOIN root_hosts h ON h.root_id = f.root_id AND h.host = ? "
+                    "WHERE "
+                    "f.version_id IS NULL ORDER BY h.path_text, f.relpath_text"),
+                {m_host})) {
+            Fail(QStringLiteral("files"), SqlErrorText(q.lastError()));
+            return std::nullopt;
+        }
+        while (q.next()) {
+            JointRow row;
+            row.id = -q.value(0).toLongLong();
+            JointFile file;
+            file.id = q.value(0).toLongLong();
+            const bool here = !q.value(3).isNull();
+            if (here)
+                file.path = q.value(1).toByteArray() + '/' + q.value(2).toByteArray();
+            file.display = FullText(here ? q.value(3).toString() : q.value(5).toString(),
+                                    q.value(4).toString());
+            file.status = fileStatus(q, 7, 8, 9);
+            row.status = file.status == QLatin1String("present") ? QStringLiteral("unreadable")
+                                                                 : file.status;
+            row.reason = q.value(6).toString();
+            row.missingSince = q.value(10).toLongLong();
+            row.files << file.display;
+            row.copies.push_back(std::move(file));
+            row.versions = 0;
+            rows.push_back(std::move(row));
+        }
     }
     return rows;
 }

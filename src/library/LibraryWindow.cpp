@@ -5,33 +5,95 @@
 #include "library/LibraryCheckDlg.h"
 #include "library/LibraryFolders.h"
 #include "library/LibraryFoldersDlg.h"
+#include "library/LibraryForgetDlg.h"
 #include "platform/MessageBox.h"
+#include "platform/WholeFile.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDateEdit>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSaveFile>
+#include <QSet>
 #include <QTableView>
 #include <QThread>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <sys/stat.h>
+
+// The window's end of a worker: the worker reports through it, and the
+// window cuts it when it stops waiting for that worker. Lives on the
+// window's thread, and outlives the window when the worker does.
+class CWorkerLink : public QObject {
+public:
+    bool attached = true;
+};
 
 namespace {
 const QString kCaption = QStringLiteral("Kelvorn Joint Reports");
+
+// The workers started by library windows, still running; touched on the
+// windows' thread only. Never freed: a worker may outlive every window.
+std::vector<QThread*>* const g_workers = new std::vector<QThread*>;
+
+// Runs `work` on a worker and `done` with its result on this thread,
+// unless the link was cut by then.
+template <typename Result>
+CWorkerLink* RunOnWorker(std::function<Result(CWorkerLink*)> work,
+                         std::function<void(const Result&)> done) {
+    auto* link = new CWorkerLink;
+    QThread* thread = QThread::create([link, work = std::move(work), done = std::move(done)]() {
+        Result result = work(link);
+        QMetaObject::invokeMethod(
+            link,
+            [link, done, result = std::move(result)]() {
+                if (link->attached)
+                    done(result);
+                link->deleteLater();
+            },
+            Qt::QueuedConnection);
+    });
+    g_workers->push_back(thread);
+    QObject::connect(thread, &QThread::finished, thread, [thread]() {
+        std::erase(*g_workers, thread);
+        thread->deleteLater();
+    });
+    thread->start();
+    return link;
+}
+
+quint64 InodeOf(const QString& path) {
+    struct stat st {};
+    return stat(QFile::encodeName(path).constData(), &st) == 0 ? quint64(st.st_ino) : 0;
+}
+} // namespace
+
+bool WaitForLibraryWorkers(int ms) {
+    const QDeadlineTimer deadline(ms);
+    for (QThread* t : std::vector<QThread*>(*g_workers))
+        if (!t->wait(deadline))
+            return false;
+    // Their last reports and the threads' own ends arrive as events.
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+    return g_workers->empty();
 }
 
 CLibraryWindow::CLibraryWindow(const QString& databasePath, QWidget* parent)
-    : QWidget(parent), m_strDatabase(databasePath), m_model(this) {
+    : QWidget(parent), m_nProbeMs(CLibraryScanner::kProbeMs), m_strDatabase(databasePath),
+      m_model(this) {
     setWindowTitle(kCaption);
     m_askSavePath = [this](const QString& title, const QString& suggested) {
         return QFileDialog::getSaveFileName(this, title, suggested);
@@ -48,7 +110,7 @@ CLibraryWindow::CLibraryWindow(const QString& databasePath, QWidget* parent)
         m_pStatus->addItem(QString::fromLatin1(s));
     m_pVerdict = new QComboBox;
     m_pVerdict->addItem(QStringLiteral("any verdict"), QString());
-    for (const char* s : {"pass", "fail", "incomplete"})
+    for (const char* s : {"pass", "fail", "incomplete", "unknown"})
         m_pVerdict->addItem(QString::fromLatin1(s), QString::fromLatin1(s));
     m_pDates = new QCheckBox(QStringLiteral("From"));
     m_pSince = new QDateEdit(QDate::currentDate().addMonths(-1));
@@ -83,7 +145,7 @@ CLibraryWindow::CLibraryWindow(const QString& databasePath, QWidget* parent)
     auto* exportList = new QPushButton(QStringLiteral("Export list..."));
     auto* exportPdfs = new QPushButton(QStringLiteral("Export PDFs..."));
     auto* check = new QPushButton(QStringLiteral("Check..."));
-    auto* forget = new QPushButton(QStringLiteral("Forget missing"));
+    auto* forget = new QPushButton(QStringLiteral("Forget missing..."));
     m_pCount = new QLabel;
     m_pProgress = new QProgressBar;
     m_pProgress->hide();
@@ -121,35 +183,89 @@ CLibraryWindow::CLibraryWindow(const QString& databasePath, QWidget* parent)
     connect(check, &QPushButton::clicked, this, &CLibraryWindow::ShowCheck);
     connect(forget, &QPushButton::clicked, this, &CLibraryWindow::ForgetMissing);
     connect(m_pTable, &QTableView::doubleClicked, this, &CLibraryWindow::OpenSelected);
+    // Another program's commits (a scan from a shell, another window) show
+    // within a second.
+    m_pFollow = new QTimer(this);
+    m_pFollow->setInterval(1000);
+    connect(m_pFollow, &QTimer::timeout, this, &CLibraryWindow::FollowChanges);
+    m_pFollow->start();
     UpdateCount();
 }
 
+// Nothing here waits for a worker: one that is stuck on a folder that
+// stopped answering ends by itself, and reports to nobody.
 CLibraryWindow::~CLibraryWindow() {
-    m_bCancel = true;
-    for (QThread* t : {m_pWorker, m_pExporter, m_pChecker})
-        if (t) {
-            t->wait();
-            delete t;
-        }
+    if (m_pCancelFlag)
+        m_pCancelFlag->store(true);
+    for (CWorkerLink* link : {m_pJobLink, m_pExportLink, m_pCheckLink})
+        if (link)
+            link->attached = false;
 }
 
-bool CLibraryWindow::OpenStore() {
+bool CLibraryWindow::OpenReader(bool quiet) {
     m_pStore = std::make_unique<CLibraryStore>(m_strDatabase);
-    const CLibraryStore::OpenResult result = m_pStore->Open();
-    if (!m_pStore->Message().isEmpty())
-        MessageBox(m_pStore->Message(), kCaption,
-                   result == CLibraryStore::OpenResult::Rebuilt ? MB_ICONINFORMATION : MB_ICONSTOP);
-    if (result != CLibraryStore::OpenResult::Ok && result != CLibraryStore::OpenResult::Rebuilt) {
+    const CLibraryStore::OpenResult result = m_pStore->Open(CLibraryStore::Mode::Read);
+    switch (result) {
+    case CLibraryStore::OpenResult::Ok:
+        m_nChangeCounter = m_pStore->ChangeCounter();
+        m_nIndexInode = InodeOf(m_pStore->Path());
+        return true;
+    case CLibraryStore::OpenResult::NoIndex:
+    case CLibraryStore::OpenResult::Older:
+    case CLibraryStore::OpenResult::Damaged:
+    case CLibraryStore::OpenResult::Busy:
+        // The first scan makes it, brings it up to date or sets it aside.
+        m_pStore.reset();
+        return true;
+    default:
+        if (!quiet)
+            MessageBox(m_pStore->Message(), kCaption, MB_ICONSTOP);
         m_pStore.reset();
         return false;
     }
+}
+
+bool CLibraryWindow::OpenStore() {
+    if (!OpenReader(false))
+        return false;
     Reload();
     return true;
 }
 
+void CLibraryWindow::FollowChanges() {
+    // A new file in the index's place (set aside and built again) is a new
+    // index: the old connection would see the old file for ever.
+    if (m_pStore && InodeOf(m_pStore->Path()) != m_nIndexInode)
+        m_pStore.reset();
+    if (!m_pStore) {
+        if (OpenReader(true) && m_pStore)
+            Reload();
+        return;
+    }
+    const qint64 counter = m_pStore->ChangeCounter();
+    if (counter != m_nChangeCounter) {
+        m_nChangeCounter = counter;
+        Reload();
+    }
+}
+
 void CLibraryWindow::Reload() {
+    // The selection is kept by joint, so a reload under the user's hands
+    // (another program's commit) does not lose it.
+    QSet<qint64> selected;
+    for (const JointRow& r : SelectedRows())
+        selected.insert(r.id);
+    std::optional<std::vector<JointRow>> rows;
     if (m_pStore)
-        m_model.SetRows(m_pStore->Joints());
+        rows = m_pStore->Joints();
+    if (m_pStore && !rows)
+        m_pCount->setToolTip(m_pStore->Message());
+    m_model.SetRows(rows ? std::move(*rows) : std::vector<JointRow>());
+    if (!selected.isEmpty())
+        for (int r = 0; r < m_model.rowCount(); ++r)
+            if (selected.contains(m_model.Row(r).id))
+                m_pTable->selectionModel()->select(
+                    m_model.index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     UpdateCount();
 }
 
@@ -179,43 +295,55 @@ void CLibraryWindow::SetBusy(bool busy) {
 }
 
 void CLibraryWindow::StartScan(const QStringList& confirmed) {
-    if (m_pWorker)
+    if (m_pJobLink)
         return;
-    const QStringList roots = LibraryRoots(); // settings stay on this thread
-    m_bCancel = false;
+    LibraryJob job = m_pending;
+    job.scan = true;
+    job.settings = ReadLibraryFolderSettings(); // settings stay on this thread
+    job.confirmed << confirmed;
+    StartJob(std::move(job));
+}
+
+void CLibraryWindow::StartJob(LibraryJob job) {
+    job.database = m_strDatabase;
+    job.what = QStringLiteral("the vtq-library window");
+    // An earlier job this window stopped waiting for may still hold the
+    // lock for a moment.
+    job.waitMs = 30000;
+    job.probeMs = m_nProbeMs;
+    m_pCancelFlag = std::make_shared<std::atomic<bool>>(false);
     m_pProgress->setRange(0, 0);
     SetBusy(true);
-    const QString path = m_strDatabase;
     const auto hook = m_onWorkerProgress;
-    m_pWorker = QThread::create([this, path, roots, hook, confirmed]() {
-        ScanSummary summary;
-        CLibraryStore store(path, 5000);
-        const CLibraryStore::OpenResult opened = store.Open();
-        if (opened == CLibraryStore::OpenResult::Ok ||
-            opened == CLibraryStore::OpenResult::Rebuilt) {
-            CLibraryScanner scanner(store);
-            scanner.SetConfirmedRemovals(confirmed);
-            scanner.SetCancelFlag(&m_bCancel);
-            scanner.SetProgress([this, hook](int done, int total) {
+    const auto cancel = m_pCancelFlag;
+    m_pJobLink = RunOnWorker<LibraryJobResult>(
+        [this, job, hook, cancel](CWorkerLink* link) {
+            return RunLibraryJob(job, cancel.get(), [this, link, hook](int done, int total) {
                 if (hook)
                     hook(done, total);
                 QMetaObject::invokeMethod(
-                    this, [this, done, total]() { OnProgress(done, total); }, Qt::QueuedConnection);
+                    link,
+                    [this, link, done, total]() {
+                        if (link->attached)
+                            OnProgress(done, total);
+                    },
+                    Qt::QueuedConnection);
             });
-            summary = scanner.Scan(roots);
-        } else {
-            summary.storeFailed = true;
-            summary.problems << store.Message();
-        }
-        QMetaObject::invokeMethod(
-            this, [this, summary]() { OnScanDone(summary); }, Qt::QueuedConnection);
-    });
-    m_pWorker->start();
+        },
+        [this, job](const LibraryJobResult& result) { OnJobDone(result, job); });
 }
 
 void CLibraryWindow::CancelScan() {
-    m_bCancel = true;
-    m_pCancel->setEnabled(false);
+    if (!m_pJobLink)
+        return;
+    // The worker stops at its next file; the window does not wait for it.
+    m_pCancelFlag->store(true);
+    m_pJobLink->attached = false;
+    m_pJobLink = nullptr;
+    m_lastScan = ScanSummary();
+    m_lastScan.cancelled = true;
+    SetBusy(false);
+    Q_EMIT ScanFinished();
 }
 
 void CLibraryWindow::OnProgress(int done, int total) {
@@ -223,28 +351,53 @@ void CLibraryWindow::OnProgress(int done, int total) {
     m_pProgress->setValue(done);
 }
 
-void CLibraryWindow::OnScanDone(const ScanSummary& summary) {
-    m_pWorker->wait();
-    delete m_pWorker;
-    m_pWorker = nullptr;
-    m_lastScan = summary;
+void CLibraryWindow::OnJobDone(const LibraryJobResult& result, const LibraryJob& job) {
+    m_pJobLink = nullptr;
     SetBusy(false);
+    m_lastJobMessage = result.message;
+    if (job.scan)
+        m_lastScan = result.summary;
+    if (result.outcome == LibraryJobResult::Done) {
+        // What the job applied leaves the queue; what came meanwhile stays.
+        for (const QString& f : job.removedFolders)
+            m_pending.removedFolders.removeAll(f);
+        for (qint64 id : job.retired)
+            std::erase(m_pending.retired, id);
+        for (const QString& f : job.hereNow)
+            m_pending.hereNow.removeAll(f);
+    }
+    if (result.rebuilt)
+        m_pStore.reset();
+    if (!m_pStore)
+        OpenReader(true);
     Reload();
+    if (result.outcome == LibraryJobResult::Busy)
+        MessageBox(QStringLiteral("The library is busy: %1. Its joints show here as that program "
+                                  "records them; scan again when it is done.")
+                       .arg(result.message),
+                   kCaption, MB_ICONINFORMATION);
+    else if (!result.message.isEmpty())
+        MessageBox(result.message, kCaption,
+                   result.outcome == LibraryJobResult::Done ? MB_ICONINFORMATION : MB_ICONSTOP);
+    const ScanSummary& summary = result.summary;
     if (summary.storeFailed || !summary.problems.isEmpty())
         MessageBox(summary.problems.join(QLatin1Char('\n')), kCaption, MB_ICONEXCLAMATION);
-    // Only the user can tell an emptied folder from a card or share that is
-    // not connected.
+    // Only the user can tell an emptied folder from another card in the
+    // reader or a share that is half there.
     QStringList confirmed;
     for (const QString& root : summary.suspect)
-        if (MessageBox(QStringLiteral("%1 is empty or lost most of its joints at once, so its "
-                                      "joints are shown as offline.\n\nWere its reports deleted "
-                                      "or moved on purpose? Yes marks them missing.")
+        if (MessageBox(QStringLiteral("%1 is empty or lost most of its joints at once, so they are "
+                                      "shown as offline: another card may be in the reader, or a "
+                                      "share only half there.\n\nWere its reports deleted or "
+                                      "moved on purpose? Yes marks them missing.")
                            .arg(SafeLine(root)),
                        kCaption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES)
             confirmed << root;
     Q_EMIT ScanFinished();
-    if (!confirmed.isEmpty())
+    if (!confirmed.isEmpty() || m_bRescan) {
+        m_bRescan = false;
         StartScan(confirmed);
+    }
 }
 
 std::vector<JointRow> CLibraryWindow::SelectedRows() const {
@@ -267,15 +420,14 @@ void CLibraryWindow::ExportList() {
     const QString path = m_askSavePath(QStringLiteral("Export list"), QStringLiteral("joints.csv"));
     if (path.isEmpty())
         return;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(JointsCsv(rows)) < 0 || !file.commit())
+    if (!WriteWholeFile(path, JointsCsv(rows, {false, true})))
         MessageBox(QStringLiteral("The list could not be written to %1.").arg(path), kCaption,
                    MB_ICONSTOP);
 }
 
 void CLibraryWindow::ExportPdfs() {
     const std::vector<JointRow> rows = SelectedRows();
-    if (rows.empty() || m_pExporter) {
+    if (rows.empty() || m_pExportLink) {
         if (rows.empty())
             MessageBox(QStringLiteral("Select the joints to export first."), kCaption,
                        MB_ICONINFORMATION);
@@ -284,32 +436,30 @@ void CLibraryWindow::ExportPdfs() {
     const QString folder = m_askFolder(QStringLiteral("Export PDFs"));
     if (folder.isEmpty())
         return;
-    m_pExporter = QThread::create([this, rows, folder]() {
-        const PdfExport done = ExportJointPdfs(rows, folder);
-        QMetaObject::invokeMethod(
-            this,
-            [this, done]() {
-                m_pExporter->wait();
-                delete m_pExporter;
-                m_pExporter = nullptr;
-                if (!done.failures.isEmpty())
-                    MessageBox(done.failures.join(QLatin1Char('\n')), kCaption, MB_ICONEXCLAMATION);
-                Q_EMIT ExportFinished();
-            },
-            Qt::QueuedConnection);
-    });
-    m_pExporter->start();
+    m_pExportLink = RunOnWorker<PdfExport>(
+        [rows, folder](CWorkerLink*) { return ExportJointPdfs(rows, folder); },
+        [this](const PdfExport& done) {
+            m_pExportLink = nullptr;
+            if (!done.failures.isEmpty())
+                MessageBox(done.failures.join(QLatin1Char('\n')), kCaption, MB_ICONEXCLAMATION);
+            Q_EMIT ExportFinished();
+        });
 }
 
 void CLibraryWindow::ForgetMissing() {
-    if (!m_pStore || m_pWorker)
+    if (!m_pStore || m_pJobLink)
         return;
-    if (MessageBox(QStringLiteral("Remove every missing joint from the library? The reports "
-                                  "themselves are not touched."),
-                   kCaption, MB_YESNO | MB_ICONQUESTION) != IDYES)
+    CLibraryForgetDlg dialog(this);
+    CLibraryStore* store = m_pStore.get();
+    dialog.m_missing = [store](qint64 ageMs) {
+        return store->MissingOlderThan(ageMs).value_or(std::vector<ForgetItem>());
+    };
+    if (RunModal(dialog) != IDOK || dialog.m_fileIds.empty())
         return;
-    m_pStore->ForgetMissing();
-    Reload();
+    LibraryJob job = m_pending;
+    job.forgetAgeMs = dialog.m_ageMs;
+    job.forgetIds = dialog.m_fileIds;
+    StartJob(std::move(job));
 }
 
 void CLibraryWindow::ShowCheck() {
@@ -318,55 +468,64 @@ void CLibraryWindow::ShowCheck() {
         MessageBox(QStringLiteral("Select one joint to check."), kCaption, MB_ICONINFORMATION);
         return;
     }
-    if (m_pChecker)
+    if (m_pCheckLink)
         return;
     // The joint's file may lie on a share that does not answer: read it on
     // a worker, and show what it found when it is done.
-    m_pChecker = QThread::create([this, row = rows[0]]() {
-        const JointCheck done = CheckJoint(row);
-        QMetaObject::invokeMethod(
-            this,
-            [this, done]() {
-                m_pChecker->wait();
-                delete m_pChecker;
-                m_pChecker = nullptr;
-                if (!done.failure.isEmpty()) {
-                    MessageBox(done.failure, kCaption, MB_ICONEXCLAMATION);
-                } else {
-                    CLibraryCheckDlg dialog(done.file, done.lines, this);
-                    RunModal(dialog);
-                }
-                Q_EMIT CheckFinished();
-            },
-            Qt::QueuedConnection);
-    });
-    m_pChecker->start();
+    m_pCheckLink =
+        RunOnWorker<JointCheck>([row = rows[0]](CWorkerLink*) { return CheckJoint(row); },
+                                [this](const JointCheck& done) {
+                                    m_pCheckLink = nullptr;
+                                    if (!done.failure.isEmpty()) {
+                                        MessageBox(done.failure, kCaption, MB_ICONEXCLAMATION);
+                                    } else {
+                                        CLibraryCheckDlg dialog(done.file, done.lines, this);
+                                        RunModal(dialog);
+                                    }
+                                    Q_EMIT CheckFinished();
+                                });
 }
 
 void CLibraryWindow::OpenSelected() {
     const std::vector<JointRow> rows = SelectedRows();
     if (rows.empty() || rows[0].id <= 0)
         return;
+    QByteArray path;
+    for (const JointFile& f : rows[0].copies)
+        if (path.isEmpty() && f.status == QLatin1String("present"))
+            path = f.path;
+    if (path.isEmpty())
+        return;
     const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/vtq-ppc");
     const QString program = QFileInfo(beside).isExecutable() ? beside : QStringLiteral("vtq-ppc");
-    QProcess::startDetached(program, {rows[0].files.value(0)});
+    QProcess::startDetached(program, {QFile::decodeName(path)});
+}
+
+std::vector<LibraryRoot> CLibraryWindow::KnownRoots() {
+    return m_pStore ? m_pStore->Roots().value_or(std::vector<LibraryRoot>())
+                    : std::vector<LibraryRoot>();
 }
 
 void CLibraryWindow::ShowFolders() {
-    CLibraryFoldersDlg dialog(this);
+    CLibraryFoldersDlg dialog(KnownRoots(), this);
     dialog.m_askFolder = m_askFolder;
     if (RunModal(dialog) != IDOK)
         return;
-    const QStringList before = AddedLibraryFolders();
+    const LibraryFolderSettings before = ReadLibraryFolderSettings();
     SetAddedLibraryFolders(dialog.m_folders);
     SetNamedBackupCard(dialog.m_strCard);
     // A folder taken out of the library takes its joints with it, unless it
     // is still one of the library's folders as the device's or the card's.
-    // Not while a scan writes: the scan would only add it back.
-    const QStringList roots = LibraryRoots();
-    if (m_pStore && !m_pWorker)
-        for (const QString& old : before)
-            if (!roots.contains(old))
-                m_pStore->RemoveRoot(old);
-    Reload();
+    // Changes to the index wait for the scan lock: a scan that runs now
+    // finishes first, and they apply before the next.
+    for (const QString& old : RemovedLibraryFolders(before, ReadLibraryFolderSettings()))
+        if (!m_pending.removedFolders.contains(old))
+            m_pending.removedFolders << old;
+    m_pending.retired.insert(m_pending.retired.end(), dialog.m_retired.begin(),
+                             dialog.m_retired.end());
+    m_pending.hereNow << dialog.m_hereNow;
+    if (m_pJobLink)
+        m_bRescan = true;
+    else
+        StartScan();
 }

@@ -1,11 +1,18 @@
 #pragma once
 // The library's window: the table of joints with its search, filters and
-// count, and the scan, export, check and folder commands. Every file-system
-// access (scan, PDF export, the check of a joint) runs on a worker thread;
-// the window reads the index only.
+// count, and the scan, export, check, forget and folder commands.
+//
+// It reads the index through a read-only connection and holds no lock, so
+// other programs list, export and scan while it is open; it follows their
+// commits (the store's change counter, looked at once a second) and reloads.
+// Everything that touches a report folder (probing, listing, reading, PDF
+// export, the check of a joint) runs on a worker; writers run as jobs under
+// the scan lock (LibraryJob.h). Cancel and closing never wait for a worker:
+// a worker stuck on a folder that stopped answering is left to end by
+// itself, and what it finishes is seen through the change counter.
 
 #include "library/JointTableModel.h"
-#include "library/LibraryScanner.h"
+#include "library/LibraryJob.h"
 #include "library/LibraryStore.h"
 
 #include <QWidget>
@@ -21,7 +28,8 @@ class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QTableView;
-class QThread;
+class QTimer;
+class CWorkerLink;
 
 class CLibraryWindow : public QWidget {
     Q_OBJECT
@@ -29,17 +37,24 @@ public:
     explicit CLibraryWindow(const QString& databasePath, QWidget* parent = nullptr);
     ~CLibraryWindow() override;
 
-    // Opens the window's own connection to the index; false, after telling
-    // the user, when it cannot be used.
+    // Opens the window's read-only connection to the index; false, after
+    // telling the user, when the index cannot be used at all. An index
+    // that is not there yet, or was made by an older program, is made or
+    // brought up to date by the first scan.
     bool OpenStore();
-    // Reads the joints from the index again.
+    // Reads the joints from the index again, keeping the selection.
     void Reload();
+    // Reloads when another connection committed since the last look; the
+    // window's timer calls it once a second.
+    void FollowChanges();
 
-    // `confirmed`: roots whose vanished joints the user said are gone.
+    // `confirmed`: folders whose vanished joints the user said are gone.
     void StartScan(const QStringList& confirmed = {});
     void CancelScan();
-    bool Scanning() const { return m_pWorker != nullptr; }
+    bool Scanning() const { return m_pJobLink != nullptr; }
     const ScanSummary& LastScan() const { return m_lastScan; }
+    // What the last job said (a busy library, an index set aside).
+    const QString& LastJobMessage() const { return m_lastJobMessage; }
 
     void ExportList();
     void ExportPdfs();
@@ -55,6 +70,8 @@ public:
 
     // Called on the scan's thread after each file; tests hold the scan here.
     std::function<void(int done, int total)> m_onWorkerProgress;
+    // How long a folder has to answer a scan.
+    int m_nProbeMs;
 
     CJointTableModel& Model() { return m_model; }
     QTableView* Table() { return m_pTable; }
@@ -75,11 +92,16 @@ private:
     void ApplyFilter();
     void UpdateCount();
     void OnProgress(int done, int total);
-    void OnScanDone(const ScanSummary& summary);
+    bool OpenReader(bool quiet);
+    void StartJob(LibraryJob job);
+    void OnJobDone(const LibraryJobResult& result, const LibraryJob& job);
     void SetBusy(bool busy);
+    std::vector<LibraryRoot> KnownRoots();
 
     QString m_strDatabase;
     std::unique_ptr<CLibraryStore> m_pStore;
+    qint64 m_nChangeCounter = -1;
+    quint64 m_nIndexInode = 0; // a new file there (set aside, rebuilt) is opened anew
     CJointTableModel m_model;
     QTableView* m_pTable = nullptr;
     QLineEdit* m_pSearch = nullptr;
@@ -92,9 +114,20 @@ private:
     QProgressBar* m_pProgress = nullptr;
     QPushButton* m_pCancel = nullptr;
     QPushButton* m_pScan = nullptr;
-    QThread* m_pWorker = nullptr;
-    QThread* m_pExporter = nullptr;
-    QThread* m_pChecker = nullptr;
-    std::atomic<bool> m_bCancel{false};
+    QTimer* m_pFollow = nullptr;
+    // Links to the workers this window waits for; cut when it stops
+    // waiting (Cancel) or closes.
+    CWorkerLink* m_pJobLink = nullptr;
+    CWorkerLink* m_pExportLink = nullptr;
+    CWorkerLink* m_pCheckLink = nullptr;
+    std::shared_ptr<std::atomic<bool>> m_pCancelFlag;
+    // Folder changes and confirmations waiting for the next job.
+    LibraryJob m_pending;
+    bool m_bRescan = false;
     ScanSummary m_lastScan;
+    QString m_lastJobMessage;
 };
+
+// Waits up to `ms` for every worker any library window started to end; true
+// when none is left. For tests and for leaving cleanly.
+bool WaitForLibraryWorkers(int ms);

@@ -8,6 +8,10 @@ QDateTime CurrentLocalTime() {
     return g_fixedTime ? *g_fixedTime : QDateTime::currentDateTime();
 }
 
+qint64 CurrentTimeMs() {
+    return g_fixedTime ? g_fixedTime->toMSecsSinceEpoch() : QDateTime::currentMSecsSinceEpoch();
+}
+
 void SetFixedLocalTime(std::optional<QDateTime> time) {
     g_fixedTime = std::move(time);
 }

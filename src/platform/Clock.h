@@ -5,6 +5,9 @@
 #include <optional>
 
 QDateTime CurrentLocalTime();
+// The same instant in milliseconds since 1970, UTC: no time zone is looked
+// at, so any thread may ask.
+qint64 CurrentTimeMs();
 
 // Makes CurrentLocalTime() return `time` (or the real clock again with nullopt).
 void SetFixedLocalTime(std::optional<QDateTime> time);

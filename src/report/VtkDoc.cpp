@@ -47,6 +47,8 @@ CVtkDoc::CVtkDoc() : m_t(kMaxSamples, 0), m_p(kMaxSamples + 1, 0) {
     g_nSearchPercent = 100;
 }
 
+CVtkDoc::CVtkDoc(Detached) : m_t(kMaxSamples, 0), m_p(kMaxSamples + 1, 0) {}
+
 void CVtkDoc::UpdateAllViews() {
     if (m_updateViews)
         m_updateViews();

@@ -29,6 +29,13 @@ public:
     static constexpr int kMaxNotes = 200;
 
     CVtkDoc();
+    // A document that reads reports apart from the one the main window
+    // shows (a worker that indexes or prints many at once): it never
+    // touches the process-wide report state, so several may run on
+    // several threads. It is emptied with Unload, not FreeReport.
+    struct Detached {};
+    explicit CVtkDoc(Detached);
+    void Unload() { Clear(); }
 
     // Called whenever the shown report changes, so that the views redraw.
     void SetUpdateViews(std::function<void()> update) { m_updateViews = std::move(update); }

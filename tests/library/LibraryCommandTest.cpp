@@ -1,11 +1,19 @@
 #include "library/LibraryCommand.h"
 #include "LibraryTree.h"
+#include "framework/Globals.h"
+#include "library/Csv.h"
 #include "library/LibraryFolders.h"
-#include "library/LibraryLock.h"
+#include "library/LibraryJob.h"
 #include "library/LibraryStore.h"
+#include "library/LibraryWindow.h"
+#include "library/Mounts.h"
+#include "library/ScanLock.h"
+#include "library/SqliteIndexFile.h"
+#include "platform/Clock.h"
 #include "support/RunTool.h"
 #include "support/TestEnv.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -15,6 +23,8 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 struct Result {
@@ -25,6 +35,7 @@ struct Result {
 
 class LibraryCommand : public ::testing::Test {
 protected:
+    // The command line in this process.
     Result Run(QStringList args) {
         args.prepend(db);
         args.prepend(QStringLiteral("--database"));
@@ -35,6 +46,15 @@ protected:
         r.out = Slurp(out);
         r.err = Slurp(err);
         return r;
+    }
+    // The program itself, as a shell runs it.
+    Result Program(const QStringList& args) {
+        const ToolRun t = RunTool(QStringLiteral(VTQ_LIBRARY_PATH), args,
+                                  {QStringLiteral("XDG_CONFIG_HOME=") + TestSettingsFolder(),
+                                   QStringLiteral("XDG_DATA_HOME=") + TestSettingsFolder(),
+                                   QStringLiteral("VTQ_LIBRARY_DB=") + db,
+                                   QStringLiteral("VTQ_ROOT=") + TestRootFolder()});
+        return {t.code, QString::fromUtf8(t.out), QString::fromUtf8(t.err)};
     }
     static QString Slurp(FILE* f) {
         std::fflush(f);
@@ -48,16 +68,24 @@ protected:
         return QString::fromUtf8(bytes);
     }
 
+    LibrarySeams seams;
     QTemporaryDir tree;
     QString db = TestSettingsFolder() + QStringLiteral("/library.sqlite");
     QString share = tree.path() + QStringLiteral("/share");
 };
+
+QByteArray ReadFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
 } // namespace
 
 // scan adds the folder once, prints what it found; list filters (also by the
-// procedure check's verdict) and writes a table, CSV and JSON; forget-missing
-// forgets what vanished.
+// procedure check's verdict) and writes a table, CSV and JSON;
+// forget-missing shows its list first and forgets only what went missing
+// long enough ago, and --confirm-missing speaks for one folder.
 TEST_F(LibraryCommand, ScanListForget) {
+    SetFixedLocalTime(QDateTime(QDate(2024, 5, 2), QTime(10, 0), Qt::UTC));
     PutFile(TestRootFolder() + QStringLiteral("/Joint Reports/own.kjr"),
             MakeReportBytes(1, QStringLiteral("J-100")));
     PutFile(TestRootFolder() + QStringLiteral("/Joint Reports/good.kjr"),
@@ -79,25 +107,27 @@ TEST_F(LibraryCommand, ScanListForget) {
             MakeReportBytes(4, QStringLiteral("J-300")));
 
     Result r = Run({QStringLiteral("scan"), share});
-    ASSERT_EQ(r.code, 0) << qPrintable(r.err);
+    ASSERT_EQ(r.code, kExitOk) << qPrintable(r.err);
     EXPECT_EQ(AddedLibraryFolders(), QStringList{share});
     EXPECT_TRUE(r.out.contains(QStringLiteral("added ") + share + QStringLiteral("/a.kjr\n")));
     EXPECT_TRUE(r.out.contains(QStringLiteral("unreadable ") + share + QStringLiteral("/bad.kjr")));
     EXPECT_TRUE(
         r.out.contains(QStringLiteral("added ") + share + QStringLiteral("/evil?gpj.kjr\n")));
     EXPECT_FALSE(r.out.contains(QChar(0x202e)));
-    EXPECT_TRUE(r.out.endsWith(
-        QStringLiteral("6 added, 0 updated, 0 missing, 0 offline, 1 unreadable, 0 unchanged\n")));
+    EXPECT_TRUE(r.out.endsWith(QStringLiteral("6 added, 0 updated, 0 moved, 0 not found, 0 "
+                                              "missing, 0 offline, 1 unreadable, 0 unchanged\n")))
+        << qPrintable(r.out);
     r = Run({QStringLiteral("scan"), share});
     EXPECT_EQ(AddedLibraryFolders(), QStringList{share});
     EXPECT_TRUE(r.out.endsWith(QStringLiteral("0 unreadable, 7 unchanged\n"))) << qPrintable(r.out);
 
     r = Run({QStringLiteral("list"), QStringLiteral("--job"), QStringLiteral("j-2"),
              QStringLiteral("--format"), QStringLiteral("json")});
-    ASSERT_EQ(r.code, 0);
+    ASSERT_EQ(r.code, kExitOk);
     const QJsonArray joints = QJsonDocument::fromJson(r.out.toUtf8()).array();
     ASSERT_EQ(joints.size(), 2);
     EXPECT_EQ(joints[0][QStringLiteral("status")].toString(), QStringLiteral("present"));
+    EXPECT_TRUE(joints[0][QStringLiteral("missing_since")].isNull());
     EXPECT_EQ(joints[1][QStringLiteral("notes")].toString(), odd.fields[RF_NOTES].text);
     EXPECT_EQ(joints[1][QStringLiteral("files")].toArray()[0].toString(),
               share + QStringLiteral("/b.kjr"));
@@ -113,7 +143,6 @@ TEST_F(LibraryCommand, ScanListForget) {
     const QJsonArray passed = QJsonDocument::fromJson(r.out.toUtf8()).array();
     ASSERT_EQ(passed.size(), 1) << qPrintable(r.out);
     EXPECT_EQ(passed[0][QStringLiteral("joint_number")].toInt(), 5);
-    EXPECT_EQ(passed[0][QStringLiteral("verdict")].toString(), QStringLiteral("pass"));
     r = Run({QStringLiteral("list"), QStringLiteral("--verdict"), QStringLiteral("fail"),
              QStringLiteral("--job"), QStringLiteral("J-400"), QStringLiteral("--format"),
              QStringLiteral("csv")});
@@ -129,89 +158,246 @@ TEST_F(LibraryCommand, ScanListForget) {
     EXPECT_FALSE(r.out.contains(QChar(0x1b)));
     EXPECT_FALSE(r.out.contains(QChar(0x202e)));
 
+    // A file deleted: not found, then missing a day later.
     QFile::remove(share + QStringLiteral("/a.kjr"));
+    r = Run({QStringLiteral("scan")});
+    EXPECT_TRUE(r.out.contains(QStringLiteral("not found ") + share + QStringLiteral("/a.kjr\n")));
+    SetFixedLocalTime(QDateTime(QDate(2024, 5, 3), QTime(11, 0), Qt::UTC));
     r = Run({QStringLiteral("scan")});
     EXPECT_TRUE(r.out.contains(QStringLiteral("missing ") + share + QStringLiteral("/a.kjr\n")));
     r = Run({QStringLiteral("list"), QStringLiteral("--status"), QStringLiteral("missing"),
-             QStringLiteral("--format"), QStringLiteral("csv")});
-    EXPECT_EQ(r.out.split(QStringLiteral("\r\n")).size(), 3);
-    r = Run({QStringLiteral("forget-missing")});
-    EXPECT_EQ(r.out, QStringLiteral("1 missing files forgotten\n"));
+             QStringLiteral("--format"), QStringLiteral("json")});
+    const QJsonArray missing = QJsonDocument::fromJson(r.out.toUtf8()).array();
+    ASSERT_EQ(missing.size(), 1);
+    EXPECT_EQ(missing[0][QStringLiteral("missing_since")].toString(),
+              QStringLiteral("2024-05-02T10:00:00.000Z"));
+    EXPECT_EQ(Run({QStringLiteral("forget-missing")}).code, kExitUsage);
+    r = Run({QStringLiteral("forget-missing"), QStringLiteral("--older-than"), QStringLiteral("2"),
+             QStringLiteral("--yes")});
+    EXPECT_EQ(r.out, QStringLiteral("0 missing files forgotten\n"));
+    r = Run({QStringLiteral("forget-missing"), QStringLiteral("--older-than"), QStringLiteral("1"),
+             QStringLiteral("--dry-run")});
+    EXPECT_TRUE(
+        r.out.startsWith(QStringLiteral("would forget ") + share +
+                         QStringLiteral("/a.kjr (joint 2 of 2024-03-03 14:30:05, job J-200")))
+        << qPrintable(r.out);
+    EXPECT_TRUE(r.out.endsWith(QStringLiteral("1 missing files would be forgotten\n")));
+    r = Run({QStringLiteral("forget-missing"), QStringLiteral("--older-than"), QStringLiteral("1"),
+             QStringLiteral("--yes")});
+    EXPECT_TRUE(r.out.endsWith(QStringLiteral("1 missing files forgotten\n"))) << qPrintable(r.out);
     r = Run({QStringLiteral("list"), QStringLiteral("--status"), QStringLiteral("missing"),
              QStringLiteral("--format"), QStringLiteral("csv")});
     EXPECT_EQ(r.out.split(QStringLiteral("\r\n")).size(), 2);
 
-    // Most of the folder gone at once: offline, until confirmed.
+    // Most of the folder gone at once: offline, until confirmed for that
+    // folder; confirming another folder does not speak for it.
     QFile::remove(share + QStringLiteral("/b.kjr"));
     QFile::remove(share + QString::fromUtf8("/evil\u202egpj.kjr"));
     r = Run({QStringLiteral("scan")});
-    EXPECT_TRUE(r.out.contains(QStringLiteral("offline ") + share + QLatin1Char('\n')));
-    EXPECT_TRUE(r.err.contains(QStringLiteral("--confirm-missing")));
-    r = Run({QStringLiteral("scan"), QStringLiteral("--confirm-missing")});
-    EXPECT_EQ(r.code, 0);
+    EXPECT_TRUE(r.out.contains(QStringLiteral("offline ") + share + QStringLiteral(" (lost most")));
+    EXPECT_TRUE(r.err.contains(QStringLiteral("--confirm-missing \"") + share));
+    r = Run({QStringLiteral("scan"), QStringLiteral("--confirm-missing"),
+             TestRootFolder() + QStringLiteral("/Joint Reports")});
+    EXPECT_TRUE(r.out.contains(QStringLiteral("0 missing, 1 offline"))) << qPrintable(r.out);
+    r = Run({QStringLiteral("scan"), QStringLiteral("--confirm-missing"), share});
+    EXPECT_EQ(r.code, kExitOk);
     EXPECT_TRUE(r.out.contains(QStringLiteral("2 missing, 0 offline"))) << qPrintable(r.out);
+    EXPECT_EQ(Run({QStringLiteral("scan"), QStringLiteral("--confirm-missing")}).code, kExitUsage);
+}
+
+// What is typed on a handheld never becomes a formula in the office's
+// spreadsheet; a file has a byte-order mark, a pipe never; --raw and JSON
+// give the cells exactly.
+TEST_F(LibraryCommand, CsvCellsAreNeverFormulas) {
+    for (const auto& [cell, inert] : std::vector<std::pair<QString, QString>>{
+             {QStringLiteral("=1+2"), QStringLiteral("'=1+2")},
+             {QStringLiteral("@SUM(1)"), QStringLiteral("'@SUM(1)")},
+             {QStringLiteral("+A1"), QStringLiteral("'+A1")},
+             {QStringLiteral("-2+3"), QStringLiteral("'-2+3")},
+             {QStringLiteral("\tcmd"), QStringLiteral("'\tcmd")},
+             {QStringLiteral("\rcmd"), QStringLiteral("'\rcmd")},
+             {QStringLiteral("-12"), QStringLiteral("-12")},
+             {QStringLiteral("+3.5e2"), QStringLiteral("+3.5e2")},
+             {QStringLiteral("---"), QStringLiteral("---")},
+             {QStringLiteral("J-=1"), QStringLiteral("J-=1")},
+             {QString(), QString()}})
+        EXPECT_EQ(InertCsvCell(cell), inert) << qPrintable(cell);
+
+    ReportPlan plan = ButtFusionReport(50);
+    plan.Set(RF_JOB_NUMBER, QStringLiteral("=HYPERLINK(\"http://x\",\"J\")"));
+    plan.Set(RF_EMPLOYEE_ID, QStringLiteral("@SUM(1)"));
+    plan.Set(RF_MACHINE_ID, QStringLiteral("-12"));
+    plan.Set(RF_NOTES, QStringLiteral("Müller, -2+3"));
+    PutFile(share + QStringLiteral("/x.kjr"), ReadAll(WriteReport(plan, QStringLiteral("x.kjr"))));
+    ASSERT_EQ(Run({QStringLiteral("scan"), share}).code, kExitOk);
+
+    Result r = Run({QStringLiteral("list"), QStringLiteral("--format"), QStringLiteral("csv")});
+    ASSERT_EQ(r.code, kExitOk);
+    EXPECT_TRUE(r.out.startsWith(QStringLiteral("date_time,"))); // no mark on a pipe
+    const QString line = r.out.split(QStringLiteral("\r\n"))[1];
+    EXPECT_TRUE(
+        line.contains(QStringLiteral(",\"'=HYPERLINK(\"\"http://x\"\",\"\"J\"\")\",'@SUM(1),-12,")))
+        << qPrintable(line);
+    EXPECT_TRUE(line.contains(QStringLiteral("\"Müller, -2+3\"")));
+
+    const QString file = tree.path() + QStringLiteral("/joints.csv");
+    ASSERT_EQ(Run({QStringLiteral("list"), QStringLiteral("--format"), QStringLiteral("csv"),
+                   QStringLiteral("-o"), file})
+                  .code,
+              kExitOk);
+    const QByteArray bytes = ReadFile(file);
+    EXPECT_TRUE(bytes.startsWith("\xEF\xBB\xBF"
+                                 "date_time,"));
+    EXPECT_EQ(QString::fromUtf8(bytes.mid(3)), r.out);
+
+    r = Run({QStringLiteral("list"), QStringLiteral("--format"), QStringLiteral("csv"),
+             QStringLiteral("--raw")});
+    EXPECT_TRUE(
+        r.out.contains(QStringLiteral(",\"=HYPERLINK(\"\"http://x\"\",\"\"J\"\")\",@SUM(1),")));
+    r = Run({QStringLiteral("list"), QStringLiteral("--format"), QStringLiteral("json")});
+    EXPECT_EQ(QJsonDocument::fromJson(r.out.toUtf8()).array()[0][QStringLiteral("employee_id")],
+              QStringLiteral("@SUM(1)"));
+    // The index itself is never the output.
+    EXPECT_EQ(Run({QStringLiteral("list"), QStringLiteral("-o"), db}).code, kExitFailure);
 }
 
 // export-pdf writes the printed page of each joint, named like its report,
-// with the report's text on it.
+// with the report's text on it, from a copy that still holds what the
+// library read, and never over a PDF that is there.
 TEST_F(LibraryCommand, ExportPdf) {
     PutFile(share + QStringLiteral("/one.kjr"), MakeReportBytes(1, QStringLiteral("J-1")));
     PutFile(share + QStringLiteral("/sub/one.kjr"), MakeReportBytes(2, QStringLiteral("J-1")));
     PutFile(share + QStringLiteral("/two.kjr"), MakeReportBytes(3, QStringLiteral("J-2")));
-    ASSERT_EQ(Run({QStringLiteral("scan"), share}).code, 0);
+    PutFile(share + QStringLiteral("/copy of two.kjr"), MakeReportBytes(3, QStringLiteral("J-2")));
+    const QByteArray feed = QFile::encodeName(share) + "/line\nfeed \xff.kjr";
+    {
+        const QByteArray bytes = MakeReportBytes(4, QStringLiteral("J-3"));
+        FILE* raw = std::fopen(feed.constData(), "wb");
+        ASSERT_NE(raw, nullptr);
+        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), raw);
+        std::fclose(raw);
+    }
+    ASSERT_EQ(Run({QStringLiteral("scan"), share}).code, kExitOk);
     const QString out = tree.path() + QStringLiteral("/pdf");
-    const Result r =
+    PutFile(out + QStringLiteral("/one.pdf"), "the inspector's own PDF");
+    Result r =
         Run({QStringLiteral("export-pdf"), out, QStringLiteral("--job"), QStringLiteral("J-1")});
-    ASSERT_EQ(r.code, 0) << qPrintable(r.err);
+    ASSERT_EQ(r.code, kExitOk) << qPrintable(r.err);
     EXPECT_EQ(QDir(out).entryList(QDir::Files),
-              (QStringList{QStringLiteral("one (2).pdf"), QStringLiteral("one.pdf")}));
+              (QStringList{QStringLiteral("one (2).pdf"), QStringLiteral("one (3).pdf"),
+                           QStringLiteral("one.pdf")}));
+    EXPECT_EQ(ReadFile(out + QStringLiteral("/one.pdf")), QByteArray("the inspector's own PDF"));
     const QByteArray page = RunTool(QStringLiteral("pdftotext"),
-                                    {out + QStringLiteral("/one.pdf"), QStringLiteral("-")})
+                                    {out + QStringLiteral("/one (2).pdf"), QStringLiteral("-")})
                                 .out;
     EXPECT_TRUE(page.contains("Kelvorn Joint Report")) << page.constData();
     EXPECT_TRUE(page.contains("E-117")) << page.constData();
+
+    // A copy rewritten since the scan is not the joint: the other copy is
+    // read; when none holds what was read, that is said.
+    PutFile(share + QStringLiteral("/copy of two.kjr"), MakeReportBytes(9, QStringLiteral("J-2")));
+    r = Run({QStringLiteral("export-pdf"), out, QStringLiteral("--job"), QStringLiteral("J-2")});
+    EXPECT_EQ(r.code, kExitOk) << qPrintable(r.err);
+    EXPECT_TRUE(r.out.contains(QStringLiteral("two.pdf"))) << qPrintable(r.out);
+    PutFile(share + QStringLiteral("/two.kjr"), MakeReportBytes(9, QStringLiteral("J-2")));
+    r = Run({QStringLiteral("export-pdf"), out, QStringLiteral("--job"), QStringLiteral("J-2")});
+    EXPECT_EQ(r.code, kExitFailure);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("changed since the library read them")));
+
+    // A name with a line feed and a byte that is no text is read as it is;
+    // reading reports leaves the state of the report a main window would
+    // show alone (workers do this reading, several at once).
+    g_bReportChanged = true;
+    g_nSearchPercent = 100;
+    r = Run({QStringLiteral("export-pdf"), out, QStringLiteral("--job"), QStringLiteral("J-3")});
+    EXPECT_EQ(r.code, kExitOk) << qPrintable(r.err);
+    EXPECT_EQ(r.out.count(QStringLiteral("wrote")), 1);
+    EXPECT_TRUE(g_bReportChanged);
+    unlink(feed.constData()); // no text: the temporary folder cannot name it
 }
 
-// The program itself: usage, version, exit codes, and a second program on a
-// busy library.
+// The program itself: usage, version, and an exit status of its own for
+// each outcome: 1 with a message for what cannot be used (a foreign file
+// named by --database, which is left untouched; no index yet; an SQL
+// error), 2 for usage, 75 when another program holds the library.
 TEST_F(LibraryCommand, ProgramExitCodes) {
-    const auto program = [&](const QStringList& args) {
-        const ToolRun t = RunTool(QStringLiteral(VTQ_LIBRARY_PATH), args,
-                                  {QStringLiteral("XDG_CONFIG_HOME=") + TestSettingsFolder(),
-                                   QStringLiteral("XDG_DATA_HOME=") + TestSettingsFolder(),
-                                   QStringLiteral("VTQ_LIBRARY_DB=") + db,
-                                   QStringLiteral("VTQ_ROOT=") + TestRootFolder()});
-        return std::make_pair(t.code, QString::fromUtf8(t.out + t.err));
-    };
-    auto r = program({});
-    EXPECT_EQ(r.first, 1);
-    EXPECT_TRUE(r.second.contains(QStringLiteral("no display")));
-    r = program({QStringLiteral("--help")});
-    EXPECT_EQ(r.first, 0);
-    EXPECT_TRUE(r.second.startsWith(QStringLiteral("Usage: vtq-library")));
-    r = program({QStringLiteral("--version")});
-    EXPECT_EQ(r.second, QStringLiteral("vtq-library " VTQ_VERSION "\n"));
+    Result r = Program({});
+    EXPECT_EQ(r.code, kExitFailure);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("no display")));
+    r = Program({QStringLiteral("--help")});
+    EXPECT_EQ(r.code, kExitOk);
+    EXPECT_TRUE(r.out.startsWith(QStringLiteral("Usage: vtq-library")));
+    EXPECT_TRUE(r.out.contains(QStringLiteral("75 busy")));
+    r = Program({QStringLiteral("--version")});
+    EXPECT_EQ(r.out, QStringLiteral("vtq-library " VTQ_VERSION "\n"));
     EXPECT_EQ(
-        program({QStringLiteral("list"), QStringLiteral("--since"), QStringLiteral("May")}).first,
-        2);
-    EXPECT_EQ(program({QStringLiteral("frobnicate")}).first, 2);
-    EXPECT_EQ(program({QStringLiteral("scan"), tree.path() + QStringLiteral("/nowhere")}).first, 1);
-    PutFile(share + QStringLiteral("/a.kjr"), MakeReportBytes(2, QStringLiteral("J-200")));
-    r = program({QStringLiteral("scan"), share});
-    EXPECT_EQ(r.first, 0) << qPrintable(r.second);
-    EXPECT_TRUE(r.second.contains(QStringLiteral("1 added")));
-    {
-        CLibraryLock held(db);
-        ASSERT_TRUE(held.TryLock());
-        r = program({QStringLiteral("scan")});
-        EXPECT_EQ(r.first, 1);
-        EXPECT_TRUE(r.second.contains(QStringLiteral("is busy")));
+        Program({QStringLiteral("list"), QStringLiteral("--since"), QStringLiteral("May")}).code,
+        kExitUsage);
+    EXPECT_EQ(Program({QStringLiteral("frobnicate")}).code, kExitUsage);
+
+    r = Program({QStringLiteral("list")});
+    EXPECT_EQ(r.code, kExitFailure);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("no library index yet"))) << qPrintable(r.err);
+    EXPECT_FALSE(QFile::exists(db));
+
+    const QString csv = tree.path() + QStringLiteral("/jobs.csv");
+    PutFile(csv, "job,joint\r\nJ-1,4\r\n");
+    for (const char* command : {"list", "scan", "export-pdf"}) {
+        QStringList args{QStringLiteral("--database"), csv, QString::fromLatin1(command)};
+        if (args.last() == QLatin1String("export-pdf"))
+            args << tree.path() + QStringLiteral("/pdf");
+        r = Program(args);
+        EXPECT_EQ(r.code, kExitFailure) << command;
+        EXPECT_TRUE(r.err.contains(QStringLiteral("is not a library index"))) << qPrintable(r.err);
     }
-    // A database from a newer program is refused and left alone.
+    EXPECT_EQ(ReadFile(csv), QByteArray("job,joint\r\nJ-1,4\r\n"));
+    EXPECT_EQ(QDir(tree.path()).entryList(QDir::Files), QStringList{QStringLiteral("jobs.csv")});
+
+    EXPECT_EQ(Program({QStringLiteral("scan"), tree.path() + QStringLiteral("/nowhere")}).code,
+              kExitFailure);
+    PutFile(share + QStringLiteral("/a.kjr"), MakeReportBytes(2, QStringLiteral("J-200")));
+    r = Program({QStringLiteral("scan"), share});
+    EXPECT_EQ(r.code, kExitOk) << qPrintable(r.err);
+    EXPECT_TRUE(r.out.contains(QStringLiteral("1 added")));
     {
-        QFile::remove(db);
-        QFile::remove(db + QStringLiteral("-wal"));
-        QFile::remove(db + QStringLiteral("-shm"));
+        CScanLock held(db);
+        ASSERT_EQ(held.Take(QStringLiteral("vtq-library scan"), 1714644003000), CScanLock::Taken);
+        for (const QStringList& args :
+             {QStringList{QStringLiteral("scan")},
+              QStringList{QStringLiteral("forget-missing"), QStringLiteral("--yes")}}) {
+            r = Program(args);
+            EXPECT_EQ(r.code, kExitBusy) << qPrintable(r.err);
+            EXPECT_TRUE(r.err.contains(QStringLiteral("is busy: vtq-library scan (process %1 on ")
+                                           .arg(QCoreApplication::applicationPid())))
+                << qPrintable(r.err);
+        }
+        // Readers do not mind.
+        EXPECT_EQ(Program({QStringLiteral("list")}).code, kExitOk);
+        EXPECT_EQ(Program({QStringLiteral("forget-missing"), QStringLiteral("--dry-run")}).code,
+                  kExitOk);
+    }
+
+    // Every SQL error is a failure with a message, never an empty success.
+    {
+        QSqlDatabase raw =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("r"));
+        raw.setDatabaseName(db);
+        ASSERT_TRUE(raw.open());
+        QSqlQuery q(raw);
+        ASSERT_TRUE(q.exec(QStringLiteral("ALTER TABLE versions RENAME COLUMN job TO lost")));
+        q.finish();
+        raw.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("r"));
+    r = Program({QStringLiteral("list")});
+    EXPECT_EQ(r.code, kExitFailure);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("no such column"))) << qPrintable(r.err);
+    EXPECT_TRUE(r.out.isEmpty());
+
+    // A database from a newer program is refused and left alone.
+    for (const char* side : {"", "-wal", "-shm"})
+        QFile::remove(db + QLatin1String(side));
+    {
         QSqlDatabase newer =
             QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("n"));
         newer.setDatabaseName(db);
@@ -225,7 +411,158 @@ TEST_F(LibraryCommand, ProgramExitCodes) {
         newer.close();
     }
     QSqlDatabase::removeDatabase(QStringLiteral("n"));
-    r = program({QStringLiteral("list")});
-    EXPECT_EQ(r.first, 1);
-    EXPECT_TRUE(r.second.contains(QStringLiteral("newer program")));
+    r = Program({QStringLiteral("list")});
+    EXPECT_EQ(r.code, kExitFailure);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("newer program")));
+}
+
+// Two programs at once: while a scan of 2,000 reports writes, and while a
+// window holds the index open, list and export-pdf run and succeed; a
+// second writer says who is busy, or waits its turn when told to.
+TEST_F(LibraryCommand, ReadersNeverWaitForWriters) {
+    constexpr int kReports = 2000;
+    const std::vector<QByteArray> reports = ManyReports(kReports);
+    ASSERT_EQ(reports.size(), size_t(kReports));
+    for (int i = 0; i < kReports; ++i)
+        PutFile(share + QStringLiteral("/%1/joint %2.kjr").arg(i / 100).arg(i), reports[size_t(i)]);
+    // The first scan sees one report, so that readers have an index.
+    PutFile(tree.path() + QStringLiteral("/seed/s.kjr"),
+            MakeReportBytes(1, QStringLiteral("J-SEED")));
+    ASSERT_EQ(Run({QStringLiteral("scan"), tree.path() + QStringLiteral("/seed")}).code, kExitOk);
+    AddLibraryFolder(share);
+
+    int readersRan = 0;
+    LibraryJob job;
+    job.database = db;
+    job.what = QStringLiteral("vtq-library scan");
+    job.scan = true;
+    job.folders = LibraryRoots();
+    const LibraryJobResult done = RunLibraryJob(job, nullptr, [&](int n, int) {
+        if (n != kReports / 2)
+            return;
+        // Halfway: some joints are in, the scan holds its lock.
+        const Result list =
+            Program({QStringLiteral("list"), QStringLiteral("--format"), QStringLiteral("json")});
+        EXPECT_EQ(list.code, kExitOk) << qPrintable(list.err);
+        const qsizetype seen = QJsonDocument::fromJson(list.out.toUtf8()).array().size();
+        EXPECT_GT(seen, 1);
+        EXPECT_LT(seen, kReports);
+        const Result pdf =
+            Program({QStringLiteral("export-pdf"), tree.path() + QStringLiteral("/pdf"),
+                     QStringLiteral("--job"), QStringLiteral("J-SEED")});
+        EXPECT_EQ(pdf.code, kExitOk) << qPrintable(pdf.err);
+        const Result second = Program({QStringLiteral("scan")});
+        EXPECT_EQ(second.code, kExitBusy);
+        EXPECT_TRUE(second.err.contains(QStringLiteral("vtq-library scan (process")))
+            << qPrintable(second.err);
+        ++readersRan;
+    });
+    ASSERT_EQ(done.outcome, LibraryJobResult::Done) << qPrintable(done.message);
+    EXPECT_EQ(done.summary.added.size(), kReports);
+    EXPECT_EQ(readersRan, 1);
+
+    // A window holds the index open, reading, while others read and write;
+    // a second writer told to wait gets its turn.
+    CLibraryWindow window(db);
+    ASSERT_TRUE(window.OpenStore());
+    EXPECT_EQ(window.Model().Total(), kReports + 1);
+    Result r = Program({QStringLiteral("list"), QStringLiteral("--job"), QStringLiteral("J-MANY")});
+    EXPECT_EQ(r.code, kExitOk) << qPrintable(r.err);
+    EXPECT_EQ(r.out.count(QLatin1Char('\n')), kReports + 1);
+    EXPECT_EQ(Program({QStringLiteral("export-pdf"), tree.path() + QStringLiteral("/pdf2"),
+                       QStringLiteral("--job"), QStringLiteral("J-SEED")})
+                  .code,
+              kExitOk);
+    QFile::remove(share + QStringLiteral("/0/joint 5.kjr"));
+    {
+        CScanLock held(db);
+        ASSERT_EQ(held.Take(QStringLiteral("the window"), 0), CScanLock::Taken);
+        EXPECT_EQ(
+            Program({QStringLiteral("scan"), QStringLiteral("--wait"), QStringLiteral("0"), share})
+                .code,
+            kExitBusy);
+    }
+    r = Program({QStringLiteral("scan"), QStringLiteral("--wait"), QStringLiteral("60"), share});
+    EXPECT_EQ(r.code, kExitOk) << qPrintable(r.err);
+    EXPECT_TRUE(r.out.contains(QStringLiteral("1 not found"))) << qPrintable(r.out);
+    window.FollowChanges();
+    EXPECT_EQ(window.Model().Row(0).status, QStringLiteral("present"));
+}
+
+// An index asked for on a network file system (a home folder on NFS) is
+// kept on this computer's disk, with one warning that says where.
+TEST_F(LibraryCommand, IndexOnANetworkFileSystemIsKeptLocally) {
+    QTemporaryDir local;
+    SetLocalIndexFolderForTests(local.path());
+    struct stat st {};
+    ASSERT_EQ(stat(QFile::encodeName(TestSettingsFolder()).constData(), &st), 0);
+    SetMountTableForTests({{TestSettingsFolder(), QStringLiteral("nfs4"),
+                            QStringLiteral("server:/home"), QString(), QString(), st.st_dev}});
+    PutFile(share + QStringLiteral("/a.kjr"), MakeReportBytes(2, QStringLiteral("J-200")));
+    Result r = Run({QStringLiteral("scan"), share});
+    ASSERT_EQ(r.code, kExitOk) << qPrintable(r.err);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("network file system (nfs4)"))) << qPrintable(r.err);
+    EXPECT_TRUE(r.err.contains(local.path()));
+    EXPECT_FALSE(QFile::exists(db));
+    EXPECT_EQ(QDir(local.path()).entryList({QStringLiteral("library-????????????.sqlite")}).size(),
+              1);
+    r = Run({QStringLiteral("scan")});
+    EXPECT_FALSE(r.err.contains(QStringLiteral("network"))) << qPrintable(r.err);
+    r = Run({QStringLiteral("list")});
+    EXPECT_EQ(r.code, kExitOk);
+    EXPECT_TRUE(r.out.contains(QStringLiteral("J-200")));
+}
+
+// The walk does not enter another file system below a folder (that part
+// keeps its joints as they were, and is offered as a folder of its own),
+// and a folder met twice (mounted twice, or a share whose server file
+// systems number folders alike) makes the listing incomplete: nothing
+// vanishes. Mounts are made in a mount namespace of the test's own; where
+// the system allows none, there is nothing to test with.
+TEST_F(LibraryCommand, WalkStaysOnItsFileSystemAndSeesFoldersTwice) {
+    if (RunTool(QStringLiteral("unshare"), {QStringLiteral("-m"), QStringLiteral("true")}).code !=
+        0)
+        GTEST_SKIP() << "no mount namespace may be made here";
+    PutFile(share + QStringLiteral("/a.kjr"), MakeReportBytes(1, QStringLiteral("J-1")));
+    PutFile(share + QStringLiteral("/real/b.kjr"), MakeReportBytes(2, QStringLiteral("J-1")));
+    PutFile(share + QStringLiteral("/other/c.kjr"), MakeReportBytes(3, QStringLiteral("J-1")));
+    QDir().mkpath(share + QStringLiteral("/twice"));
+    ASSERT_EQ(Program({QStringLiteral("scan"), share}).code, kExitOk);
+    const auto inNamespace = [&](const QString& mounts, const QString& deleted) {
+        const QString script =
+            mounts + QStringLiteral(" && rm -f \"$DELETED\" && \"$VTQ\" scan \"$SHARE\"");
+        const ToolRun t = RunTool(
+            QStringLiteral("unshare"),
+            {QStringLiteral("-m"), QStringLiteral("sh"), QStringLiteral("-c"), script},
+            {QStringLiteral("XDG_CONFIG_HOME=") + TestSettingsFolder(),
+             QStringLiteral("XDG_DATA_HOME=") + TestSettingsFolder(),
+             QStringLiteral("VTQ_LIBRARY_DB=") + db, QStringLiteral("VTQ_ROOT=") + TestRootFolder(),
+             QStringLiteral("VTQ=") + QStringLiteral(VTQ_LIBRARY_PATH),
+             QStringLiteral("SHARE=") + share, QStringLiteral("DELETED=") + deleted});
+        return Result{t.code, QString::fromUtf8(t.out), QString::fromUtf8(t.err)};
+    };
+    // Another file system over "other": c.kjr is not seen, and not lost.
+    Result r = inNamespace(QStringLiteral("mount -t tmpfs none \"$SHARE/other\""), QString());
+    ASSERT_EQ(r.code, kExitOk) << qPrintable(r.err);
+    EXPECT_TRUE(r.out.contains(QStringLiteral("0 not found"))) << qPrintable(r.out);
+    {
+        CLibraryStore store(db);
+        ASSERT_EQ(store.Open(CLibraryStore::Mode::Read), CLibraryStore::OpenResult::Ok);
+        bool offered = false;
+        for (const LibraryRoot& root : store.Roots().value_or(std::vector<LibraryRoot>()))
+            offered = offered || root.otherFileSystems.contains(share + QStringLiteral("/other"));
+        EXPECT_TRUE(offered);
+    }
+    // "real" mounted a second time as "twice", and a.kjr deleted: the
+    // listing is not complete, so nothing is taken for gone.
+    r = inNamespace(QStringLiteral("mount --bind \"$SHARE/real\" \"$SHARE/twice\""),
+                    share + QStringLiteral("/a.kjr"));
+    ASSERT_EQ(r.code, kExitOk) << qPrintable(r.err);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("the same folder as one listed before")))
+        << qPrintable(r.err);
+    EXPECT_TRUE(r.out.contains(QStringLiteral("0 not found"))) << qPrintable(r.out);
+    // Without the second mount, the deletion is seen.
+    r = Program({QStringLiteral("scan")});
+    EXPECT_TRUE(r.out.contains(QStringLiteral("not found ") + share + QStringLiteral("/a.kjr")))
+        << qPrintable(r.out);
 }

@@ -1,12 +1,20 @@
 #include "library/LibraryStore.h"
-#include "library/LibraryLock.h"
+#include "LibraryTree.h"
+#include "library/ScanLock.h"
+#include "library/SqliteIndexFile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 QByteArray Bytes(const QString& path) {
@@ -14,6 +22,7 @@ QByteArray Bytes(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+// Runs statements on a database of the test's own, as another program would.
 void MakeSqlite(const QString& path, const QStringList& statements) {
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("t"));
@@ -21,119 +30,372 @@ void MakeSqlite(const QString& path, const QStringList& statements) {
         ASSERT_TRUE(db.open());
         QSqlQuery q(db);
         for (const QString& s : statements)
-            ASSERT_TRUE(q.exec(s)) << qPrintable(s);
+            ASSERT_TRUE(q.exec(s)) << qPrintable(s) << qPrintable(q.lastError().text());
+        q.finish();
         db.close();
     }
     QSqlDatabase::removeDatabase(QStringLiteral("t"));
 }
 
-QStringList Aside(const QString& dir) {
-    return QDir(dir).entryList({QStringLiteral("library.sqlite.damaged-*")}, QDir::Files);
+QStringList Beside(const QString& dir) {
+    return QDir(dir).entryList(QDir::Files, QDir::Name);
+}
+
+// Makes a file refuse writes: by its permissions, or for root, whom
+// permissions do not stop, by the immutable attribute; writable again when
+// this ends.
+class WriteProtected {
+public:
+    explicit WriteProtected(const QString& path) : m_path(path) {
+        m_ok = geteuid() == 0 ? SetImmutable(true) : QFile::setPermissions(path, QFile::ReadOwner);
+    }
+    ~WriteProtected() {
+        if (geteuid() == 0)
+            SetImmutable(false);
+        else
+            QFile::setPermissions(m_path, QFile::ReadOwner | QFile::WriteOwner);
+    }
+    bool Ok() const { return m_ok; }
+
+private:
+    bool SetImmutable(bool on) const {
+        const int fd = open(QFile::encodeName(m_path).constData(), O_RDONLY);
+        int flags = 0;
+        bool ok = fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+        ok = ok && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        if (fd >= 0)
+            close(fd);
+        return ok;
+    }
+    QString m_path;
+    bool m_ok = false;
+};
+
+JointFields Joint(int number, const QString& job) {
+    JointFields f;
+    f.machineId = QStringLiteral("M-7");
+    f.dateTime = QStringLiteral("2024-03-02 14:30:05");
+    f.jointNumber = number;
+    f.job = job;
+    f.samples = 100;
+    return f;
 }
 } // namespace
 
-TEST(LibraryStore, NewStoreHasItsSchemaAndKeepsRowsUnique) {
+// Rows stay unique and values are bound, never pasted; a joint is its
+// machine, time and number, so copies with appended notes and a cut
+// download are versions of one joint, and the whole report is shown.
+TEST(LibraryStore, JointsAreKeyedByMachineTimeAndNumber) {
     QTemporaryDir dir;
     CLibraryStore store(dir.path() + QStringLiteral("/sub/library.sqlite"));
-    ASSERT_EQ(store.Open(), CLibraryStore::OpenResult::Ok) << qPrintable(store.Message());
-    const qint64 root = store.AddRoot(QStringLiteral("/r"));
-    EXPECT_EQ(store.AddRoot(QStringLiteral("/r")), root);
-    JointFields f;
-    f.job = QStringLiteral("J'1; DROP TABLE reports;--");
-    const qint64 report = store.PutReport(QByteArray(32, 'a'), 10, f);
-    ASSERT_GT(report, 0);
-    EXPECT_EQ(store.PutReport(QByteArray(32, 'a'), 10, f), report);
-    ASSERT_TRUE(store.PutFile(root, QStringLiteral("a.kjr"), 10, 5, report, QString()));
-    ASSERT_TRUE(store.PutFile(root, QStringLiteral("a.kjr"), 11, 6, report, QString()));
+    ASSERT_EQ(store.Open(CLibraryStore::Mode::Write), CLibraryStore::OpenResult::Ok)
+        << qPrintable(store.Message());
+    LibraryRoot root;
+    root.key = root.source = QStringLiteral("/r");
+    const qint64 id = store.PutRoot(root);
+    ASSERT_GT(id, 0);
+    EXPECT_EQ(store.PutRoot(root), id);
+    root.id = id;
+    root.known = root.reachable = true;
+    root.path = "/r";
+    root.pathText = QStringLiteral("/r");
+    ASSERT_TRUE(store.SetRootState(root));
+
+    JointFields whole = Joint(4, QStringLiteral("J'1; DROP TABLE joints;--"));
+    JointFields notes = whole;
+    notes.notes = QStringLiteral("appended later");
+    JointFields cut = whole;
+    cut.samples = 40;
+    cut.cut = true;
+    const qint64 v1 = store.PutVersion(QByteArray(32, 'a'), 10, whole);
+    const qint64 v2 = store.PutVersion(QByteArray(32, 'b'), 11, notes);
+    const qint64 v3 = store.PutVersion(QByteArray(32, 'c'), 9, cut);
+    ASSERT_GT(v1, 0);
+    EXPECT_EQ(store.PutVersion(QByteArray(32, 'a'), 10, whole), v1);
+    ASSERT_TRUE(store.PutFile(id, "a.kjr", QStringLiteral("a.kjr"), 10, 5, v1, QString()));
+    ASSERT_TRUE(store.PutFile(id, "a.kjr", QStringLiteral("a.kjr"), 10, 6, v1, QString()));
+    ASSERT_TRUE(store.PutFile(id, "b.kjr", QStringLiteral("b.kjr"), 11, 5, v2, QString()));
+    ASSERT_TRUE(store.PutFile(id, "a (incomplete).kjr", QStringLiteral("a (incomplete).kjr"), 9, 5,
+                              v3, QString()));
+    ASSERT_TRUE(store.PutVersion(QByteArray(32, 'd'), 9, Joint(5, QStringLiteral("J-2"))) > 0);
+    ASSERT_TRUE(store.Tidy()); // the version no file holds goes
     const auto joints = store.Joints();
-    ASSERT_EQ(joints.size(), 1u);
-    EXPECT_EQ(joints[0].fields.job, f.job);
-    EXPECT_EQ(joints[0].files, QStringList{QStringLiteral("/r/a.kjr")});
-    EXPECT_EQ(store.FilesOfRoot(root).value(QStringLiteral("a.kjr")).size, 11);
+    ASSERT_TRUE(joints.has_value());
+    ASSERT_EQ(joints->size(), 1u);
+    const JointRow& j = (*joints)[0];
+    EXPECT_EQ(j.versions, 3);
+    EXPECT_EQ(j.fields.job, whole.job);
+    EXPECT_EQ(j.fields.notes, notes.notes); // the whole report with the notes added
+    EXPECT_EQ(j.sha256, QByteArray(32, 'b'));
+    EXPECT_EQ(j.files.size(), 3);
+    EXPECT_EQ(j.copies[0].display, QStringLiteral("/r/b.kjr"));
+    EXPECT_EQ(j.status, QStringLiteral("present"));
+    EXPECT_EQ(store.FilesOfRoot(id)->value("a.kjr").mtimeMs, 6);
 }
 
-// The index is a cache: what is not a sound index of ours is set aside under
-// a new name (never deleted) and a new one is made; one from a newer program
-// is refused and left exactly as it was.
-TEST(LibraryStore, DamagedForeignAndNewerDatabases) {
+// The index is a cache, but what lies at the path it is given may be
+// anyone's: a file that is not ours is refused and left exactly as it is
+// (also by readers); only our own damaged index, or a damaged file at the
+// standard place, is set aside, and a passing error (here: the file locked
+// by another program) is never taken for damage. The reviews beside the
+// index are never set aside with it.
+TEST(LibraryStore, OnlyOurOwnDamagedIndexIsSetAside) {
     QTemporaryDir dir;
+    const QString csv = dir.path() + QStringLiteral("/jobs.csv");
+    PutFile(csv, "job,joint\nJ-1,4\n");
+    for (const auto mode : {CLibraryStore::Mode::Read, CLibraryStore::Mode::Write}) {
+        CLibraryStore store(csv);
+        EXPECT_EQ(store.Open(mode), CLibraryStore::OpenResult::Foreign);
+        EXPECT_TRUE(store.Message().contains(QStringLiteral("not a library index")));
+    }
+    const QString other = dir.path() + QStringLiteral("/photos.db");
+    MakeSqlite(other, {QStringLiteral("CREATE TABLE photos(id INTEGER)")});
+    const QByteArray otherBytes = Bytes(other);
+    {
+        CLibraryStore store(other);
+        EXPECT_EQ(store.Open(CLibraryStore::Mode::Write), CLibraryStore::OpenResult::Foreign);
+    }
+    EXPECT_EQ(Bytes(csv), QByteArray("job,joint\nJ-1,4\n"));
+    EXPECT_EQ(Bytes(other), otherBytes);
+    EXPECT_EQ(Beside(dir.path()),
+              (QStringList{QStringLiteral("jobs.csv"), QStringLiteral("photos.db")}));
+
+    // Ours, with a page destroyed: set aside, rebuilt; its reviews stay.
     const QString path = dir.path() + QStringLiteral("/library.sqlite");
-
-    QByteArray garbage(8192, '\x5a');
-    garbage.replace(0, 16, "SQLite format 3\0");
-    {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(garbage);
-    }
     {
         CLibraryStore store(path);
-        EXPECT_EQ(store.Open(), CLibraryStore::OpenResult::Rebuilt);
-        EXPECT_TRUE(store.Message().contains(QStringLiteral("damaged")));
-        EXPECT_GT(store.AddRoot(QStringLiteral("/r")), 0);
-    }
-    ASSERT_EQ(Aside(dir.path()).size(), 1);
-    EXPECT_EQ(Bytes(dir.path() + QLatin1Char('/') + Aside(dir.path())[0]), garbage);
-
-    // A sound header over a damaged page: only the check on open sees it.
-    QFile::remove(path);
-    {
-        CLibraryStore store(path);
-        ASSERT_EQ(store.Open(), CLibraryStore::OpenResult::Ok);
-        const qint64 root = store.AddRoot(QStringLiteral("/r"));
+        ASSERT_EQ(store.Open(CLibraryStore::Mode::Write), CLibraryStore::OpenResult::Ok);
+        LibraryRoot root;
+        root.key = root.source = QStringLiteral("/r");
+        const qint64 id = store.PutRoot(root);
         ASSERT_TRUE(store.Begin());
         for (int i = 0; i < 400; ++i)
-            ASSERT_TRUE(store.PutFile(root, QStringLiteral("report %1.kjr").arg(i), i, i, 0,
+            ASSERT_TRUE(store.PutFile(id, QByteArray("report ") + QByteArray::number(i) + ".kjr",
+                                      QStringLiteral("report %1.kjr").arg(i), i, i, 0,
                                       QStringLiteral("not a joint report")));
         ASSERT_TRUE(store.Commit());
     }
+    const QString reviews = ReviewsDatabase(path);
+    const QByteArray reviewsBytes = Bytes(reviews);
+    ASSERT_FALSE(reviewsBytes.isEmpty());
     {
         QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::ReadWrite));
-        ASSERT_FALSE(QFile::exists(path + QStringLiteral("-wal")));
         ASSERT_GT(f.size(), 6 * 4096);
         f.seek(4096);
         f.write(QByteArray(int(f.size()) - 4096, '\xff'));
     }
     {
+        // A reader checks nothing on opening (a large index opens at once);
+        // its query meets the damage and says so.
         CLibraryStore store(path);
-        EXPECT_EQ(store.Open(), CLibraryStore::OpenResult::Rebuilt);
+        ASSERT_EQ(store.Open(CLibraryStore::Mode::Read), CLibraryStore::OpenResult::Ok);
+        EXPECT_FALSE(store.Joints().has_value());
+        EXPECT_TRUE(store.Message().contains(QStringLiteral("malformed")))
+            << qPrintable(store.Message());
     }
-    EXPECT_EQ(Aside(dir.path()).size(), 2);
-
-    QFile::remove(path);
-    MakeSqlite(path, {QStringLiteral("CREATE TABLE photos(id INTEGER)")});
     {
         CLibraryStore store(path);
-        EXPECT_EQ(store.Open(), CLibraryStore::OpenResult::Rebuilt);
-        EXPECT_TRUE(store.Message().contains(QStringLiteral("not a library index")));
+        EXPECT_EQ(store.Open(CLibraryStore::Mode::Write), CLibraryStore::OpenResult::Rebuilt);
+        EXPECT_TRUE(store.Message().contains(QStringLiteral("set aside")));
     }
-    EXPECT_EQ(Aside(dir.path()).size(), 3);
+    EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("library.sqlite.damaged-*")}).size(), 1);
+    EXPECT_EQ(Bytes(reviews), reviewsBytes);
 
+    // Locked by another program: busy, not damaged, and left alone.
+    QSqlDatabase other2 = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("x"));
+    other2.setDatabaseName(path);
+    ASSERT_TRUE(other2.open());
+    {
+        QSqlQuery q(other2);
+        ASSERT_TRUE(q.exec(QStringLiteral("PRAGMA locking_mode = EXCLUSIVE")));
+        ASSERT_TRUE(q.exec(QStringLiteral("BEGIN IMMEDIATE")));
+        ASSERT_TRUE(q.exec(QStringLiteral("DELETE FROM roots")));
+        ASSERT_TRUE(q.exec(QStringLiteral("COMMIT")));
+    }
+    const QByteArray locked = Bytes(path);
+    {
+        CLibraryStore store(path, 50);
+        EXPECT_EQ(store.Open(CLibraryStore::Mode::Write), CLibraryStore::OpenResult::Busy)
+            << qPrintable(store.Message());
+    }
+    other2.close();
+    other2 = QSqlDatabase();
+    QSqlDatabase::removeDatabase(QStringLiteral("x"));
+    EXPECT_EQ(Bytes(path), locked);
+    EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("library.sqlite.damaged-*")}).size(), 1);
+
+    // From a newer program: refused and left as it was.
     QFile::remove(path);
     MakeSqlite(path,
                {QStringLiteral("PRAGMA application_id = %1").arg(CLibraryStore::kApplicationId),
                 QStringLiteral("PRAGMA user_version = %1").arg(CLibraryStore::kSchemaVersion + 1),
                 QStringLiteral("CREATE TABLE future(x)")});
-    const QByteArray before = Bytes(path);
+    const QByteArray newer = Bytes(path);
     {
         CLibraryStore store(path);
-        EXPECT_EQ(store.Open(), CLibraryStore::OpenResult::TooNew);
+        EXPECT_EQ(store.Open(CLibraryStore::Mode::Write), CLibraryStore::OpenResult::TooNew);
         EXPECT_TRUE(store.Message().contains(QStringLiteral("newer")));
     }
-    EXPECT_EQ(Bytes(path), before);
-    EXPECT_EQ(Aside(dir.path()).size(), 3);
+    EXPECT_EQ(Bytes(path), newer);
+
+    // An index this user may not write (here: one of an older program, in
+    // the old journal mode, write-protected): said plainly, never taken
+    // for damage, left as it is.
+    QFile::remove(path);
+    MakeSqlite(
+        path, {QStringLiteral("PRAGMA application_id = %1").arg(CLibraryStore::kApplicationId),
+               QStringLiteral("PRAGMA user_version = 2"), QStringLiteral("CREATE TABLE roots(x)")});
+    {
+        WriteProtected protectedIndex(path);
+        ASSERT_TRUE(protectedIndex.Ok());
+        const QByteArray old = Bytes(path);
+        CLibraryStore store(path);
+        EXPECT_EQ(store.Open(CLibraryStore::Mode::Write), CLibraryStore::OpenResult::Failed);
+        EXPECT_TRUE(store.Message().contains(QStringLiteral("write-ahead log")))
+            << qPrintable(store.Message());
+        EXPECT_EQ(Bytes(path), old);
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("library.sqlite.damaged-*")}).size(), 1);
+
+    // A damaged reviews file is reported and never renamed.
+    QFile::remove(path);
+    PutFile(reviews, QByteArray("SQLite format 3\0", 16) + QByteArray(4080, '\x5a'));
+    const QByteArray damagedReviews = Bytes(reviews);
+    {
+        CLibraryStore store(path);
+        EXPECT_EQ(store.Open(CLibraryStore::Mode::Write), CLibraryStore::OpenResult::Failed);
+        EXPECT_TRUE(store.Message().contains(reviews)) << qPrintable(store.Message());
+    }
+    EXPECT_EQ(Bytes(reviews), damagedReviews);
 }
 
-// One program per index; the lock goes with its holder, so a crashed holder
-// (whose descriptors the system closes) leaves nothing behind.
-TEST(LibraryStore, LockIsHeldByOneAndFreedWithIt) {
+// The standard place is ours: a damaged file there is set aside even when
+// its header (and our mark) is gone.
+TEST(LibraryStore, DamagedFileAtTheStandardPlaceIsSetAside) {
+    QTemporaryDir home;
+    const QByteArray before = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home.path()));
+    const QString path = StandardLibraryDatabase();
+    ASSERT_TRUE(path.startsWith(home.path()));
+    PutFile(path, QByteArray(8192, '\x5a'));
+    {
+        CLibraryStore store(path);
+        EXPECT_EQ(store.Open(CLibraryStore::Mode::Write), CLibraryStore::OpenResult::Rebuilt)
+            << qPrintable(store.Message());
+    }
+    EXPECT_EQ(QDir(QFileInfo(path).absolutePath())
+                  .entryList({QStringLiteral("library.sqlite.damaged-*")})
+                  .size(),
+              1);
+    qputenv("XDG_DATA_HOME", before);
+}
+
+// An index of the second version keeps what it knew: roots, joints with
+// their verdicts, which files were missing; readers say it is older until
+// a writer brings it up to date. An upgrade of a file that holds what
+// people decided is copied first.
+TEST(LibraryStore, OlderIndexIsBroughtUpToDateByAWriter) {
     QTemporaryDir dir;
     const QString path = dir.path() + QStringLiteral("/library.sqlite");
-    auto first = std::make_unique<CLibraryLock>(path);
-    ASSERT_TRUE(first->TryLock());
-    CLibraryLock second(path);
-    EXPECT_FALSE(second.TryLock());
-    first.reset();
-    EXPECT_TRUE(second.TryLock());
+    MakeSqlite(path,
+               {QStringLiteral("CREATE TABLE roots(id INTEGER PRIMARY KEY, path TEXT NOT NULL "
+                               "UNIQUE, reachable INTEGER NOT NULL DEFAULT 1, mounted INTEGER NOT "
+                               "NULL DEFAULT 0)"),
+                QStringLiteral(
+                    "CREATE TABLE reports(id INTEGER PRIMARY KEY, sha256 BLOB NOT NULL UNIQUE, "
+                    "size INTEGER NOT NULL, date_time TEXT NOT NULL, joint_number INTEGER NOT "
+                    "NULL, job TEXT NOT NULL, employee TEXT NOT NULL, machine_id TEXT NOT NULL, "
+                    "model TEXT NOT NULL, material TEXT NOT NULL, size_text TEXT NOT NULL, "
+                    "heater_temp TEXT NOT NULL, samples INTEGER NOT NULL, duration REAL NOT "
+                    "NULL, max_pressure INTEGER NOT NULL, press_unit TEXT NOT NULL, demo INTEGER "
+                    "NOT NULL, notes TEXT NOT NULL, verdict TEXT NOT NULL DEFAULT '')"),
+                QStringLiteral("CREATE TABLE files(id INTEGER PRIMARY KEY, root_id INTEGER NOT "
+                               "NULL REFERENCES roots(id) ON DELETE CASCADE, relpath TEXT NOT "
+                               "NULL, size INTEGER NOT NULL, mtime_ms INTEGER NOT NULL, "
+                               "report_id INTEGER REFERENCES reports(id), missing INTEGER NOT "
+                               "NULL DEFAULT 0, reason TEXT NOT NULL DEFAULT '', UNIQUE(root_id, "
+                               "relpath))"),
+                QStringLiteral("CREATE INDEX files_report ON files(report_id)"),
+                QStringLiteral("INSERT INTO roots VALUES(1, '/share', 1, 0)"),
+                QStringLiteral("INSERT INTO reports VALUES(1, x'01', 10, '2024-03-02 14:30:05', "
+                               "9, 'Job 10', 'E-1', 'M-7', 'Rhino', 'PE', '4 in', '450', 100, "
+                               "20, 300, 'psi', 0, '', 'pass')"),
+                QStringLiteral("INSERT INTO reports VALUES(2, x'02', 10, '2024-03-03 14:30:05', "
+                               "8, 'job 9', 'E-1', 'M-7', 'Rhino', 'PE', '4 in', '450', 100, "
+                               "20, 300, 'psi', 0, '', 'fail')"),
+                QStringLiteral("INSERT INTO files VALUES(1, 1, 'a.kjr', 10, 5, 1, 0, '')"),
+                QStringLiteral("INSERT INTO files VALUES(2, 1, 'b (incomplete).kjr', 10, 5, 2, 1, "
+                               "'')"),
+                QStringLiteral("INSERT INTO files VALUES(3, 1, 'c.kjr', 7, 5, NULL, 0, 'not a "
+                               "joint report')"),
+                QStringLiteral("PRAGMA application_id = %1").arg(CLibraryStore::kApplicationId),
+                QStringLiteral("PRAGMA user_version = 2")});
+    {
+        CLibraryStore reader(path);
+        EXPECT_EQ(reader.Open(CLibraryStore::Mode::Read), CLibraryStore::OpenResult::Older);
+        EXPECT_TRUE(reader.Message().contains(QStringLiteral("older")));
+    }
+    CLibraryStore store(path);
+    ASSERT_EQ(store.Open(CLibraryStore::Mode::Write), CLibraryStore::OpenResult::Ok)
+        << qPrintable(store.Message());
+    CLibraryStore reader(path);
+    ASSERT_EQ(reader.Open(CLibraryStore::Mode::Read), CLibraryStore::OpenResult::Ok);
+    const auto rows = reader.Joints();
+    ASSERT_TRUE(rows.has_value());
+    ASSERT_EQ(rows->size(), 3u);
+    EXPECT_EQ((*rows)[0].fields.verdict, QStringLiteral("pass"));
+    EXPECT_EQ((*rows)[0].status, QStringLiteral("present"));
+    EXPECT_EQ((*rows)[0].files, QStringList{QStringLiteral("/share/a.kjr")});
+    EXPECT_EQ((*rows)[1].status, QStringLiteral("missing"));
+    EXPECT_GT((*rows)[1].missingSince, 0);
+    EXPECT_TRUE((*rows)[1].fields.cut);
+    EXPECT_EQ((*rows)[2].reason, QStringLiteral("not a joint report"));
+    // Sort keys were made for what was there: "job 9" before "Job 10".
+    EXPECT_LT((*rows)[1].keys.job, (*rows)[0].keys.job);
+
+    // The copy before an upgrade of a file people's decisions live in.
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("m"));
+    const QString reviews = ReviewsDatabase(path);
+    db.setDatabaseName(reviews);
+    ASSERT_TRUE(db.open());
+    const QByteArray before = Bytes(reviews);
+    QString error;
+    const std::vector<SchemaStep> steps{
+        [](QSqlDatabase&) { return true; },
+        [](QSqlDatabase& d) { return QSqlQuery(d).exec(QStringLiteral("CREATE TABLE r(x)")); }};
+    EXPECT_TRUE(MigrateSqlite(db, reviews, SqliteDialect(), CLibraryStore::kReviewsApplicationId, 1,
+                              steps, true, error))
+        << qPrintable(error);
+    EXPECT_EQ(SqliteDialect().ReadMark(db)->version, 2);
+    db.close();
+    db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(QStringLiteral("m"));
+    const QStringList copies =
+        QDir(dir.path()).entryList({QStringLiteral("library.reviews.sqlite.before-v2-*")});
+    ASSERT_EQ(copies.size(), 1);
+    EXPECT_EQ(ReadSqliteFileFacts(dir.path() + QLatin1Char('/') + copies[0]).version, 1);
+    EXPECT_FALSE(before.isEmpty());
+}
+
+// The scan lock: one holder at a time, named to whoever finds it taken; it
+// goes with its holder; a second waits when told to.
+TEST(LibraryStore, ScanLockNamesItsHolderAndCanBeWaitedFor) {
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/library.sqlite");
+    auto first = std::make_unique<CScanLock>(path);
+    ASSERT_EQ(first->Take(QStringLiteral("vtq-library scan"), 1714644003000), CScanLock::Taken);
+    CScanLock second(path);
+    EXPECT_EQ(second.Take(QStringLiteral("the window"), 0), CScanLock::Busy);
+    const QString holder = second.Holder();
+    EXPECT_TRUE(holder.startsWith(
+        QStringLiteral("vtq-library scan (process %1 on ").arg(QCoreApplication::applicationPid())))
+        << qPrintable(holder);
+    EXPECT_TRUE(holder.endsWith(QStringLiteral("since 2024-05-02 10:00:03 UTC")));
+    EXPECT_EQ(second.Take(QStringLiteral("the window"), 0, 200), CScanLock::Busy);
+    // Let go while the second waits.
+    std::thread release([&]() { first.reset(); });
+    EXPECT_EQ(second.Take(QStringLiteral("the window"), 0, 60000), CScanLock::Taken);
+    release.join();
 }

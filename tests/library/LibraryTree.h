@@ -5,11 +5,21 @@
 #include "FusionTrace.h"
 
 #include <QString>
+#include <vector>
 
 // A butt-fusion report of joint `joint` for job `job`, `samples` samples.
 QByteArray MakeReportBytes(int joint, const QString& job, int samples = 300);
 // A joint of a known trace: by the shipped procedure it passes, or with a
 // bead pressure of 380 psi fails.
 QByteArray MakeCheckedReportBytes(int joint, const QString& job, bool passes);
+// `count` reports of joints 1 to `count` that differ in nothing else, for
+// trees of thousands (a download per report would take minutes).
+std::vector<QByteArray> ManyReports(int count, int samples = 30);
 // Writes `bytes` to `path`, making its folder.
 void PutFile(const QString& path, const QByteArray& bytes);
+
+// Puts the library's stand-ins back when a test ends: the system's mounts,
+// no probe hook, the default local index folder.
+struct LibrarySeams {
+    ~LibrarySeams();
+};

@@ -1,11 +1,15 @@
 #include "library/LibraryWindow.h"
 #include "LibraryTree.h"
 #include "framework/Modal.h"
+#include "library/JointTable.h"
 #include "library/LibraryCheckDlg.h"
 #include "library/LibraryFolders.h"
 #include "library/LibraryFoldersDlg.h"
-#include "library/LibraryScanner.h"
+#include "library/LibraryForgetDlg.h"
+#include "library/LibraryJob.h"
 #include "library/Resource.h"
+#include "library/RootProbe.h"
+#include "platform/Clock.h"
 #include "platform/MessageBox.h"
 #include "support/TestEnv.h"
 
@@ -23,6 +27,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace {
 // Runs events until the window says its scan ended, for at most a minute.
@@ -40,20 +45,27 @@ bool WaitForScan(CLibraryWindow& window) {
     return ended;
 }
 
+void HangForEver(const char*) {
+    for (;;)
+        pause();
+}
+
 class LibraryWindow : public ::testing::Test {
 protected:
     void SetUp() override {
         reports = TestRootFolder() + QStringLiteral("/Joint Reports");
         const char* employees[] = {"E-117", "E-204", "E-117", "E-300", "E-117"};
+        const char* jobs[] = {"Job 10", "job 9", "Job 10", "J-S2", "J-S2"};
         for (int j = 1; j <= 5; ++j) {
             ReportPlan plan = ButtFusionReport(60);
             plan.Set(RF_JOINT_NUMBER, 10 - j);
-            plan.Set(RF_JOB_NUMBER, j <= 3 ? QStringLiteral("J-N1") : QStringLiteral("J-S2"));
+            plan.Set(RF_JOB_NUMBER, QString::fromLatin1(jobs[j - 1]));
             plan.Set(RF_EMPLOYEE_ID, QString::fromLatin1(employees[j - 1]));
             plan.Set(RF_DAY, j);
             WriteReport(plan, QStringLiteral("joint %1.kjr").arg(j));
         }
     }
+    void TearDown() override { EXPECT_TRUE(WaitForLibraryWorkers(60000)); }
     // Scans on the window's worker and waits, with a bound, for its end.
     void ScanAndWait(CLibraryWindow& window) {
         window.StartScan();
@@ -66,31 +78,38 @@ protected:
         return joints;
     }
 
+    LibrarySeams seams;
     QString reports;
     QTemporaryDir data;
     QString db = data.path() + QStringLiteral("/library.sqlite");
 };
 } // namespace
 
-// Search, sort and count over the joints, and the list of two selected
-// rows written as CSV.
+// Search, sort (texts as people read them: "job 9" before "Job 10") and
+// count over the joints, and the list of two selected rows written as a
+// CSV file a spreadsheet reads right.
 TEST_F(LibraryWindow, FilterSortAndExportTwoRows) {
     CLibraryWindow window(db);
     ASSERT_TRUE(window.OpenStore());
     ScanAndWait(window);
     EXPECT_EQ(window.CountLabel()->text(), QStringLiteral("5 of 5 shown"));
     EXPECT_EQ(JointColumn(window), (QList<int>{5, 6, 7, 8, 9})); // newest first
+    window.Table()->sortByColumn(JC_JOB, Qt::AscendingOrder);
+    EXPECT_EQ(JointColumn(window), (QList<int>{6, 5, 8, 9, 7}));
 
     window.SearchBox()->setText(QStringLiteral("e-117"));
     EXPECT_EQ(window.CountLabel()->text(), QStringLiteral("3 of 5 shown"));
     window.Table()->sortByColumn(JC_JOINT, Qt::AscendingOrder);
     EXPECT_EQ(JointColumn(window), (QList<int>{5, 7, 9}));
-    window.SearchBox()->setText(QStringLiteral("j-n1"));
-    EXPECT_EQ(JointColumn(window), (QList<int>{7, 8, 9}));
+    window.SearchBox()->setText(QStringLiteral("job 10"));
+    EXPECT_EQ(JointColumn(window), (QList<int>{7, 9}));
 
     window.Table()->selectRow(0);
     window.Table()->selectionModel()->select(
-        window.Model().index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        window.Model().index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    // A reload under the user's hands keeps the selection.
+    window.Reload();
+    ASSERT_EQ(window.SelectedRows().size(), 2u);
     const QString csv = data.path() + QStringLiteral("/joints.csv");
     window.m_askSavePath = [&](const QString&, const QString&) { return csv; };
     window.ExportList();
@@ -98,9 +117,10 @@ TEST_F(LibraryWindow, FilterSortAndExportTwoRows) {
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = file.readAll().split('\n');
     ASSERT_EQ(lines.size(), 4); // header, two joints, the end
-    EXPECT_TRUE(lines[0].startsWith("date_time,joint_number,job_number"));
-    EXPECT_TRUE(lines[1].startsWith("2024-03-03 14:30:05,7,J-N1,E-117"));
-    EXPECT_TRUE(lines[2].startsWith("2024-03-01 14:30:05,9,J-N1,E-117"));
+    EXPECT_TRUE(lines[0].startsWith("\xEF\xBB\xBF"
+                                    "date_time,joint_number,job_number"));
+    EXPECT_TRUE(lines[1].startsWith("2024-03-03 14:30:05,7,Job 10,E-117"));
+    EXPECT_TRUE(lines[2].startsWith("2024-03-01 14:30:05,9,Job 10,E-117"));
 
     // The same two as printed pages, written on a worker.
     const QString pdfs = data.path() + QStringLiteral("/pdf");
@@ -182,44 +202,87 @@ TEST_F(LibraryWindow, VerdictFilterAndCheckOfOneJoint) {
     EXPECT_EQ(runner.Run().size(), 1u);
 }
 
-// A scan shows its progress with Cancel; a cancelled scan ends early and
-// keeps the window usable; the next one finds everything.
-TEST_F(LibraryWindow, ScanProgressWithCancel) {
-    CLibraryWindow window(db);
-    ASSERT_TRUE(window.OpenStore());
-    window.show();
-    // The scan waits after its first file until Cancel has been pressed.
-    QSemaphore reached, pressed;
-    window.m_onWorkerProgress = [&](int done, int) {
+// Cancel ends the window's wait at once, even while the worker is held on
+// a file (as on a share that stopped answering); the next scan waits its
+// turn and finds everything. Closing the window waits for no worker: not
+// for one held on a file, nor for a folder that does not answer.
+TEST_F(LibraryWindow, CancelAndCloseNeverWaitForAWorker) {
+    auto window = std::make_unique<CLibraryWindow>(db);
+    ASSERT_TRUE(window->OpenStore());
+    window->show();
+    QSemaphore reached, release;
+    window->m_onWorkerProgress = [&](int done, int) {
         if (done == 1) {
             reached.release();
-            EXPECT_TRUE(pressed.tryAcquire(1, 60000));
+            EXPECT_TRUE(release.tryAcquire(1, 60000));
         }
     };
-    window.StartScan();
+    window->StartScan();
     ASSERT_TRUE(reached.tryAcquire(1, 60000));
-    EXPECT_TRUE(window.Scanning());
-    EXPECT_TRUE(window.ProgressBar()->isVisible());
-    EXPECT_TRUE(window.CancelButton()->isVisible());
-    window.CancelButton()->click();
-    pressed.release();
-    EXPECT_FALSE(window.CancelButton()->isEnabled());
-    ASSERT_TRUE(WaitForScan(window));
-    EXPECT_TRUE(window.LastScan().cancelled);
-    EXPECT_FALSE(window.Scanning());
-    EXPECT_FALSE(window.ProgressBar()->isVisible());
-    EXPECT_FALSE(window.CancelButton()->isVisible());
-    EXPECT_EQ(window.Model().Total(), 1);
+    EXPECT_TRUE(window->Scanning());
+    EXPECT_TRUE(window->ProgressBar()->isVisible());
+    EXPECT_TRUE(window->CancelButton()->isVisible());
+    window->CancelButton()->click(); // the worker is still held
+    EXPECT_FALSE(window->Scanning());
+    EXPECT_TRUE(window->LastScan().cancelled);
+    EXPECT_FALSE(window->ProgressBar()->isVisible());
+    EXPECT_FALSE(window->CancelButton()->isVisible());
 
-    window.m_onWorkerProgress = nullptr;
-    ScanAndWait(window);
-    EXPECT_FALSE(window.LastScan().cancelled);
+    window->m_onWorkerProgress = nullptr;
+    window->StartScan(); // waits for the lock the held worker has
+    release.release();
+    ASSERT_TRUE(WaitForScan(*window));
+    EXPECT_FALSE(window->LastScan().cancelled);
+    EXPECT_EQ(window->Model().Total(), 5);
+    EXPECT_EQ(window->ProgressBar()->value(), 5);
+
+    // Held on a file, then closed.
+    window->m_onWorkerProgress = [&](int done, int) {
+        if (done == 1) {
+            reached.release();
+            EXPECT_TRUE(release.tryAcquire(1, 60000));
+        }
+    };
+    PutFile(reports + QStringLiteral("/new.kjr"), MakeReportBytes(30, QStringLiteral("J-N")));
+    window->StartScan();
+    ASSERT_TRUE(reached.tryAcquire(1, 60000));
+    window.reset();
+    release.release();
+    ASSERT_TRUE(WaitForLibraryWorkers(60000));
+
+    // A folder that does not answer, with a deadline of ten minutes.
+    SetProbeHookForTests(&HangForEver);
+    window = std::make_unique<CLibraryWindow>(db);
+    window->m_nProbeMs = 600000;
+    ASSERT_TRUE(window->OpenStore());
+    window->StartScan();
+    window.reset();
+    EXPECT_TRUE(WaitForLibraryWorkers(60000));
+}
+
+// The window reads without a lock and follows what other programs commit.
+TEST_F(LibraryWindow, FollowsAnotherProgramsCommits) {
+    CLibraryWindow window(db);
+    ASSERT_TRUE(window.OpenStore()); // no index yet: nothing to show
+    EXPECT_EQ(window.Model().Total(), 0);
+    LibraryJob job;
+    job.database = db;
+    job.scan = true;
+    job.folders = LibraryRoots();
+    ASSERT_EQ(RunLibraryJob(job).outcome, LibraryJobResult::Done);
+    window.FollowChanges();
     EXPECT_EQ(window.Model().Total(), 5);
-    EXPECT_EQ(window.ProgressBar()->value(), 5);
+    PutFile(reports + QStringLiteral("/new.kjr"), MakeReportBytes(30, QStringLiteral("J-N")));
+    window.FollowChanges(); // nothing committed: nothing read again
+    EXPECT_EQ(window.Model().Total(), 5);
+    ASSERT_EQ(RunLibraryJob(job).outcome, LibraryJobResult::Done);
+    window.FollowChanges();
+    EXPECT_EQ(window.Model().Total(), 6);
 }
 
 // The Folders dialog keeps the added folders and the backup folder in the
-// settings; a folder taken out takes its joints with it.
+// settings and shows where the joints lie; a folder taken out takes its
+// joints with it, also when that was done during a scan: then after it.
 TEST_F(LibraryWindow, FoldersDialog) {
     QTemporaryDir share;
     PutFile(share.path() + QStringLiteral("/x.kjr"), MakeReportBytes(42, QStringLiteral("J-X")));
@@ -236,10 +299,22 @@ TEST_F(LibraryWindow, FoldersDialog) {
     window.ShowFolders();
     EXPECT_EQ(AddedLibraryFolders(), QStringList{share.path()});
     EXPECT_EQ(NamedBackupCard(), QStringLiteral("/media/me/SD"));
-    ScanAndWait(window);
+    ASSERT_TRUE(WaitForScan(window));
     EXPECT_EQ(window.Model().Total(), 6);
 
-    runner.Then<CLibraryFoldersDlg>([](CLibraryFoldersDlg& dlg) {
+    QStringList lines;
+    QSemaphore reached, release;
+    window.m_onWorkerProgress = [&](int done, int) {
+        if (done == 1) {
+            reached.release();
+            EXPECT_TRUE(release.tryAcquire(1, 60000));
+        }
+    };
+    window.StartScan();
+    ASSERT_TRUE(reached.tryAcquire(1, 60000));
+    runner.Then<CLibraryFoldersDlg>([&](CLibraryFoldersDlg& dlg) {
+        for (int i = 0; i < dlg.GetCount(IDC_LIB_ROOT_LIST); ++i)
+            lines << dlg.GetLBText(IDC_LIB_ROOT_LIST, i);
         EXPECT_EQ(dlg.GetCount(IDC_LIB_FOLDER_LIST), 1);
         dlg.SetCurSel(IDC_LIB_FOLDER_LIST, 0);
         dlg.ClickDlgItem(IDC_LIB_REMOVE);
@@ -248,13 +323,25 @@ TEST_F(LibraryWindow, FoldersDialog) {
     });
     window.ShowFolders();
     EXPECT_TRUE(AddedLibraryFolders().isEmpty());
+    window.m_onWorkerProgress = nullptr;
+    release.release();
+    ASSERT_TRUE(WaitForScan(window)); // the scan that ran
+    EXPECT_EQ(window.Model().Total(), 6);
+    ASSERT_TRUE(WaitForScan(window)); // the one that applies the change
     EXPECT_EQ(window.Model().Total(), 5);
     EXPECT_TRUE(runner.Failures().empty());
+    ASSERT_EQ(lines.size(), 3) << qPrintable(lines.join(QLatin1Char('\n')));
+    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("present, scanned whole ")));
+    EXPECT_TRUE(lines[0].endsWith(QStringLiteral(" — ") + reports));
+    EXPECT_EQ(lines[1], QStringLiteral("offline: not found — /media/me/SD/Joint Reports"));
+    EXPECT_TRUE(lines[2].endsWith(QStringLiteral(" — ") + share.path()));
 }
 
 // A folder that lost most of its joints at once: only the user can say they
-// were deleted; until then they are offline.
-TEST_F(LibraryWindow, EmptiedFolderAsksBeforeMarkingMissing) {
+// were deleted; until then they are offline. Forget missing shows what it
+// would forget, for an age the user sets, before it does.
+TEST_F(LibraryWindow, EmptiedFolderAsksAndForgetShowsTheListFirst) {
+    SetFixedLocalTime(QDateTime(QDate(2024, 5, 2), QTime(10, 0), Qt::UTC));
     CLibraryWindow window(db);
     ASSERT_TRUE(window.OpenStore());
     ScanAndWait(window);
@@ -265,15 +352,44 @@ TEST_F(LibraryWindow, EmptiedFolderAsksBeforeMarkingMissing) {
     ScanAndWait(window);
     ASSERT_EQ(prompter.Shown().size(), 1u);
     EXPECT_TRUE(prompter.Shown()[0].text.contains(reports));
+    EXPECT_TRUE(prompter.Shown()[0].text.contains(QStringLiteral("another card")));
     window.StatusBox()->setCurrentText(QStringLiteral("offline"));
-    EXPECT_EQ(window.Model().rowCount(), 5);
+    EXPECT_EQ(window.Model().rowCount(), 4);
 
     prompter.Answer(IDYES);
     ScanAndWait(window);              // the scan that asks
     ASSERT_TRUE(WaitForScan(window)); // the one that marks them missing
     window.StatusBox()->setCurrentText(QStringLiteral("missing"));
     EXPECT_EQ(window.Model().rowCount(), 4);
+    EXPECT_EQ(window.Model().Row(0).missingSince,
+              QDateTime(QDate(2024, 5, 2), QTime(10, 0), Qt::UTC).toMSecsSinceEpoch());
     window.StatusBox()->setCurrentText(QStringLiteral("present"));
     EXPECT_EQ(window.Model().rowCount(), 1);
     EXPECT_EQ(prompter.Shown().size(), 2u);
+
+    // Forty days on: the list shows the four at thirty days, none at fifty.
+    SetFixedLocalTime(QDateTime(QDate(2024, 6, 11), QTime(10, 0), Qt::UTC));
+    ScriptedRunner runner;
+    QStringList shown;
+    runner.Then<CLibraryForgetDlg>([&](CLibraryForgetDlg& dlg) {
+        EXPECT_EQ(dlg.GetCount(IDC_LIB_FORGET_LIST), 4);
+        dlg.SetDlgItemText(IDC_LIB_FORGET_DAYS, QStringLiteral("50"));
+        EXPECT_EQ(dlg.GetCount(IDC_LIB_FORGET_LIST), 0);
+        EXPECT_FALSE(dlg.GetDlgItem(IDOK)->isEnabled());
+        dlg.SetDlgItemText(IDC_LIB_FORGET_DAYS, QStringLiteral("30"));
+        for (int i = 0; i < dlg.GetCount(IDC_LIB_FORGET_LIST); ++i)
+            shown << dlg.GetLBText(IDC_LIB_FORGET_LIST, i);
+        dlg.ClickDlgItem(IDOK);
+    });
+    window.ForgetMissing();
+    ASSERT_TRUE(WaitForScan(window));
+    ASSERT_EQ(shown.size(), 4);
+    EXPECT_EQ(shown[0],
+              QStringLiteral("joint 9 of 2024-03-01 14:30:05, job Job 10 — missing since "
+                             "%1 — %2/joint 1.kjr")
+                  .arg(LibraryTimeText(
+                           QDateTime(QDate(2024, 5, 2), QTime(10, 0), Qt::UTC).toMSecsSinceEpoch()),
+                       reports));
+    window.StatusBox()->setCurrentText(QStringLiteral("all"));
+    EXPECT_EQ(window.Model().rowCount(), 1);
 }

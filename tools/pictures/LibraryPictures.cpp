@@ -1,6 +1,7 @@
 // The library's window over a few hundred joints of several jobs, some of
-// them missing, offline or unreadable, filtered, its Folders dialog and the
-// procedure check of a joint.
+// them missing, offline or unreadable, filtered; its Folders dialog with a
+// share, a card that is not in the reader, a stick pulled out and a folder
+// on another file system; Forget missing; the procedure check of a joint.
 
 #include "FusionTrace.h"
 #include "Pictures.h"
@@ -10,8 +11,11 @@
 #include "library/LibraryCheckDlg.h"
 #include "library/LibraryFolders.h"
 #include "library/LibraryFoldersDlg.h"
+#include "library/LibraryForgetDlg.h"
 #include "library/LibraryScanner.h"
 #include "library/LibraryWindow.h"
+#include "library/Mounts.h"
+#include "library/Resource.h"
 #include "platform/DeviceRoot.h"
 #include "session/ReportStorage.h"
 
@@ -76,16 +80,33 @@ int WriteLibraryPictures() {
         QFile::rename(WriteReport(plan, QStringLiteral("stick.kjr")),
                       stick + QStringLiteral("/stick %1.kjr").arg(j));
     }
-    SetAddedLibraryFolders({share, stick});
+    // A handheld's card in the reader, known by its volume.
+    const QString card = tree.path() + QStringLiteral("/media/HANDHELD");
+    for (int j = 0; j < 3; ++j) {
+        ReportPlan plan = ButtFusionReport(90);
+        plan.Set(RF_MONTH, 8);
+        plan.Set(RF_JOINT_NUMBER, 60 + j);
+        plan.Set(RF_JOB_NUMBER, QStringLiteral("Card A"));
+        QDir().mkpath(card + QStringLiteral("/Joint Reports"));
+        QFile::rename(WriteReport(plan, QStringLiteral("card.kjr")),
+                      card + QStringLiteral("/Joint Reports/card %1.kjr").arg(j));
+    }
+    SetMountTableForTests({{card, QStringLiteral("vfat"), QStringLiteral("/dev/sdc1"),
+                            QStringLiteral("1A2B-3C4D"), QStringLiteral("HANDHELD"), 0}});
+    SetAddedLibraryFolders({share, stick, card + QStringLiteral("/Joint Reports")});
     const QString db = data.path() + QStringLiteral("/library.sqlite");
     {
         CLibraryStore store(db);
-        store.Open();
+        store.Open(CLibraryStore::Mode::Write);
         CLibraryScanner scanner(store);
         scanner.Scan(LibraryRoots());
-        // One joint deleted by hand, and the stick pulled out.
+        // One joint deleted by hand (and said to be), the stick pulled out,
+        // and the card taken back to its handheld.
         QFile::remove(ReportFolder() + QStringLiteral("/J-2024-91 joint 1.kjr"));
         QDir(tree.path() + QStringLiteral("/stick")).removeRecursively();
+        QDir(card).removeRecursively();
+        SetMountTableForTests({});
+        scanner.SetConfirmedRemovals({ReportFolder()});
         scanner.Scan(LibraryRoots());
     }
     int failures = 0;
@@ -110,9 +131,27 @@ int WriteLibraryPictures() {
             failures += SavePicture(dialog, QStringLiteral("library-check")) ? 0 : 1;
         }
 
-        CLibraryFoldersDlg folders(&window);
+        CLibraryStore store(db);
+        store.Open(CLibraryStore::Mode::Read);
+        // The share holds a disk of its own below it, which the walk did
+        // not enter.
+        std::vector<LibraryRoot> roots = store.Roots().value_or(std::vector<LibraryRoot>());
+        for (LibraryRoot& r : roots)
+            if (r.pathText == share)
+                r.otherFileSystems << share + QStringLiteral("/archive");
+        CLibraryFoldersDlg folders(roots, &window);
         folders.Create();
+        folders.SetCurSel(IDC_LIB_ROOT_LIST, 0);
+        folders.OnSelChange(IDC_LIB_ROOT_LIST);
         failures += SavePicture(folders, QStringLiteral("library-folders")) ? 0 : 1;
+
+        CLibraryForgetDlg forget(&window);
+        forget.m_missing = [&](qint64 ageMs) {
+            return store.MissingOlderThan(ageMs).value_or(std::vector<ForgetItem>());
+        };
+        forget.Create();
+        forget.SetDlgItemInt(IDC_LIB_FORGET_DAYS, 0);
+        failures += SavePicture(forget, QStringLiteral("library-forget")) ? 0 : 1;
     }
     SetAddedLibraryFolders({});
     QApplication::setFont(handheld);

@@ -2,7 +2,6 @@
 // command, from a shell without a display.
 
 #include "library/LibraryCommand.h"
-#include "library/LibraryLock.h"
 #include "library/LibraryStore.h"
 #include "library/LibraryWindow.h"
 #include "platform/DeviceRoot.h"
@@ -42,12 +41,8 @@ int main(int argc, char** argv) {
         SetDeviceRoot(options.root);
     const QString database =
         options.database.isEmpty() ? DefaultLibraryDatabase() : options.database;
-    CLibraryLock lock(database);
-    if (!lock.TryLock()) {
-        MessageBox(QStringLiteral("The library is open in another window."),
-                   QStringLiteral("Kelvorn Joint Reports"), MB_ICONSTOP);
-        return 1;
-    }
+    // The window takes no lock: it reads while other programs scan, and
+    // its own scans wait their turn.
     CLibraryWindow window(database);
     if (!window.OpenStore())
         return 1;

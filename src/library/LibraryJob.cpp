@@ -1,0 +1,84 @@
+#include "library/LibraryJob.h"
+
+#include "library/ScanLock.h"
+#include "library/SqliteIndexFile.h"
+
+#include <QFileInfo>
+#include <QSqlDatabase>
+
+LibraryJobResult RunLibraryJob(LibraryJob job, const std::atomic<bool>* cancel,
+                               std::function<void(int, int)> progress) {
+    LibraryJobResult result;
+    if (job.settings)
+        job.folders = LibraryRoots(*job.settings);
+    // The lock lies beside the index in use (a local one stands in for one
+    // asked for on a network file system).
+    CScanLock lock(PlaceIndex(QFileInfo(job.database).absoluteFilePath()).path);
+    QSqlDatabase none;
+    switch (lock.Take(job.what, SqliteDialect().NowMs(none).value_or(0), job.waitMs, cancel)) {
+    case CScanLock::Taken:
+        break;
+    case CScanLock::Busy:
+        result.outcome = LibraryJobResult::Busy;
+        result.message = lock.Holder();
+        return result;
+    case CScanLock::Failed:
+        result.message = lock.Error();
+        return result;
+    }
+    CLibraryStore store(job.database, 5000);
+    const CLibraryStore::OpenResult opened = store.Open(CLibraryStore::Mode::Write);
+    result.message = store.Message();
+    result.rebuilt = opened == CLibraryStore::OpenResult::Rebuilt;
+    if (opened == CLibraryStore::OpenResult::Busy) {
+        result.outcome = LibraryJobResult::Busy;
+        return result;
+    }
+    if (opened == CLibraryStore::OpenResult::Foreign || opened == CLibraryStore::OpenResult::TooNew)
+        lock.Withdraw();
+    if (opened != CLibraryStore::OpenResult::Ok && opened != CLibraryStore::OpenResult::Rebuilt)
+        return result;
+
+    const auto fail = [&]() {
+        result.message = store.Message();
+        result.outcome = LibraryJobResult::Failed;
+        return result;
+    };
+    if (!job.removedFolders.isEmpty() || !job.retired.empty()) {
+        const auto roots = store.Roots();
+        if (!roots)
+            return fail();
+        std::vector<qint64> gone = job.retired;
+        for (const LibraryRoot& r : *roots)
+            if (job.removedFolders.contains(r.source) && !job.folders.contains(r.source))
+                gone.push_back(r.id);
+        if (!store.RemoveRoots(gone))
+            return fail();
+    }
+    if (job.forgetAgeMs >= 0) {
+        const auto items = store.MissingOlderThan(job.forgetAgeMs);
+        if (!items)
+            return fail();
+        std::vector<qint64> ids;
+        for (const ForgetItem& item : *items)
+            if (job.forgetIds.empty() || std::find(job.forgetIds.begin(), job.forgetIds.end(),
+                                                   item.fileId) != job.forgetIds.end()) {
+                ids.push_back(item.fileId);
+                result.forgotten.push_back(item);
+            }
+        result.forgottenCount = store.Forget(ids, job.forgetAgeMs);
+        if (result.forgottenCount < 0)
+            return fail();
+    }
+    if (job.scan) {
+        CLibraryScanner scanner(store);
+        scanner.SetCancelFlag(cancel);
+        scanner.SetConfirmedRemovals(job.confirmed);
+        scanner.SetHereNow(job.hereNow);
+        scanner.SetProbeDeadline(job.probeMs);
+        scanner.SetProgress(std::move(progress));
+        result.summary = scanner.Scan(job.folders);
+    }
+    result.outcome = LibraryJobResult::Done;
+    return result;
+}

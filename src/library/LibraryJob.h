@@ -1,0 +1,49 @@
+#pragma once
+// What a writer does to the library, as one job under the scan lock: the
+// changes of the library's folders first (they take effect here, never in
+// the middle of a scan), then forgetting missing files or a scan. The
+// command line and the window's worker run the same jobs.
+
+#include "library/LibraryFolders.h"
+#include "library/LibraryScanner.h"
+
+#include <atomic>
+#include <functional>
+#include <optional>
+#include <vector>
+
+struct LibraryJob {
+    QString database;
+    QString what = QStringLiteral("vtq-library"); // the lock holder's name
+    int waitMs = 0;                               // how long to wait for the scan lock
+    // Folder changes.
+    QStringList removedFolders;  // roots found at these folders leave the library
+    std::vector<qint64> retired; // roots that leave it (a card reformatted)
+    // Forgetting: the missing files older than the age (ms; < 0: none), only
+    // those of `forgetIds` when it is not empty.
+    qint64 forgetAgeMs = -1;
+    std::vector<qint64> forgetIds;
+    // The scan: of these folders, when `scan`; or, when `settings` is
+    // given, of the folders they name (found on the worker: looking for a
+    // card lists the media folders).
+    bool scan = false;
+    QStringList folders;
+    std::optional<LibraryFolderSettings> settings;
+    QStringList confirmed; // emptied on purpose
+    QStringList hereNow;
+    int probeMs = CLibraryScanner::kProbeMs;
+};
+
+struct LibraryJobResult {
+    enum Outcome { Done, Busy, Failed } outcome = Failed;
+    // Busy: who holds the lock; Failed: why; Done: what opening the index
+    // said (set aside and rebuilt, kept on local disk), or empty.
+    QString message;
+    bool rebuilt = false; // the index was set aside and made anew
+    ScanSummary summary;
+    std::vector<ForgetItem> forgotten;
+    int forgottenCount = 0;
+};
+
+LibraryJobResult RunLibraryJob(LibraryJob job, const std::atomic<bool>* cancel = nullptr,
+                               std::function<void(int, int)> progress = {});

@@ -1,0 +1,44 @@
+#pragma once
+// The scan lock of a library index: held by a scan, a forget-missing or a
+// change of the library's folders, from its start to its end, so that two
+// of them never interleave. Readers never take it, and short writes rely on
+// the database's own write lock. It is an advisory lock (flock) on a file
+// beside the index, which the system drops with its holder, so a crash
+// never leaves the library locked; the file names the holder (program,
+// host, process, since when) for whoever finds it taken.
+
+#include <QString>
+#include <atomic>
+
+class CScanLock {
+public:
+    enum Result { Taken, Busy, Failed };
+
+    explicit CScanLock(const QString& databasePath);
+    ~CScanLock();
+    CScanLock(const CScanLock&) = delete;
+    CScanLock& operator=(const CScanLock&) = delete;
+
+    // Takes the lock, waiting up to `waitMs` for its holder to let go (0:
+    // not at all), or until `cancel` is set. `what` names the holder's
+    // work ("vtq-library scan"); `sinceMs` is the time it starts (the
+    // store's clock).
+    Result Take(const QString& what, qint64 sinceMs, int waitMs = 0,
+                const std::atomic<bool>* cancel = nullptr);
+    bool Held() const { return m_fd >= 0; }
+    void Release();
+
+    // Who holds it, as one sentence, read from the lock file.
+    QString Holder() const;
+    // Lets go and removes the lock file when this lock made it: used when
+    // what it was to guard turned out not to be an index (a file beside a
+    // user's file named by mistake is no trace to leave).
+    void Withdraw();
+    const QString& Error() const { return m_error; }
+
+private:
+    QString m_path;
+    QString m_error;
+    int m_fd = -1;
+    bool m_made = false;
+};

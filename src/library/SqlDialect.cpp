@@ -1,0 +1,71 @@
+#include "library/SqlDialect.h"
+
+#include "platform/Clock.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QVariant>
+
+namespace {
+std::optional<qint64> Number(QSqlDatabase& db, const QString& sql) {
+    QSqlQuery q(db);
+    if (!q.exec(sql) || !q.next())
+        return std::nullopt;
+    return q.value(0).toLongLong();
+}
+
+class CSqliteDialect final : public CSqlDialect {
+public:
+    QString IdentityColumn() const override { return QStringLiteral("INTEGER PRIMARY KEY"); }
+    QString BinaryType() const override { return QStringLiteral("BLOB"); }
+    // SQLite compares texts byte by byte (BINARY) unless told otherwise.
+    QString SortKeyType() const override { return QStringLiteral("TEXT"); }
+
+    QString CountIf(const QString& condition) const override {
+        return QStringLiteral("count(*) FILTER (WHERE %1)").arg(condition);
+    }
+    QString TextAggregate(const QString& expression, const QString& separator) const override {
+        return QStringLiteral("group_concat(%1, %2)").arg(expression, separator);
+    }
+    QString Upsert(const QString& table, const QStringList& columns, const QStringList& key,
+                   const QStringList& update, const QString& returning) const override {
+        QStringList marks, sets;
+        for (qsizetype i = 0; i < columns.size(); ++i)
+            marks << QStringLiteral("?");
+        for (const QString& c : update)
+            sets << QStringLiteral("%1 = excluded.%1").arg(c);
+        // Setting a key column to itself makes an existing row return its id.
+        if (sets.isEmpty())
+            sets << QStringLiteral("%1 = excluded.%1").arg(key.value(0));
+        return QStringLiteral("INSERT INTO %1(%2) VALUES(%3) ON CONFLICT(%4) DO UPDATE SET %5 "
+                              "RETURNING %6")
+            .arg(table, columns.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")),
+                 key.join(QStringLiteral(", ")), sets.join(QStringLiteral(", ")), returning);
+    }
+
+    std::optional<SchemaMark> ReadMark(QSqlDatabase& db) const override {
+        const auto app = Number(db, QStringLiteral("PRAGMA application_id"));
+        const auto version = Number(db, QStringLiteral("PRAGMA user_version"));
+        if (!app || !version)
+            return std::nullopt;
+        // The header keeps the id as a signed 32-bit number.
+        return SchemaMark{qint64(quint32(*app)), int(*version)};
+    }
+    QStringList WriteMark(const SchemaMark& mark) const override {
+        return {QStringLiteral("PRAGMA application_id = %1").arg(qint32(quint32(mark.application))),
+                QStringLiteral("PRAGMA user_version = %1").arg(mark.version)};
+    }
+
+    // An embedded store has no clock but the host's.
+    std::optional<qint64> NowMs(QSqlDatabase&) const override { return CurrentTimeMs(); }
+
+    std::optional<qint64> ChangeCounter(QSqlDatabase& db) const override {
+        return Number(db, QStringLiteral("PRAGMA data_version"));
+    }
+};
+} // namespace
+
+const CSqlDialect& SqliteDialect() {
+    static const CSqliteDialect dialect;
+    return dialect;
+}
