@@ -16,6 +16,7 @@
 #include "library/LibraryWindow.h"
 #include "library/Mounts.h"
 #include "library/Resource.h"
+#include "library/VerdictBook.h"
 #include "platform/DeviceRoot.h"
 #include "session/ReportStorage.h"
 
@@ -125,7 +126,7 @@ int WriteLibraryPictures() {
 
         const std::vector<JointRow> rows = window.SelectedRows();
         if (!rows.empty()) {
-            const JointCheck check = CheckJoint(rows[0]);
+            const JointCheck check = CheckJoint(rows[0], CVerdictBook::Shipped());
             CLibraryCheckDlg dialog(check.file, check.lines, &window);
             dialog.Create();
             failures += SavePicture(dialog, QStringLiteral("library-check")) ? 0 : 1;
