@@ -110,7 +110,7 @@ QStringList CVerdictBook::Pending() const {
 
 QStringList CVerdictBook::Problems() const {
     if (!m_blocked.isEmpty())
-        return {m_blocked + QStringLiteral("; no joint is judged until they can be read")};
+        return {m_blocked + QStringLiteral("; no joint is judged until that is mended")};
     QStringList problems;
     for (const ProcedureRule& rule : m_rules) {
         const auto it = m_files.constFind(Resolve(rule.procedurePath));
