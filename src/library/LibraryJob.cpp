@@ -77,6 +77,9 @@ LibraryJobResult RunLibraryJob(LibraryJob job, const std::atomic<bool>* cancel,
         scanner.SetHereNow(job.hereNow);
         scanner.SetProbeDeadline(job.probeMs);
         scanner.SetProgress(std::move(progress));
+        result.verdicts =
+            CVerdictBook::Load(job.procedures ? job.procedures->Read() : ProcedureSettings());
+        scanner.SetVerdicts(result.verdicts.get());
         result.summary = scanner.Scan(job.folders);
     }
     result.outcome = LibraryJobResult::Done;

@@ -6,6 +6,8 @@
 
 #include "library/LibraryFolders.h"
 #include "library/LibraryScanner.h"
+#include "library/ProcedureSource.h"
+#include "library/VerdictBook.h"
 
 #include <atomic>
 #include <functional>
@@ -32,6 +34,10 @@ struct LibraryJob {
     QStringList confirmed; // emptied on purpose
     QStringList hereNow;
     int probeMs = CLibraryScanner::kProbeMs;
+    // Where the scan finds the procedure rules and the machine list; read,
+    // with the procedure files they name, on the worker. Null: the shipped
+    // procedure for every joint, no machine list.
+    std::shared_ptr<const CProcedureSource> procedures;
 };
 
 struct LibraryJobResult {
@@ -43,6 +49,8 @@ struct LibraryJobResult {
     ScanSummary summary;
     std::vector<ForgetItem> forgotten;
     int forgottenCount = 0;
+    // What the scan judged by (its Problems() are among the summary's).
+    std::shared_ptr<const CVerdictBook> verdicts;
 };
 
 LibraryJobResult RunLibraryJob(LibraryJob job, const std::atomic<bool>* cancel = nullptr,
