@@ -17,6 +17,7 @@
 
 #include "check/MachineRegistry.h"
 #include "check/Procedure.h"
+#include "library/Reviews.h"
 
 #include <QByteArray>
 #include <QDate>
@@ -39,11 +40,7 @@ struct DossierProcedure {
 bool ReadDossierProcedure(const QString& path, DossierProcedure& procedure, QString& error);
 
 // What a reviewer recorded beyond the data log; each is optional.
-struct DossierInspections {
-    std::optional<bool> visualPass;
-    std::optional<double> beadWidthMm;
-    std::optional<bool> bendTestPass;
-};
+using DossierInspections = ReviewInspections;
 
 // The review a joint carries now.
 struct DossierReview {

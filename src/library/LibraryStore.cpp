@@ -338,7 +338,10 @@ CLibraryStore::OpenResult CLibraryStore::Open(Mode mode) {
     CloseConnection();
     const IndexPlace place = PlaceIndex(m_requested);
     m_path = place.path;
-    const bool readOnly = mode == Mode::Read;
+    m_bReviews = false;
+    // A reviewer reads the index as a reader does; only its connection may
+    // write (to the reviews).
+    const bool readOnly = mode != Mode::Write;
     const bool standard = m_requested == QFileInfo(StandardLibraryDatabase()).absoluteFilePath();
     const SqliteFileFacts facts = ReadSqliteFileFacts(m_path);
     const auto done = [&](OpenResult result, const QString& message) {
@@ -385,7 +388,7 @@ CLibraryStore::OpenResult CLibraryStore::Open(Mode mode) {
             QThread::msleep(200);
         pause = true;
         CloseConnection();
-        if (!OpenSqlite(m_db, m_name, m_path, m_nBusyMs, readOnly)) {
+        if (!OpenSqlite(m_db, m_name, m_path, m_nBusyMs, mode == Mode::Read)) {
             passing = SqlErrorText(m_db.lastError());
             continue;
         }
@@ -554,13 +557,15 @@ bool CLibraryStore::AttachReviews(Mode mode) {
     }
     if (mode == Mode::Read && (!facts.exists || facts.version < kReviewsSchemaVersion))
         return true; // nothing to read yet; the next writer makes or upgrades it
+    if (mode == Mode::Review && !facts.exists)
+        QDir().mkpath(QFileInfo(path).absolutePath());
     if (facts.version > kReviewsSchemaVersion) {
         m_message = QStringLiteral("The reviews file %1 was made by a newer program and is "
                                    "left as it is.")
                         .arg(path);
         return false;
     }
-    if (mode == Mode::Write) {
+    if (mode != Mode::Read) {
         const QString name = m_name + QStringLiteral("-reviews");
         QString error;
         {
@@ -576,12 +581,13 @@ bool CLibraryStore::AttachReviews(Mode mode) {
             q.finish();
             ok = error.isEmpty() && q.exec(QStringLiteral("PRAGMA journal_mode = WAL"));
             q.finish();
-            // Step 1 only marks the file; the reviews' tables come as steps
-            // after it, each after a copy of the file as it was.
-            const std::vector<SchemaStep> steps{[](QSqlDatabase& d) {
-                return RunAll(d, {QStringLiteral("CREATE TABLE reviews_meta(key TEXT PRIMARY KEY, "
-                                                 "value TEXT NOT NULL)")});
-            }};
+            // Each step after the first runs after a copy of the file as it
+            // was.
+            std::vector<SchemaStep> steps;
+            for (int v = 0; v < kReviewsSchemaVersion; ++v)
+                steps.push_back([this, v](QSqlDatabase& d) {
+                    return RunAll(d, ReviewsSchemaStep(m_dialect, v));
+                });
             if (error.isEmpty() && ok)
                 MigrateSqlite(db, path, m_dialect, kReviewsApplicationId, facts.version, steps,
                               facts.exists && facts.version > 0, error);
@@ -600,7 +606,10 @@ bool CLibraryStore::AttachReviews(Mode mode) {
     QSqlQuery q(m_db);
     q.prepare(QStringLiteral("ATTACH DATABASE ? AS %1").arg(CSqlDialect::ReviewsSchema()));
     q.addBindValue(path);
-    return q.exec() || Fail(QStringLiteral("reviews"), SqlErrorText(q.lastError()));
+    if (!q.exec())
+        return Fail(QStringLiteral("reviews"), SqlErrorText(q.lastError()));
+    m_bReviews = true;
+    return true;
 }
 
 qint64 CLibraryStore::Now() {
@@ -1184,5 +1193,19 @@ std::optional<std::vector<JointRow>> CLibraryStore::Joints() {
             rows.push_back(std::move(row));
         }
     }
+    const auto reviews = CurrentReviews();
+    if (!reviews)
+        return std::nullopt;
+    QHash<QString, const JointReview*> reviewOf;
+    const auto key = [](const QString& machine, const QString& dateTime, int number) {
+        return machine + QChar(0) + dateTime + QChar(0) + QString::number(number);
+    };
+    for (const JointReview& r : *reviews)
+        reviewOf.insert(key(r.machineId, r.dateTime, r.jointNumber), &r);
+    for (JointRow& row : rows)
+        if (const JointReview* r = reviewOf.value(
+                key(row.fields.machineId, row.fields.dateTime, row.fields.jointNumber));
+            r && row.id > 0)
+            row.review = *r;
     return rows;
 }

@@ -24,6 +24,7 @@
 // - A file is a path below a root (bytes, plus a display text) holding one
 //   version, or unreadable with a reason.
 
+#include "library/Reviews.h"
 #include "library/SqlDialect.h"
 
 #include <QByteArray>
@@ -95,6 +96,10 @@ struct JointRow {
     qint64 missingSince = 0; // ms UTC when no copy was seen at the last complete scan
     // Why the verdict is not current (MarkVerdicts); empty when it is.
     QString verdictNote;
+    // The joint's review; its state is empty when it has none.
+    JointReview review;
+    // The present copy's bytes are not those the reviewer saw.
+    bool ReviewChanged() const { return !review.state.isEmpty() && review.sha256 != sha256; }
 };
 
 enum class RootKind { Path, Volume, Named };
@@ -155,9 +160,13 @@ public:
     static constexpr qint64 kApplicationId = 0x4b4a524c; // "KJRL"
     // The reviews file's: never taken for the index.
     static constexpr qint64 kReviewsApplicationId = 0x4b4a5256; // "KJRV"
-    static constexpr int kReviewsSchemaVersion = 1;
+    // Version 1: marked; 2: the history of reviews.
+    static constexpr int kReviewsSchemaVersion = 2;
 
-    enum class Mode { Read, Write };
+    // Read: the index and the reviews read-only, no lock. Write: a writer of
+    // the index (under the scan lock). Review: reads the index as a reader
+    // does and writes only reviews, so it never waits for a scan.
+    enum class Mode { Read, Write, Review };
     enum class OpenResult {
         Ok,
         Rebuilt, // ours, damaged: set aside and made again (Write)
@@ -238,6 +247,20 @@ public:
 
     std::optional<std::vector<JointRow>> Joints();
 
+    // Reviews (LibraryReviews.cpp). Whether the reviews file holds any yet.
+    bool HasReviews() const { return m_bReviews; }
+    // Each reviewed joint's review: its latest change.
+    std::optional<std::vector<JointReview>> CurrentReviews();
+    // Every change, oldest first; of one joint when `joint` names one.
+    std::optional<std::vector<JointReview>> ReviewHistory(const JointReview* joint = nullptr);
+    enum class ReviewOutcome { Done, Refused, Failed };
+    // Adds `change` (joint, state, reviewer, comment, inspections and what
+    // was seen) as the next revision after `change.revision` and
+    // `change.from`, the review it was made on. Refused, with the review
+    // as it is now in `current`, when that is no longer the joint's
+    // latest; `change` gets its revision, time, user and host when done.
+    ReviewOutcome AddReview(JointReview& change, JointReview& current);
+
 private:
     bool Exec(const QString& sql);
     bool Fail(const QString& what, const QString& error);
@@ -245,6 +268,7 @@ private:
     bool Upgrade(int from);
     bool AttachReviews(Mode mode);
     void CloseConnection();
+    bool LatestReview(const JointReview& joint, JointReview& latest);
 
     QString m_requested;
     QString m_path;
@@ -254,7 +278,12 @@ private:
     QString m_host;
     const CSqlDialect& m_dialect;
     QSqlDatabase m_db;
+    bool m_bReviews = false; // the reviews' tables are attached
 };
+
+// The steps that make the reviews file what it is now, in the store's
+// dialect; step i brings version i to i + 1 and is never changed.
+QStringList ReviewsSchemaStep(const CSqlDialect& dialect, int step);
 
 // The database the library uses unless told otherwise: $VTQ_LIBRARY_DB, else
 // the one in the user's data folder, never beside the reports.

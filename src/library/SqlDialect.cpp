@@ -43,6 +43,16 @@ public:
                  key.join(QStringLiteral(", ")), sets.join(QStringLiteral(", ")), returning);
     }
 
+    QStringList AppendOnly(const QString& table) const override {
+        QStringList statements;
+        for (const char* what : {"UPDATE", "DELETE"})
+            statements << QStringLiteral("CREATE TRIGGER %1_no_%2 BEFORE %3 ON %1 BEGIN SELECT "
+                                         "RAISE(ABORT, '%1 is only ever added to'); END")
+                              .arg(table, QString::fromLatin1(what).toLower(),
+                                   QString::fromLatin1(what));
+        return statements;
+    }
+
     std::optional<SchemaMark> ReadMark(QSqlDatabase& db) const override {
         const auto app = Number(db, QStringLiteral("PRAGMA application_id"));
         const auto version = Number(db, QStringLiteral("PRAGMA user_version"));

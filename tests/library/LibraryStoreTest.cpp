@@ -332,6 +332,12 @@ TEST(LibraryStore, OlderIndexIsBroughtUpToDateByAWriter) {
                                "joint report')"),
                 QStringLiteral("PRAGMA application_id = %1").arg(CLibraryStore::kApplicationId),
                 QStringLiteral("PRAGMA user_version = 2")});
+    MakeSqlite(
+        ReviewsDatabase(path),
+        {QStringLiteral("CREATE TABLE reviews_meta(key TEXT PRIMARY KEY, value TEXT NOT "
+                        "NULL)"),
+         QStringLiteral("PRAGMA application_id = %1").arg(CLibraryStore::kReviewsApplicationId),
+         QStringLiteral("PRAGMA user_version = 1")});
     {
         CLibraryStore reader(path);
         EXPECT_EQ(reader.Open(CLibraryStore::Mode::Read), CLibraryStore::OpenResult::Older);
@@ -355,28 +361,14 @@ TEST(LibraryStore, OlderIndexIsBroughtUpToDateByAWriter) {
     // Sort keys were made for what was there: "job 9" before "Job 10".
     EXPECT_LT((*rows)[1].keys.job, (*rows)[0].keys.job);
 
-    // The copy before an upgrade of a file people's decisions live in.
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("m"));
-    const QString reviews = ReviewsDatabase(path);
-    db.setDatabaseName(reviews);
-    ASSERT_TRUE(db.open());
-    const QByteArray before = Bytes(reviews);
-    QString error;
-    const std::vector<SchemaStep> steps{
-        [](QSqlDatabase&) { return true; },
-        [](QSqlDatabase& d) { return QSqlQuery(d).exec(QStringLiteral("CREATE TABLE r(x)")); }};
-    EXPECT_TRUE(MigrateSqlite(db, reviews, SqliteDialect(), CLibraryStore::kReviewsApplicationId, 1,
-                              steps, true, error))
-        << qPrintable(error);
-    EXPECT_EQ(SqliteDialect().ReadMark(db)->version, 2);
-    db.close();
-    db = QSqlDatabase();
-    QSqlDatabase::removeDatabase(QStringLiteral("m"));
+    // The reviews file of the first version was copied before its upgrade.
     const QStringList copies =
         QDir(dir.path()).entryList({QStringLiteral("library.reviews.sqlite.before-v2-*")});
     ASSERT_EQ(copies.size(), 1);
     EXPECT_EQ(ReadSqliteFileFacts(dir.path() + QLatin1Char('/') + copies[0]).version, 1);
-    EXPECT_FALSE(before.isEmpty());
+    EXPECT_EQ(ReadSqliteFileFacts(ReviewsDatabase(path)).version,
+              CLibraryStore::kReviewsSchemaVersion);
+    EXPECT_EQ(reader.CurrentReviews()->size(), 0u);
 }
 
 // The scan lock: one holder at a time, named to whoever finds it taken; it
@@ -398,4 +390,122 @@ TEST(LibraryStore, ScanLockNamesItsHolderAndCanBeWaitedFor) {
     std::thread release([&]() { first.reset(); });
     EXPECT_EQ(second.Take(QStringLiteral("the window"), 0, 60000), CScanLock::Taken);
     release.join();
+}
+
+// Reviews from two desks at once: a change made on a review that another
+// desk changed meanwhile is refused and names what is there now; the
+// history keeps every change, from what to what, and nothing in it can be
+// updated or deleted, not even by SQL of one's own; a joint's review
+// outlives its files leaving the index and comes back with them, and says
+// when the present copy is not the one reviewed.
+TEST(LibraryStore, ReviewsAreAddedOnlyOnTheLatestAndKeptForEver) {
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/library.sqlite");
+    CLibraryStore writer(path);
+    ASSERT_EQ(writer.Open(CLibraryStore::Mode::Write), CLibraryStore::OpenResult::Ok);
+    LibraryRoot root;
+    root.key = root.source = QStringLiteral("/r");
+    root.id = writer.PutRoot(root);
+    root.known = root.reachable = true;
+    root.path = "/r";
+    root.pathText = QStringLiteral("/r");
+    ASSERT_TRUE(writer.SetRootState(root));
+    JointFields fields = Joint(4, QStringLiteral("J-1"));
+    fields.verdict = QStringLiteral("fail");
+    const qint64 v1 = writer.PutVersion(QByteArray(32, 'a'), 10, fields);
+    ASSERT_TRUE(writer.PutFile(root.id, "a.kjr", QStringLiteral("a.kjr"), 10, 5, v1, QString()));
+
+    CLibraryStore deskA(path), deskB(path);
+    ASSERT_EQ(deskA.Open(CLibraryStore::Mode::Review), CLibraryStore::OpenResult::Ok)
+        << qPrintable(deskA.Message());
+    ASSERT_EQ(deskB.Open(CLibraryStore::Mode::Review), CLibraryStore::OpenResult::Ok);
+    JointReview seen; // what both desks read: no review yet
+    seen.machineId = fields.machineId;
+    seen.dateTime = fields.dateTime;
+    seen.jointNumber = 4;
+    JointReview a = seen;
+    a.state = QStringLiteral("accepted");
+    a.reviewer = QStringLiteral("  A. Inspector ");
+    a.comment = QStringLiteral("bead checked by hand; log gauge faulty");
+    a.inspections.beadWidthMm = 12.5;
+    a.inspections.visualPass = true;
+    a.sha256 = QByteArray(32, 'a');
+    a.verdict = QStringLiteral("fail");
+    JointReview now;
+    ASSERT_EQ(deskA.AddReview(a, now), CLibraryStore::ReviewOutcome::Done)
+        << qPrintable(deskA.Message());
+    EXPECT_EQ(a.revision, 1);
+    EXPECT_GT(a.timeMs, 0);
+
+    JointReview b = seen;
+    b.state = QStringLiteral("rejected");
+    EXPECT_EQ(deskB.AddReview(b, now), CLibraryStore::ReviewOutcome::Refused);
+    EXPECT_EQ(now.state, QStringLiteral("accepted"));
+    EXPECT_EQ(now.revision, 1);
+    EXPECT_EQ(ReviewerText(now), QStringLiteral("A. Inspector (%1@%2)").arg(now.user, now.host));
+    // The same state seen on another revision is just as stale.
+    b.from = QStringLiteral("accepted");
+    EXPECT_EQ(deskB.AddReview(b, now), CLibraryStore::ReviewOutcome::Refused);
+    b.revision = 1;
+    ASSERT_EQ(deskB.AddReview(b, now), CLibraryStore::ReviewOutcome::Done);
+    EXPECT_EQ(b.revision, 2);
+
+    // A second version of the report (notes appended) becomes the present
+    // copy: the review is of the one before.
+    fields.notes = QStringLiteral("appended");
+    const qint64 v2 = writer.PutVersion(QByteArray(32, 'b'), 11, fields);
+    ASSERT_TRUE(writer.PutFile(root.id, "b.kjr", QStringLiteral("b.kjr"), 11, 5, v2, QString()));
+    CLibraryStore reader(path);
+    ASSERT_EQ(reader.Open(CLibraryStore::Mode::Read), CLibraryStore::OpenResult::Ok);
+    auto rows = reader.Joints();
+    ASSERT_TRUE(rows && rows->size() == 1);
+    EXPECT_EQ((*rows)[0].review.state, QStringLiteral("rejected"));
+    EXPECT_TRUE((*rows)[0].ReviewChanged());
+    const auto history = reader.ReviewHistory(&seen);
+    ASSERT_TRUE(history && history->size() == 2);
+    EXPECT_EQ((*history)[0].from, QString());
+    EXPECT_EQ((*history)[0].state, QStringLiteral("accepted"));
+    EXPECT_EQ((*history)[0].reviewer, QStringLiteral("A. Inspector"));
+    EXPECT_EQ((*history)[0].comment, a.comment);
+    EXPECT_EQ((*history)[0].inspections.beadWidthMm, 12.5);
+    EXPECT_EQ((*history)[0].inspections.visualPass, true);
+    EXPECT_FALSE((*history)[0].inspections.bendTestPass.has_value());
+    EXPECT_EQ((*history)[1].from, QStringLiteral("accepted"));
+    EXPECT_EQ((*history)[1].state, QStringLiteral("rejected"));
+
+    // Its files forgotten, the joint leaves the index; found again, its
+    // review is there.
+    const auto files = writer.FilesOfRoot(root.id);
+    for (const IndexedFile& file : *files)
+        ASSERT_TRUE(writer.RemoveFile(file.id));
+    ASSERT_TRUE(writer.Tidy());
+    EXPECT_TRUE(reader.Joints()->empty());
+    const qint64 v3 = writer.PutVersion(QByteArray(32, 'b'), 11, fields);
+    ASSERT_TRUE(writer.PutFile(root.id, "c.kjr", QStringLiteral("c.kjr"), 11, 5, v3, QString()));
+    rows = reader.Joints();
+    ASSERT_TRUE(rows && rows->size() == 1);
+    EXPECT_EQ((*rows)[0].review.revision, 2);
+
+    // The history, and nothing but additions to it, through SQL of our own.
+    {
+        QSqlDatabase raw =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("h"));
+        raw.setDatabaseName(ReviewsDatabase(path));
+        ASSERT_TRUE(raw.open());
+        QSqlQuery q(raw);
+        EXPECT_FALSE(q.exec(QStringLiteral("UPDATE review_history SET to_state = 'accepted'")));
+        EXPECT_TRUE(q.lastError().text().contains(QStringLiteral("only ever added to")))
+            << qPrintable(q.lastError().text());
+        EXPECT_FALSE(q.exec(QStringLiteral("DELETE FROM review_history")));
+        EXPECT_FALSE(q.exec(QStringLiteral(
+            "INSERT INTO review_history(machine_id, date_time, joint_number, revision, "
+            "changed_at, reviewer, os_user, host, from_state, to_state, comment, sha256, verdict, "
+            "procedure_hash) SELECT machine_id, date_time, joint_number, revision, changed_at, "
+            "reviewer, os_user, host, from_state, 'accepted', comment, sha256, verdict, "
+            "procedure_hash FROM review_history WHERE revision = 2")));
+        q.finish();
+        raw.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("h"));
+    EXPECT_EQ(reader.ReviewHistory()->size(), 2u);
 }
