@@ -566,3 +566,156 @@ TEST_F(LibraryCommand, WalkStaysOnItsFileSystemAndSeesFoldersTwice) {
     EXPECT_TRUE(r.out.contains(QStringLiteral("not found ") + share + QStringLiteral("/a.kjr")))
         << qPrintable(r.out);
 }
+
+// The office's end of a job from a shell: joints reviewed by the program
+// run as another process, seen by list and by the dossier of the job; what
+// is refused is refused with a reason and changes nothing; the dossier
+// reads back with every joint of the job (and none of a job with a near
+// number), their verdicts and reviews, the history, and what it left out,
+// and never writes over a file unless told.
+TEST_F(LibraryCommand, ReviewAndDossierOfAJob) {
+    PutFile(share + QStringLiteral("/1.kjr"),
+            MakeCheckedReportBytes(1, QStringLiteral("NW-12"), true));
+    PutFile(share + QStringLiteral("/2.kjr"),
+            MakeCheckedReportBytes(2, QStringLiteral("nw-12 "), false));
+    PutFile(share + QStringLiteral("/3.kjr"),
+            MakeCheckedReportBytes(3, QStringLiteral("NW-12"), true));
+    PutFile(share + QStringLiteral("/4.kjr"),
+            MakeCheckedReportBytes(4, QStringLiteral("NW-120"), true));
+    ASSERT_EQ(Run({QStringLiteral("scan"), share}).code, kExitOk);
+    const auto listed = [&](const QStringList& filter = {}) {
+        const Result r = Run(QStringList{QStringLiteral("list"), QStringLiteral("--format"),
+                                         QStringLiteral("json")} +
+                             filter);
+        EXPECT_EQ(r.code, kExitOk) << qPrintable(r.err);
+        QMap<int, QJsonObject> joints;
+        for (const QJsonValue& v : QJsonDocument::fromJson(r.out.toUtf8()).array())
+            joints.insert(v[QStringLiteral("joint_number")].toInt(), v.toObject());
+        return joints;
+    };
+    QMap<int, QJsonObject> joints = listed();
+    ASSERT_EQ(joints.size(), 4);
+    const auto id = [&](int joint) { return joints[joint][QStringLiteral("id")].toString(); };
+    EXPECT_EQ(id(2).size(), 12);
+    EXPECT_TRUE(joints[2][QStringLiteral("sha256")].toString().startsWith(id(2)));
+    EXPECT_EQ(joints[2][QStringLiteral("verdict")], QStringLiteral("fail"));
+    EXPECT_TRUE(joints[2][QStringLiteral("review_state")].isNull());
+
+    const auto review = [&](const QStringList& args) {
+        return Program(QStringList{QStringLiteral("review")} + args);
+    };
+    // Usage, unknown and ambiguous IDs, a fail accepted without a word.
+    Result r = review(
+        {QStringLiteral("--joint"), id(1), QStringLiteral("--state"), QStringLiteral("fine")});
+    EXPECT_EQ(r.code, kExitUsage);
+    r = review({QStringLiteral("--joint"), QStringLiteral("0123456789ab"),
+                QStringLiteral("--state"), QStringLiteral("accepted")});
+    EXPECT_EQ(r.code, kExitUsage);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("no joint has the ID 0123456789ab")))
+        << qPrintable(r.err);
+    r = review({QStringLiteral("--joint"), id(1).left(6), QStringLiteral("--state"),
+                QStringLiteral("accepted")});
+    EXPECT_EQ(r.code, kExitUsage);
+    r = review({QStringLiteral("--joint"), id(2), QStringLiteral("--state"),
+                QStringLiteral("accepted"), QStringLiteral("--comment"), QStringLiteral("  ")});
+    EXPECT_EQ(r.code, kExitUsage);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("verdict fail: accepting it needs a comment")))
+        << qPrintable(r.err);
+    EXPECT_TRUE(listed()[2][QStringLiteral("review_state")].isNull());
+
+    r = review({QStringLiteral("--joint"), id(2).toUpper(), QStringLiteral("--state"),
+                QStringLiteral("accepted"), QStringLiteral("--comment"),
+                QStringLiteral("=gauge hose kinked; bend test passed"),
+                QStringLiteral("--reviewer"), QStringLiteral("A. Inspector"),
+                QStringLiteral("--bend"), QStringLiteral("pass"), QStringLiteral("--bead-width"),
+                QStringLiteral("12.5")});
+    ASSERT_EQ(r.code, kExitOk) << qPrintable(r.err);
+    EXPECT_TRUE(r.out.contains(QStringLiteral("not reviewed -> accepted by A. Inspector (")))
+        << qPrintable(r.out);
+    ASSERT_EQ(review({QStringLiteral("--joint"), joints[1][QStringLiteral("sha256")].toString(),
+                      QStringLiteral("--state"), QStringLiteral("accepted")})
+                  .code,
+              kExitOk);
+    ASSERT_EQ(review({QStringLiteral("--joint"), id(1), QStringLiteral("--state"),
+                      QStringLiteral("re-test"), QStringLiteral("--comment"),
+                      QStringLiteral("cold joint seen at the bead"), QStringLiteral("--visual"),
+                      QStringLiteral("fail")})
+                  .code,
+              kExitOk);
+
+    // This process sees what the others did.
+    joints = listed();
+    EXPECT_EQ(joints[2][QStringLiteral("review_state")], QStringLiteral("accepted"));
+    EXPECT_TRUE(joints[2][QStringLiteral("reviewer")].toString().startsWith(
+        QStringLiteral("A. Inspector (")));
+    EXPECT_FALSE(joints[2][QStringLiteral("review_time")].toString().isEmpty());
+    EXPECT_EQ(joints[2][QStringLiteral("report_changed_since_review")], false);
+    EXPECT_EQ(joints[1][QStringLiteral("review_state")], QStringLiteral("re-test"));
+    EXPECT_EQ(listed({QStringLiteral("--review"), QStringLiteral("not-reviewed")}).keys(),
+              (QList<int>{3, 4}));
+    r = Run({QStringLiteral("list"), QStringLiteral("--format"), QStringLiteral("csv")});
+    EXPECT_TRUE(r.out.contains(QStringLiteral(",accepted,A. Inspector ("))) << qPrintable(r.out);
+    EXPECT_TRUE(r.out.contains(QStringLiteral("'=gauge hose kinked"))) << qPrintable(r.out);
+
+    // The dossier of the job, in the range of two of its days.
+    const QString day = joints[1][QStringLiteral("date_time")].toString().left(8);
+    const QString pdf = tree.path() + QStringLiteral("/nw-12.pdf");
+    const QString csv = tree.path() + QStringLiteral("/nw-12.csv");
+    const QString json = tree.path() + QStringLiteral("/nw-12.json");
+    const QStringList dossier{QStringLiteral("dossier"),
+                              QStringLiteral("--job"),
+                              QStringLiteral(" Nw-12"),
+                              QStringLiteral("--since"),
+                              day + QStringLiteral("01"),
+                              QStringLiteral("--until"),
+                              day + QStringLiteral("03"),
+                              QStringLiteral("-o"),
+                              pdf,
+                              QStringLiteral("--csv"),
+                              csv,
+                              QStringLiteral("--json"),
+                              json};
+    r = Program(dossier);
+    ASSERT_EQ(r.code, kExitOk) << qPrintable(r.err);
+    EXPECT_TRUE(r.out.contains(QStringLiteral("2 joints of job Nw-12: 2 present")))
+        << qPrintable(r.out);
+    EXPECT_TRUE(r.out.contains(QStringLiteral("left out: job NW-120 (1 joints)")));
+    EXPECT_TRUE(r.out.contains(QStringLiteral("left out: 1 joints of the job dated outside")));
+    const QString text = QString::fromUtf8(
+        RunTool(QStringLiteral("pdftotext"), {QStringLiteral("-raw"), pdf, QStringLiteral("-")})
+            .out);
+    const QStringList pages = text.split(QLatin1Char('\f'), Qt::SkipEmptyParts);
+    EXPECT_TRUE(text.contains(QStringLiteral("NW-120"))); // named on the cover as left out
+    for (int joint : {1, 2})
+        EXPECT_TRUE(text.contains(QStringLiteral("Joint %1, %2")
+                                      .arg(joint)
+                                      .arg(joints[joint][QStringLiteral("date_time")].toString())))
+            << joint;
+    EXPECT_FALSE(text.contains(QStringLiteral("Joint 3, ")));
+    EXPECT_TRUE(text.contains(QStringLiteral("not reviewed → accepted")));
+    EXPECT_TRUE(text.contains(QStringLiteral("accepted → re-test")));
+    EXPECT_TRUE(text.contains(QStringLiteral("bend test pass")));
+    EXPECT_TRUE(pages.last().contains(QStringLiteral("Review history")));
+    const QJsonArray table = QJsonDocument::fromJson(ReadFile(json)).array();
+    ASSERT_EQ(table.size(), 2);
+    EXPECT_EQ(table[1][QStringLiteral("verdict")], QStringLiteral("fail"));
+    EXPECT_EQ(table[1][QStringLiteral("review_state")], QStringLiteral("accepted"));
+    EXPECT_EQ(table[0][QStringLiteral("review_state")], QStringLiteral("re-test"));
+    EXPECT_TRUE(ReadFile(csv).startsWith("\xEF\xBB\xBF"));
+
+    // Never over a file without --force, and nothing else written then.
+    const QByteArray before = ReadFile(pdf);
+    QFile::remove(json);
+    r = Program(dossier);
+    EXPECT_EQ(r.code, kExitUsage);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("is there already"))) << qPrintable(r.err);
+    EXPECT_EQ(ReadFile(pdf), before);
+    EXPECT_FALSE(QFile::exists(json));
+    EXPECT_EQ(Program(dossier + QStringList{QStringLiteral("--force")}).code, kExitOk);
+    EXPECT_TRUE(QFile::exists(json));
+    r = Program({QStringLiteral("dossier"), QStringLiteral("--job"), QStringLiteral("12"),
+                 QStringLiteral("-o"), tree.path() + QStringLiteral("/12.pdf")});
+    EXPECT_EQ(r.code, kExitFailure);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("near it: \"NW-12\""))) << qPrintable(r.err);
+    EXPECT_FALSE(QFile::exists(tree.path() + QStringLiteral("/12.pdf")));
+}
