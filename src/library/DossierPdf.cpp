@@ -549,6 +549,12 @@ DossierResult WriteDossierPdf(const DossierJob& job, const DossierPlan& plan,
     }
     if (options.progress)
         options.progress(QStringLiteral("Writing pages"), total, total);
+    // A Cancel that came with the last page still leaves nothing.
+    if (options.cancelled && options.cancelled()) {
+        result.cancelled = true;
+        result.error = QStringLiteral("cancelled");
+        return result;
+    }
     for (size_t p = 0; p < plan.parts.size(); ++p) {
         const QString& path = plan.parts[p].path;
         temps[p]->close();

@@ -15,6 +15,7 @@ public:
     const JointFilter& Filter() const { return m_filter; }
     const JointRow& Row(int row) const { return m_all[m_shown[size_t(row)]]; }
     int Total() const { return int(m_all.size()); }
+    const std::vector<JointRow>& All() const { return m_all; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

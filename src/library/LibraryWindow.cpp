@@ -1,12 +1,16 @@
 #include "library/LibraryWindow.h"
 
 #include "framework/Modal.h"
+#include "library/JobDossier.h"
 #include "library/JointExport.h"
 #include "library/LibraryCheckDlg.h"
+#include "library/LibraryDossierDlg.h"
 #include "library/LibraryFolders.h"
 #include "library/LibraryFoldersDlg.h"
 #include "library/LibraryForgetDlg.h"
+#include "library/LibraryReviewDlg.h"
 #include "library/ProcedureSource.h"
+#include "library/SqliteIndexFile.h"
 #include "library/VerdictBook.h"
 #include "platform/MessageBox.h"
 #include "platform/WholeFile.h"
@@ -24,6 +28,7 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
@@ -118,6 +123,12 @@ CLibraryWindow::CLibraryWindow(const QString& databasePath, QWidget* parent)
     // logs), and verdicts made by another procedure or check.
     m_pVerdict->addItem(QStringLiteral("not judged"), QStringLiteral("unknown"));
     m_pVerdict->addItem(QStringLiteral("not current"), QStringLiteral("not-current"));
+    m_pReview = new QComboBox;
+    m_pReview->addItem(QStringLiteral("any review"), QString());
+    for (const QString& state : ReviewStates())
+        m_pReview->addItem(state, state);
+    m_pReview->addItem(QStringLiteral("not reviewed"), QStringLiteral("not reviewed"));
+    m_pReview->addItem(QStringLiteral("changed since review"), QStringLiteral("changed"));
     m_pDates = new QCheckBox(QStringLiteral("From"));
     m_pSince = new QDateEdit(QDate::currentDate().addMonths(-1));
     m_pUntil = new QDateEdit(QDate::currentDate());
@@ -133,6 +144,7 @@ CLibraryWindow::CLibraryWindow(const QString& databasePath, QWidget* parent)
     filters->addWidget(new QLabel(QStringLiteral("to")));
     filters->addWidget(m_pUntil);
     filters->addWidget(m_pVerdict);
+    filters->addWidget(m_pReview);
     filters->addWidget(m_pStatus);
 
     m_pTable = new QTableView;
@@ -145,6 +157,12 @@ CLibraryWindow::CLibraryWindow(const QString& databasePath, QWidget* parent)
     m_pTable->verticalHeader()->hide();
     m_pTable->horizontalHeader()->setStretchLastSection(true);
     m_pTable->verticalHeader()->setDefaultSectionSize(m_pTable->fontMetrics().height() + 6);
+    // The review beside the verdict and the state, where it is looked for.
+    QHeaderView* header = m_pTable->horizontalHeader();
+    header->moveSection(header->visualIndex(JC_REVIEW), header->visualIndex(JC_STATUS) + 1);
+    m_pHistory = new QListWidget;
+    m_pHistory->setMaximumHeight(m_pHistory->fontMetrics().height() * 4 + 8);
+    m_pHistory->setSelectionMode(QAbstractItemView::NoSelection);
 
     m_pScan = new QPushButton(QStringLiteral("Scan"));
     auto* folders = new QPushButton(QStringLiteral("Folders..."));
@@ -152,13 +170,16 @@ CLibraryWindow::CLibraryWindow(const QString& databasePath, QWidget* parent)
     auto* exportPdfs = new QPushButton(QStringLiteral("Export PDFs..."));
     auto* check = new QPushButton(QStringLiteral("Check..."));
     auto* forget = new QPushButton(QStringLiteral("Forget missing..."));
+    auto* review = new QPushButton(QStringLiteral("Review..."));
+    auto* dossier = new QPushButton(QStringLiteral("Job dossier..."));
     m_pCount = new QLabel;
     m_pProgress = new QProgressBar;
     m_pProgress->hide();
     m_pCancel = new QPushButton(QStringLiteral("Cancel"));
     m_pCancel->hide();
     auto* commands = new QHBoxLayout;
-    for (QPushButton* b : {m_pScan, folders, exportList, exportPdfs, check, forget})
+    for (QPushButton* b :
+         {m_pScan, folders, review, dossier, check, exportList, exportPdfs, forget})
         commands->addWidget(b);
     commands->addStretch(1);
     commands->addWidget(m_pProgress);
@@ -168,6 +189,8 @@ CLibraryWindow::CLibraryWindow(const QString& databasePath, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(filters);
     layout->addWidget(m_pTable, 1);
+    layout->addWidget(new QLabel(QStringLiteral("Review history of the selected joint:")));
+    layout->addWidget(m_pHistory);
     layout->addLayout(commands);
     resize(1100, 640);
 
@@ -182,7 +205,12 @@ CLibraryWindow::CLibraryWindow(const QString& databasePath, QWidget* parent)
     connect(m_pSince, &QDateEdit::dateChanged, this, &CLibraryWindow::ApplyFilter);
     connect(m_pUntil, &QDateEdit::dateChanged, this, &CLibraryWindow::ApplyFilter);
     connect(m_pScan, &QPushButton::clicked, this, [this]() { StartScan(); });
-    connect(m_pCancel, &QPushButton::clicked, this, &CLibraryWindow::CancelScan);
+    connect(m_pCancel, &QPushButton::clicked, this, &CLibraryWindow::OnCancel);
+    connect(m_pReview, &QComboBox::currentIndexChanged, this, &CLibraryWindow::ApplyFilter);
+    connect(review, &QPushButton::clicked, this, &CLibraryWindow::ReviewSelected);
+    connect(dossier, &QPushButton::clicked, this, &CLibraryWindow::WriteDossier);
+    connect(m_pTable->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &CLibraryWindow::ShowHistory);
     connect(folders, &QPushButton::clicked, this, &CLibraryWindow::ShowFolders);
     connect(exportList, &QPushButton::clicked, this, &CLibraryWindow::ExportList);
     connect(exportPdfs, &QPushButton::clicked, this, &CLibraryWindow::ExportPdfs);
@@ -203,7 +231,10 @@ CLibraryWindow::CLibraryWindow(const QString& databasePath, QWidget* parent)
 CLibraryWindow::~CLibraryWindow() {
     if (m_pCancelFlag)
         m_pCancelFlag->store(true);
-    for (CWorkerLink* link : {m_pJobLink, m_pExportLink, m_pCheckLink, m_pProcedureLink})
+    if (m_pDossierCancel)
+        m_pDossierCancel->store(true);
+    for (CWorkerLink* link :
+         {m_pJobLink, m_pExportLink, m_pCheckLink, m_pProcedureLink, m_pReviewLink, m_pDossierLink})
         if (link)
             link->attached = false;
 }
@@ -277,6 +308,12 @@ void CLibraryWindow::FollowChanges() {
     // index: the old connection would see the old file for ever.
     if (m_pStore && InodeOf(m_pStore->Path()) != m_nIndexInode)
         m_pStore.reset();
+    // The first review made anywhere makes the reviews file: a reader that
+    // opened before it has none attached.
+    if (m_pStore && !m_pStore->HasReviews() &&
+        ReadSqliteFileFacts(ReviewsDatabase(m_pStore->Path())).version >=
+            CLibraryStore::kReviewsSchemaVersion)
+        m_pStore.reset();
     if (!m_pStore) {
         if (OpenReader(true) && m_pStore)
             Reload();
@@ -314,6 +351,7 @@ void CLibraryWindow::Reload() {
                 m_pTable->selectionModel()->select(
                     m_model.index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     UpdateCount();
+    ShowHistory();
 }
 
 void CLibraryWindow::ApplyFilter() {
@@ -321,6 +359,7 @@ void CLibraryWindow::ApplyFilter() {
     f.search = m_pSearch->text().trimmed();
     f.status = m_pStatus->currentText();
     f.verdict = m_pVerdict->currentData().toString();
+    f.review = m_pReview->currentData().toString();
     if (m_pDates->isChecked()) {
         f.since = m_pSince->date();
         f.until = m_pUntil->date();
@@ -583,4 +622,219 @@ void CLibraryWindow::ShowFolders() {
         m_bRescan = true;
     else
         StartScan();
+}
+
+void CLibraryWindow::ShowHistory() {
+    m_pHistory->clear();
+    const std::vector<JointRow> rows = SelectedRows();
+    if (rows.size() != 1 || rows[0].id <= 0 || !m_pStore)
+        return;
+    JointReview joint;
+    joint.machineId = rows[0].fields.machineId;
+    joint.dateTime = rows[0].fields.dateTime;
+    joint.jointNumber = rows[0].fields.jointNumber;
+    const auto history = m_pStore->ReviewHistory(&joint);
+    if (!history) {
+        m_pHistory->addItem(m_pStore->Message());
+        return;
+    }
+    for (const JointReview& change : *history)
+        m_pHistory->addItem(CLibraryReviewDlg::HistoryLine(change));
+    if (history->empty())
+        m_pHistory->addItem(QStringLiteral("Not reviewed yet."));
+}
+
+void CLibraryWindow::OnCancel() {
+    if (m_pDossierLink)
+        CancelDossier();
+    else
+        CancelScan();
+}
+
+namespace {
+struct ReviewsRecorded {
+    QStringList refused; // one line a joint whose review another desk changed first
+    QString failure;
+};
+} // namespace
+
+void CLibraryWindow::ReviewSelected() {
+    std::vector<JointRow> rows = SelectedRows();
+    std::erase_if(rows, [](const JointRow& r) { return r.id <= 0; });
+    if (rows.empty() || !m_pStore) {
+        MessageBox(QStringLiteral("Select the joints to review first."), kCaption,
+                   MB_ICONINFORMATION);
+        return;
+    }
+    if (m_pReviewLink)
+        return;
+    std::vector<JointReview> history;
+    if (rows.size() == 1) {
+        JointReview joint;
+        joint.machineId = rows[0].fields.machineId;
+        joint.dateTime = rows[0].fields.dateTime;
+        joint.jointNumber = rows[0].fields.jointNumber;
+        history = m_pStore->ReviewHistory(&joint).value_or(std::vector<JointReview>());
+    }
+    CLibraryReviewDlg dialog(rows, history, this);
+    dialog.m_reviewer = m_strReviewer;
+    if (RunModal(dialog) != IDOK)
+        return;
+    m_strReviewer = dialog.m_reviewer;
+    // Each change is made on the review the window showed; a desk that
+    // changed it meanwhile wins, and this one is told.
+    std::vector<JointReview> changes;
+    for (const JointRow& row : rows) {
+        JointReview change = row.review;
+        change.machineId = row.fields.machineId;
+        change.dateTime = row.fields.dateTime;
+        change.jointNumber = row.fields.jointNumber;
+        change.from = row.review.state;
+        change.state = dialog.m_state;
+        change.reviewer = dialog.m_reviewer;
+        change.comment = dialog.m_comment;
+        change.inspections = dialog.m_inspections;
+        change.sha256 = row.sha256;
+        change.verdict = row.fields.verdict;
+        change.procedureHash = row.fields.procedureHash;
+        changes.push_back(change);
+    }
+    m_pReviewLink = RunOnWorker<ReviewsRecorded>(
+        [changes, database = m_strDatabase](CWorkerLink*) {
+            ReviewsRecorded done;
+            CLibraryStore store(database, 5000);
+            if (store.Open(CLibraryStore::Mode::Review) != CLibraryStore::OpenResult::Ok) {
+                done.failure = store.Message();
+                return done;
+            }
+            for (JointReview change : changes) {
+                JointReview now;
+                switch (store.AddReview(change, now)) {
+                case CLibraryStore::ReviewOutcome::Done:
+                    break;
+                case CLibraryStore::ReviewOutcome::Refused:
+                    done.refused << QStringLiteral("joint %1 of %2: now %3 by %4")
+                                        .arg(change.jointNumber)
+                                        .arg(change.dateTime, now.state, ReviewerText(now));
+                    break;
+                default:
+                    done.failure = store.Message();
+                    return done;
+                }
+            }
+            return done;
+        },
+        [this](const ReviewsRecorded& done) {
+            m_pReviewLink = nullptr;
+            if (m_pStore && !m_pStore->HasReviews())
+                m_pStore.reset();
+            if (!m_pStore)
+                OpenReader(true);
+            Reload();
+            if (!done.failure.isEmpty())
+                MessageBox(done.failure, kCaption, MB_ICONSTOP);
+            if (!done.refused.isEmpty())
+                MessageBox(QStringLiteral("The review of these joints was changed meanwhile, from "
+                                          "another desk; their review was not recorded. Look at "
+                                          "them again:\n") +
+                               SafeLine(done.refused.join(QLatin1Char('\n'))),
+                           kCaption, MB_ICONEXCLAMATION);
+            Q_EMIT ReviewFinished();
+        });
+}
+
+void CLibraryWindow::WriteDossier() {
+    if (m_pDossierLink || !m_pStore)
+        return;
+    CLibraryDossierDlg dialog(this);
+    const std::vector<JointRow> selected = SelectedRows();
+    if (!selected.empty())
+        dialog.m_job = selected[0].fields.job.trimmed();
+    dialog.m_askFile = [this](const QString& suggested) {
+        return m_askSavePath(QStringLiteral("Job dossier"), suggested);
+    };
+    dialog.m_describe = [this](const QString& job) {
+        int joints = 0;
+        QStringList dates;
+        for (const JointRow& r : m_model.All())
+            if (r.id > 0 && !job.trimmed().isEmpty() && SameJob(r.fields.job, job)) {
+                ++joints;
+                dates << r.fields.dateTime.left(10);
+            }
+        std::sort(dates.begin(), dates.end());
+        return joints == 0 ? QStringLiteral("No joint of this job is in the library.")
+                           : QStringLiteral("%1 joints of this job, dated %2 to %3.")
+                                 .arg(joints)
+                                 .arg(dates.front(), dates.back());
+    };
+    if (RunModal(dialog) != IDOK)
+        return;
+    const auto history = m_pStore->ReviewHistory();
+    if (!history) {
+        MessageBox(m_pStore->Message(), kCaption, MB_ICONSTOP);
+        return;
+    }
+    DossierRequest request{dialog.m_job, dialog.m_since, dialog.m_until};
+    DossierFiles files{dialog.m_file, QString(), QString()};
+    m_pDossierCancel = std::make_shared<std::atomic<bool>>(false);
+    m_pProgress->setRange(0, 0);
+    m_pProgress->show();
+    m_pCancel->show();
+    m_pCancel->setEnabled(true);
+    const auto hook = m_onWorkerProgress;
+    const auto cancel = m_pDossierCancel;
+    const bool letter = dialog.m_letter, force = dialog.m_force;
+    // The rows and their verdicts as the window shows them; the procedure
+    // files are read, and every report, on the worker.
+    m_pDossierLink = RunOnWorker<QString>(
+        [this, rows = m_model.All(), history = *history, request, files, letter, force, hook,
+         cancel, now = m_pStore->Now(),
+         settings = CSettingsProcedureSource().Read()](CWorkerLink* link) -> QString {
+            const std::shared_ptr<const CVerdictBook> book = CVerdictBook::Load(settings);
+            DossierJob job;
+            QString error;
+            if (!FillDossierJob(rows, history, *book, request, now, job, error))
+                return error;
+            DossierOptions options;
+            options.pageSize = letter ? QPageSize::Letter : QPageSize::A4;
+            options.force = force;
+            options.cancelled = [cancel]() { return cancel->load(); };
+            options.progress = [this, link, hook](const QString&, int done, int total) {
+                if (hook)
+                    hook(done, total);
+                QMetaObject::invokeMethod(
+                    link,
+                    [this, link, done, total]() {
+                        if (link->attached)
+                            OnProgress(done, total);
+                    },
+                    Qt::QueuedConnection);
+            };
+            const JobDossierResult result = WriteJobDossier(job, files, options);
+            if (!result.pdf.ok)
+                return result.pdf.cancelled ? QStringLiteral("cancelled") : result.pdf.error;
+            return QString();
+        },
+        [this, files](const QString& error) {
+            m_pDossierLink = nullptr;
+            SetBusy(m_pJobLink != nullptr);
+            m_lastDossier = error.isEmpty() ? files.pdf : error;
+            if (!error.isEmpty() && error != QLatin1String("cancelled"))
+                MessageBox(QStringLiteral("The dossier was not written: %1").arg(SafeLine(error)),
+                           kCaption, MB_ICONEXCLAMATION);
+            Q_EMIT DossierFinished();
+        });
+}
+
+void CLibraryWindow::CancelDossier() {
+    if (!m_pDossierLink)
+        return;
+    // The worker stops at its next joint or page and removes what it began;
+    // the window does not wait for it.
+    m_pDossierCancel->store(true);
+    m_pDossierLink->attached = false;
+    m_pDossierLink = nullptr;
+    m_lastDossier = QStringLiteral("cancelled");
+    SetBusy(m_pJobLink != nullptr);
+    Q_EMIT DossierFinished();
 }

@@ -25,6 +25,7 @@ class QComboBox;
 class QDateEdit;
 class QLabel;
 class QLineEdit;
+class QListWidget;
 class QProgressBar;
 class QPushButton;
 class QTableView;
@@ -68,6 +69,15 @@ public:
     void ShowCheck();
     void ShowFolders();
     void OpenSelected();
+    // "Review...": one decision for the selected joints, recorded on a
+    // worker (ReviewFinished); refusals (another desk was first) are told.
+    void ReviewSelected();
+    // "Job dossier...": written on a worker with progress; Cancel leaves
+    // no file (DossierFinished, LastDossier).
+    void WriteDossier();
+    void CancelDossier();
+    bool WritingDossier() const { return m_pDossierLink != nullptr; }
+    const QString& LastDossier() const { return m_lastDossier; }
 
     // Where the user wants a file or folder written; empty for Cancel.
     // Tests answer for the user.
@@ -83,6 +93,8 @@ public:
     QTableView* Table() { return m_pTable; }
     QLineEdit* SearchBox() { return m_pSearch; }
     QComboBox* StatusBox() { return m_pStatus; }
+    QComboBox* ReviewBox() { return m_pReview; }
+    QListWidget* HistoryList() { return m_pHistory; }
     QLabel* CountLabel() { return m_pCount; }
     QProgressBar* ProgressBar() { return m_pProgress; }
     QPushButton* CancelButton() { return m_pCancel; }
@@ -95,6 +107,8 @@ Q_SIGNALS:
     void CheckFinished();
     // The procedure files were read again (RefreshProcedures).
     void ProceduresRead();
+    void ReviewFinished();
+    void DossierFinished();
 
 private:
     void ApplyFilter();
@@ -105,6 +119,8 @@ private:
     void OnJobDone(const LibraryJobResult& result, const LibraryJob& job);
     void SetBusy(bool busy);
     std::vector<LibraryRoot> KnownRoots();
+    void ShowHistory();
+    void OnCancel();
 
     QString m_strDatabase;
     std::unique_ptr<CLibraryStore> m_pStore;
@@ -115,6 +131,8 @@ private:
     QLineEdit* m_pSearch = nullptr;
     QComboBox* m_pStatus = nullptr;
     QComboBox* m_pVerdict = nullptr;
+    QComboBox* m_pReview = nullptr;
+    QListWidget* m_pHistory = nullptr;
     QCheckBox* m_pDates = nullptr;
     QDateEdit* m_pSince = nullptr;
     QDateEdit* m_pUntil = nullptr;
@@ -129,6 +147,11 @@ private:
     CWorkerLink* m_pExportLink = nullptr;
     CWorkerLink* m_pCheckLink = nullptr;
     CWorkerLink* m_pProcedureLink = nullptr;
+    CWorkerLink* m_pReviewLink = nullptr;
+    CWorkerLink* m_pDossierLink = nullptr;
+    std::shared_ptr<std::atomic<bool>> m_pDossierCancel;
+    QString m_lastDossier; // what the last dossier wrote, or why it did not
+    QString m_strReviewer; // the name typed last
     // The procedure files as last read off this thread: a verdict is shown
     // as current only when it is what they, the rules and the machine list
     // in the settings would make now (VerdictBook.h).

@@ -69,8 +69,15 @@ public:
     // An embedded store has no clock but the host's.
     std::optional<qint64> NowMs(QSqlDatabase&) const override { return CurrentTimeMs(); }
 
+    // Each attached file counts its own commits: the reviews' count too, so
+    // that a review made elsewhere is seen.
     std::optional<qint64> ChangeCounter(QSqlDatabase& db) const override {
-        return Number(db, QStringLiteral("PRAGMA data_version"));
+        const std::optional<qint64> index = Number(db, QStringLiteral("PRAGMA data_version"));
+        const std::optional<qint64> reviews =
+            Number(db, QStringLiteral("PRAGMA %1.data_version").arg(ReviewsSchema()));
+        if (!index)
+            return std::nullopt;
+        return *index + reviews.value_or(0);
     }
 };
 } // namespace
