@@ -13,7 +13,7 @@ LibraryJobResult RunLibraryJob(LibraryJob job, const std::atomic<bool>* cancel,
         job.folders = LibraryRoots(*job.settings);
     // The lock lies beside the index in use (a local one stands in for one
     // asked for on a network file system).
-    CScanLock lock(PlaceIndex(QFileInfo(job.database).absoluteFilePath()).path);
+    CScanLock lock(PlaceIndex(QFileInfo(job.database).absoluteFilePath(), QString()).path);
     QSqlDatabase none;
     switch (lock.Take(job.what, SqliteDialect().NowMs(none).value_or(0), job.waitMs, cancel)) {
     case CScanLock::Taken:

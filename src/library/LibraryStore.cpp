@@ -284,11 +284,8 @@ QString DefaultLibraryDatabase() {
     return env.isEmpty() ? StandardLibraryDatabase() : QFile::decodeName(env);
 }
 
-QString ReviewsDatabase(const QString& indexPath) {
-    QString base = indexPath;
-    if (base.endsWith(QLatin1String(".sqlite")))
-        base.chop(7);
-    return base + QStringLiteral(".reviews.sqlite");
+QString DurableReviewsFolder() {
+    return QFileInfo(StandardLibraryDatabase()).absolutePath() + QStringLiteral("/reviews");
 }
 
 CLibraryStore::CLibraryStore(QString path, int busyMs)
@@ -336,8 +333,9 @@ bool OpenSqlite(QSqlDatabase& db, const QString& name, const QString& path, int 
 CLibraryStore::OpenResult CLibraryStore::Open(Mode mode) {
     m_message.clear();
     CloseConnection();
-    const IndexPlace place = PlaceIndex(m_requested);
+    const IndexPlace place = PlaceIndex(m_requested, DurableReviewsFolder());
     m_path = place.path;
+    m_reviewsPath = place.reviews;
     m_bReviews = false;
     // A reviewer reads the index as a reader does; only its connection may
     // write (to the reviews).
@@ -547,7 +545,7 @@ bool CLibraryStore::CreateSchema() {
 // damaged one is reported and left for its owner to restore; it is copied
 // before every upgrade of its schema.
 bool CLibraryStore::AttachReviews(Mode mode) {
-    const QString path = ReviewsDatabase(m_path);
+    const QString& path = m_reviewsPath;
     const SqliteFileFacts facts = ReadSqliteFileFacts(path);
     if (facts.exists && facts.size > 0 &&
         !(facts.sqlite && facts.application == kReviewsApplicationId)) {
@@ -557,7 +555,7 @@ bool CLibraryStore::AttachReviews(Mode mode) {
     }
     if (mode == Mode::Read && (!facts.exists || facts.version < kReviewsSchemaVersion))
         return true; // nothing to read yet; the next writer makes or upgrades it
-    if (mode == Mode::Review && !facts.exists)
+    if (mode != Mode::Read && !facts.exists)
         QDir().mkpath(QFileInfo(path).absolutePath());
     if (facts.version > kReviewsSchemaVersion) {
         m_message = QStringLiteral("The reviews file %1 was made by a newer program and is "

@@ -191,6 +191,9 @@ public:
     // The file used: the one asked for, or the local one that stands in
     // for an index asked for on a network file system.
     const QString& Path() const { return m_path; }
+    // The reviews file of that index (ReviewsDatabase, or where PlaceIndex
+    // keeps it for an index asked for on a network file system).
+    const QString& ReviewsPath() const { return m_reviewsPath; }
     const CSqlDialect& Dialect() const { return m_dialect; }
     bool IsOpen() const { return m_db.isOpen(); }
 
@@ -272,6 +275,7 @@ private:
 
     QString m_requested;
     QString m_path;
+    QString m_reviewsPath;
     QString m_name;
     int m_nBusyMs;
     QString m_message;
@@ -291,5 +295,6 @@ QString DefaultLibraryDatabase();
 // The user's data folder's index (XDG): the only path whose damaged file
 // is set aside even without the index's mark.
 QString StandardLibraryDatabase();
-// Where the reviews of the index at `indexPath` are kept.
-QString ReviewsDatabase(const QString& indexPath);
+// The user's folder for reviews of indexes asked for on network file
+// systems.
+QString DurableReviewsFolder();

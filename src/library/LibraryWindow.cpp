@@ -311,7 +311,7 @@ void CLibraryWindow::FollowChanges() {
     // The first review made anywhere makes the reviews file: a reader that
     // opened before it has none attached.
     if (m_pStore && !m_pStore->HasReviews() &&
-        ReadSqliteFileFacts(ReviewsDatabase(m_pStore->Path())).version >=
+        ReadSqliteFileFacts(m_pStore->ReviewsPath()).version >=
             CLibraryStore::kReviewsSchemaVersion)
         m_pStore.reset();
     if (!m_pStore) {

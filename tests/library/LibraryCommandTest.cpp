@@ -492,6 +492,12 @@ TEST_F(LibraryCommand, ReadersNeverWaitForWriters) {
 // An index asked for on a network file system (a home folder on NFS) is
 // kept on this computer's disk, with one warning that says where.
 TEST_F(LibraryCommand, IndexOnANetworkFileSystemIsKeptLocally) {
+    // The user's data folder is the test's (as for the program it runs).
+    struct DataHome {
+        QByteArray was = qgetenv("XDG_DATA_HOME");
+        DataHome() { qputenv("XDG_DATA_HOME", QFile::encodeName(TestSettingsFolder())); }
+        ~DataHome() { was.isNull() ? qunsetenv("XDG_DATA_HOME") : qputenv("XDG_DATA_HOME", was); }
+    } dataHome;
     QTemporaryDir local;
     SetLocalIndexFolderForTests(local.path());
     struct stat st {};
@@ -508,9 +514,55 @@ TEST_F(LibraryCommand, IndexOnANetworkFileSystemIsKeptLocally) {
               1);
     r = Run({QStringLiteral("scan")});
     EXPECT_FALSE(r.err.contains(QStringLiteral("network"))) << qPrintable(r.err);
-    r = Run({QStringLiteral("list")});
+    r = Run({QStringLiteral("list"), QStringLiteral("--format"), QStringLiteral("json")});
     EXPECT_EQ(r.code, kExitOk);
     EXPECT_TRUE(r.out.contains(QStringLiteral("J-200")));
+    const QString id =
+        QJsonDocument::fromJson(r.out.toUtf8()).array()[0][QStringLiteral("id")].toString();
+
+    // The user's data folder is on the network too: the reviews go beside
+    // the local index, which the package keeps from being aged away.
+    const QStringList review{QStringLiteral("review"), QStringLiteral("--joint"), id,
+                             QStringLiteral("--state"), QStringLiteral("rejected")};
+    ASSERT_EQ(Run(review).code, kExitOk);
+    EXPECT_EQ(QDir(local.path()).entryList({QStringLiteral("library-*.reviews.sqlite")}).size(), 1);
+    EXPECT_FALSE(QFile::exists(ReviewsDatabase(db)));
+
+    // Only the index asked for is on the network: its reviews are kept in
+    // the user's data folder, which nothing ages.
+    ASSERT_EQ(stat(QFile::encodeName(tree.path()).constData(), &st), 0);
+    SetMountTableForTests({{tree.path(), QStringLiteral("cifs"), QStringLiteral("//nas/joints"),
+                            QString(), QString(), st.st_dev}});
+    const QString shared = tree.path() + QStringLiteral("/index/library.sqlite");
+    ASSERT_EQ(Run({QStringLiteral("--database"), shared, QStringLiteral("scan"), share}).code,
+              kExitOk);
+    r = Run({QStringLiteral("--database"), shared, QStringLiteral("review"),
+             QStringLiteral("--joint"), id, QStringLiteral("--state"), QStringLiteral("re-test")});
+    EXPECT_EQ(r.code, kExitOk) << qPrintable(r.err);
+    EXPECT_TRUE(DurableReviewsFolder().startsWith(TestSettingsFolder()));
+    EXPECT_EQ(QDir(DurableReviewsFolder())
+                  .entryList({QStringLiteral("library-????????????.reviews.sqlite")})
+                  .size(),
+              1);
+    EXPECT_FALSE(QFileInfo::exists(tree.path() + QStringLiteral("/index")));
+}
+
+// The local folder of indexes asked for on network file systems, and the
+// reviews it may hold, are never aged by systemd-tmpfiles: with /var/tmp
+// aged at once, only what is beside them goes.
+TEST_F(LibraryCommand, LocalIndexFolderIsNeverAgedAway) {
+    const QString root = tree.path() + QStringLiteral("/root");
+    const QString ours = root + LocalIndexFolder();
+    PutFile(root + QStringLiteral("/usr/lib/tmpfiles.d/tmp.conf"), "q /var/tmp 1777 root root 0\n");
+    PutFile(ours + QStringLiteral("/library-0123456789ab.reviews.sqlite"), "reviews");
+    PutFile(root + QStringLiteral("/var/tmp/other/old"), "old");
+    QFile::copy(QStringLiteral(VTQ_LIBRARY_TMPFILES),
+                root + QStringLiteral("/usr/lib/tmpfiles.d/kelvorn-vtq-library.conf"));
+    const ToolRun clean = RunTool(QStringLiteral("systemd-tmpfiles"),
+                                  {QStringLiteral("--root=") + root, QStringLiteral("--clean")});
+    ASSERT_EQ(clean.code, 0) << clean.err.constData();
+    EXPECT_FALSE(QFile::exists(root + QStringLiteral("/var/tmp/other/old")));
+    EXPECT_EQ(ReadFile(ours + QStringLiteral("/library-0123456789ab.reviews.sqlite")), "reviews");
 }
 
 // The walk does not enter another file system below a folder (that part
