@@ -691,7 +691,8 @@ TEST_F(LibraryCommand, ReviewAndDossierOfAJob) {
     ASSERT_EQ(review({QStringLiteral("--joint"), id(1), QStringLiteral("--state"),
                       QStringLiteral("re-test"), QStringLiteral("--comment"),
                       QStringLiteral("cold joint seen at the bead"), QStringLiteral("--visual"),
-                      QStringLiteral("fail")})
+                      QStringLiteral("fail"), QStringLiteral("--reviewer"),
+                      QStringLiteral("=cmd|' /C calc'!A0")})
                   .code,
               kExitOk);
 
@@ -753,7 +754,10 @@ TEST_F(LibraryCommand, ReviewAndDossierOfAJob) {
     EXPECT_EQ(table[1][QStringLiteral("verdict")], QStringLiteral("fail"));
     EXPECT_EQ(table[1][QStringLiteral("review_state")], QStringLiteral("accepted"));
     EXPECT_EQ(table[0][QStringLiteral("review_state")], QStringLiteral("re-test"));
+    // The dossier's table as CSV: a name typed as a formula stays text.
+    const QString cells = QString::fromUtf8(ReadFile(csv));
     EXPECT_TRUE(ReadFile(csv).startsWith("\xEF\xBB\xBF"));
+    EXPECT_TRUE(cells.contains(QStringLiteral(",'=cmd|' /C calc'!A0 ("))) << qPrintable(cells);
 
     // Never over a file without --force, and nothing else written then.
     const QByteArray before = ReadFile(pdf);
