@@ -405,17 +405,7 @@ void CLibraryWindow::StartJob(LibraryJob job) {
     const auto cancel = m_pCancelFlag;
     m_pJobLink = RunOnWorker<LibraryJobResult>(
         [this, job, hook, cancel](CWorkerLink* link) {
-            return RunLibraryJob(job, cancel.get(), [this, link, hook](int done, int total) {
-                if (hook)
-                    hook(done, total);
-                QMetaObject::invokeMethod(
-                    link,
-                    [this, link, done, total]() {
-                        if (link->attached)
-                            OnProgress(done, total);
-                    },
-                    Qt::QueuedConnection);
-            });
+            return RunLibraryJob(job, cancel.get(), WorkerProgress(link, hook));
         },
         [this, job](const LibraryJobResult& result) { OnJobDone(result, job); });
 }
@@ -431,6 +421,21 @@ void CLibraryWindow::CancelScan() {
     m_lastScan.cancelled = true;
     SetBusy(false);
     Q_EMIT ScanFinished();
+}
+
+std::function<void(int, int)> CLibraryWindow::WorkerProgress(CWorkerLink* link,
+                                                             std::function<void(int, int)> hook) {
+    return [this, link, hook](int done, int total) {
+        if (hook)
+            hook(done, total);
+        QMetaObject::invokeMethod(
+            link,
+            [this, link, done, total]() {
+                if (link->attached)
+                    OnProgress(done, total);
+            },
+            Qt::QueuedConnection);
+    };
 }
 
 void CLibraryWindow::OnProgress(int done, int total) {
@@ -799,17 +804,8 @@ void CLibraryWindow::WriteDossier() {
             options.pageSize = letter ? QPageSize::Letter : QPageSize::A4;
             options.force = force;
             options.cancelled = [cancel]() { return cancel->load(); };
-            options.progress = [this, link, hook](const QString&, int done, int total) {
-                if (hook)
-                    hook(done, total);
-                QMetaObject::invokeMethod(
-                    link,
-                    [this, link, done, total]() {
-                        if (link->attached)
-                            OnProgress(done, total);
-                    },
-                    Qt::QueuedConnection);
-            };
+            options.progress = [progress = WorkerProgress(link, hook)](
+                                   const QString&, int done, int total) { progress(done, total); };
             const JobDossierResult result = WriteJobDossier(job, files, options);
             if (!result.pdf.ok)
                 return result.pdf.cancelled ? QStringLiteral("cancelled") : result.pdf.error;

@@ -114,6 +114,10 @@ private:
     void ApplyFilter();
     void UpdateCount();
     void OnProgress(int done, int total);
+    // What a worker calls after each step (on its thread): the tests' hook
+    // there, and the progress bar here unless the window stopped waiting.
+    std::function<void(int, int)> WorkerProgress(CWorkerLink* link,
+                                                 std::function<void(int, int)> hook);
     bool OpenReader(bool quiet);
     void StartJob(LibraryJob job);
     void OnJobDone(const LibraryJobResult& result, const LibraryJob& job);

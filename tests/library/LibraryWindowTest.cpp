@@ -49,6 +49,26 @@ bool WaitForScan(CLibraryWindow& window) {
     return ended;
 }
 
+// Runs `start`, then events until the window emits `finished` (while
+// `pending` says it has something to finish), for at most a minute.
+template <typename Signal>
+bool RunUntil(
+    CLibraryWindow& window, Signal finished, const std::function<void()>& start,
+    const std::function<bool()>& pending = [] { return true; }) {
+    bool ended = false;
+    QEventLoop loop;
+    const auto c = QObject::connect(&window, finished, &loop, [&]() {
+        ended = true;
+        loop.quit();
+    });
+    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+    start();
+    if (!ended && pending())
+        loop.exec();
+    QObject::disconnect(c);
+    return ended;
+}
+
 void HangForEver(const char*) {
     for (;;)
         pause();
@@ -167,17 +187,7 @@ TEST_F(LibraryWindow, VerdictFilterAndCheckOfOneJoint) {
     ASSERT_EQ(JointColumn(window), QList<int>{21});
 
     const auto checkAndWait = [&]() {
-        bool ended = false;
-        QEventLoop loop;
-        const auto c = QObject::connect(&window, &CLibraryWindow::CheckFinished, &loop, [&]() {
-            ended = true;
-            loop.quit();
-        });
-        QTimer::singleShot(60000, &loop, &QEventLoop::quit);
-        window.ShowCheck();
-        loop.exec();
-        QObject::disconnect(c);
-        return ended;
+        return RunUntil(window, &CLibraryWindow::CheckFinished, [&] { window.ShowCheck(); });
     };
     window.Table()->selectRow(0);
     ScriptedRunner runner;
@@ -434,18 +444,7 @@ TEST_F(LibraryWindow, ReviewsAndTheJobDossier) {
     EXPECT_EQ(window.Model().Row(rowOf(21)).review.state, QStringLiteral("rejected"));
 
     const auto reviewAndWait = [&]() {
-        bool ended = false;
-        QEventLoop loop;
-        const auto c = QObject::connect(&window, &CLibraryWindow::ReviewFinished, &loop, [&]() {
-            ended = true;
-            loop.quit();
-        });
-        QTimer::singleShot(60000, &loop, &QEventLoop::quit);
-        window.ReviewSelected();
-        if (!ended)
-            loop.exec();
-        QObject::disconnect(c);
-        return ended;
+        return RunUntil(window, &CLibraryWindow::ReviewFinished, [&] { window.ReviewSelected(); });
     };
     // Joint 21 passed; joint 9 (same job) was not judged: accepting both
     // asks why, and nothing is recorded until the comment is there.
@@ -498,20 +497,14 @@ TEST_F(LibraryWindow, ReviewsAndTheJobDossier) {
     QTemporaryDir out;
     const QString pdf = out.path() + QStringLiteral("/job10.pdf");
     const auto dossierAndWait = [&](const std::function<void()>& meanwhile) {
-        bool ended = false;
-        QEventLoop loop;
-        const auto c = QObject::connect(&window, &CLibraryWindow::DossierFinished, &loop, [&]() {
-            ended = true;
-            loop.quit();
-        });
-        QTimer::singleShot(60000, &loop, &QEventLoop::quit);
-        window.WriteDossier();
-        if (meanwhile)
-            meanwhile();
-        if (!ended && window.WritingDossier())
-            loop.exec();
-        QObject::disconnect(c);
-        return ended;
+        return RunUntil(
+            window, &CLibraryWindow::DossierFinished,
+            [&] {
+                window.WriteDossier();
+                if (meanwhile)
+                    meanwhile();
+            },
+            [&] { return window.WritingDossier(); });
     };
     window.m_askSavePath = [&](const QString&, const QString& suggested) {
         EXPECT_EQ(suggested, QStringLiteral("Job 10.pdf"));
