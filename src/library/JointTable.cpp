@@ -106,8 +106,7 @@ ReviewBlock ReviewRefusal(const JointRow& row, const QString& state, const QStri
         return ReviewBlock::NotReady;
     }
     if (verdict == QLatin1String("not-current")) {
-        why = QStringLiteral("%1 is not ready for review: its verdict is not current (%2); the "
-                             "next scan judges it again")
+        why = QStringLiteral("%1 is not ready for review: its verdict is not current (%2)")
                   .arg(joint, row.verdictNote);
         return ReviewBlock::NotReady;
     }

@@ -1,5 +1,6 @@
 #include "library/LibraryCommand.h"
 #include "LibraryTree.h"
+#include "check/Procedure.h"
 #include "framework/Globals.h"
 #include "library/Csv.h"
 #include "library/LibraryFolders.h"
@@ -674,6 +675,25 @@ TEST_F(LibraryCommand, ReviewAndDossierOfAJob) {
     EXPECT_TRUE(r.err.contains(QStringLiteral("verdict fail: accepting it needs a comment")))
         << qPrintable(r.err);
     EXPECT_TRUE(listed()[2][QStringLiteral("review_state")].isNull());
+
+    // A verdict made by other rules than the office's now is no ground for
+    // a review until the joint is judged again.
+    QFile shipped(DefaultProcedurePath());
+    ASSERT_TRUE(shipped.open(QIODevice::ReadOnly));
+    PutFile(tree.path() + QStringLiteral("/main.ini"),
+            shipped.readAll().replace("Name=Generic PE", "Name=Water main PE"));
+    PutFile(tree.path() + QStringLiteral("/rules.txt"), "NW-12 => main.ini\n");
+    ASSERT_EQ(Run({QStringLiteral("procedures"), QStringLiteral("--set"),
+                   tree.path() + QStringLiteral("/rules.txt")})
+                  .code,
+              kExitOk);
+    r = Run({QStringLiteral("review"), QStringLiteral("--joint"), id(3), QStringLiteral("--state"),
+             QStringLiteral("rejected")});
+    EXPECT_EQ(r.code, kExitFailure);
+    EXPECT_TRUE(
+        r.err.contains(QStringLiteral("is not ready for review: its verdict is not current")))
+        << qPrintable(r.err);
+    ASSERT_EQ(Run({QStringLiteral("procedures"), QStringLiteral("--clear")}).code, kExitOk);
 
     r = review({QStringLiteral("--joint"), id(2).toUpper(), QStringLiteral("--state"),
                 QStringLiteral("accepted"), QStringLiteral("--comment"),
