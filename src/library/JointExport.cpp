@@ -13,9 +13,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace {
-// Loads the first copy whose bytes are the version the index read; its
-// path as text, or empty with the failure said.
 QString LoadIndexedCopy(CVtkDoc& doc, const JointRow& row, QString& failure) {
     bool changed = false;
     for (const JointFile& copy : row.copies) {
@@ -39,6 +36,7 @@ QString LoadIndexedCopy(CVtkDoc& doc, const JointRow& row, QString& failure) {
     return QString();
 }
 
+namespace {
 // Claims the first free name `base.pdf`, `base (2).pdf`, ... in `folder` by
 // making it, so that no file there is written over; empty when none can be.
 QString ClaimName(const QString& folder, const QString& base) {

@@ -11,6 +11,13 @@
 #include <atomic>
 #include <vector>
 
+class CVtkDoc;
+
+// Loads into `doc` the first copy of the joint whose bytes are still the
+// version the index read (the current version's copies first): its path as
+// text, or empty with the failure said ("what: why").
+QString LoadIndexedCopy(CVtkDoc& doc, const JointRow& row, QString& failure);
+
 struct PdfExport {
     QStringList written;  // the PDFs made
     QStringList failures; // "what: why", one a joint that was not exported

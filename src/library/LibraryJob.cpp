@@ -7,7 +7,8 @@
 #include <QSqlDatabase>
 
 LibraryJobResult RunLibraryJob(LibraryJob job, const std::atomic<bool>* cancel,
-                               std::function<void(int, int)> progress) {
+                               std::function<void(int, int)> progress,
+                               std::function<void(const QString&)> folder) {
     LibraryJobResult result;
     if (job.settings)
         job.folders = LibraryRoots(*job.settings);
@@ -70,14 +71,17 @@ LibraryJobResult RunLibraryJob(LibraryJob job, const std::atomic<bool>* cancel,
         if (result.forgottenCount < 0)
             return fail();
     }
+    CLibraryScanner scanner(store);
+    scanner.SetCancelFlag(cancel);
+    scanner.SetProgress(std::move(progress));
+    scanner.SetFolderReport(std::move(folder));
     if (job.scan) {
-        CLibraryScanner scanner(store);
-        scanner.SetCancelFlag(cancel);
         scanner.SetConfirmedRemovals(job.confirmed);
         scanner.SetHereNow(job.hereNow);
         scanner.SetProbeDeadline(job.probeMs);
-        scanner.SetProgress(std::move(progress));
         result.summary = scanner.Scan(job.folders);
+    } else if (!job.files.isEmpty()) {
+        result.summary = scanner.IndexFiles(job.files);
     }
     result.outcome = LibraryJobResult::Done;
     return result;

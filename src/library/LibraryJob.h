@@ -32,6 +32,9 @@ struct LibraryJob {
     QStringList confirmed; // emptied on purpose
     QStringList hereNow;
     int probeMs = CLibraryScanner::kProbeMs;
+    // Without a scan: these files (full paths) read and recorded where
+    // they are new or changed (a folder's watch saw them).
+    QStringList files;
 };
 
 struct LibraryJobResult {
@@ -45,5 +48,7 @@ struct LibraryJobResult {
     int forgottenCount = 0;
 };
 
+// `progress`: files done, files listed so far; `folder`: the folder read now.
 LibraryJobResult RunLibraryJob(LibraryJob job, const std::atomic<bool>* cancel = nullptr,
-                               std::function<void(int, int)> progress = {});
+                               std::function<void(int, int)> progress = {},
+                               std::function<void(const QString&)> folder = {});

@@ -48,6 +48,8 @@ public:
     static constexpr qint64 kMaxReportBytes = 64 * 1024 * 1024;
     // Writes are committed after this many files or this much time.
     static constexpr int kBatchFiles = 200;
+    // The first commit of a scan comes sooner, for a window to show.
+    static constexpr int kFirstBatchFiles = 20;
     static constexpr int kBatchMs = 250;
     // How long a folder has to answer; one that does not is asked once
     // more at the end of the scan (an automount or a disk spinning up).
@@ -69,8 +71,17 @@ public:
     void SetProbeDeadline(int ms) { m_nProbeMs = ms; }
     // Called after each file: files done, files listed so far.
     void SetProgress(std::function<void(int, int)> progress) { m_progress = std::move(progress); }
+    // Called with the folder being read when it changes.
+    void SetFolderReport(std::function<void(const QString&)> report) {
+        m_folderReport = std::move(report);
+    }
 
     ScanSummary Scan(const QStringList& folders);
+    // Reads the files named (full paths) that lie in a reachable root the
+    // index knows, and records the new and changed ones as a scan would.
+    // A file is only ever added or brought up to date here: what vanished
+    // is a complete scan's to tell.
+    ScanSummary IndexFiles(const QStringList& paths);
 
 private:
     bool Cancelled() const { return m_pCancel && m_pCancel->load(); }
@@ -84,6 +95,8 @@ private:
     CLibraryStore& m_store;
     const std::atomic<bool>* m_pCancel = nullptr;
     std::function<void(int, int)> m_progress;
+    std::function<void(const QString&)> m_folderReport;
+    bool m_bCommitted = false;
     QStringList m_confirmed;
     QStringList m_hereNow;
     int m_nProbeMs = kProbeMs;

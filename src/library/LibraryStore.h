@@ -127,6 +127,12 @@ struct IndexedFile {
     qint64 goneSince = 0;
 };
 
+// How many joints a root holds, and how many of them are present there.
+struct RootJoints {
+    int joints = 0;
+    int present = 0;
+};
+
 // A missing file that forget-missing would remove.
 struct ForgetItem {
     qint64 fileId = 0;
@@ -196,6 +202,9 @@ public:
 
     // Files of one root, by their path inside it.
     std::optional<QHash<QByteArray, IndexedFile>> FilesOfRoot(qint64 rootId);
+    // One file of a root by its path inside it; an id of 0 when the index
+    // has none there.
+    std::optional<IndexedFile> FileOfRoot(qint64 rootId, const QByteArray& relPath);
     // Adds or replaces the file's row, as seen now.
     bool PutFile(qint64 rootId, const QByteArray& relPath, const QString& text, qint64 size,
                  qint64 mtimeMs, qint64 versionId, const QString& reason);
@@ -222,6 +231,8 @@ public:
     int Forget(const std::vector<qint64>& fileIds, qint64 ageMs);
 
     std::optional<std::vector<JointRow>> Joints();
+    // The joints of each root (by its id), for the Folders dialog.
+    std::optional<QHash<qint64, RootJoints>> JointsPerRoot();
 
 private:
     bool Exec(const QString& sql);

@@ -1,37 +1,54 @@
 #pragma once
-// The library's window: the table of joints with its search, filters and
-// count, and the scan, export, check, forget and folder commands.
+// The library's window: the table of joints with a browse tree beside it
+// and the selected joint's details pane, its search and filters, a menu
+// bar, a toolbar and a status bar, and the problems panel.
 //
 // It reads the index through a read-only connection and holds no lock, so
 // other programs list, export and scan while it is open; it follows their
-// commits (the store's change counter, looked at once a second) and reloads.
-// Everything that touches a report folder (probing, listing, reading, PDF
-// export, the check of a joint) runs on a worker; writers run as jobs under
-// the scan lock (LibraryJob.h). Cancel and closing never wait for a worker:
-// a worker stuck on a folder that stopped answering is left to end by
-// itself, and what it finishes is seen through the change counter.
+// commits and reloads, at most once a second, keeping the selection, the
+// current joint and the scroll position. Everything that touches a report
+// folder (probing, listing, reading, opening, PDF export, the check, the
+// details, dropped files, watching) runs on a worker; writers run as jobs
+// under the scan lock (LibraryJob.h). Cancel and closing never wait for a
+// worker: a worker stuck on a folder that stopped answering is left to end
+// by itself, and what it finishes is seen through the index.
+//
+// How the window was left (its size, splitter, columns, sort, filters and
+// search) is kept in the settings file and restored (LibraryLayout.h).
 
 #include "library/JointTableModel.h"
 #include "library/LibraryJob.h"
 #include "library/LibraryStore.h"
+#include "library/Worker.h"
 
-#include <QWidget>
+#include <QElapsedTimer>
+#include <QMainWindow>
 #include <atomic>
 #include <functional>
 #include <memory>
 
+class QAction;
 class QCheckBox;
 class QComboBox;
 class QDateEdit;
+class QDockWidget;
 class QLabel;
 class QLineEdit;
+class QListWidget;
+class QMenu;
 class QProgressBar;
 class QPushButton;
+class QSplitter;
 class QTableView;
 class QTimer;
-class CWorkerLink;
+class QToolButton;
+class CBrowseTree;
+class CFolderWatch;
+class CJointDetailsPane;
+struct JointDetails;
+struct JointOpening;
 
-class CLibraryWindow : public QWidget {
+class CLibraryWindow : public QMainWindow {
     Q_OBJECT
 public:
     explicit CLibraryWindow(const QString& databasePath, QWidget* parent = nullptr);
@@ -42,11 +59,15 @@ public:
     // that is not there yet, or was made by an older program, is made or
     // brought up to date by the first scan.
     bool OpenStore();
-    // Reads the joints from the index again, keeping the selection.
+    // Reads the joints from the index again, keeping the selection, the
+    // current joint and the scroll position.
     void Reload();
-    // Reloads when another connection committed since the last look; the
-    // window's timer calls it once a second.
+    // Reloads when another connection committed since the last look (at
+    // most once a second); the window's timer calls it.
     void FollowChanges();
+    // A reload held back to keep to one a second, and its timer's tick.
+    bool ReloadPending() const;
+    void RunPendingReload();
 
     // `confirmed`: folders whose vanished joints the user said are gone.
     void StartScan(const QStringList& confirmed = {});
@@ -56,17 +77,31 @@ public:
     // What the last job said (a busy library, an index set aside).
     const QString& LastJobMessage() const { return m_lastJobMessage; }
 
+    void OpenSelected();
+    void ShowSelectedInFolder();
+    void CopySelectedPaths();
+    // What is selected, or what is shown when nothing is.
     void ExportList();
     void ExportPdfs();
     void ForgetMissing();
     void ShowCheck();
     void ShowFolders();
-    void OpenSelected();
+    // Reports and folders given to the window (dropped on it).
+    void TakeDropped(const QStringList& paths);
+    // Applies the search now rather than after the pause for typing.
+    void ApplyFilter();
+    // Writes how the window was left into the settings file (also done when
+    // it closes).
+    void SaveLayout();
 
     // Where the user wants a file or folder written; empty for Cancel.
     // Tests answer for the user.
     std::function<QString(const QString& title, const QString& suggested)> m_askSavePath;
     std::function<QString(const QString& title)> m_askFolder;
+    // Starts the viewer with a report; shows a file in the desktop's file
+    // manager. Tests stand in for the programs.
+    std::function<void(const QString& program, const QString& path)> m_startViewer;
+    std::function<void(const QString& path)> m_showInFolder;
 
     // Called on the scan's thread after each file; tests hold the scan here.
     std::function<void(int done, int total)> m_onWorkerProgress;
@@ -77,25 +112,64 @@ public:
     QTableView* Table() { return m_pTable; }
     QLineEdit* SearchBox() { return m_pSearch; }
     QComboBox* StatusBox() { return m_pStatus; }
+    QComboBox* VerdictBox() { return m_pVerdict; }
     QLabel* CountLabel() { return m_pCount; }
+    QLabel* FolderLabel() { return m_pFolder; }
     QProgressBar* ProgressBar() { return m_pProgress; }
     QPushButton* CancelButton() { return m_pCancel; }
+    CBrowseTree* Tree() { return m_pTree; }
+    CJointDetailsPane* Pane() { return m_pPane; }
+    QSplitter* Splitter() { return m_pSplitter; }
+    QListWidget* Problems() { return m_pProblems; }
+    CFolderWatch* Watch() { return m_pWatch; }
+    // The window's command by its name: "open", "show-in-folder", "check",
+    // "copy-path", "export-pdf", "export-list", "scan", "cancel", "folders",
+    // "forget", "find", "details", "tree", "problems".
+    QAction* Command(const QString& name) const;
+    // The table's context menu, as it is for the current selection.
+    QMenu* ContextMenu();
     std::vector<JointRow> SelectedRows() const;
 
 Q_SIGNALS:
+    // A job of the window's ended: a scan, forget-missing, or reading
+    // reports that arrived.
     void ScanFinished();
     void ExportFinished();
     // The check of a joint was shown, or its failure told.
     void CheckFinished();
+    // A joint was handed to a viewer or one was started, or it could not be.
+    void OpenFinished();
+    // The details pane has what a worker read of the selected joint.
+    void DetailsShown();
+    // Dropped reports and folders were placed and handed to a job.
+    void DropTaken();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
-    void ApplyFilter();
+    void BuildActions();
+    void BuildMenus();
+    void BuildToolBar();
+    void BuildFilters(QWidget* bar);
+    void BuildStatusBar();
+    void RestoreLayout();
     void UpdateCount();
+    void UpdateCommands();
     void OnProgress(int done, int total);
     bool OpenReader(bool quiet);
     void StartJob(LibraryJob job);
     void OnJobDone(const LibraryJobResult& result, const LibraryJob& job);
+    void RunQueuedJob();
     void SetBusy(bool busy);
+    void AddProblem(const QString& line);
+    void OnCurrentChanged();
+    void ReadDetails();
+    void UpdateWatch();
+    void ScanSoon(const QString& why, int ms);
+    void ShowColumnMenu(const QPoint& at);
     std::vector<LibraryRoot> KnownRoots();
 
     QString m_strDatabase;
@@ -103,31 +177,60 @@ private:
     qint64 m_nChangeCounter = -1;
     quint64 m_nIndexInode = 0; // a new file there (set aside, rebuilt) is opened anew
     CJointTableModel m_model;
+    QElapsedTimer m_lastReload;
+    QTimer* m_pReloadSoon = nullptr;
+
+    QSplitter* m_pSplitter = nullptr;
+    CBrowseTree* m_pTree = nullptr;
     QTableView* m_pTable = nullptr;
+    CJointDetailsPane* m_pPane = nullptr;
     QLineEdit* m_pSearch = nullptr;
+    QTimer* m_pSearchDelay = nullptr;
     QComboBox* m_pStatus = nullptr;
     QComboBox* m_pVerdict = nullptr;
     QCheckBox* m_pDates = nullptr;
     QDateEdit* m_pSince = nullptr;
     QDateEdit* m_pUntil = nullptr;
+    QLabel* m_pFolder = nullptr;
     QLabel* m_pCount = nullptr;
+    QLabel* m_pTimeLeft = nullptr;
     QProgressBar* m_pProgress = nullptr;
     QPushButton* m_pCancel = nullptr;
-    QPushButton* m_pScan = nullptr;
+    QToolButton* m_pProblemsButton = nullptr;
+    QDockWidget* m_pProblemsDock = nullptr;
+    QListWidget* m_pProblems = nullptr;
+    QMenu* m_pContext = nullptr;
+    std::map<QString, QAction*> m_commands;
     QTimer* m_pFollow = nullptr;
+    QTimer* m_pDetailsDelay = nullptr;
+    QByteArray m_paneSha; // the report the pane shows
+
     // Links to the workers this window waits for; cut when it stops
-    // waiting (Cancel) or closes.
+    // waiting (Cancel, a newer request) or closes.
     CWorkerLink* m_pJobLink = nullptr;
     CWorkerLink* m_pExportLink = nullptr;
     CWorkerLink* m_pCheckLink = nullptr;
+    CWorkerLink* m_pOpenLink = nullptr;
+    CWorkerLink* m_pDetailsLink = nullptr;
+    CWorkerLink* m_pDropLink = nullptr;
     std::shared_ptr<std::atomic<bool>> m_pCancelFlag;
+    QElapsedTimer m_jobClock;
     // Folder changes and confirmations waiting for the next job.
     LibraryJob m_pending;
     bool m_bRescan = false;
+    // Reports the watch saw arrive, waiting for a job.
+    QStringList m_queuedFiles;
     ScanSummary m_lastScan;
     QString m_lastJobMessage;
+
+    CFolderWatch* m_pWatch = nullptr;
+    QTimer* m_pScanSoon = nullptr;
+    QTimer* m_pTimedRescan = nullptr;
+    QStringList m_timedFolders; // on a share, or not watchable: rescanned on the timer
+    bool m_bLayoutRestored = false;
 };
 
-// Waits up to `ms` for every worker any library window started to end; true
-// when none is left. For tests and for leaving cleanly.
-bool WaitForLibraryWorkers(int ms);
+// Minutes between rescans of folders that cannot be watched (network
+// shares), as the user set them in Folders ([Library] RescanMinutes).
+int LibraryRescanMinutes();
+void SetLibraryRescanMinutes(int minutes);

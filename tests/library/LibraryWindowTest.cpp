@@ -98,10 +98,12 @@ TEST_F(LibraryWindow, FilterSortAndExportTwoRows) {
     EXPECT_EQ(JointColumn(window), (QList<int>{6, 5, 8, 9, 7}));
 
     window.SearchBox()->setText(QStringLiteral("e-117"));
+    window.ApplyFilter();
     EXPECT_EQ(window.CountLabel()->text(), QStringLiteral("3 of 5 shown"));
     window.Table()->sortByColumn(JC_JOINT, Qt::AscendingOrder);
     EXPECT_EQ(JointColumn(window), (QList<int>{5, 7, 9}));
     window.SearchBox()->setText(QStringLiteral("job 10"));
+    window.ApplyFilter();
     EXPECT_EQ(JointColumn(window), (QList<int>{7, 9}));
 
     window.Table()->selectRow(0);
@@ -276,7 +278,10 @@ TEST_F(LibraryWindow, FollowsAnotherProgramsCommits) {
     window.FollowChanges(); // nothing committed: nothing read again
     EXPECT_EQ(window.Model().Total(), 5);
     ASSERT_EQ(RunLibraryJob(job).outcome, LibraryJobResult::Done);
-    window.FollowChanges();
+    window.FollowChanges(); // within a second of the last reload: held back
+    EXPECT_TRUE(window.ReloadPending());
+    EXPECT_EQ(window.Model().Total(), 5);
+    window.RunPendingReload();
     EXPECT_EQ(window.Model().Total(), 6);
 }
 
@@ -331,9 +336,12 @@ TEST_F(LibraryWindow, FoldersDialog) {
     EXPECT_EQ(window.Model().Total(), 5);
     EXPECT_TRUE(runner.Failures().empty());
     ASSERT_EQ(lines.size(), 3) << qPrintable(lines.join(QLatin1Char('\n')));
-    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("present, scanned whole ")));
+    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("present — 5 joints — scanned whole ")))
+        << qPrintable(lines[0]);
     EXPECT_TRUE(lines[0].endsWith(QStringLiteral(" — ") + reports));
     EXPECT_EQ(lines[1], QStringLiteral("offline: not found — /media/me/SD/Joint Reports"));
+    EXPECT_TRUE(lines[2].startsWith(QStringLiteral("present — 1 joints — ")))
+        << qPrintable(lines[2]);
     EXPECT_TRUE(lines[2].endsWith(QStringLiteral(" — ") + share.path()));
 }
 
