@@ -61,6 +61,7 @@ struct CFolderWatch::Shared {
     QStringList media;
     bool changed = false;
     std::atomic<bool> stop{false};
+    std::atomic<int> settleMs{CFolderWatch::kSettleMs};
     int wake[2] = {-1, -1};
     ~Shared() {
         for (int fd : wake)
@@ -73,9 +74,8 @@ namespace {
 // The watching thread's own state.
 class CWatcher {
 public:
-    CWatcher(std::shared_ptr<CFolderWatch::Shared> shared, CWorkerLink* link, CFolderWatch* owner,
-             int settleMs)
-        : m_shared(std::move(shared)), m_link(link), m_owner(owner), m_settleMs(settleMs) {}
+    CWatcher(std::shared_ptr<CFolderWatch::Shared> shared, CWorkerLink* link, CFolderWatch* owner)
+        : m_shared(std::move(shared)), m_link(link), m_owner(owner) {}
 
     void Run();
 
@@ -116,7 +116,6 @@ private:
     std::shared_ptr<CFolderWatch::Shared> m_shared;
     CWorkerLink* m_link;
     CFolderWatch* m_owner;
-    int m_settleMs;
     int m_inotify = -1;
     std::vector<Root> m_roots;
     QStringList m_media;
@@ -263,7 +262,7 @@ bool CWatcher::WatchTree(size_t index, const QByteArray& path, bool listNew) {
             if (S_ISDIR(st.st_mode) && st.st_dev == m_roots[index].device)
                 pending.push_back(child);
             else if (listNew && !S_ISDIR(st.st_mode) && IsReportName(e->d_name))
-                m_pending[child] = {NowMs() + m_settleMs, false, -1, -1};
+                m_pending[child] = {NowMs() + m_shared->settleMs.load(), false, -1, -1};
         }
         closedir(d);
     }
@@ -335,7 +334,7 @@ void CWatcher::ReadEvents() {
                 WantScan(
                     QStringLiteral("a report was removed from %1").arg(m_roots[watch.root].folder));
             } else {
-                m_pending[path] = {NowMs() + m_settleMs, false, -1, -1};
+                m_pending[path] = {NowMs() + m_shared->settleMs.load(), false, -1, -1};
             }
         }
     }
@@ -390,7 +389,7 @@ void CWatcher::LookAtPending() {
             continue;
         }
         // Still being written (or looked at once only): look again later.
-        p = {now + m_settleMs, true, qint64(st.st_size), mtimeNs};
+        p = {now + m_shared->settleMs.load(), true, qint64(st.st_size), mtimeNs};
         ++it;
     }
     if (!ready.isEmpty())
@@ -398,15 +397,15 @@ void CWatcher::LookAtPending() {
 }
 } // namespace
 
-CFolderWatch::CFolderWatch(QObject* parent, int settleMs)
+CFolderWatch::CFolderWatch(QObject* parent)
     : QObject(parent), m_shared(std::make_shared<Shared>()) {
     if (pipe2(m_shared->wake, O_NONBLOCK | O_CLOEXEC) != 0)
         return;
     m_pLink = new CWorkerLink;
     auto shared = m_shared;
     CWorkerLink* link = m_pLink;
-    QThread* thread = QThread::create([shared, link, owner = this, settleMs]() {
-        CWatcher(shared, link, owner, settleMs).Run();
+    QThread* thread = QThread::create([shared, link, owner = this]() {
+        CWatcher(shared, link, owner).Run();
         link->deleteLater();
     });
     KeepLibraryWorker(thread);
@@ -420,6 +419,10 @@ CFolderWatch::~CFolderWatch() {
     m_pLink->attached = false;
     m_shared->stop.store(true);
     (void)!write(m_shared->wake[1], "x", 1);
+}
+
+void CFolderWatch::SetSettleMs(int ms) {
+    m_shared->settleMs.store(ms);
 }
 
 void CFolderWatch::SetFolders(const QStringList& folders, const QStringList& mediaFolders) {

@@ -30,8 +30,11 @@ public:
     // How long a file must keep its size and time before it is read.
     static constexpr int kSettleMs = 1000;
 
-    explicit CFolderWatch(QObject* parent = nullptr, int settleMs = kSettleMs);
+    explicit CFolderWatch(QObject* parent = nullptr);
     ~CFolderWatch() override;
+
+    // Tests make files settle sooner.
+    void SetSettleMs(int ms);
 
     // The folders to watch (those of the library the index knows), and
     // where cards are mounted; replaces what was watched before.

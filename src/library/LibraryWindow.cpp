@@ -574,12 +574,10 @@ void CLibraryWindow::RestoreLayout() {
     const QByteArray docks = QByteArray::fromBase64(Setting(QStringLiteral("Docks")).toLatin1());
     if (!docks.isEmpty())
         restoreState(docks);
-    QList<int> sizes;
-    for (const QString& s :
-         Setting(QStringLiteral("Splitter")).split(QLatin1Char(','), Qt::SkipEmptyParts))
-        sizes << std::clamp(s.toInt(), 0, 10000);
-    if (sizes.size() == 3)
-        m_pSplitter->setSizes(sizes);
+    const QByteArray splitter =
+        QByteArray::fromBase64(Setting(QStringLiteral("Splitter")).toLatin1());
+    if (!splitter.isEmpty())
+        m_pSplitter->restoreState(splitter);
     m_commands.at(QStringLiteral("tree"))
         ->setChecked(Setting(QStringLiteral("Tree"), QStringLiteral("1")) != QLatin1String("0"));
     m_commands.at(QStringLiteral("details"))
@@ -625,10 +623,8 @@ void CLibraryWindow::SaveLayout() {
         return;
     PutSetting(QStringLiteral("Geometry"), QString::fromLatin1(saveGeometry().toBase64()));
     PutSetting(QStringLiteral("Docks"), QString::fromLatin1(saveState().toBase64()));
-    QStringList sizes;
-    for (int s : m_pSplitter->sizes())
-        sizes << QString::number(s);
-    PutSetting(QStringLiteral("Splitter"), sizes.join(QLatin1Char(',')));
+    PutSetting(QStringLiteral("Splitter"),
+               QString::fromLatin1(m_pSplitter->saveState().toBase64()));
     PutSetting(QStringLiteral("Tree"), m_commands.at(QStringLiteral("tree"))->isChecked()
                                            ? QStringLiteral("1")
                                            : QStringLiteral("0"));
@@ -1226,6 +1222,10 @@ void CLibraryWindow::UpdateWatch() {
             folders << r.pathText;
     m_pWatch->SetFolders(folders, StorageCardRoots());
     m_pTimedRescan->setInterval(LibraryRescanMinutes() * 60000);
+}
+
+bool CLibraryWindow::ScanScheduled() const {
+    return m_pScanSoon->isActive();
 }
 
 void CLibraryWindow::ScanSoon(const QString& why, int ms) {

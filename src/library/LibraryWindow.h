@@ -69,6 +69,9 @@ public:
     bool ReloadPending() const;
     void RunPendingReload();
 
+    // A complete scan asked for (a report removed, a card put in) and due
+    // in a moment.
+    bool ScanScheduled() const;
     // `confirmed`: folders whose vanished joints the user said are gone.
     void StartScan(const QStringList& confirmed = {});
     void CancelScan();
