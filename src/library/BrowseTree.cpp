@@ -126,6 +126,7 @@ void CBrowseTree::SetFacts(const BrowseFacts& facts) {
     // selection.
     clearSelection();
     if (QTreeWidgetItem* item = ItemOf(m_choice)) {
+        setCurrentItem(item);
         item->setSelected(true);
         for (QTreeWidgetItem* p = item->parent(); p; p = p->parent())
             p->setExpanded(true);
@@ -138,6 +139,7 @@ void CBrowseTree::Choose(const BrowseChoice& choice) {
     clearSelection();
     QTreeWidgetItem* item = ItemOf(choice);
     if (item) {
+        setCurrentItem(item);
         item->setSelected(true);
         for (QTreeWidgetItem* p = item->parent(); p; p = p->parent())
             p->setExpanded(true);

@@ -278,14 +278,15 @@ void CJointDetailsPane::ShowDetails(const JointDetails& d) {
             else if (k.allowedMin)
                 allowed = QStringLiteral("at least %1").arg(Number(*k.allowedMin));
             const QString verdict = VerdictText(k.verdict);
+            // Numbers and their ranges are never broken over lines.
             check += QStringLiteral("<tr><td>%1&nbsp;&nbsp;</td><td style='color:%2'><b>%3</b>"
-                                    "&nbsp;&nbsp;</td><td align='right'>%4&nbsp;</td><td>%5"
-                                    "&nbsp;&nbsp;</td><td>%6</td></tr>")
+                                    "&nbsp;&nbsp;</td><td align='right' nowrap>%4&nbsp;%5"
+                                    "&nbsp;&nbsp;</td><td nowrap>%6</td></tr>")
                          .arg(Html(k.id), VerdictColour(verdict), verdict,
                               k.measured ? Number(*k.measured) : QStringLiteral("–"), Html(k.unit),
-                              Html(allowed));
+                              Html(allowed).replace(QLatin1Char(' '), QLatin1String("&nbsp;")));
             if (!k.reason.isEmpty())
-                check += QStringLiteral("<tr><td></td><td colspan='5'><small>%1</small></td></tr>")
+                check += QStringLiteral("<tr><td></td><td colspan='3'><small>%1</small></td></tr>")
                              .arg(Html(k.reason));
         }
         const QString verdict = VerdictText(c.verdict);

@@ -166,7 +166,7 @@ CLibraryWindow::CLibraryWindow(const QString& databasePath, QWidget* parent)
     m_pTable->setDragEnabled(true);
     m_pTable->setDragDropMode(QAbstractItemView::DragOnly);
     m_pTable->setDefaultDropAction(Qt::CopyAction);
-    static const int widths[JC_COUNT] = {130, 50, 110, 80, 90, 70, 80,  110, 70,
+    static const int widths[JC_COUNT] = {150, 50, 110, 80, 90, 70, 80,  110, 70,
                                          110, 60, 60,  80, 70, 45, 200, 260, 110};
     for (int c = 0; c < JC_COUNT; ++c)
         m_pTable->setColumnWidth(c, widths[c]);
@@ -190,7 +190,7 @@ CLibraryWindow::CLibraryWindow(const QString& databasePath, QWidget* parent)
     m_pSplitter->setStretchFactor(1, 1);
     m_pSplitter->setStretchFactor(2, 0);
     m_pSplitter->setChildrenCollapsible(false);
-    m_pSplitter->setSizes({210, 760, 380});
+    m_pSplitter->setSizes({200, 740, 430});
     auto* central = new QWidget;
     auto* centralLayout = new QVBoxLayout(central);
     centralLayout->setContentsMargins(6, 6, 6, 0);
@@ -205,6 +205,7 @@ CLibraryWindow::CLibraryWindow(const QString& databasePath, QWidget* parent)
     m_pProblemsDock->setWidget(m_pProblems);
     m_pProblemsDock->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable);
     addDockWidget(Qt::BottomDockWidgetArea, m_pProblemsDock);
+    resizeDocks({m_pProblemsDock}, {140}, Qt::Vertical);
     m_pProblemsDock->hide();
 
     BuildActions();
@@ -418,11 +419,11 @@ void CLibraryWindow::BuildActions() {
            m_pTree);
     toggle(QStringLiteral("details"), QStringLiteral("&Details pane"), QKeySequence(Qt::Key_F3),
            m_pPane);
-    QAction* problems = m_pProblemsDock->toggleViewAction();
-    problems->setText(QStringLiteral("&Problems"));
-    problems->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_J));
-    m_commands[QStringLiteral("problems")] = problems;
-    addAction(problems);
+    QAction* problems = toggle(QStringLiteral("problems"), QStringLiteral("&Problems"),
+                               QKeySequence(Qt::CTRL | Qt::Key_J), m_pProblemsDock);
+    problems->setChecked(false);
+    connect(m_pProblemsDock, &QDockWidget::visibilityChanged, problems,
+            [this, problems](bool) { problems->setChecked(!m_pProblemsDock->isHidden()); });
 }
 
 void CLibraryWindow::BuildMenus() {
@@ -866,9 +867,15 @@ void CLibraryWindow::SetBusy(bool busy) {
 }
 
 void CLibraryWindow::AddProblem(const QString& line) {
+    // A problem said again (a folder still offline at the next scan) is
+    // not a new line.
+    for (int i = m_pProblems->count() - 1; i >= 0 && i >= m_pProblems->count() - 200; --i)
+        if (m_pProblems->item(i)->data(Qt::UserRole).toString() == line)
+            return;
     const QString text = QTime::currentTime().toString(QStringLiteral("hh:mm")) +
                          QStringLiteral("  ") + SafeLine(line);
-    m_pProblems->addItem(text);
+    auto* item = new QListWidgetItem(text, m_pProblems);
+    item->setData(Qt::UserRole, line);
     // A long session keeps the last thousand lines.
     while (m_pProblems->count() > 1000)
         delete m_pProblems->takeItem(0);
@@ -1015,6 +1022,9 @@ void CLibraryWindow::OnJobDone(const LibraryJobResult& result, const LibraryJob&
     } else if (!result.message.isEmpty()) {
         AddProblem(result.message);
     }
+    for (const QString& folder : summary.offline)
+        AddProblem(
+            QStringLiteral("%1: offline (%2)").arg(folder, summary.offlineWhy.value(folder)));
     for (const QString& line : summary.problems)
         AddProblem(line);
     for (const QString& line : summary.unreadable)
