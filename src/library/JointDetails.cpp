@@ -2,12 +2,13 @@
 
 #include "check/ProcedureCheck.h"
 #include "library/JointExport.h"
+#include "library/VerdictBook.h"
 #include "report/ReportDrawing.h"
 #include "report/VtkDoc.h"
 
 #include <QPainter>
 
-JointDetails ReadJointDetails(const JointRow& row, qreal pixelRatio) {
+JointDetails ReadJointDetails(const JointRow& row, qreal pixelRatio, const CVerdictBook& verdicts) {
     JointDetails d;
     d.jointId = row.id;
     if (row.id <= 0) {
@@ -16,12 +17,18 @@ JointDetails ReadJointDetails(const JointRow& row, qreal pixelRatio) {
         return d;
     }
     CVtkDoc doc{CVtkDoc::Detached{}};
-    d.file = LoadIndexedCopy(doc, row, d.failure);
+    bool cut = false;
+    d.file = LoadIndexedCopy(doc, row, d.failure, cut);
     if (d.file.isEmpty())
         return d;
     // The check reads the samples as recorded; the view's text and plots
     // are prepared after it.
-    d.check = CheckReport(doc, d.file, DefaultProcedure());
+    CheckResult checked;
+    QString why;
+    if (verdicts.Judge(doc, d.file, cut, checked, why))
+        d.check = std::move(checked);
+    else
+        d.notJudged = why;
     PrepareReport(doc);
     d.text = ReportRows(doc.ReportText());
     const ReportFonts fonts = MakeReportFonts();

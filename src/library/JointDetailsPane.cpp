@@ -295,6 +295,8 @@ void CJointDetailsPane::ShowDetails(const JointDetails& d) {
                 .arg(VerdictColour(verdict), verdict,
                      c.reason.isEmpty() ? QString()
                                         : QStringLiteral(" (") + Html(c.reason) + QLatin1Char(')'));
+    } else if (!d.notJudged.isEmpty()) {
+        check = QStringLiteral("Not judged: ") + Html(d.notJudged);
     }
     TextBody(QStringLiteral("check"))->setText(check);
     for (size_t i = 0; i < d.plots.size(); ++i)

@@ -75,6 +75,12 @@ LibraryJobResult RunLibraryJob(LibraryJob job, const std::atomic<bool>* cancel,
     scanner.SetCancelFlag(cancel);
     scanner.SetProgress(std::move(progress));
     scanner.SetFolderReport(std::move(folder));
+    if (job.scan || !job.files.isEmpty()) {
+        // Files a watch saw are judged like those of a scan.
+        result.verdicts =
+            CVerdictBook::Load(job.procedures ? job.procedures->Read() : ProcedureSettings());
+        scanner.SetVerdicts(result.verdicts.get());
+    }
     if (job.scan) {
         scanner.SetConfirmedRemovals(job.confirmed);
         scanner.SetHereNow(job.hereNow);

@@ -6,6 +6,8 @@
 
 #include "library/LibraryFolders.h"
 #include "library/LibraryScanner.h"
+#include "library/ProcedureSource.h"
+#include "library/VerdictBook.h"
 
 #include <atomic>
 #include <functional>
@@ -35,6 +37,10 @@ struct LibraryJob {
     // Without a scan: these files (full paths) read and recorded where
     // they are new or changed (a folder's watch saw them).
     QStringList files;
+    // Where the scan finds the procedure rules and the machine list; read,
+    // with the procedure files they name, on the worker. Null: the shipped
+    // procedure for every joint, no machine list.
+    std::shared_ptr<const CProcedureSource> procedures;
 };
 
 struct LibraryJobResult {
@@ -46,6 +52,8 @@ struct LibraryJobResult {
     ScanSummary summary;
     std::vector<ForgetItem> forgotten;
     int forgottenCount = 0;
+    // What the scan judged by (its Problems() are among the summary's).
+    std::shared_ptr<const CVerdictBook> verdicts;
 };
 
 // `progress`: files done, files listed so far; `folder`: the folder read now.

@@ -51,8 +51,9 @@ JointSortKeys KeysOf(const JointFields& f) {
             TextSortKey(f.heaterTemp), TextSortKey(f.notes.left(200))};
 }
 
-// The index as it is now, in the store's dialect; used for a new index.
-QStringList Schema(const CSqlDialect& d) {
+// The index of version 3, in the store's dialect: what upgrade step 3 made,
+// never changed.
+QStringList SchemaV3(const CSqlDialect& d) {
     const QString id = d.IdentityColumn();
     const QString bin = d.BinaryType();
     const QString key = d.SortKeyType();
@@ -96,6 +97,17 @@ QStringList Schema(const CSqlDialect& d) {
         QStringLiteral("CREATE INDEX files_version ON files(version_id)"),
         QStringLiteral("CREATE INDEX versions_joint ON versions(joint_id)"),
     };
+}
+
+// Version 4: a verdict records the machine-list entry that judged it.
+QStringList SchemaV4Additions() {
+    return {
+        QStringLiteral("ALTER TABLE versions ADD COLUMN machine_entry TEXT NOT NULL DEFAULT ''")};
+}
+
+// The index as it is now, in the store's dialect; used for a new index.
+QStringList Schema(const CSqlDialect& d) {
+    return SchemaV3(d) + SchemaV4Additions();
 }
 
 bool RunAll(QSqlDatabase& db, const QStringList& statements) {
@@ -154,7 +166,7 @@ std::vector<SchemaStep> SqliteUpgrades(const QString& host, qint64 now) {
                          QStringLiteral("ALTER TABLE files RENAME TO old_files"),
                          QStringLiteral("ALTER TABLE reports RENAME TO old_reports"),
                          QStringLiteral("ALTER TABLE roots RENAME TO old_roots")};
-        move << Schema(SqliteDialect());
+        move << SchemaV3(SqliteDialect());
         if (!RunAll(db, move))
             return false;
         QSqlQuery q(db);
@@ -229,6 +241,10 @@ std::vector<SchemaStep> SqliteUpgrades(const QString& host, qint64 now) {
         return RunAll(
             db, {QStringLiteral("UPDATE joints SET current_version_id = %1").arg(kCurrentVersion)});
     });
+    // Version 4: the machine-list entry of a verdict. Verdicts kept before
+    // recorded no procedure: each is not current, and the next scan judges
+    // it again.
+    steps.push_back([](QSqlDatabase& db) { return RunAll(db, SchemaV4Additions()); });
     return steps;
 }
 
@@ -834,6 +850,7 @@ qint64 CLibraryStore::PutVersion(const QByteArray& sha256, qint64 size, const Jo
                               QStringLiteral("procedure_name"),
                               QStringLiteral("procedure_hash"),
                               QStringLiteral("check_version"),
+                              QStringLiteral("machine_entry"),
                               QStringLiteral("job_key"),
                               QStringLiteral("employee_key"),
                               QStringLiteral("model_key"),
@@ -842,9 +859,16 @@ qint64 CLibraryStore::PutVersion(const QByteArray& sha256, qint64 size, const Jo
                               QStringLiteral("heater_key"),
                               QStringLiteral("notes_key"),
                               QStringLiteral("first_seen")};
+    // A report read when its procedure could not be had keeps the verdict
+    // the index has for its bytes.
+    QStringList update = columns.mid(1, columns.size() - 2);
+    if (!f.judged)
+        for (const char* c :
+             {"verdict", "procedure_name", "procedure_hash", "check_version", "machine_entry"})
+            update.removeAll(QLatin1String(c));
     if (!Run(q,
              m_dialect.Upsert(QStringLiteral("versions"), columns, {QStringLiteral("sha256")},
-                              columns.mid(1, columns.size() - 2)),
+                              update),
              {sha256,
               joint,
               size,
@@ -865,6 +889,7 @@ qint64 CLibraryStore::PutVersion(const QByteArray& sha256, qint64 size, const Jo
               Text(f.procedureName),
               Text(f.procedureHash),
               Text(f.checkVersion),
+              Text(f.machineEntry),
               k.job,
               k.employee,
               k.model,
@@ -887,6 +912,44 @@ qint64 CLibraryStore::PutVersion(const QByteArray& sha256, qint64 size, const Jo
         return 0;
     }
     return version;
+}
+
+std::optional<std::vector<std::pair<qint64, JointFields>>> CLibraryStore::VersionVerdicts() {
+    std::vector<std::pair<qint64, JointFields>> versions;
+    QSqlQuery q(m_db);
+    q.setForwardOnly(true);
+    if (!Run(q,
+             QStringLiteral("SELECT v.id, v.job, j.machine_id, v.cut, v.verdict, v.procedure_name, "
+                            "v.procedure_hash, v.check_version, v.machine_entry FROM versions v "
+                            "JOIN joints j ON j.id = v.joint_id"),
+             {})) {
+        Fail(QStringLiteral("versions"), SqlErrorText(q.lastError()));
+        return std::nullopt;
+    }
+    while (q.next()) {
+        JointFields f;
+        f.job = q.value(1).toString();
+        f.machineId = q.value(2).toString();
+        f.cut = q.value(3).toBool();
+        f.verdict = q.value(4).toString();
+        f.procedureName = q.value(5).toString();
+        f.procedureHash = q.value(6).toString();
+        f.checkVersion = q.value(7).toString();
+        f.machineEntry = q.value(8).toString();
+        versions.emplace_back(q.value(0).toLongLong(), std::move(f));
+    }
+    return versions;
+}
+
+std::optional<bool> CLibraryStore::VersionCut(const QByteArray& sha256) {
+    QSqlQuery q(m_db);
+    if (!Run(q, QStringLiteral("SELECT cut FROM versions WHERE sha256 = ?"), {sha256})) {
+        Fail(QStringLiteral("versions"), SqlErrorText(q.lastError()));
+        return std::nullopt;
+    }
+    const bool cut = q.next() && q.value(0).toBool();
+    q.finish();
+    return cut;
 }
 
 std::optional<QString> CLibraryStore::PresentCopyOf(qint64 versionId, qint64 fileId) {
@@ -984,7 +1047,8 @@ std::optional<std::vector<JointRow>> CLibraryStore::Joints() {
                 "v.model, v.material, v.size_text, v.heater_temp, v.samples, v.duration, "
                 "v.max_pressure, v.press_unit, v.demo, v.notes, v.cut, v.verdict, "
                 "v.procedure_name, v.procedure_hash, v.check_version, v.job_key, v.employee_key, "
-                "v.model_key, v.material_key, v.size_key, v.heater_key, v.notes_key "
+                "v.model_key, v.material_key, v.size_key, v.heater_key, v.notes_key, "
+                "v.machine_entry "
                 "FROM joints j JOIN versions v ON v.id = j.current_version_id JOIN ("
                 "SELECT fv.joint_id, %1 AS present, %2 AS offline, %3 AS seen, min(f.gone_since) "
                 "AS gone, count(DISTINCT fv.id) AS versions FROM versions fv JOIN files f ON "
@@ -1042,6 +1106,7 @@ std::optional<std::vector<JointRow>> CLibraryStore::Joints() {
             row.keys.size = q.value(32).toString();
             row.keys.heater = q.value(33).toString();
             row.keys.notes = q.value(34).toString();
+            f.machineEntry = q.value(35).toString();
             rowOf.insert(row.id, rows.size());
             rows.push_back(std::move(row));
         }

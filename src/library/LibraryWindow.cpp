@@ -12,6 +12,8 @@
 #include "library/LibraryFoldersDlg.h"
 #include "library/LibraryForgetDlg.h"
 #include "library/LibraryLayout.h"
+#include "library/ProcedureSource.h"
+#include "library/VerdictBook.h"
 #include "platform/MessageBox.h"
 #include "platform/StorageCard.h"
 #include "platform/WholeFile.h"
@@ -312,16 +314,20 @@ CLibraryWindow::~CLibraryWindow() {
     SaveLayout();
     if (m_pCancelFlag)
         m_pCancelFlag->store(true);
-    for (CWorkerLink** link :
-         {&m_pJobLink, &m_pExportLink, &m_pCheckLink, &m_pOpenLink, &m_pDetailsLink, &m_pDropLink})
+    for (CWorkerLink** link : {&m_pJobLink, &m_pExportLink, &m_pCheckLink, &m_pOpenLink,
+                               &m_pDetailsLink, &m_pDropLink, &m_pProcedureLink})
         CutLink(*link);
 }
 
 void CLibraryWindow::BuildFilters(QWidget* bar) {
     m_pVerdict = new QComboBox;
     m_pVerdict->addItem(QStringLiteral("Any verdict"), QString());
-    for (const char* s : {"pass", "fail", "incomplete", "unknown"})
+    for (const char* s : {"pass", "fail", "incomplete"})
         m_pVerdict->addItem(QString::fromLatin1(s), QString::fromLatin1(s));
+    // Joints the procedure does not cover (sidewall, Tarvex, demonstration
+    // logs), and verdicts made by another procedure or check.
+    m_pVerdict->addItem(QStringLiteral("not judged"), QStringLiteral("unknown"));
+    m_pVerdict->addItem(QStringLiteral("not current"), QStringLiteral("not-current"));
     m_pVerdict->setToolTip(QStringLiteral("Show joints with this verdict of the procedure check"));
     m_pStatus = new QComboBox;
     for (const char* s : {"present", "missing", "offline", "unreadable", "all"})
@@ -684,7 +690,41 @@ bool CLibraryWindow::OpenStore() {
     return true;
 }
 
+namespace {
+bool SameFiles(const ProcedureFiles& a, const ProcedureFiles& b) {
+    if (a.size() != b.size())
+        return false;
+    for (auto it = a.cbegin(); it != a.cend(); ++it) {
+        const auto other = b.constFind(it.key());
+        if (other == b.cend() || other->ok != it->ok || other->error != it->error ||
+            other->procedure.sha256 != it->procedure.sha256)
+            return false;
+    }
+    return true;
+}
+} // namespace
+
+void CLibraryWindow::RefreshProcedures() {
+    if (m_pProcedureLink)
+        return;
+    const QStringList files = CVerdictBook::FilesNamed(CSettingsProcedureSource().Read());
+    m_pProcedureLink = RunOnWorker<ProcedureFiles>(
+        [files](CWorkerLink*) { return CVerdictBook::ReadFiles(files); },
+        [this](const ProcedureFiles& read) {
+            m_pProcedureLink = nullptr;
+            if (!SameFiles(read, m_procedureFiles)) {
+                m_procedureFiles = read;
+                Reload();
+            }
+            Q_EMIT ProceduresRead();
+        });
+}
+
 void CLibraryWindow::FollowChanges() {
+    // A procedure file changed in place shows within ten seconds.
+    if (++m_nFollowTicks % 10 == 0 &&
+        !CVerdictBook::FilesNamed(CSettingsProcedureSource().Read()).isEmpty())
+        RefreshProcedures();
     // A new file in the index's place (set aside and built again) is a new
     // index: the old connection would see the old file for ever.
     if (m_pStore && InodeOf(m_pStore->Path()) != m_nIndexInode)
@@ -736,6 +776,13 @@ void CLibraryWindow::Reload() {
         rows = m_pStore->Joints();
     if (m_pStore && !rows)
         m_pCount->setToolTip(m_pStore->Message());
+    // Each verdict against what would be made now; a procedure file not
+    // read yet leaves the joints of its rule "not current" until it is.
+    const CVerdictBook verdicts(CSettingsProcedureSource().Read(), m_procedureFiles);
+    if (rows)
+        MarkVerdicts(*rows, verdicts);
+    if (!verdicts.Pending().isEmpty())
+        RefreshProcedures();
     {
         // The selection is put back below; the pane keeps what it shows.
         const QSignalBlocker block(m_pTable->selectionModel());
@@ -846,7 +893,9 @@ void CLibraryWindow::ReadDetails() {
     CutLink(m_pDetailsLink);
     const qreal ratio = std::max<qreal>(2.0, devicePixelRatioF());
     m_pDetailsLink = RunOnWorker<JointDetails>(
-        [row = rows[0], ratio](CWorkerLink*) { return ReadJointDetails(row, ratio); },
+        [row = rows[0], ratio, settings = CSettingsProcedureSource().Read()](CWorkerLink*) {
+            return ReadJointDetails(row, ratio, *CVerdictBook::Load(settings));
+        },
         [this](const JointDetails& d) {
             m_pDetailsLink = nullptr;
             m_pPane->ShowDetails(d);
@@ -921,6 +970,7 @@ void CLibraryWindow::StartJob(LibraryJob job) {
     // lock for a moment.
     job.waitMs = 30000;
     job.probeMs = m_nProbeMs;
+    job.procedures = std::make_shared<CSettingsProcedureSource>();
     m_pCancelFlag = std::make_shared<std::atomic<bool>>(false);
     m_pProgress->setRange(0, 0);
     m_pProgress->setValue(0);
@@ -992,6 +1042,8 @@ void CLibraryWindow::OnJobDone(const LibraryJobResult& result, const LibraryJob&
     m_lastJobMessage = result.message;
     if (job.scan)
         m_lastScan = result.summary;
+    if (result.verdicts)
+        m_procedureFiles = result.verdicts->Files();
     if (result.outcome == LibraryJobResult::Done) {
         // What the job applied leaves the queue; what came meanwhile stays.
         for (const QString& f : job.removedFolders)
@@ -1104,8 +1156,11 @@ void CLibraryWindow::ExportPdfs() {
     if (folder.isEmpty())
         return;
     statusBar()->showMessage(QStringLiteral("Writing %1 PDFs...").arg(rows.size()));
+    // The procedure files are read with the reports, on the worker.
     m_pExportLink = RunOnWorker<PdfExport>(
-        [rows, folder](CWorkerLink*) { return ExportJointPdfs(rows, folder); },
+        [rows, folder, settings = CSettingsProcedureSource().Read()](CWorkerLink*) {
+            return ExportJointPdfs(rows, folder, *CVerdictBook::Load(settings));
+        },
         [this](const PdfExport& done) {
             m_pExportLink = nullptr;
             for (const QString& line : done.failures)
@@ -1149,18 +1204,20 @@ void CLibraryWindow::ShowCheck() {
         return;
     // The joint's file may lie on a share that does not answer: read it on
     // a worker, and show what it found when it is done.
-    m_pCheckLink =
-        RunOnWorker<JointCheck>([row = rows[0]](CWorkerLink*) { return CheckJoint(row); },
-                                [this](const JointCheck& done) {
-                                    m_pCheckLink = nullptr;
-                                    if (!done.failure.isEmpty()) {
-                                        MessageBox(done.failure, kCaption, MB_ICONEXCLAMATION);
-                                    } else {
-                                        CLibraryCheckDlg dialog(done.file, done.lines, this);
-                                        RunModal(dialog);
-                                    }
-                                    Q_EMIT CheckFinished();
-                                });
+    m_pCheckLink = RunOnWorker<JointCheck>(
+        [row = rows[0], settings = CSettingsProcedureSource().Read()](CWorkerLink*) {
+            return CheckJoint(row, *CVerdictBook::Load(settings));
+        },
+        [this](const JointCheck& done) {
+            m_pCheckLink = nullptr;
+            if (!done.failure.isEmpty()) {
+                MessageBox(done.failure, kCaption, MB_ICONEXCLAMATION);
+            } else {
+                CLibraryCheckDlg dialog(done.file, done.lines, this);
+                RunModal(dialog);
+            }
+            Q_EMIT CheckFinished();
+        });
 }
 
 void CLibraryWindow::OpenSelected() {

@@ -84,6 +84,12 @@ public:
     void ShowSelectedInFolder();
     void CopySelectedPaths();
     // What is selected, or what is shown when nothing is.
+    // Reads the procedure files the rules name again, on a worker; the
+    // verdicts are marked anew when they changed (ProceduresRead). The
+    // window does it when it opens, every ten seconds, after a scan, and
+    // when the rules name a file not read yet.
+    void RefreshProcedures();
+
     void ExportList();
     void ExportPdfs();
     void ForgetMissing();
@@ -146,6 +152,8 @@ Q_SIGNALS:
     void DetailsShown();
     // Dropped reports and folders were placed and handed to a job.
     void DropTaken();
+    // The procedure files were read again (RefreshProcedures).
+    void ProceduresRead();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -216,6 +224,12 @@ private:
     CWorkerLink* m_pOpenLink = nullptr;
     CWorkerLink* m_pDetailsLink = nullptr;
     CWorkerLink* m_pDropLink = nullptr;
+    CWorkerLink* m_pProcedureLink = nullptr;
+    // The procedure files as last read off this thread: a verdict is shown
+    // as current only when it is what they, the rules and the machine list
+    // in the settings would make now (VerdictBook.h).
+    ProcedureFiles m_procedureFiles;
+    int m_nFollowTicks = 0;
     std::shared_ptr<std::atomic<bool>> m_pCancelFlag;
     QElapsedTimer m_jobClock;
     // Folder changes and confirmations waiting for the next job.
