@@ -3,10 +3,10 @@
 #include <QBrush>
 #include <QColor>
 #include <QFile>
+#include <QFont>
 #include <QMimeData>
 #include <QSet>
 #include <QUrl>
-#include <QFont>
 #include <algorithm>
 
 QByteArray PresentCopy(const JointRow& row) {

@@ -9,8 +9,8 @@
 #include "Pictures.h"
 
 #include "framework/Modal.h"
-#include "library/BrowseTree.h"
 #include "framework/SettingsStore.h"
+#include "library/BrowseTree.h"
 #include "library/JointExport.h"
 #include "library/LibraryCheckDlg.h"
 #include "library/LibraryFolders.h"
