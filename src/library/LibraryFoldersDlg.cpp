@@ -54,8 +54,14 @@ QString CLibraryFoldersDlg::RootLine(const LibraryRoot& root) {
         state = QStringLiteral("present, scanned whole %1").arg(LibraryTimeText(root.completeAt));
     else
         state = QStringLiteral("present");
-    QString line = state + QStringLiteral(" — ") +
-                   SafeLine(root.known && !root.pathText.isEmpty() ? root.pathText : root.source);
+    // A named root is the office's name, with this desk's folder for it.
+    QString line =
+        state + QStringLiteral(" — ") +
+        (root.kind == RootKind::Named
+             ? SafeLine(root.key) + (root.pathText.isEmpty()
+                                         ? QString()
+                                         : QStringLiteral(" at ") + SafeLine(root.pathText))
+             : SafeLine(root.known && !root.pathText.isEmpty() ? root.pathText : root.source));
     if (root.kind == RootKind::Volume)
         line +=
             root.volumeLabel.isEmpty()
