@@ -730,8 +730,10 @@ void CLibraryScanner::ScanRoot(LibraryRoot root, const QString& folder, const Ro
                           : QString();
     root.completeAt = m_now;
     ok = ok && m_store.SetRootState(root);
-    // A named root's fingerprint: what a desk's folder for it must hold.
-    if (ok && root.kind == RootKind::Named && !suspect) {
+    // A named root's fingerprint: what a desk's folder for it must hold;
+    // renewed when the root is whole, or the user said it is here now.
+    const bool here = m_hereNow.contains(folder) || m_hereNow.contains(root.key);
+    if (ok && root.kind == RootKind::Named && (!suspect || here)) {
         const auto samples = m_store.SampleFiles(root.id, kFingerprintSamples);
         ok = samples &&
              m_store.SetRootFingerprint(root.id, FingerprintText(FingerprintOf(folder, *samples)));

@@ -643,3 +643,92 @@ TEST_P(LibraryCommandSqlite, WalkStaysOnItsFileSystemAndSeesFoldersTwice) {
 INSTANTIATE_TEST_SUITE_P(Stores, LibraryCommand,
                          ::testing::Values(Store::SQLite, Store::PostgreSQL), StoreName);
 INSTANTIATE_TEST_SUITE_P(SQLite, LibraryCommandSqlite, ::testing::Values(Store::SQLite), StoreName);
+
+// An office sets its library up from a shell: the desk's settings file
+// names the server; nothing is made there until init-database; a folder is
+// scanned once it is named; a password in the address is refused and never
+// echoed; a server that is not there, and a library that is busy, have
+// their own exit status.
+TEST(LibraryPostgreSQL, AnOfficeIsSetUpFromAShell) {
+    LibrarySeams seams;
+    QTemporaryDir tree;
+    TestDatabase db;
+    ASSERT_TRUE(db.Ready()) << qPrintable(db.Error());
+    const QString share = tree.path() + QStringLiteral("/share");
+    PutFile(share + QStringLiteral("/a.kjr"), MakeReportBytes(1, QStringLiteral("J-1")));
+    const auto program = [&](const QStringList& args) {
+        const ToolRun t = RunTool(QStringLiteral(VTQ_LIBRARY_PATH), args,
+                                  {QStringLiteral("XDG_CONFIG_HOME=") + TestSettingsFolder(),
+                                   QStringLiteral("XDG_DATA_HOME=") + TestSettingsFolder(),
+                                   QStringLiteral("VTQ_ROOT=") + TestRootFolder()});
+        return Result{t.code, QString::fromUtf8(t.out), QString::fromUtf8(t.err)};
+    };
+    const auto setDatabase = [&](const QString& url) {
+        QSettings conf(TestSettingsFolder() + QStringLiteral("/Kelvorn/Kelvorn VTQ-PPC.conf"),
+                       QSettings::IniFormat);
+        conf.setValue(QStringLiteral("Library/Database"), url);
+    };
+    setDatabase(db.Url());
+    for (const char* command : {"list", "scan"}) {
+        const Result r = program({QString::fromLatin1(command)});
+        EXPECT_EQ(r.code, kExitFailure) << command;
+        EXPECT_TRUE(r.err.contains(QLatin1String("\"vtq-library init-database\" makes it")))
+            << qPrintable(r.err);
+    }
+    Result r = program({QStringLiteral("init-database")});
+    ASSERT_EQ(r.code, kExitOk) << qPrintable(r.err);
+    EXPECT_TRUE(r.out.startsWith(QStringLiteral("Made the library in"))) << qPrintable(r.out);
+    r = program({QStringLiteral("init-database"), QStringLiteral("--upgrade")});
+    EXPECT_EQ(r.code, kExitOk);
+    EXPECT_TRUE(r.out.contains(QLatin1String("up to date"))) << qPrintable(r.out);
+
+    r = program({QStringLiteral("scan"), share});
+    EXPECT_EQ(r.code, kExitFailure);
+    EXPECT_TRUE(r.err.contains(QLatin1String("vtq-library map NAME"))) << qPrintable(r.err);
+    EXPECT_EQ(program({QStringLiteral("map"), QStringLiteral("joints nas"), share}).code,
+              kExitUsage);
+    r = program({QStringLiteral("map"), QStringLiteral("joints-nas"), share});
+    EXPECT_EQ(r.out, QStringLiteral("joints-nas=%1\n").arg(share));
+    r = program({QStringLiteral("scan"), share});
+    ASSERT_EQ(r.code, kExitOk) << qPrintable(r.err);
+    EXPECT_TRUE(r.out.contains(QStringLiteral("added ") + share + QStringLiteral("/a.kjr")));
+    r = program({QStringLiteral("list"), QStringLiteral("--format"), QStringLiteral("csv")});
+    EXPECT_EQ(r.code, kExitOk);
+    EXPECT_TRUE(r.out.contains(QStringLiteral(",J-1,"))) << qPrintable(r.out);
+    // Another desk that maps nothing sees the joint offline, never missing.
+    r = program({QStringLiteral("map"), QStringLiteral("--remove"), QStringLiteral("joints-nas")});
+    EXPECT_EQ(r.code, kExitOk);
+    r = program({QStringLiteral("list"), QStringLiteral("--status"), QStringLiteral("offline")});
+    EXPECT_TRUE(r.out.contains(QStringLiteral("joints-nas:/a.kjr"))) << qPrintable(r.out);
+
+    // Busy: with its holder named, for a scan and for an upgrade.
+    {
+        CLibraryStore store(db.Url());
+        ASSERT_EQ(store.Open(CLibraryStore::Mode::Write), CLibraryStore::OpenResult::Ok);
+        CScanLock held(store);
+        ASSERT_EQ(held.Take(QStringLiteral("vtq-library scan"), 1714644003000), CScanLock::Taken);
+        for (const QStringList& args :
+             {QStringList{QStringLiteral("scan")},
+              QStringList{QStringLiteral("init-database"), QStringLiteral("--upgrade")}}) {
+            r = program(args);
+            EXPECT_EQ(r.code, kExitBusy) << qPrintable(args.join(QLatin1Char(' ')));
+            EXPECT_TRUE(r.err.contains(QStringLiteral("vtq-library scan (process %1 on ")
+                                           .arg(QCoreApplication::applicationPid())))
+                << qPrintable(r.err);
+        }
+    }
+
+    // Refused: a password in the address, from the settings or the command
+    // line, is never used nor shown; a server that is not there says so.
+    setDatabase(
+        QString(db.Url()).replace(QStringLiteral("://vtq@"), QStringLiteral("://vtq:s3cret@")));
+    r = program({QStringLiteral("list")});
+    EXPECT_EQ(r.code, kExitFailure);
+    EXPECT_TRUE(r.err.contains(QLatin1String("~/.pgpass")) &&
+                !r.err.contains(QLatin1String("s3cret")))
+        << qPrintable(r.err);
+    r = program({QStringLiteral("--database"), QStringLiteral("postgresql://vtq@%2Fnowhere/x"),
+                 QStringLiteral("list")});
+    EXPECT_EQ(r.code, kExitFailure);
+    EXPECT_TRUE(r.err.contains(QLatin1String("cannot be reached"))) << qPrintable(r.err);
+}

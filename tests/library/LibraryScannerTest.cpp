@@ -1,7 +1,9 @@
 #include "library/LibraryScanner.h"
 #include "LibraryTree.h"
+#include "library/JointExport.h"
 #include "library/LibraryStore.h"
 #include "library/Mounts.h"
+#include "library/NamedRoots.h"
 #include "library/RootProbe.h"
 #include "library/ScanLock.h"
 #include "platform/Clock.h"
@@ -598,6 +600,89 @@ TEST_P(LibraryScan, AShareThatHangsIsOfflineAfterItsDeadline) {
     s = Scan();
     EXPECT_TRUE(s.offline.isEmpty());
     EXPECT_EQ(Status(1), QStringLiteral("present"));
+}
+
+// A named root means the same on every desk: its paths are kept inside
+// it. A desk that maps it elsewhere, its mount spelling names in another
+// Unicode form, finds and opens its joints; one that maps nothing sees
+// them offline, never missing; one whose folder holds other reports has a
+// wrong mapping, where an indexer indexes nothing until told that the
+// folder is the root now (and then loses nothing at once).
+TEST_P(LibraryScan, NamedRootsMeanTheSameOnEveryDesk) {
+    const QString share = tree.path() + QStringLiteral("/share");
+    const QString deskB = tree.path() + QStringLiteral("/desk-b");
+    const QString wrong = tree.path() + QStringLiteral("/desk-d");
+    const QString composed = QString::fromUtf8("M\u00fcller");
+    const QString decomposed = composed.normalized(QString::NormalizationForm_D);
+    ASSERT_NE(composed.toUtf8(), decomposed.toUtf8());
+    for (int j = 1; j <= 3; ++j) {
+        const QByteArray bytes = MakeReportBytes(j, QStringLiteral("J-N"));
+        PutFile(share + QStringLiteral("/%1/%2.kjr").arg(j == 1 ? composed : QString()).arg(j),
+                bytes);
+        PutFile(deskB + QStringLiteral("/%1/%2.kjr").arg(j == 1 ? decomposed : QString()).arg(j),
+                bytes);
+    }
+    PutFile(wrong + QStringLiteral("/9.kjr"), MakeReportBytes(9, QStringLiteral("J-X")));
+    const auto scan = [&](const QString& folder, const QStringList& here = {}) {
+        CLibraryScanner scanner(store);
+        scanner.SetHereNow(here);
+        return scanner.Scan({}, {{QStringLiteral("joints-nas"), folder}});
+    };
+    ScanSummary s = scan(share);
+    ASSERT_EQ(s.added.size(), 3) << qPrintable(s.problems.join(QLatin1Char('\n')));
+    const auto roots = store.Roots();
+    ASSERT_EQ(roots->size(), 1u);
+    const LibraryRoot root = (*roots)[0];
+    EXPECT_EQ(root.kind, RootKind::Named);
+    EXPECT_EQ(root.key, QStringLiteral("joints-nas"));
+    EXPECT_EQ(store.FilesOfRoot(root.id)->keys().size(), 3);
+    EXPECT_TRUE(
+        store.FilesOfRoot(root.id)->contains((composed + QStringLiteral("/1.kjr")).toUtf8()));
+
+    const auto statuses = [&](const QHash<qint64, DeskRoot>& desk) {
+        store.SetDeskRoots(desk);
+        QStringList found;
+        for (const JointRow& r : store.Joints().value_or(std::vector<JointRow>()))
+            found << r.status;
+        return found;
+    };
+    // Another desk's mount, names decomposed: the same joints, opened.
+    const DeskRoot b = CheckMapping(root, deskB, 5000);
+    EXPECT_TRUE(b.reachable) << qPrintable(b.reason);
+    EXPECT_EQ(statuses({{root.id, b}}), QStringList(3, QStringLiteral("present")));
+    const JointRow first = store.Joints()->front();
+    ASSERT_EQ(first.fields.jointNumber, 1);
+    EXPECT_EQ(first.files,
+              QStringList{deskB + QLatin1Char('/') + composed + QStringLiteral("/1.kjr")});
+    const JointCheck opened = CheckJoint(first);
+    EXPECT_TRUE(opened.failure.isEmpty()) << qPrintable(opened.failure);
+    // A desk that maps nothing, and one that maps a folder of other reports.
+    const QHash<qint64, DeskRoot> none = DeskRootsOf(*roots, {}, 5000);
+    EXPECT_TRUE(none.value(root.id).reason.startsWith(QStringLiteral("not mapped")));
+    EXPECT_EQ(statuses(none), QStringList(3, QStringLiteral("offline")));
+    const DeskRoot d = CheckMapping(root, wrong, 5000);
+    EXPECT_FALSE(d.reachable);
+    EXPECT_TRUE(d.reason.startsWith(QStringLiteral("wrong mapping"))) << qPrintable(d.reason);
+    EXPECT_EQ(statuses({{root.id, d}}), QStringList(3, QStringLiteral("offline")));
+
+    // The indexer on the decomposed mount: the same files, nothing new.
+    s = scan(deskB);
+    EXPECT_TRUE(s.added.isEmpty() && s.notFound.isEmpty())
+        << qPrintable(s.added.join(QLatin1Char(' ')));
+    EXPECT_EQ(store.FilesOfRoot(root.id)->keys().size(), 3);
+    // On the wrong folder: nothing indexed, nothing lost.
+    s = scan(wrong);
+    EXPECT_TRUE(s.offline.contains(QStringLiteral("joints-nas")));
+    EXPECT_TRUE(s.offlineWhy.value(QStringLiteral("joints-nas"))
+                    .startsWith(QStringLiteral("wrong mapping")));
+    EXPECT_TRUE(s.added.isEmpty());
+    // Told it is the root now: read, and what vanished at once is away.
+    s = scan(wrong, {QStringLiteral("joints-nas")});
+    EXPECT_EQ(s.added.size(), 1);
+    EXPECT_EQ(s.suspect, QStringList{QStringLiteral("joints-nas")});
+    EXPECT_EQ(statuses({{root.id, CheckMapping((*store.Roots())[0], wrong, 5000)}}),
+              (QStringList{QStringLiteral("offline"), QStringLiteral("offline"),
+                           QStringLiteral("offline"), QStringLiteral("present")}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Stores, LibraryScan, ::testing::Values(Store::SQLite, Store::PostgreSQL),

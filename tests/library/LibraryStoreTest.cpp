@@ -4,6 +4,7 @@
 #include "library/LibraryFolders.h"
 #include "library/LibraryJob.h"
 #include "library/LibraryLocation.h"
+#include "library/NamedRoots.h"
 #include "library/PostgresIndex.h"
 #include "library/ScanLock.h"
 #include "library/SqliteIndexFile.h"
@@ -705,4 +706,50 @@ TEST(LibraryPostgreSQL, ScanLockIsTheWritersSession) {
     EXPECT_EQ(ServerScanHolder(second.Connection()), QString());
     EXPECT_EQ(waiting.Take(QStringLiteral("the window"), 0, 10000), CScanLock::Taken);
     EXPECT_TRUE(ServerScanHolder(second.Connection()).startsWith(QStringLiteral("the window")));
+}
+
+// The server restarted in the middle of a scan: the scan stops there and
+// says so, what it committed stays, and the next scan goes on from it
+// without reading anything twice.
+TEST(LibraryPostgreSQL, ServerRestartedInTheMiddleOfAScan) {
+    OwnTestServer server;
+    ASSERT_TRUE(server.Ready()) << qPrintable(server.Error());
+    const QString url = server.NewDatabase(QStringLiteral("office"));
+    ASSERT_FALSE(url.isEmpty()) << qPrintable(server.Error());
+    CLibraryStore made(url);
+    ASSERT_EQ(made.Init(false), CLibraryStore::OpenResult::Ok) << qPrintable(made.Message());
+    QTemporaryDir tree;
+    constexpr int kReports = 600;
+    const std::vector<QByteArray> reports = ManyReports(kReports);
+    for (int i = 0; i < kReports; ++i)
+        PutFile(tree.path() + QStringLiteral("/%1/joint %2.kjr").arg(i / 100).arg(i),
+                reports[size_t(i)]);
+    LibraryJob job;
+    job.database = url;
+    job.scan = true;
+    job.named = {{QStringLiteral("joints-nas"), tree.path()}};
+    bool restarted = false;
+    const LibraryJobResult cut = RunLibraryJob(job, nullptr, [&](int done, int) {
+        if (done == kReports / 2)
+            restarted = server.Restart();
+    });
+    ASSERT_TRUE(restarted);
+    EXPECT_TRUE(cut.summary.storeFailed);
+    EXPECT_TRUE(cut.summary.problems.join(QLatin1Char('\n')).contains(QLatin1String("lost")))
+        << qPrintable(cut.summary.problems.join(QLatin1Char('\n')));
+    const qsizetype before = cut.summary.added.size();
+    EXPECT_GT(before, 0);
+    EXPECT_LT(before, kReports);
+    EXPECT_TRUE(cut.summary.notFound.isEmpty() && cut.summary.missing.isEmpty());
+
+    const LibraryJobResult next = RunLibraryJob(job);
+    ASSERT_EQ(next.outcome, LibraryJobResult::Done) << qPrintable(next.message);
+    EXPECT_FALSE(next.summary.storeFailed)
+        << qPrintable(next.summary.problems.join(QLatin1Char('\n')));
+    EXPECT_EQ(next.summary.added.size() + before, kReports);
+    EXPECT_EQ(next.summary.unchanged, before);
+    CLibraryStore reader(url);
+    ASSERT_EQ(reader.Open(CLibraryStore::Mode::Read), CLibraryStore::OpenResult::Ok);
+    reader.SetDeskRoots(DeskRootsOf(*reader.Roots(), job.named, 5000));
+    EXPECT_EQ(reader.Joints(JointFilter())->size(), size_t(kReports));
 }

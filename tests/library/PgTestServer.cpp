@@ -1,10 +1,14 @@
 #include "PgTestServer.h"
 
+#include "support/RunTool.h"
+
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QUrl>
 
 namespace {
@@ -29,9 +33,10 @@ QString PgTestSocket(QString* error) {
     return QString::fromLocal8Bit(file.readAll()).trimmed();
 }
 
-bool PgAdmin(const QString& database, const QStringList& statements, QString* error) {
+bool PgAdmin(const QString& database, const QStringList& statements, QString* error,
+             const QString& own) {
     QString socketError;
-    const QString socket = PgTestSocket(&socketError);
+    const QString socket = own.isEmpty() ? PgTestSocket(&socketError) : own;
     if (socket.isEmpty()) {
         if (error)
             *error = socketError;
@@ -86,4 +91,34 @@ QString TestDatabase::Url() const {
 
 bool TestDatabase::Admin(const QStringList& statements, QString* error) const {
     return PgAdmin(m_name, statements, error);
+}
+
+OwnTestServer::OwnTestServer() {
+    QTemporaryDir dir;
+    dir.setAutoRemove(false);
+    m_dir = dir.path();
+    const ToolRun started =
+        RunTool(QStringLiteral(VTQ_PG_TEST_SERVER), {QStringLiteral("start"), m_dir});
+    m_socket = QString::fromLocal8Bit(started.out).trimmed();
+    if (started.code != 0 || m_socket.isEmpty())
+        m_error = QStringLiteral("a PostgreSQL server of the test's own did not start: %1")
+                      .arg(QString::fromLocal8Bit(started.err));
+}
+
+OwnTestServer::~OwnTestServer() {
+    RunTool(QStringLiteral(VTQ_PG_TEST_SERVER), {QStringLiteral("stop"), m_dir});
+    QDir(m_dir).removeRecursively();
+}
+
+QString OwnTestServer::NewDatabase(const QString& name) {
+    if (!PgAdmin(QStringLiteral("postgres"), {QStringLiteral("CREATE DATABASE %1").arg(name)},
+                 &m_error, m_socket))
+        return QString();
+    return QStringLiteral("postgresql://vtq@%1/%2")
+        .arg(QString::fromLatin1(QUrl::toPercentEncoding(m_socket)), name);
+}
+
+bool OwnTestServer::Restart() {
+    return RunTool(QStringLiteral(VTQ_PG_TEST_SERVER), {QStringLiteral("restart"), m_dir}).code ==
+           0;
 }

@@ -34,5 +34,26 @@ private:
     QString m_error;
 };
 
-// Runs statements as the superuser on database `database` of the server.
-bool PgAdmin(const QString& database, const QStringList& statements, QString* error = nullptr);
+// Runs statements as the superuser on database `database` of the server
+// (or of the one whose socket folder is `socket`).
+bool PgAdmin(const QString& database, const QStringList& statements, QString* error = nullptr,
+             const QString& socket = QString());
+
+// A server of the test's own, for a test that restarts it; stopped, and
+// its folder removed, when it goes.
+class OwnTestServer {
+public:
+    OwnTestServer();
+    ~OwnTestServer();
+    bool Ready() const { return m_error.isEmpty(); }
+    const QString& Error() const { return m_error; }
+    // A new database on it, and its URL.
+    QString NewDatabase(const QString& name);
+    // Stops it at once, as a crash would, and starts it again.
+    bool Restart();
+
+private:
+    QString m_dir;
+    QString m_socket;
+    QString m_error;
+};
