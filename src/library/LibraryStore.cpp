@@ -1395,21 +1395,22 @@ namespace {
 QString Conditions(const CSqlDialect& d, const JointFilter& filter, const QString& j,
                    const QString& v, QVariantList& values) {
     QStringList where{QStringLiteral("1 = 1")};
+    QVariantList own;
     if (!filter.job.isEmpty()) {
         where << d.Contains(v + QStringLiteral(".job_fold"));
-        values << CSqlDialect::ContainsPattern(filter.job.toCaseFolded());
+        own << CSqlDialect::ContainsPattern(filter.job.toCaseFolded());
     }
     if (!filter.search.isEmpty()) {
         where << d.Contains(v + QStringLiteral(".search_fold"));
-        values << CSqlDialect::ContainsPattern(filter.search.toCaseFolded());
+        own << CSqlDialect::ContainsPattern(filter.search.toCaseFolded());
     }
     if (filter.since.isValid()) {
         where << j + QStringLiteral(".date_time >= ?");
-        values << filter.since.toString(Qt::ISODate);
+        own << filter.since.toString(Qt::ISODate);
     }
     if (filter.until.isValid()) {
         where << j + QStringLiteral(".date_time < ?");
-        values << filter.until.addDays(1).toString(Qt::ISODate);
+        own << filter.until.addDays(1).toString(Qt::ISODate);
     }
     if (filter.since.isValid() || filter.until.isValid()) {
         // A joint whose time is no date is in no range.
@@ -1417,14 +1418,24 @@ QString Conditions(const CSqlDialect& d, const JointFilter& filter, const QStrin
     }
     if (!filter.verdict.isEmpty()) {
         where << v + QStringLiteral(".verdict = ?");
-        values << filter.verdict;
+        own << filter.verdict;
     }
-    return where.join(QStringLiteral(" AND "));
+    if (filter.newest <= 0) {
+        values << own;
+        return where.join(QStringLiteral(" AND "));
+    }
+    // The newest joints that pass: read first, so that a window shows them
+    // at once.
+    values << own << filter.newest;
+    return QStringLiteral("%1.id IN (SELECT %1.id FROM joints %1 JOIN versions %2 ON %2.id = "
+                          "%1.current_version_id WHERE %3 ORDER BY %1.date_time DESC, "
+                          "%1.joint_number DESC, %1.machine_key DESC, %1.id DESC LIMIT ?)")
+        .arg(j, v, where.join(QStringLiteral(" AND ")));
 }
 
 bool Filtered(const JointFilter& f) {
     return !f.job.isEmpty() || !f.search.isEmpty() || f.since.isValid() || f.until.isValid() ||
-           !f.verdict.isEmpty();
+           !f.verdict.isEmpty() || f.newest > 0;
 }
 } // namespace
 

@@ -106,6 +106,7 @@ struct JointFilter {
     QDate until;                                // on or before
     QString verdict;                            // "" any
     QString status = QStringLiteral("present"); // "all" any
+    int newest = 0; // only the newest this many joints (0: all), and no unreadable files
 
     // The same test for a row already read (the window's table).
     bool Matches(const JointRow& row) const;

@@ -59,7 +59,7 @@ const QString kCaption = QStringLiteral("Kelvorn Joint Reports");
 
 // Reads the library with a connection of its own, as this desk sees it.
 LibrarySnapshot ReadSnapshot(const QString& database, const std::vector<RootMapping>& mappings,
-                             int probeMs) {
+                             int probeMs, int newest) {
     LibrarySnapshot s;
     CLibraryStore store(database);
     s.open = store.Open(CLibraryStore::Mode::Read);
@@ -80,7 +80,9 @@ LibrarySnapshot ReadSnapshot(const QString& database, const std::vector<RootMapp
         return done();
     const QHash<qint64, DeskRoot> desk = DeskRootsOf(*roots, mappings, probeMs);
     store.SetDeskRoots(desk);
-    auto rows = store.Joints(CLibraryStore::AllJoints());
+    JointFilter filter = CLibraryStore::AllJoints();
+    filter.newest = newest;
+    auto rows = store.Joints(filter);
     if (!rows)
         return done();
     auto missing = store.MissingOlderThan(0);
@@ -228,6 +230,12 @@ CLibraryWindow::CLibraryWindow(const QString& databasePath, QWidget* parent)
     m_pRetry->setSingleShot(true);
     m_pRetry->setInterval(5000);
     connect(m_pRetry, &QTimer::timeout, this, [this]() { Reload(); });
+    m_pNextLoad = new QTimer(this);
+    m_pNextLoad->setSingleShot(true);
+    connect(m_pNextLoad, &QTimer::timeout, this, [this]() {
+        if (!m_pLoadLink)
+            StartLoad();
+    });
     UpdateCount();
 }
 
@@ -279,7 +287,7 @@ bool CLibraryWindow::OpenStore() {
         return false;
     }
     m_pNotices = new CChangeNotices(m_strDatabase, this);
-    connect(m_pNotices, &CChangeNotices::Changed, this, [this]() { Reload(); });
+    connect(m_pNotices, &CChangeNotices::Changed, this, &CLibraryWindow::FollowCommit);
     connect(m_pNotices, &CChangeNotices::Lost, this, [this](const QString& why) {
         m_pState->setText(why);
         m_pState->show();
@@ -302,19 +310,50 @@ void CLibraryWindow::Reload(std::function<void()> then) {
     ++m_nWanted;
     if (then)
         m_afterLoad.emplace_back(m_nWanted, std::move(then));
+    m_pNextLoad->stop();
     if (!m_pLoadLink)
         StartLoad();
 }
 
+bool CLibraryWindow::Loading() const {
+    return m_pLoadLink != nullptr || m_pNextLoad->isActive();
+}
+
+void CLibraryWindow::FollowCommit() {
+    // Another program's commits (an indexer commits every moment) are read
+    // at most once a second.
+    ++m_nWanted;
+    if (m_pLoadLink || m_pNextLoad->isActive())
+        return;
+    const qint64 since = m_loadStarted.isValid() ? m_loadStarted.elapsed() : kLoadEveryMs;
+    if (since < kLoadEveryMs)
+        m_pNextLoad->start(int(kLoadEveryMs - since));
+    else
+        StartLoad();
+}
+
 void CLibraryWindow::StartLoad() {
+    m_loadStarted.start();
     const int generation = m_nWanted;
+    // The first reading shows the newest joints at once, then the rest: a
+    // large library's whole table takes a moment longer.
+    const int newest = m_bWhole || m_bPartial ? 0 : kFirstPage;
     // The settings are read here, where they live.
     m_pLoadLink = RunOnWorker<LibrarySnapshot>(
-        [database = m_strDatabase, mappings = RootMappings(), probeMs = m_nProbeMs](CWorkerLink*) {
-            return ReadSnapshot(database, mappings, probeMs);
-        },
-        [this, generation](const LibrarySnapshot& snapshot) {
+        [database = m_strDatabase, mappings = RootMappings(), probeMs = m_nProbeMs,
+         newest](CWorkerLink*) { return ReadSnapshot(database, mappings, probeMs, newest); },
+        [this, generation, newest](const LibrarySnapshot& snapshot) {
             m_pLoadLink = nullptr;
+            if (newest > 0 && snapshot.open == CLibraryStore::OpenResult::Ok) {
+                m_bPartial = true;
+                Apply(snapshot);
+                StartLoad();
+                return;
+            }
+            if (snapshot.open == CLibraryStore::OpenResult::Ok) {
+                m_bWhole = true;
+                m_bPartial = false;
+            }
             Apply(snapshot);
             std::vector<std::function<void()>> ready;
             for (auto it = m_afterLoad.begin(); it != m_afterLoad.end();)
@@ -324,8 +363,9 @@ void CLibraryWindow::StartLoad() {
                 } else {
                     ++it;
                 }
-            if (m_nWanted > generation)
-                StartLoad();
+            if (m_nWanted > generation && !m_pNextLoad->isActive())
+                m_pNextLoad->start(
+                    int(std::max<qint64>(0, kLoadEveryMs - m_loadStarted.elapsed())));
             for (auto& f : ready)
                 f();
             Q_EMIT Loaded();
@@ -384,7 +424,8 @@ void CLibraryWindow::ApplyFilter() {
 
 void CLibraryWindow::UpdateCount() {
     m_pCount->setText(
-        QStringLiteral("%1 of %2 shown").arg(m_model.rowCount()).arg(m_model.Total()));
+        m_bPartial ? QStringLiteral("%1 newest shown, reading the rest...").arg(m_model.rowCount())
+                   : QStringLiteral("%1 of %2 shown").arg(m_model.rowCount()).arg(m_model.Total()));
 }
 
 void CLibraryWindow::SetBusy(bool busy) {
@@ -615,15 +656,20 @@ void CLibraryWindow::OpenSelected() {
         });
 }
 
-std::vector<LibraryRoot> CLibraryWindow::KnownRoots() {
-    return m_roots;
-}
-
 void CLibraryWindow::ShowFolders() {
     CLibraryFoldersDlg dialog(KnownRoots(), this);
     dialog.m_askFolder = m_askFolder;
+    dialog.m_bOffice = m_bServer;
     if (RunModal(dialog) != IDOK)
         return;
+    if (m_bServer) {
+        // What the user said applies at this desk's next scan, if it scans.
+        m_pending.retired.insert(m_pending.retired.end(), dialog.m_retired.begin(),
+                                 dialog.m_retired.end());
+        m_pending.hereNow << dialog.m_hereNow;
+        Reload();
+        return;
+    }
     const LibraryFolderSettings before = ReadLibraryFolderSettings();
     SetAddedLibraryFolders(dialog.m_folders);
     SetNamedBackupCard(dialog.m_strCard);
@@ -637,11 +683,7 @@ void CLibraryWindow::ShowFolders() {
     m_pending.retired.insert(m_pending.retired.end(), dialog.m_retired.begin(),
                              dialog.m_retired.end());
     m_pending.hereNow << dialog.m_hereNow;
-    // An office's desk does not index by itself: its folders are named and
-    // mapped (vtq-library map), and the indexer scans.
-    if (m_bServer)
-        Reload();
-    else if (m_pJobLink)
+    if (m_pJobLink)
         m_bRescan = true;
     else
         StartScan();

@@ -18,6 +18,7 @@
 #include "library/LibraryStore.h"
 #include "library/LibraryWorkers.h"
 
+#include <QElapsedTimer>
 #include <QWidget>
 #include <atomic>
 #include <functional>
@@ -52,7 +53,7 @@ public:
     // Reads the joints from the index again, on a worker, keeping the
     // selection; `then` runs when a reading asked for now has landed.
     void Reload(std::function<void()> then = {});
-    bool Loading() const { return m_pLoadLink != nullptr; }
+    bool Loading() const;
     // Looks at once whether another program committed (SQLite; a server
     // says so by itself).
     void FollowChanges();
@@ -93,6 +94,8 @@ public:
     QProgressBar* ProgressBar() { return m_pProgress; }
     QPushButton* CancelButton() { return m_pCancel; }
     std::vector<JointRow> SelectedRows() const;
+    // The roots the last reading found, a named one as this desk reaches it.
+    const std::vector<LibraryRoot>& KnownRoots() const { return m_roots; }
 
 Q_SIGNALS:
     void ScanFinished();
@@ -106,12 +109,12 @@ private:
     void ApplyFilter();
     void UpdateCount();
     void OnProgress(int done, int total);
+    void FollowCommit();
     void StartLoad();
     void Apply(const LibrarySnapshot& snapshot);
     void StartJob(LibraryJob job);
     void OnJobDone(const LibraryJobResult& result, const LibraryJob& job);
     void SetBusy(bool busy);
-    std::vector<LibraryRoot> KnownRoots();
 
     QString m_strDatabase;
     bool m_bServer = false;
@@ -125,6 +128,13 @@ private:
     std::vector<ForgetItem> m_missing;
     qint64 m_nClockOffsetMs = 0; // the store's clock minus this host's
     QTimer* m_pRetry = nullptr;
+    QTimer* m_pNextLoad = nullptr;
+    // Until the whole table has been read once, the newest joints come first.
+    static constexpr int kFirstPage = 500;
+    bool m_bWhole = false;
+    bool m_bPartial = false;
+    QElapsedTimer m_loadStarted;
+    static constexpr qint64 kLoadEveryMs = 1000;
     QLabel* m_pState = nullptr;
     CJointTableModel m_model;
     QTableView* m_pTable = nullptr;

@@ -198,6 +198,11 @@ TEST_P(LibraryStores, JointsAreKeyedByMachineTimeAndNumber) {
     EXPECT_EQ(numbers(f), QList<int>{-1});
     f.status = QStringLiteral("all");
     EXPECT_EQ(numbers(f), (QList<int>{4, 7, -1}));
+    f.newest = 1; // the newest that passes; a file that is no report is none
+    EXPECT_EQ(numbers(f), QList<int>{7});
+    f.job = QStringLiteral("j'1");
+    EXPECT_EQ(numbers(f), QList<int>{4});
+    f = JointFilter();
     f.status = QStringLiteral("offline");
     EXPECT_TRUE(numbers(f).isEmpty());
     const auto rows = store.Joints(JointFilter());

@@ -307,6 +307,7 @@ TEST_P(LibraryWindowOnStores, FollowsAnotherProgramsCommitsAndALostServer) {
     ASSERT_TRUE(WaitUntil([&]() { return window.Model().Total() == 5; }));
     PutFile(reports + QStringLiteral("/new.kjr"), MakeReportBytes(30, QStringLiteral("J-N")));
     if (!lib.Server()) {
+        ASSERT_TRUE(WaitForRows(window));
         window.FollowChanges(); // nothing committed: nothing read again
         EXPECT_FALSE(window.Loading());
     }
