@@ -245,7 +245,8 @@ DossierCheck CheckDossierJoint(const CVtkDoc& doc, const QString& path, const Do
                                const DossierJoint& joint) {
     const Procedure& procedure =
         job.procedures.empty() ? DefaultProcedure() : job.procedures[joint.procedure].procedure;
-    const CheckResult result = CheckReport(doc, path, procedure);
+    const CheckResult result =
+        CheckReport(doc, path, procedure, job.machines.machines.empty() ? nullptr : &job.machines);
     return {CheckResultLines(result), VerdictText(result.verdict)};
 }
 

@@ -15,6 +15,7 @@
 // so memory does not grow with the job; a file that changed or went away in
 // between ends the write with no dossier left behind.
 
+#include "check/MachineRegistry.h"
 #include "check/Procedure.h"
 
 #include <QByteArray>
@@ -90,6 +91,8 @@ struct DossierJob {
     QDate since, until; // the dates asked for; null: open
     // The procedures the joints are judged by; none: the shipped one.
     std::vector<DossierProcedure> procedures;
+    // The office's machine list the joints are judged with (VerdictBook.h).
+    MachineRegistry machines;
     std::vector<DossierJoint> joints; // in any order
     std::vector<DossierReviewChange> history;
     std::vector<DossierNearMatch> nearMatches;

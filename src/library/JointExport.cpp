@@ -3,7 +3,9 @@
 #include "check/ProcedureCheck.h"
 #include "library/LibraryScanner.h"
 #include "library/NamedRoots.h"
+#include "library/VerdictBook.h"
 #include "platform/RegularFile.h"
+#include "report/DownloadName.h"
 #include "report/ReportDrawing.h"
 #include "report/ReportPdf.h"
 #include "report/VtkDoc.h"
@@ -16,8 +18,10 @@
 
 namespace {
 // Loads the first copy whose bytes are the version the index read; its
-// path as text, or empty with the failure said.
-QString LoadIndexedCopy(CVtkDoc& doc, const JointRow& row, QString& failure) {
+// path as text, or empty with the failure said. `cut`: those bytes were
+// read from a cut download (this copy's name, or the index's word for the
+// current version's bytes under any name).
+QString LoadIndexedCopy(CVtkDoc& doc, const JointRow& row, QString& failure, bool& cut) {
     bool changed = false;
     for (const JointFile& copy : row.copies) {
         QFile file;
@@ -35,8 +39,10 @@ QString LoadIndexedCopy(CVtkDoc& doc, const JointRow& row, QString& failure) {
             changed = true;
             continue;
         }
-        if (doc.LoadReportImage(bytes))
+        if (doc.LoadReportImage(bytes)) {
+            cut = IsCutDownloadName(copy.display) || (copy.current && row.fields.cut);
             return copy.display;
+        }
     }
     const QString what = row.files.value(0);
     failure = changed ? what + QStringLiteral(": the joint's files changed since the library read "
@@ -65,21 +71,30 @@ QString ClaimName(const QString& folder, const QString& base) {
 }
 } // namespace
 
-JointCheck CheckJoint(const JointRow& row) {
+JointCheck CheckJoint(const JointRow& row, const CVerdictBook& verdicts) {
     JointCheck result;
     if (row.id <= 0) {
         result.failure = row.files.value(0) + QStringLiteral(": not a joint report");
         return result;
     }
     CVtkDoc doc{CVtkDoc::Detached{}};
-    result.file = LoadIndexedCopy(doc, row, result.failure);
-    if (!result.file.isEmpty())
-        result.lines = CheckResultLines(CheckReport(doc, result.file, DefaultProcedure()));
+    bool cut = false;
+    const QString file = LoadIndexedCopy(doc, row, result.failure, cut);
+    if (file.isEmpty())
+        return result;
+    CheckResult checked;
+    QString why;
+    if (verdicts.Judge(doc, file, cut, checked, why)) {
+        result.file = file;
+        result.lines = CheckResultLines(checked);
+    } else {
+        result.failure = file + QStringLiteral(": not judged: ") + why;
+    }
     return result;
 }
 
 PdfExport ExportJointPdfs(const std::vector<JointRow>& rows, const QString& folder,
-                          const std::atomic<bool>* cancel) {
+                          const CVerdictBook& verdicts, const std::atomic<bool>* cancel) {
     PdfExport result;
     CVtkDoc doc{CVtkDoc::Detached{}};
     for (const JointRow& row : rows) {
@@ -90,7 +105,8 @@ PdfExport ExportJointPdfs(const std::vector<JointRow>& rows, const QString& fold
             continue;
         }
         QString failure;
-        const QString source = LoadIndexedCopy(doc, row, failure);
+        bool cut = false;
+        const QString source = LoadIndexedCopy(doc, row, failure, cut);
         if (source.isEmpty()) {
             result.failures << failure;
             continue;
@@ -101,10 +117,21 @@ PdfExport ExportJointPdfs(const std::vector<JointRow>& rows, const QString& fold
             doc.Unload();
             continue;
         }
+        // The check pages follow the printed page: the joint's own
+        // procedure, or why it is not judged (never another procedure).
+        CheckResult checked;
+        QString why;
+        QStringList lines;
+        if (verdicts.Judge(doc, source, cut, checked, why)) {
+            lines = CheckResultLines(checked);
+        } else {
+            lines << QStringLiteral("Not judged: %1").arg(why);
+            result.failures << source + QStringLiteral(": its PDF says it is not judged: ") + why;
+        }
         // The reader gives the file's fields and samples only; the page needs
         // the report text and the prepared plots, as the view has them.
         PrepareReport(doc);
-        if (WriteReportPdfFile(doc, out, QStringLiteral("vtq-library"))) {
+        if (WriteReportPdfFile(doc, out, QStringLiteral("vtq-library"), &lines)) {
             result.written << out;
         } else {
             QFile::remove(out);

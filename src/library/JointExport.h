@@ -1,6 +1,8 @@
 #pragma once
-// "Export PDFs": the printed page of each joint, and "Check...": the
-// procedure check of one joint. Both read the joint's report from a copy
+// "Export PDFs": the printed page of each joint with its procedure check,
+// and "Check...": the procedure check of one joint, each by the joint's own
+// procedure and the office's machine list (VerdictBook.h). Both read the
+// joint's report from a copy
 // whose bytes are still those the library indexed (its SHA-256), the
 // current version's copies first; a file changed since is not taken for
 // the joint. Both read files: never on the window's thread.
@@ -16,11 +18,15 @@ struct PdfExport {
     QStringList failures; // "what: why", one a joint that was not exported
 };
 
-// Writes into `folder`, named like each joint's report; a name already
-// there (from before, or from another joint of the same name) is never
-// written over: the next free "name (N).pdf" is taken.
+class CVerdictBook;
+
+// Writes into `folder`, named like each joint's report, the printed page
+// and then the check pages; a name already there (from before, or from
+// another joint of the same name) is never written over: the next free
+// "name (N).pdf" is taken. A joint whose procedure cannot be had is
+// exported with a check page that says so, and listed in `failures`.
 PdfExport ExportJointPdfs(const std::vector<JointRow>& rows, const QString& folder,
-                          const std::atomic<bool>* cancel = nullptr);
+                          const CVerdictBook& verdicts, const std::atomic<bool>* cancel = nullptr);
 
 struct JointCheck {
     QString file;      // the file checked
@@ -28,5 +34,6 @@ struct JointCheck {
     QString failure;   // "what: why" when no file could be checked
 };
 
-// The check of the joint against the shipped procedure.
-JointCheck CheckJoint(const JointRow& row);
+// The check of the joint by the procedure for its job; a failure, with the
+// reason, when that procedure cannot be had.
+JointCheck CheckJoint(const JointRow& row, const CVerdictBook& verdicts);

@@ -1,6 +1,7 @@
 #include "library/JointIndex.h"
 
 #include "check/ProcedureCheck.h"
+#include "library/VerdictBook.h"
 #include "report/DownloadName.h"
 #include "report/JointSummary.h"
 #include "report/ReportText.h"
@@ -10,13 +11,8 @@
 #include <QDate>
 #include <QTime>
 
-// The check reads the samples as recorded, not as the view smooths them, so
-// the verdict is the one vtq-report check gives, prepared or not.
-QString JointVerdict(const CVtkDoc& doc, const QString& path) {
-    return VerdictText(CheckReport(doc, path, DefaultProcedure()).verdict);
-}
-
-JointFields JointFieldsOf(const CVtkDoc& doc, const QString& path) {
+JointFields JointFieldsOf(const CVtkDoc& doc, const QString& path, const CVerdictBook* verdicts,
+                          bool cut) {
     const auto text = [&](ReportField f) { return doc.Field(f).text; };
     const auto number = [&](ReportField f) { return doc.Field(f).number; };
     JointFields j;
@@ -44,7 +40,10 @@ JointFields JointFieldsOf(const CVtkDoc& doc, const QString& path) {
     j.pressUnit = doc.PressUnit();
     j.demo = doc.DemoFlag() != 0;
     j.notes = doc.NotesText();
-    j.cut = IsCutDownloadName(path);
-    j.verdict = JointVerdict(doc, path);
+    j.cut = cut || IsCutDownloadName(path);
+    // The check reads the samples as recorded, not as the view smooths
+    // them, so the verdict is the one vtq-report check gives, prepared or
+    // not.
+    (verdicts ? *verdicts : CVerdictBook::Shipped()).JudgeInto(doc, path, j.cut, j);
     return j;
 }

@@ -30,7 +30,47 @@ const ColumnInfo kColumns[JC_COUNT] = {
     {"Notes", "notes"},
     {"Files", "files"},
     {"Missing since", "missing_since"},
+    {"Procedure", "procedure"},
+    {"Verdict note", "verdict_note"},
 };
+} // namespace
+
+QString RowVerdict(const JointRow& row) {
+    if (row.id <= 0)
+        return QString();
+    return row.verdictNote.isEmpty() ? row.fields.verdict : QStringLiteral("not-current");
+}
+
+QString RowVerdictText(const JointRow& row) {
+    const QString verdict = RowVerdict(row);
+    if (verdict == QLatin1String("unknown"))
+        return QStringLiteral("not judged");
+    if (verdict == QLatin1String("not-current"))
+        return row.fields.verdict.isEmpty()
+                   ? QStringLiteral("not current")
+                   : QStringLiteral("not current (was %1)").arg(row.fields.verdict);
+    return verdict;
+}
+
+QString RowVerdictNote(const JointRow& row) {
+    if (!row.verdictNote.isEmpty() || RowVerdict(row) != QLatin1String("unknown"))
+        return row.verdictNote;
+    const JointFields& f = row.fields;
+    if (f.demo)
+        return QStringLiteral("not judged: a demonstration log, not a joint");
+    return QStringLiteral("not judged: the procedure covers butt-fusion pipe joints; this report "
+                          "(%1) is not one")
+        .arg(f.model);
+}
+
+namespace {
+QString ProcedureText(const JointRow& row) {
+    const JointFields& f = row.fields;
+    if (row.id <= 0 || f.procedureName.isEmpty())
+        return QString();
+    return QStringLiteral("%1 (SHA-256 %2…, check version %3)")
+        .arg(f.procedureName, f.procedureHash.left(12), f.checkVersion);
+}
 } // namespace
 
 QString LibraryTimeText(qint64 ms) {
@@ -84,7 +124,11 @@ QString JointCellText(const JointRow& row, int column) {
     case JC_DEMO:
         return f.demo ? QStringLiteral("yes") : QString();
     case JC_VERDICT:
-        return f.verdict;
+        return RowVerdict(row);
+    case JC_PROCEDURE:
+        return ProcedureText(row);
+    case JC_VERDICT_NOTE:
+        return RowVerdictNote(row);
     case JC_STATUS:
         return row.reason.isEmpty() ? row.status : row.status + QStringLiteral(": ") + row.reason;
     case JC_NOTES:
@@ -138,8 +182,15 @@ QVariant JointCellSortValue(const JointRow& row, int column) {
 bool JointFilter::Matches(const JointRow& row) const {
     if (status != QLatin1String("all") && !status.isEmpty() && row.status != status)
         return false;
-    if (!verdict.isEmpty() && row.fields.verdict != verdict)
-        return false;
+    if (!verdict.isEmpty()) {
+        QString want = verdict;
+        if (want == QLatin1String("not judged"))
+            want = QStringLiteral("unknown");
+        else if (want == QLatin1String("not current"))
+            want = QStringLiteral("not-current");
+        if (RowVerdict(row) != want)
+            return false;
+    }
     const JointFields& f = row.fields;
     if (!job.isEmpty() && !f.job.contains(job, Qt::CaseInsensitive))
         return false;
@@ -198,7 +249,19 @@ QJsonArray JointsJson(const std::vector<JointRow>& rows) {
         o.insert(JointColumnKey(JC_DURATION), f.durationSeconds);
         o.insert(JointColumnKey(JC_MAX_PRESSURE), f.maxPressurePsi);
         o.insert(JointColumnKey(JC_DEMO), f.demo);
-        o.insert(JointColumnKey(JC_VERDICT), f.verdict);
+        // A verdict that is not current is never given as "verdict": that
+        // is "not-current", and the one kept is "judged_verdict".
+        o.insert(JointColumnKey(JC_VERDICT), RowVerdict(r));
+        if (r.id > 0) {
+            o.insert(QStringLiteral("verdict_current"), r.verdictNote.isEmpty());
+            o.insert(JointColumnKey(JC_VERDICT_NOTE), RowVerdictNote(r));
+            o.insert(QStringLiteral("judged_verdict"), f.verdict);
+            o.insert(JointColumnKey(JC_PROCEDURE), f.procedureName);
+            o.insert(QStringLiteral("procedure_sha256"), f.procedureHash);
+            o.insert(QStringLiteral("check_version"),
+                     f.checkVersion.isEmpty() ? QJsonValue() : QJsonValue(f.checkVersion.toInt()));
+            o.insert(QStringLiteral("machine_entry"), f.machineEntry);
+        }
         o.insert(JointColumnKey(JC_NOTES), f.notes);
         o.insert(JointColumnKey(JC_FILES), QJsonArray::fromStringList(r.files));
         o.insert(JointColumnKey(JC_MISSING_SINCE),

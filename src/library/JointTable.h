@@ -29,6 +29,8 @@ enum JointColumn : int {
     JC_NOTES,
     JC_FILES,
     JC_MISSING_SINCE,
+    JC_PROCEDURE,    // what made the verdict: procedure, its file's SHA-256, check version
+    JC_VERDICT_NOTE, // why the verdict is not current, or why the joint is not judged
     JC_COUNT
 };
 
@@ -39,6 +41,19 @@ QString JointColumnKey(int column);
 // numbers).
 QString JointCellText(const JointRow& row, int column);
 QVariant JointCellSortValue(const JointRow& row, int column);
+
+// The verdict as the library gives it to programs (list, CSV, JSON, the
+// verdict filter): the one the index keeps ("pass", "fail", "incomplete",
+// "unknown" for a joint the procedure does not cover) while it is current,
+// "not-current" when it was made by another procedure, procedure file,
+// machine-list entry or check version (MarkVerdicts), "" for a row that is
+// no joint.
+QString RowVerdict(const JointRow& row);
+// The same for people (the window): "not judged" for "unknown", "not
+// current (was fail)".
+QString RowVerdictText(const JointRow& row);
+// Why the row's verdict is not current, or why the joint is not judged.
+QString RowVerdictNote(const JointRow& row);
 
 // A time the store kept (ms UTC) as the local date and time people read;
 // empty for none.

@@ -2,6 +2,7 @@
 
 #include <QBrush>
 #include <QColor>
+#include <QFont>
 #include <algorithm>
 
 void CJointTableModel::SetRows(std::vector<JointRow> rows) {
@@ -50,7 +51,8 @@ QVariant CJointTableModel::data(const QModelIndex& index, int role) const {
         return {};
     const JointRow& row = Row(index.row());
     if (role == Qt::DisplayRole)
-        return SafeLine(JointCellText(row, index.column()));
+        return SafeLine(index.column() == JC_VERDICT ? RowVerdictText(row)
+                                                     : JointCellText(row, index.column()));
     if (role == Qt::ForegroundRole) {
         if (index.column() == JC_STATUS) {
             if (row.status == QLatin1String("missing") || row.status == QLatin1String("unreadable"))
@@ -59,14 +61,26 @@ QVariant CJointTableModel::data(const QModelIndex& index, int role) const {
                 return QBrush(QColor(0x70, 0x70, 0x70));
         }
         if (index.column() == JC_VERDICT) {
-            if (row.fields.verdict == QLatin1String("pass"))
+            // Only a current verdict has its colour; one that is not
+            // current, and a joint not judged, are grey.
+            const QString verdict = RowVerdict(row);
+            if (verdict == QLatin1String("pass"))
                 return QBrush(QColor(0x10, 0x80, 0x30));
-            if (row.fields.verdict == QLatin1String("fail"))
+            if (verdict == QLatin1String("fail"))
                 return QBrush(QColor(0xb0, 0x00, 0x20));
-            if (row.fields.verdict == QLatin1String("incomplete"))
+            if (verdict == QLatin1String("incomplete"))
                 return QBrush(QColor(0xa0, 0x60, 0x00));
+            return QBrush(QColor(0x70, 0x70, 0x70));
         }
     }
+    if (role == Qt::FontRole && index.column() == JC_VERDICT &&
+        RowVerdict(row) == QLatin1String("not-current")) {
+        QFont italic;
+        italic.setItalic(true);
+        return italic;
+    }
+    if (role == Qt::ToolTipRole && index.column() == JC_VERDICT)
+        return SafeLine(RowVerdictNote(row));
     if (role == Qt::ToolTipRole && index.column() == JC_FILES) {
         QStringList files;
         for (const QString& f : row.files)

@@ -12,12 +12,12 @@ const DlgTemplate& CLibraryCheckDlg::Template401() {
         20,
         20,
         460,
-        132,
+        172,
         {
             {IDC_LIB_CHECK_FILE, Ctl::Static, "", 6, 4, 448, 10, Style::NoWrap},
-            {IDC_LIB_CHECK_TEXT, Ctl::Edit, "", 6, 16, 448, 90,
+            {IDC_LIB_CHECK_TEXT, Ctl::Edit, "", 6, 16, 448, 130,
              Style::Multiline | Style::ReadOnly | Style::VScroll | Style::Border},
-            {IDOK, Ctl::DefButton, "OK", 404, 112, 50, 14},
+            {IDOK, Ctl::DefButton, "OK", 404, 152, 50, 14},
         },
         "DejaVu Sans",
         9};
@@ -36,6 +36,9 @@ bool CLibraryCheckDlg::OnInitDialog() {
         fixed.setPointSize(8);
         text->setFont(fixed);
         text->setLineWrapMode(QPlainTextEdit::NoWrap);
+        // A procedure with a second stage, a soak and a build-up time has
+        // more criteria than the box holds: the bar says so at a glance.
+        text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         text->setPlainText(m_lines.join(QLatin1Char('\n')));
     }
     return true;

@@ -7,10 +7,13 @@
 #include "library/LibraryScanner.h"
 #include "library/LibraryStore.h"
 #include "library/NamedRoots.h"
+#include "library/ProcedureSource.h"
+#include "library/VerdictBook.h"
 #include "platform/DeviceRoot.h"
 #include "platform/WholeFile.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <memory>
@@ -136,9 +139,11 @@ bool ParseFilter(const QStringList& args, int from, JointFilter& filter, QString
             (a == QLatin1String("--since") ? filter.since : filter.until) = d;
         } else if (a == QLatin1String("--verdict")) {
             if (!QStringList{QStringLiteral("pass"), QStringLiteral("fail"),
-                             QStringLiteral("incomplete"), QStringLiteral("unknown")}
+                             QStringLiteral("incomplete"), QStringLiteral("unknown"),
+                             QStringLiteral("not-current")}
                      .contains(v)) {
-                error = QStringLiteral("--verdict is pass, fail, incomplete or unknown");
+                error =
+                    QStringLiteral("--verdict is pass, fail, incomplete, unknown or not-current");
                 return false;
             }
             filter.verdict = v;
@@ -240,6 +245,7 @@ int Scan(const LibraryOptions& options, const ScanArguments& a, FILE* out, FILE*
     }
     job.confirmed = a.confirmed;
     job.hereNow = a.here;
+    job.procedures = std::make_shared<CSettingsProcedureSource>();
     LibraryJobResult result;
     if (const int code = RunJob(job, result, err); code != kExitOk)
         return code;
@@ -261,6 +267,7 @@ int Scan(const LibraryOptions& options, const ScanArguments& a, FILE* out, FILE*
     for (const QString& p : s.offline)
         Put(out, QStringLiteral("offline %1 (%2)\n").arg(Line(p), Line(s.offlineWhy.value(p))));
     list("unreadable", s.unreadable);
+    list("judged again", s.rejudged);
     for (const QString& p : s.problems)
         Put(err, QStringLiteral("vtq-library: %1\n").arg(Line(p)));
     for (const QString& p : s.suspect)
@@ -282,11 +289,18 @@ int Scan(const LibraryOptions& options, const ScanArguments& a, FILE* out, FILE*
                  .arg(s.offline.size())
                  .arg(s.unreadable.size())
                  .arg(s.unchanged));
+    if (!s.rejudged.isEmpty())
+        Put(out, QStringLiteral("%1 judged again: their verdict was made by another procedure, "
+                                "procedure file, machine-list entry or check version\n")
+                     .arg(s.rejudged.size()));
     bool namedAway = false;
     for (qsizetype i = 0; i < a.folders.size(); ++i)
         namedAway = namedAway || s.offline.contains(
                                      named[i].isEmpty() ? LibraryRootPath(a.folders[i]) : named[i]);
-    return s.storeFailed || namedAway ? kExitFailure : kExitOk;
+    // Joints left unjudged because their procedure cannot be had fail the
+    // scan: a nightly job must not take them for judged.
+    const bool unjudged = result.verdicts && !result.verdicts->Problems().isEmpty();
+    return s.storeFailed || namedAway || unjudged ? kExitFailure : kExitOk;
 }
 
 int ForgetMissing(const LibraryOptions& options, const QStringList& args, FILE* out, FILE* err) {
@@ -443,14 +457,27 @@ int ListOrExport(const LibraryOptions& options, const QStringList& args, FILE* o
     std::unique_ptr<CLibraryStore> store = OpenReader(options, err, code);
     if (!store)
         return code;
-    const auto joints = store->Joints(filter);
+    auto joints = store->Joints(filter);
     if (!joints) {
         Put(err, QStringLiteral("vtq-library: %1\n").arg(store->Message()));
         return kExitFailure;
     }
-    const std::vector<JointRow>& rows = *joints;
     const QString index = store->Path();
     store.reset();
+    // A verdict is given as current only when it is what the procedure for
+    // its job, that procedure's file, the machine list and this program's
+    // check would make now.
+    const std::shared_ptr<const CVerdictBook> verdicts =
+        CVerdictBook::Load(CSettingsProcedureSource());
+    for (const QString& p : verdicts->Problems())
+        Put(err, QStringLiteral("vtq-library: %1\n").arg(Line(p)));
+    MarkVerdicts(*joints, *verdicts);
+    // The store narrowed the verdicts by what it keeps; whether each is
+    // current is known only here.
+    JointFilter current;
+    current.status = QStringLiteral("all");
+    current.verdict = filter.verdict;
+    const std::vector<JointRow> rows = FilterJoints(*joints, current);
     if (list) {
         const bool file = !output.isEmpty();
         QByteArray bytes;
@@ -475,12 +502,126 @@ int ListOrExport(const LibraryOptions& options, const QStringList& args, FILE* o
         Put(err, QStringLiteral("vtq-library: %1 cannot be made\n").arg(Line(dir)));
         return kExitFailure;
     }
-    const PdfExport done = ExportJointPdfs(rows, dir);
+    const PdfExport done = ExportJointPdfs(rows, dir, *verdicts);
     for (const QString& p : done.written)
         Put(out, QStringLiteral("wrote %1\n").arg(Line(p)));
     for (const QString& p : done.failures)
         Put(err, QStringLiteral("vtq-library: %1\n").arg(Line(p)));
     return done.failures.isEmpty() ? kExitOk : kExitFailure;
+}
+// The text of FILE, or of the standard input for "-"; false when it cannot
+// be read.
+bool ReadText(const QString& file, QString& text) {
+    QFile f;
+    const bool open = file == QLatin1String("-")
+                          ? f.open(stdin, QIODevice::ReadOnly)
+                          : (f.setFileName(file), f.open(QIODevice::ReadOnly));
+    if (!open)
+        return false;
+    const QByteArray bytes = f.readAll();
+    text = QString::fromUtf8(bytes);
+    return f.error() == QFileDevice::NoError;
+}
+
+// procedures / machines: shows what the library judges by, or sets it
+// (--set FILE, --clear).
+int ProcedureSettingsCommand(const QStringList& args, FILE* out, FILE* err) {
+    const bool machines = args[0] == QLatin1String("machines");
+    const QString what = machines ? QStringLiteral("machine list") : QStringLiteral("rules");
+    CSettingsProcedureSource source;
+    if (args.size() > 1) {
+        const QString& a = args[1];
+        const bool set = a == QLatin1String("--set") && args.size() == 3;
+        if (!(set || (a == QLatin1String("--clear") && args.size() == 2)))
+            return Usage(err, QStringLiteral("%1 takes --set FILE or --clear").arg(args[0]));
+        QString text;
+        if (set && !ReadText(args[2], text)) {
+            Put(err, QStringLiteral("vtq-library: %1 cannot be read\n").arg(Line(args[2])));
+            return kExitFailure;
+        }
+        QString error;
+        if (machines) {
+            MachineRegistry registry;
+            if (!ReadMachineRegistry(text, registry, error)) {
+                Put(err, QStringLiteral("vtq-library: %1: %2; nothing was changed\n")
+                             .arg(Line(args.value(2)), error));
+                return kExitFailure;
+            }
+        } else {
+            std::vector<ProcedureRule> rules;
+            if (!ReadProcedureRules(text, rules, error)) {
+                Put(err, QStringLiteral("vtq-library: %1: %2; nothing was changed\n")
+                             .arg(Line(args.value(2)), error));
+                return kExitFailure;
+            }
+            // Kept with absolute paths (a relative one is taken from the
+            // rules file's folder), and only when every file is a procedure.
+            const QDir base = args.value(2) == QLatin1String("-")
+                                  ? QDir::current()
+                                  : QFileInfo(args.value(2)).absoluteDir();
+            QStringList lines;
+            bool ok = true;
+            for (ProcedureRule& rule : rules) {
+                rule.procedurePath = QDir::cleanPath(base.absoluteFilePath(rule.procedurePath));
+                Procedure procedure;
+                if (!LoadProcedure(rule.procedurePath, procedure, error)) {
+                    Put(err, QStringLiteral("vtq-library: the rule \"%1 => %2\" names no usable "
+                                            "procedure: %3\n")
+                                 .arg(Line(rule.jobText), Line(rule.procedurePath), Line(error)));
+                    ok = false;
+                }
+                lines << rule.jobText + QStringLiteral(" => ") + rule.procedurePath;
+            }
+            if (!ok) {
+                Put(err, QStringLiteral("vtq-library: nothing was changed\n"));
+                return kExitFailure;
+            }
+            text = lines.join(QLatin1Char('\n'));
+        }
+        const ProcedureSettings now = source.Read();
+        if (!source.Write(machines ? now.rules : text.trimmed(),
+                          machines ? text.trimmed() : now.machines, error)) {
+            Put(err, QStringLiteral("vtq-library: the %1 cannot be kept: %2\n").arg(what, error));
+            return kExitFailure;
+        }
+        Put(err, QStringLiteral("vtq-library: %1 set; the next scan judges again the joints "
+                                "whose verdict it changes\n")
+                     .arg(machines ? QStringLiteral("the machine list is")
+                                   : QStringLiteral("the procedure rules are")));
+    }
+    const std::shared_ptr<const CVerdictBook> book = CVerdictBook::Load(source);
+    const ProcedureSettings& settings = book->Settings();
+    if (machines) {
+        const MachineRegistry* registry = book->Machines();
+        if (!registry && book->Problems().isEmpty())
+            Put(out, QStringLiteral("No machines are listed (%1).\n").arg(settings.where));
+        if (registry)
+            for (const MachineEntry& m : registry->machines)
+                Put(out, Line(MachineEntryText(&m)) + QLatin1Char('\n'));
+    } else {
+        std::vector<ProcedureRule> rules;
+        QString error;
+        ReadProcedureRules(settings.rules, rules, error);
+        for (const ProcedureRule& rule : rules) {
+            const CVerdictBook::Choice c = book->For(rule.jobText);
+            QString line = QStringLiteral("job contains \"%1\" => %2: ")
+                               .arg(Line(rule.jobText), Line(rule.procedurePath));
+            line += c.procedure ? QStringLiteral("%1 (SHA-256 %2)")
+                                      .arg(Line(c.procedure->name),
+                                           QString::fromLatin1(c.procedure->sha256))
+                                : QStringLiteral("NOT JUDGED: ") + Line(c.why);
+            Put(out, line + QLatin1Char('\n'));
+        }
+        const Procedure& shipped = DefaultProcedure();
+        Put(out, QStringLiteral("%1 => the shipped procedure: %2 (SHA-256 %3)\n")
+                     .arg(rules.empty() ? QStringLiteral("every job")
+                                        : QStringLiteral("every other job"),
+                          shipped.name, QString::fromLatin1(shipped.sha256)));
+        Put(out, QStringLiteral("check version %1\n").arg(kCheckVersion));
+    }
+    for (const QString& p : book->Problems())
+        Put(err, QStringLiteral("vtq-library: %1\n").arg(Line(p)));
+    return book->Problems().isEmpty() ? kExitOk : kExitFailure;
 }
 } // namespace
 
@@ -494,22 +635,25 @@ QString LibraryUsage() {
         "       vtq-library [OPTIONS] forget-missing [--older-than DAYS] --dry-run|--yes\n"
         "       vtq-library [OPTIONS] init-database [--upgrade]\n"
         "       vtq-library map [NAME FOLDER | --remove NAME]\n"
+        "       vtq-library procedures [--set FILE|- | --clear]\n"
+        "       vtq-library machines [--set FILE|- | --clear]\n"
         "The library of Kelvorn joint reports: every joint found in the report folders.\n"
         "Without a command it opens its window.\n"
         "  scan            adds the FOLDERs to the library's folders if new, scans every\n"
         "                  folder and prints what it added, updated, found moved, did not\n"
-        "                  find, marked missing or offline (with the reason), and could not\n"
-        "                  read. A card is known by its volume, so cards that take turns in\n"
-        "                  one reader are kept apart. A file not found is missing only when\n"
-        "                  a scan a day or more later still does not find it. A folder that\n"
-        "                  is empty or would lose most of its joints at once keeps them\n"
-        "                  offline until --confirm-missing says otherwise\n"
+        "                  find, marked missing or offline (with the reason), could not\n"
+        "                  read, and judged again. A card is known by its volume, so cards\n"
+        "                  that take turns in one reader are kept apart. A file not found\n"
+        "                  is missing only when a scan a day or more later still does not\n"
+        "                  find it. A folder that is empty or would lose most of its joints\n"
+        "                  at once keeps them offline until --confirm-missing says otherwise\n"
         "  list            the joints (by default the present ones) as a table, CSV or JSON;\n"
         "                  -o FILE writes them to FILE (a CSV file starts with a byte-order\n"
         "                  mark); CSV cells that a spreadsheet would take for a formula get\n"
         "                  a ' before them unless --raw\n"
-        "  export-pdf      the printed page of each joint into DIR, named like its report;\n"
-        "                  a PDF already there is never written over (\"name (2).pdf\")\n"
+        "  export-pdf      the printed page and the procedure check of each joint into DIR,\n"
+        "                  named like its report; a PDF already there is never written over\n"
+        "                  (\"name (2).pdf\")\n"
         "  forget-missing  removes the files missing for more than DAYS days (default 0)\n"
         "                  from reachable folders, and the joints left without a file:\n"
         "                  --dry-run prints the list, --yes removes them\n"
@@ -518,6 +662,17 @@ QString LibraryUsage() {
         "                  to date\n"
         "  map             this computer's FOLDER for the office's folder named NAME\n"
         "                  (letters, digits, . - _); without arguments, lists them\n"
+        "  procedures      prints which procedure judges which jobs; --set FILE takes the\n"
+        "                  rules from FILE (- for the standard input), one a line:\n"
+        "                    TEXT => PROCEDURE.ini\n"
+        "                  a job whose number contains TEXT (any case; the first rule that\n"
+        "                  matches wins) is judged by that procedure file, every other job\n"
+        "                  by the shipped generic PE procedure; --clear leaves the shipped\n"
+        "                  one for every job\n"
+        "  machines        prints the office's machine list; --set FILE takes it from FILE,\n"
+        "                  one machine a line:\n"
+        "                    MACHINE-ID; model; piston area [in2|cm2]; YYYY-MM-DD\n"
+        "                  (the last calibration, may be left out); --clear empties it\n"
         "Scan options:\n"
         "  --confirm-missing FOLDER|NAME\n"
         "                  the reports that vanished from FOLDER were removed on purpose:\n"
@@ -530,8 +685,9 @@ QString LibraryUsage() {
         "  --job TEXT      job number contains TEXT\n"
         "  --since DATE    joints on or after DATE (YYYY-MM-DD)\n"
         "  --until DATE    joints on or before DATE\n"
-        "  --verdict pass|fail|incomplete|unknown\n"
-        "                  the procedure check's verdict (by the shipped procedure)\n"
+        "  --verdict pass|fail|incomplete|unknown|not-current\n"
+        "                  the procedure check's verdict, current ones only (not-current:\n"
+        "                  those made by another procedure, file, machine entry or check)\n"
         "  --status present|missing|offline|unreadable|all   (default present)\n"
         "Options:\n"
         "  --database FILE|URL\n"
@@ -546,13 +702,32 @@ QString LibraryUsage() {
         "  --wait SECONDS  scan and forget-missing wait this long for another one to end\n"
         "  --help          show this text\n"
         "  --version       show the program's version\n"
+        "Verdicts: each joint is judged by the procedure check of vtq-report with the\n"
+        "procedure for its job and the machine list: pass, fail, incomplete (a cut\n"
+        "download is never a pass), or unknown: not judged, for a report the procedure\n"
+        "does not cover (sidewall, Tarvex, a demonstration log). A verdict keeps the\n"
+        "name of its procedure, the SHA-256 of the procedure file, the check's version\n"
+        "and the machine's entry in the list. When any of them is no longer what would\n"
+        "judge the joint now, the verdict is not current: list gives \"not-current\"\n"
+        "(JSON: \"verdict_current\": false, the verdict made then in \"judged_verdict\",\n"
+        "why in \"verdict_note\"), the window \"not current\", and the next scan judges\n"
+        "the joint again. A rule whose file cannot be read leaves its joints unjudged\n"
+        "(never judged by another procedure), and scan then exits 1.\n"
+        "A wrong machine or pipe chosen in the setup wizard is invisible in the report\n"
+        "itself: the report holds the wrong piston area or pipe and the pressures worked\n"
+        "out from them. Only the machine list catches a wrong machine (its model or piston\n"
+        "area differ: the applied pressure fails); a wrong pipe it cannot catch.\n"
         "Folders: the device root's \"Joint Reports\", the backup folder's \"Joint Reports\"\n"
         "([Storage] Card), those added ([Library] Folders) in the settings file, and the\n"
         "named folders mapped here ([Library] Roots). An office's library on a server\n"
-        "scans only named folders, so that its joints mean the same on every desk.\n"
+        "scans only named folders, so that its joints mean the same on every desk. The\n"
+        "rules and the machine list are the text values ProcedureRules and Machines of\n"
+        "[Library] in the settings file of the program that scans (procedures --set and\n"
+        "machines --set write them); in an office, the indexer's.\n"
         "Reading (list, export-pdf, the window) never waits for a scan.\n"
         "Exit status: 0 done; 1 failed, with a message (a folder or the index cannot be\n"
-        "used, the server cannot be reached or refused the login); 2 wrong usage;\n"
+        "used, the server cannot be reached or refused the login, a procedure file or the\n"
+        "machine list cannot be read); 2 wrong usage;\n"
         "75 busy: another scan or forget-missing holds the library.\n");
 }
 
@@ -609,6 +784,8 @@ int RunLibraryCommand(const LibraryOptions& options, FILE* out, FILE* err) {
         return Map(args, out, err);
     if (command == QLatin1String("list") || command == QLatin1String("export-pdf"))
         return ListOrExport(options, args, out, err);
+    if (command == QLatin1String("procedures") || command == QLatin1String("machines"))
+        return ProcedureSettingsCommand(args, out, err);
     return Usage(err, command.startsWith(QLatin1Char('-'))
                           ? QStringLiteral("unknown option %1").arg(command)
                           : QStringLiteral("unknown command %1").arg(command));

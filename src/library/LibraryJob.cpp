@@ -47,6 +47,9 @@ void Work(CLibraryStore& store, const LibraryJob& job, LibraryJobResult& result,
         scanner.SetHereNow(job.hereNow);
         scanner.SetProbeDeadline(job.probeMs);
         scanner.SetProgress(std::move(progress));
+        result.verdicts =
+            CVerdictBook::Load(job.procedures ? job.procedures->Read() : ProcedureSettings());
+        scanner.SetVerdicts(result.verdicts.get());
         result.summary = scanner.Scan(job.folders, job.named);
     }
     result.outcome = LibraryJobResult::Done;

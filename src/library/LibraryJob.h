@@ -10,6 +10,8 @@
 #include "library/LibraryFolders.h"
 #include "library/LibraryScanner.h"
 #include "library/NamedRoots.h"
+#include "library/ProcedureSource.h"
+#include "library/VerdictBook.h"
 
 #include <atomic>
 #include <functional>
@@ -37,6 +39,10 @@ struct LibraryJob {
     QStringList confirmed;          // emptied on purpose
     QStringList hereNow;
     int probeMs = CLibraryScanner::kProbeMs;
+    // Where the scan finds the procedure rules and the machine list; read,
+    // with the procedure files they name, on the worker. Null: the shipped
+    // procedure for every joint, no machine list.
+    std::shared_ptr<const CProcedureSource> procedures;
 };
 
 struct LibraryJobResult {
@@ -48,6 +54,8 @@ struct LibraryJobResult {
     ScanSummary summary;
     std::vector<ForgetItem> forgotten;
     int forgottenCount = 0;
+    // What the scan judged by (its Problems() are among the summary's).
+    std::shared_ptr<const CVerdictBook> verdicts;
 };
 
 LibraryJobResult RunLibraryJob(LibraryJob job, const std::atomic<bool>* cancel = nullptr,

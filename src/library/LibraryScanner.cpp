@@ -3,7 +3,9 @@
 #include "library/JointIndex.h"
 #include "library/Mounts.h"
 #include "library/RootProbe.h"
+#include "library/VerdictBook.h"
 #include "platform/RegularFile.h"
+#include "report/DownloadName.h"
 #include "report/ReportPlot.h"
 #include "report/VtkDoc.h"
 
@@ -188,9 +190,15 @@ struct ReadResult {
     // A failure that says nothing about the file (it went away, the share
     // stopped answering): not recorded, so the file is read again next time.
     bool transient = false;
+    // Read again, unchanged, because its verdict was not current.
+    bool rejudged = false;
 };
 
-ReadResult ReadOne(const Entry& entry, CVtkDoc& doc) {
+// `cuts`: the bytes seen as a cut download in this scan, not all recorded
+// yet. Bytes once read from a cut download are judged as one under any
+// name (a copy renamed, or put on the share, holds the gaps all the same).
+ReadResult ReadOne(const Entry& entry, CVtkDoc& doc, CLibraryStore& store,
+                   const CVerdictBook& verdicts, QSet<QByteArray>& cuts) {
     ReadResult r;
     r.entry = entry;
     if (!entry.refused.isEmpty()) {
@@ -233,10 +241,23 @@ ReadResult ReadOne(const Entry& entry, CVtkDoc& doc) {
         return r;
     }
     r.sha256 = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+    bool cut = IsCutDownloadName(entry.text) || cuts.contains(r.sha256);
+    if (!cut) {
+        const std::optional<bool> known = store.VersionCut(r.sha256);
+        if (!known) {
+            r.transient = true;
+            r.reason = store.Message();
+            doc.Unload();
+            return r;
+        }
+        cut = *known;
+    }
+    if (cut)
+        cuts.insert(r.sha256);
     // The reader leaves the samples as recorded; the highest pressure the
     // index keeps is the one the report's plots show.
     PrepareSamples(doc);
-    r.fields = JointFieldsOf(doc, entry.text);
+    r.fields = JointFieldsOf(doc, entry.text, &verdicts, cut);
     doc.Unload();
     return r;
 }
@@ -253,6 +274,10 @@ QString RootText(const LibraryRoot& root) {
     return root.known && !root.pathText.isEmpty() ? root.pathText : root.source;
 }
 } // namespace
+
+const CVerdictBook& CLibraryScanner::Verdicts() const {
+    return m_pVerdicts ? *m_pVerdicts : CVerdictBook::Shipped();
+}
 
 QString LibraryRootPath(const QString& folder) {
     return QDir::cleanPath(QDir(folder).absolutePath());
@@ -273,6 +298,12 @@ void CLibraryScanner::SetHereNow(const QStringList& folders) {
 // A store that failed has most likely lost its server: nothing more is
 // read, and nothing is concluded from what was not.
 bool CLibraryScanner::StoreFailed() {
+    // A server's connection lost while a file was read (its bytes looked
+    // up): no use reading the rest.
+    if (m_store.ConnectionLost() && !m_summary.storeFailed) {
+        m_summary.storeFailed = true;
+        m_summary.problems << m_store.Message();
+    }
     return m_summary.storeFailed;
 }
 
@@ -289,6 +320,25 @@ ScanSummary CLibraryScanner::Scan(const QStringList& folders,
         return m_summary;
     }
     m_known = *known;
+    // The verdicts that are not what the book would make now are judged
+    // again as their files are met; those of a procedure that cannot be
+    // had now are left as they are (and shown as not current).
+    const CVerdictBook& verdicts = Verdicts();
+    m_summary.problems << verdicts.Problems();
+    m_stale.clear();
+    m_cuts.clear();
+    const auto kept = m_store.VersionVerdicts();
+    if (!kept) {
+        m_summary.storeFailed = true;
+        m_summary.problems << m_store.Message();
+        return m_summary;
+    }
+    for (const auto& [id, fields] : *kept) {
+        JointFields want;
+        QString why;
+        if (verdicts.Expected(fields, want, why) && !verdicts.NotCurrent(fields).isEmpty())
+            m_stale.insert(id);
+    }
     QStringList paths;
     for (const QString& f : folders)
         if (!paths.contains(LibraryRootPath(f)))
@@ -603,6 +653,8 @@ void CLibraryScanner::ScanRoot(LibraryRoot root, const QString& folder, const Ro
                     m_summary.restored << full;
                 else if (!r.reason.isEmpty())
                     m_summary.unreadable << full + QStringLiteral(": ") + r.reason;
+                else if (r.rejudged)
+                    m_summary.rejudged << full;
                 else if (known.contains(r.entry.key))
                     m_summary.updated << full;
                 else
@@ -625,8 +677,12 @@ void CLibraryScanner::ScanRoot(LibraryRoot root, const QString& folder, const Ro
         const auto it = known.constFind(e.key);
         // Unchanged: same size, and the same time within a second (FAT keeps
         // times in 2-s steps). A file that could not be read is not read
-        // again until it changes.
-        if (it != known.cend() && it->size == e.size && std::abs(it->mtimeMs - e.mtimeMs) <= 1000) {
+        // again until it changes; one whose verdict is not current is read
+        // again to be judged (once for all the copies of its bytes).
+        const bool same =
+            it != known.cend() && it->size == e.size && std::abs(it->mtimeMs - e.mtimeMs) <= 1000;
+        const bool stale = same && it->versionId > 0 && m_stale.contains(it->versionId);
+        if (same && !stale) {
             if (it->missing || it->away || it->goneSince > 0) {
                 ReadResult seen;
                 seen.entry = e;
@@ -635,11 +691,15 @@ void CLibraryScanner::ScanRoot(LibraryRoot root, const QString& folder, const Ro
             } else {
                 ++m_summary.unchanged;
             }
-        } else if (ReadResult r = ReadOne(e, doc); r.transient) {
+        } else if (ReadResult r = ReadOne(e, doc, m_store, Verdicts(), m_cuts); r.transient) {
             trouble = true;
             m_summary.problems << folder + QLatin1Char('/') + e.text + QStringLiteral(": ") +
                                       r.reason;
         } else {
+            if (stale && r.reason.isEmpty() && r.sha256 == it->sha256) {
+                r.rejudged = true;
+                m_stale.remove(it->versionId);
+            }
             batch.push_back(std::move(r));
         }
         ++m_nDone;

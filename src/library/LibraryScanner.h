@@ -28,6 +28,7 @@
 #include "library/NamedRoots.h"
 
 #include <QHash>
+#include <QSet>
 #include <QStringList>
 #include <atomic>
 #include <functional>
@@ -43,7 +44,11 @@ struct ScanSummary {
     QHash<QString, QString> offlineWhy; // their reasons
     QStringList suspect;                // of those, roots that lost most of their joints at once
     QStringList unreadable;             // "path: reason"
-    QStringList problems;               // folders that could not be listed, store failures
+    // Read again, unchanged, because the verdict the index kept was not
+    // current (its procedure, the procedure file, the machine list's entry
+    // or the check changed).
+    QStringList rejudged;
+    QStringList problems; // folders that could not be listed, store failures
     int unchanged = 0;
     bool cancelled = false;
     bool storeFailed = false;
@@ -75,6 +80,10 @@ public:
     // where something else was mounted before, or the fingerprint differs.
     void SetHereNow(const QStringList& folders);
     void SetProbeDeadline(int ms) { m_nProbeMs = ms; }
+    // Which procedure judges each joint, and the machine list (null: the
+    // shipped procedure for every joint). Verdicts that are not what it
+    // would make now are judged again as their files are met.
+    void SetVerdicts(const class CVerdictBook* verdicts) { m_pVerdicts = verdicts; }
     // Called after each file: files done, files listed so far.
     void SetProgress(std::function<void(int, int)> progress) { m_progress = std::move(progress); }
 
@@ -82,6 +91,7 @@ public:
 
 private:
     bool Cancelled() const { return m_pCancel && m_pCancel->load(); }
+    const CVerdictBook& Verdicts() const;
     // `source`: the library folder that led here (the folder itself, or
     // the folder a card was known by when it turns up elsewhere).
     bool ScanFolder(const QString& folder, const QString& source, bool lastTry);
@@ -94,6 +104,9 @@ private:
     CLibraryStore& m_store;
     const std::atomic<bool>* m_pCancel = nullptr;
     std::function<void(int, int)> m_progress;
+    const CVerdictBook* m_pVerdicts = nullptr;
+    QSet<qint64> m_stale;    // versions whose verdict is to be judged again
+    QSet<QByteArray> m_cuts; // bytes seen as a cut download in this scan
     QStringList m_confirmed;
     QStringList m_hereNow;
     int m_nProbeMs = kProbeMs;

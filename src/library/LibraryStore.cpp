@@ -82,9 +82,10 @@ Folds FoldsOf(const QString& job, const QString& employee, const QString& machin
         Text(QStringList{job, employee, machine, notes}.join(QLatin1Char('\n'))).toCaseFolded()};
 }
 
-// The index as version 3 made it, in the store's dialect; a new index is
-// made as this and brought up to date by the shared steps after it.
-QStringList Schema(const CSqlDialect& d) {
+// The index of version 3, in the store's dialect: what upgrade step 3 made,
+// never changed. A new index is made as this and brought up to date by the
+// shared steps after it.
+QStringList SchemaV3(const CSqlDialect& d) {
     const QString id = d.IdentityColumn();
     const QString bin = d.BinaryType();
     const QString key = d.SortKeyType();
@@ -189,7 +190,7 @@ std::vector<SchemaStep> SqliteUpgrades(const QString& host, qint64 now) {
                          QStringLiteral("ALTER TABLE files RENAME TO old_files"),
                          QStringLiteral("ALTER TABLE reports RENAME TO old_reports"),
                          QStringLiteral("ALTER TABLE roots RENAME TO old_roots")};
-        move << Schema(SqliteDialect());
+        move << SchemaV3(SqliteDialect());
         if (!RunAll(db, move))
             return false;
         QSqlQuery q(db);
@@ -273,7 +274,15 @@ std::vector<SchemaStep> SharedUpgrades(const CSqlDialect& d) {
     // Steps 1 to 3 are SQLite's own (SqliteUpgrades): a server's library
     // never was older than version 3.
     std::vector<SchemaStep> steps(3);
-    // Version 4: folded texts for the filters, named roots' fingerprints,
+    // Version 4: the machine-list entry of a verdict. Verdicts kept before
+    // recorded no procedure: each is not current, and the next scan judges
+    // it again.
+    steps.push_back([](QSqlDatabase& db) {
+        return RunAll(
+            db, {QStringLiteral(
+                    "ALTER TABLE versions ADD COLUMN machine_entry TEXT NOT NULL DEFAULT ''")});
+    });
+    // Version 5: folded texts for the filters, named roots' fingerprints,
     // files by a key, the office's settings, the scan lock's holder.
     steps.push_back([&d](QSqlDatabase& db) {
         if (!RunAll(
@@ -655,7 +664,7 @@ bool CLibraryStore::CreateSchema() {
     if (!Begin())
         return false;
     QStringList statements = IsServer() ? NewServerSchemas() : QStringList();
-    statements << Schema(m_dialect);
+    statements << SchemaV3(m_dialect);
     bool ok = true;
     for (const QString& s : statements)
         ok = ok && Exec(s);
@@ -798,7 +807,7 @@ CLibraryStore::OpenResult CLibraryStore::InitServer(bool upgrade) {
                                        "\"vtq-library init-database\" makes it.")
                             .arg(m_path));
         bool ok = Begin();
-        for (const QString& s : NewServerSchemas() + Schema(m_dialect))
+        for (const QString& s : NewServerSchemas() + SchemaV3(m_dialect))
             ok = ok && Exec(s);
         const std::vector<SchemaStep> steps = SharedUpgrades(m_dialect);
         for (size_t v = 3; ok && int(v) < target; ++v)
@@ -1195,6 +1204,7 @@ qint64 CLibraryStore::PutVersion(const QByteArray& sha256, qint64 size, const Jo
                                      QStringLiteral("procedure_name"),
                                      QStringLiteral("procedure_hash"),
                                      QStringLiteral("check_version"),
+                                     QStringLiteral("machine_entry"),
                                      QStringLiteral("job_key"),
                                      QStringLiteral("employee_key"),
                                      QStringLiteral("model_key"),
@@ -1205,40 +1215,48 @@ qint64 CLibraryStore::PutVersion(const QByteArray& sha256, qint64 size, const Jo
                                      QStringLiteral("job_fold"),
                                      QStringLiteral("search_fold"),
                                      QStringLiteral("first_seen")};
-    // A version read again keeps when it was first seen.
-    q = Run(m_dialect.Upsert(QStringLiteral("versions"), columns, {QStringLiteral("sha256")},
-                             columns.mid(1, columns.size() - 2)),
-            {sha256,
-             joint,
-             size,
-             f.cut ? 1 : 0,
-             Text(f.job),
-             Text(f.employee),
-             Text(f.model),
-             Text(f.material),
-             Text(f.sizeText),
-             Text(f.heaterTemp),
-             f.samples,
-             f.durationSeconds,
-             f.maxPressurePsi,
-             Text(f.pressUnit),
-             f.demo ? 1 : 0,
-             Text(f.notes),
-             Text(f.verdict),
-             Text(f.procedureName),
-             Text(f.procedureHash),
-             Text(f.checkVersion),
-             Text(k.job),
-             Text(k.employee),
-             Text(k.model),
-             Text(k.material),
-             Text(k.size),
-             Text(k.heater),
-             Text(k.notes),
-             folds.job,
-             folds.search,
-             Now()},
-            QStringLiteral("versions"));
+    // A version read again keeps when it was first seen; a report read
+    // when its procedure could not be had keeps the verdict the index has
+    // for its bytes.
+    QStringList update = columns.mid(1, columns.size() - 2);
+    if (!f.judged)
+        for (const char* c :
+             {"verdict", "procedure_name", "procedure_hash", "check_version", "machine_entry"})
+            update.removeAll(QLatin1String(c));
+    q = Run(
+        m_dialect.Upsert(QStringLiteral("versions"), columns, {QStringLiteral("sha256")}, update),
+        {sha256,
+         joint,
+         size,
+         f.cut ? 1 : 0,
+         Text(f.job),
+         Text(f.employee),
+         Text(f.model),
+         Text(f.material),
+         Text(f.sizeText),
+         Text(f.heaterTemp),
+         f.samples,
+         f.durationSeconds,
+         f.maxPressurePsi,
+         Text(f.pressUnit),
+         f.demo ? 1 : 0,
+         Text(f.notes),
+         Text(f.verdict),
+         Text(f.procedureName),
+         Text(f.procedureHash),
+         Text(f.checkVersion),
+         Text(f.machineEntry),
+         Text(k.job),
+         Text(k.employee),
+         Text(k.model),
+         Text(k.material),
+         Text(k.size),
+         Text(k.heater),
+         Text(k.notes),
+         folds.job,
+         folds.search,
+         Now()},
+        QStringLiteral("versions"));
     const qint64 version = q && q->next() ? q->value(0).toLongLong() : 0;
     if (q)
         q->finish();
@@ -1248,6 +1266,43 @@ qint64 CLibraryStore::PutVersion(const QByteArray& sha256, qint64 size, const Jo
                 .arg(kCurrentVersion),
             {joint}, QStringLiteral("joints"));
     return q ? version : 0;
+}
+
+std::optional<std::vector<std::pair<qint64, JointFields>>> CLibraryStore::VersionVerdicts() {
+    std::vector<std::pair<qint64, JointFields>> versions;
+    QSqlQuery q(m_db);
+    q.setForwardOnly(true);
+    if (!::Run(q,
+               QStringLiteral("SELECT v.id, v.job, j.machine_id, v.cut, v.verdict, "
+                              "v.procedure_name, v.procedure_hash, v.check_version, "
+                              "v.machine_entry FROM versions v JOIN joints j ON j.id = v.joint_id"),
+               {})) {
+        FailQuery(QStringLiteral("versions"), q.lastError());
+        return std::nullopt;
+    }
+    while (q.next()) {
+        JointFields f;
+        f.job = q.value(1).toString();
+        f.machineId = q.value(2).toString();
+        f.cut = q.value(3).toBool();
+        f.verdict = q.value(4).toString();
+        f.procedureName = q.value(5).toString();
+        f.procedureHash = q.value(6).toString();
+        f.checkVersion = q.value(7).toString();
+        f.machineEntry = q.value(8).toString();
+        versions.emplace_back(q.value(0).toLongLong(), std::move(f));
+    }
+    return versions;
+}
+
+std::optional<bool> CLibraryStore::VersionCut(const QByteArray& sha256) {
+    QSqlQuery* q = Run(QStringLiteral("SELECT cut FROM versions WHERE sha256 = ?"), {sha256},
+                       QStringLiteral("versions"));
+    if (!q)
+        return std::nullopt;
+    const bool cut = q->next() && q->value(0).toBool();
+    q->finish();
+    return cut;
 }
 
 std::optional<QString> CLibraryStore::PresentCopyOf(qint64 versionId, qint64 fileId) {
@@ -1416,9 +1471,13 @@ QString Conditions(const CSqlDialect& d, const JointFilter& filter, const QStrin
         // A joint whose time is no date is in no range.
         where << j + QStringLiteral(".date_time LIKE '____-__-__ %'");
     }
-    if (!filter.verdict.isEmpty()) {
+    // A current verdict is the one kept; one not current may be any.
+    const QString verdict =
+        filter.verdict == QLatin1String("not judged") ? QStringLiteral("unknown") : filter.verdict;
+    if (!verdict.isEmpty() && verdict != QLatin1String("not-current") &&
+        verdict != QLatin1String("not current")) {
         where << v + QStringLiteral(".verdict = ?");
-        own << filter.verdict;
+        own << verdict;
     }
     if (filter.newest <= 0) {
         values << own;
@@ -1526,7 +1585,8 @@ std::optional<std::vector<JointRow>> CLibraryStore::ReadJoints(const JointFilter
                 "v.model, v.material, v.size_text, v.heater_temp, v.samples, v.duration, "
                 "v.max_pressure, v.press_unit, v.demo, v.notes, v.cut, v.verdict, "
                 "v.procedure_name, v.procedure_hash, v.check_version, v.job_key, v.employee_key, "
-                "v.model_key, v.material_key, v.size_key, v.heater_key, v.notes_key "
+                "v.model_key, v.material_key, v.size_key, v.heater_key, v.notes_key, "
+                "v.machine_entry "
                 "FROM joints j JOIN versions v ON v.id = j.current_version_id JOIN ("
                 "SELECT fv.joint_id, %1 AS present, %2 AS offline, %3 AS seen, min(f.gone_since) "
                 "AS gone, count(DISTINCT fv.id) AS versions FROM versions fv JOIN files f ON "
@@ -1583,6 +1643,7 @@ std::optional<std::vector<JointRow>> CLibraryStore::ReadJoints(const JointFilter
             row.keys.size = q.value(32).toString();
             row.keys.heater = q.value(33).toString();
             row.keys.notes = q.value(34).toString();
+            f.machineEntry = q.value(35).toString();
             rowOf.insert(row.id, rows.size());
             rows.push_back(std::move(row));
         }

@@ -59,12 +59,17 @@ struct JointFields {
     bool demo = false;
     QString notes;
     bool cut = false; // read from a download that did not bring the whole report
-    // The procedure check's verdict, and what judged it (empty until the
-    // library keeps each joint's procedure).
+    // The procedure check's verdict, and what judged it: the procedure's
+    // name, the SHA-256 of its file (hex), the check's version and the
+    // office's machine-list entry of the joint's machine (VerdictBook.h).
     QString verdict;
     QString procedureName;
     QString procedureHash;
     QString checkVersion;
+    QString machineEntry;
+    // False when no verdict was made as the report was read (its procedure
+    // cannot be had now): the index keeps the verdict it had.
+    bool judged = true;
 };
 
 // Stored sort keys of a joint's text columns (SortKey.h).
@@ -96,15 +101,20 @@ struct JointRow {
     QByteArray sha256; // of the current version
     int versions = 1;
     qint64 missingSince = 0; // ms UTC when no copy was seen at the last complete scan
+    // Why the verdict is not current (MarkVerdicts); empty when it is.
+    QString verdictNote;
 };
 
 // Which joints to read; every condition is worked out in SQL.
 struct JointFilter {
-    QString search;                             // in job, employee, machine and notes, any case
-    QString job;                                // in the job number, any case
-    QDate since;                                // the joint's date on or after
-    QDate until;                                // on or before
-    QString verdict;                            // "" any
+    QString search; // in job, employee, machine and notes, any case
+    QString job;    // in the job number, any case
+    QDate since;    // the joint's date on or after
+    QDate until;    // on or before
+    // "" any; else as RowVerdict ("not judged" and "not current" also do).
+    // Whether a verdict is current is known only to the program that reads
+    // (MarkVerdicts): the store keeps the rows whose kept verdict can be it.
+    QString verdict;
     QString status = QStringLiteral("present"); // "all" any
     int newest = 0; // only the newest this many joints (0: all), and no unreadable files
 
@@ -174,11 +184,12 @@ class CLibraryStore {
 public:
     // Version 1: roots, reports, files; 2: the check's verdict; 3: roots of
     // kinds with per-host state, joints and their versions, files by bytes
-    // with their time of going missing, sort keys; 4: folded texts to
-    // search in SQL, named roots' fingerprints, files known by a key that
-    // is alike on every desk, the office's settings, the scan's holder.
-    // Versions from 4 on only add, and are the same on both stores.
-    static constexpr int kSchemaVersion = 4;
+    // with their time of going missing, sort keys; 4: the machine-list entry
+    // a verdict was made with; 5: folded texts to search in SQL, named
+    // roots' fingerprints, files known by a key that is alike on every desk,
+    // the office's settings, the scan's holder. Versions from 4 on only add,
+    // and are the same on both stores.
+    static constexpr int kSchemaVersion = 5;
     // A build opens a server's library of its major version, also a newer
     // one (what later versions add it does not read).
     static constexpr int kSchemaMajor = 1;
@@ -272,6 +283,13 @@ public:
     // the fields of a version read again replace what the index kept (a
     // newer program may know more of the same bytes). 0 on failure.
     qint64 PutVersion(const QByteArray& sha256, qint64 size, const JointFields& fields);
+    // Each version's joint, job and verdict with what judged it (JointFields'
+    // job, machineId, cut, verdict, procedureName, procedureHash,
+    // checkVersion and machineEntry), by the version's id.
+    std::optional<std::vector<std::pair<qint64, JointFields>>> VersionVerdicts();
+    // Whether the version with these bytes was ever read from a cut
+    // download; false for bytes not indexed.
+    std::optional<bool> VersionCut(const QByteArray& sha256);
     // A file of this version that was seen present in a reachable root,
     // other than `fileId`: its path as text, or empty.
     std::optional<QString> PresentCopyOf(qint64 versionId, qint64 fileId);

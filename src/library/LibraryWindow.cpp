@@ -8,6 +8,8 @@
 #include "library/LibraryFoldersDlg.h"
 #include "library/LibraryForgetDlg.h"
 #include "library/NamedRoots.h"
+#include "library/ProcedureSource.h"
+#include "library/VerdictBook.h"
 #include "platform/Clock.h"
 #include "platform/MessageBox.h"
 #include "platform/WholeFile.h"
@@ -146,8 +148,12 @@ CLibraryWindow::CLibraryWindow(const QString& databasePath, QWidget* parent)
         m_pStatus->addItem(QString::fromLatin1(s));
     m_pVerdict = new QComboBox;
     m_pVerdict->addItem(QStringLiteral("any verdict"), QString());
-    for (const char* s : {"pass", "fail", "incomplete", "unknown"})
+    for (const char* s : {"pass", "fail", "incomplete"})
         m_pVerdict->addItem(QString::fromLatin1(s), QString::fromLatin1(s));
+    // Joints the procedure does not cover (sidewall, Tarvex, demonstration
+    // logs), and verdicts made by another procedure or check.
+    m_pVerdict->addItem(QStringLiteral("not judged"), QStringLiteral("unknown"));
+    m_pVerdict->addItem(QStringLiteral("not current"), QStringLiteral("not-current"));
     m_pDates = new QCheckBox(QStringLiteral("From"));
     m_pSince = new QDateEdit(QDate::currentDate().addMonths(-1));
     m_pUntil = new QDateEdit(QDate::currentDate());
@@ -230,6 +236,12 @@ CLibraryWindow::CLibraryWindow(const QString& databasePath, QWidget* parent)
     m_pRetry->setSingleShot(true);
     m_pRetry->setInterval(5000);
     connect(m_pRetry, &QTimer::timeout, this, [this]() { Reload(); });
+    m_pProcedureTimer = new QTimer(this);
+    m_pProcedureTimer->setInterval(10000);
+    connect(m_pProcedureTimer, &QTimer::timeout, this, [this]() {
+        if (!CVerdictBook::FilesNamed(CSettingsProcedureSource().Read()).isEmpty())
+            RefreshProcedures();
+    });
     m_pNextLoad = new QTimer(this);
     m_pNextLoad->setSingleShot(true);
     connect(m_pNextLoad, &QTimer::timeout, this, [this]() {
@@ -244,7 +256,8 @@ CLibraryWindow::CLibraryWindow(const QString& databasePath, QWidget* parent)
 CLibraryWindow::~CLibraryWindow() {
     if (m_pCancelFlag)
         m_pCancelFlag->store(true);
-    for (CWorkerLink* link : {m_pJobLink, m_pExportLink, m_pCheckLink, m_pLoadLink})
+    for (CWorkerLink* link :
+         {m_pJobLink, m_pExportLink, m_pCheckLink, m_pLoadLink, m_pProcedureLink})
         if (link)
             link->attached = false;
 }
@@ -293,12 +306,43 @@ bool CLibraryWindow::OpenStore() {
         m_pState->show();
     });
     connect(m_pNotices, &CChangeNotices::Back, this, [this]() { Reload(); });
+    m_pProcedureTimer->start();
     Reload();
     return true;
 }
 
 QString CLibraryWindow::StateText() const {
     return m_pState->isVisible() || !m_pState->isHidden() ? m_pState->text() : QString();
+}
+
+namespace {
+bool SameFiles(const ProcedureFiles& a, const ProcedureFiles& b) {
+    if (a.size() != b.size())
+        return false;
+    for (auto it = a.cbegin(); it != a.cend(); ++it) {
+        const auto other = b.constFind(it.key());
+        if (other == b.cend() || other->ok != it->ok || other->error != it->error ||
+            other->procedure.sha256 != it->procedure.sha256)
+            return false;
+    }
+    return true;
+}
+} // namespace
+
+void CLibraryWindow::RefreshProcedures() {
+    if (m_pProcedureLink)
+        return;
+    const QStringList files = CVerdictBook::FilesNamed(CSettingsProcedureSource().Read());
+    m_pProcedureLink = RunOnWorker<ProcedureFiles>(
+        [files](CWorkerLink*) { return CVerdictBook::ReadFiles(files); },
+        [this](const ProcedureFiles& read) {
+            m_pProcedureLink = nullptr;
+            if (!SameFiles(read, m_procedureFiles)) {
+                m_procedureFiles = read;
+                Reload();
+            }
+            Q_EMIT ProceduresRead();
+        });
 }
 
 void CLibraryWindow::FollowChanges() {
@@ -400,7 +444,14 @@ void CLibraryWindow::Apply(const LibrarySnapshot& snapshot) {
     QSet<qint64> selected;
     for (const JointRow& r : SelectedRows())
         selected.insert(r.id);
-    m_model.SetRows(snapshot.rows);
+    std::vector<JointRow> rows = snapshot.rows;
+    // Each verdict against what would be made now; a procedure file not
+    // read yet leaves the joints of its rule "not current" until it is.
+    const CVerdictBook verdicts(CSettingsProcedureSource().Read(), m_procedureFiles);
+    MarkVerdicts(rows, verdicts);
+    if (!verdicts.Pending().isEmpty())
+        RefreshProcedures();
+    m_model.SetRows(std::move(rows));
     if (!selected.isEmpty())
         for (int r = 0; r < m_model.rowCount(); ++r)
             if (selected.contains(m_model.Row(r).id))
@@ -453,6 +504,7 @@ void CLibraryWindow::StartJob(LibraryJob job) {
     // lock for a moment.
     job.waitMs = 30000;
     job.probeMs = m_nProbeMs;
+    job.procedures = std::make_shared<CSettingsProcedureSource>();
     m_pCancelFlag = std::make_shared<std::atomic<bool>>(false);
     m_pProgress->setRange(0, 0);
     SetBusy(true);
@@ -499,6 +551,8 @@ void CLibraryWindow::OnJobDone(const LibraryJobResult& result, const LibraryJob&
     m_lastJobMessage = result.message;
     if (job.scan)
         m_lastScan = result.summary;
+    if (result.verdicts)
+        m_procedureFiles = result.verdicts->Files();
     if (result.outcome == LibraryJobResult::Done) {
         // What the job applied leaves the queue; what came meanwhile stays.
         for (const QString& f : job.removedFolders)
@@ -577,8 +631,11 @@ void CLibraryWindow::ExportPdfs() {
     const QString folder = m_askFolder(QStringLiteral("Export PDFs"));
     if (folder.isEmpty())
         return;
+    // The procedure files are read with the reports, on the worker.
     m_pExportLink = RunOnWorker<PdfExport>(
-        [rows, folder](CWorkerLink*) { return ExportJointPdfs(rows, folder); },
+        [rows, folder, settings = CSettingsProcedureSource().Read()](CWorkerLink*) {
+            return ExportJointPdfs(rows, folder, *CVerdictBook::Load(settings));
+        },
         [this](const PdfExport& done) {
             m_pExportLink = nullptr;
             if (!done.failures.isEmpty())
@@ -619,18 +676,20 @@ void CLibraryWindow::ShowCheck() {
         return;
     // The joint's file may lie on a share that does not answer: read it on
     // a worker, and show what it found when it is done.
-    m_pCheckLink =
-        RunOnWorker<JointCheck>([row = rows[0]](CWorkerLink*) { return CheckJoint(row); },
-                                [this](const JointCheck& done) {
-                                    m_pCheckLink = nullptr;
-                                    if (!done.failure.isEmpty()) {
-                                        MessageBox(done.failure, kCaption, MB_ICONEXCLAMATION);
-                                    } else {
-                                        CLibraryCheckDlg dialog(done.file, done.lines, this);
-                                        RunModal(dialog);
-                                    }
-                                    Q_EMIT CheckFinished();
-                                });
+    m_pCheckLink = RunOnWorker<JointCheck>(
+        [row = rows[0], settings = CSettingsProcedureSource().Read()](CWorkerLink*) {
+            return CheckJoint(row, *CVerdictBook::Load(settings));
+        },
+        [this](const JointCheck& done) {
+            m_pCheckLink = nullptr;
+            if (!done.failure.isEmpty()) {
+                MessageBox(done.failure, kCaption, MB_ICONEXCLAMATION);
+            } else {
+                CLibraryCheckDlg dialog(done.file, done.lines, this);
+                RunModal(dialog);
+            }
+            Q_EMIT CheckFinished();
+        });
 }
 
 void CLibraryWindow::OpenSelected() {

@@ -69,6 +69,12 @@ public:
     // What the last job said (a busy library, an index set aside).
     const QString& LastJobMessage() const { return m_lastJobMessage; }
 
+    // Reads the procedure files the rules name again, on a worker; the
+    // verdicts are marked anew when they changed (ProceduresRead). The
+    // window does it when it opens, every ten seconds, after a scan, and
+    // when the rules name a file not read yet.
+    void RefreshProcedures();
+
     void ExportList();
     void ExportPdfs();
     void ForgetMissing();
@@ -104,6 +110,8 @@ Q_SIGNALS:
     void ExportFinished();
     // The check of a joint was shown, or its failure told.
     void CheckFinished();
+    // The procedure files were read again (RefreshProcedures).
+    void ProceduresRead();
 
 private:
     void ApplyFilter();
@@ -153,6 +161,12 @@ private:
     CWorkerLink* m_pJobLink = nullptr;
     CWorkerLink* m_pExportLink = nullptr;
     CWorkerLink* m_pCheckLink = nullptr;
+    CWorkerLink* m_pProcedureLink = nullptr;
+    // The procedure files as last read off this thread: a verdict is shown
+    // as current only when it is what they, the rules and the machine list
+    // in the settings would make now (VerdictBook.h).
+    ProcedureFiles m_procedureFiles;
+    QTimer* m_pProcedureTimer = nullptr; // a procedure file changed in place shows within 10 s
     std::shared_ptr<std::atomic<bool>> m_pCancelFlag;
     // Folder changes and confirmations waiting for the next job.
     LibraryJob m_pending;

@@ -6,6 +6,7 @@
 #include "library/NamedRoots.h"
 #include "library/RootProbe.h"
 #include "library/ScanLock.h"
+#include "library/VerdictBook.h"
 #include "platform/Clock.h"
 
 #include <QDateTime>
@@ -654,7 +655,7 @@ TEST_P(LibraryScan, NamedRootsMeanTheSameOnEveryDesk) {
     ASSERT_EQ(first.fields.jointNumber, 1);
     EXPECT_EQ(first.files,
               QStringList{deskB + QLatin1Char('/') + composed + QStringLiteral("/1.kjr")});
-    const JointCheck opened = CheckJoint(first);
+    const JointCheck opened = CheckJoint(first, CVerdictBook::Shipped());
     EXPECT_TRUE(opened.failure.isEmpty()) << qPrintable(opened.failure);
     // A desk that maps nothing, and one that maps a folder of other reports.
     const QHash<qint64, DeskRoot> none = DeskRootsOf(*roots, {}, 5000);

@@ -10,6 +10,7 @@
 #include "Pictures.h"
 
 #include "framework/Modal.h"
+#include "framework/SettingsStore.h"
 #include "library/JointExport.h"
 #include "library/LibraryCheckDlg.h"
 #include "library/LibraryFolders.h"
@@ -20,7 +21,9 @@
 #include "library/LibraryWindow.h"
 #include "library/Mounts.h"
 #include "library/NamedRoots.h"
+#include "library/ProcedureSource.h"
 #include "library/Resource.h"
+#include "library/VerdictBook.h"
 #include "platform/DeviceRoot.h"
 #include "session/ReportStorage.h"
 
@@ -204,11 +207,26 @@ int WriteLibraryPictures() {
     SetMountTableForTests({{card, QStringLiteral("vfat"), QStringLiteral("/dev/sdc1"),
                             QStringLiteral("1A2B-3C4D"), QStringLiteral("HANDHELD"), 0}});
     SetAddedLibraryFolders({share, stick, card + QStringLiteral("/Joint Reports")});
+    // The creek crossing is judged by the template's procedure (more
+    // criteria than fit the check's box), the rest by the shipped one.
+    const QString procedures = tree.path() + QStringLiteral("/procedures");
+    QDir().mkpath(procedures);
+    QFile::copy(ProcedureTemplatePath(), procedures + QStringLiteral("/dual.ini"));
+    {
+        QFile shipped(DefaultProcedurePath());
+        QFile main(procedures + QStringLiteral("/main.ini"));
+        if (shipped.open(QIODevice::ReadOnly) && main.open(QIODevice::WriteOnly))
+            main.write(shipped.readAll().replace("Name=Generic PE", "Name=Water main PE"));
+    }
+    WriteSettingText(kKeyLibrary, kProcedureRulesKey,
+                     QStringLiteral("Creek => %1/dual.ini").arg(procedures));
     const QString db = data.path() + QStringLiteral("/library.sqlite");
     {
         CLibraryStore store(db);
         store.Open(CLibraryStore::Mode::Write);
         CLibraryScanner scanner(store);
+        const auto verdicts = CVerdictBook::Load(CSettingsProcedureSource());
+        scanner.SetVerdicts(verdicts.get());
         scanner.Scan(LibraryRoots());
         // One joint deleted by hand (and said to be), the stick pulled out,
         // and the card taken back to its handheld.
@@ -219,6 +237,11 @@ int WriteLibraryPictures() {
         scanner.SetConfirmedRemovals({ReportFolder()});
         scanner.Scan(LibraryRoots());
     }
+    // The main's joints now go by a procedure file of their own: their
+    // verdicts are not current until the next scan.
+    WriteSettingText(
+        kKeyLibrary, kProcedureRulesKey,
+        QStringLiteral("Creek => %1/dual.ini\nNW-Main => %1/main.ini").arg(procedures));
     int failures = 0;
     {
         CLibraryWindow window(db);
@@ -236,7 +259,8 @@ int WriteLibraryPictures() {
 
         const std::vector<JointRow> rows = window.SelectedRows();
         if (!rows.empty()) {
-            const JointCheck check = CheckJoint(rows[0]);
+            const JointCheck check =
+                CheckJoint(rows[0], *CVerdictBook::Load(CSettingsProcedureSource()));
             CLibraryCheckDlg dialog(check.file, check.lines, &window);
             dialog.Create();
             failures += SavePicture(dialog, QStringLiteral("library-check")) ? 0 : 1;
@@ -265,6 +289,7 @@ int WriteLibraryPictures() {
         failures += SavePicture(forget, QStringLiteral("library-forget")) ? 0 : 1;
     }
     SetAddedLibraryFolders({});
+    WriteSettingText(kKeyLibrary, kProcedureRulesKey, QString());
     failures += WriteOfficePictures(share);
     QApplication::setFont(handheld);
     return failures;
