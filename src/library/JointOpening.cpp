@@ -2,6 +2,7 @@
 
 #include "library/JointTableModel.h"
 #include "library/LibraryScanner.h"
+#include "library/NamedRoots.h"
 #include "platform/RegularFile.h"
 #include "platform/ViewerSocket.h"
 #include "report/VtkDoc.h"
@@ -22,10 +23,15 @@ JointOpening OpenJointCopy(const JointRow& row, int ms) {
     JointOpening result;
     QByteArray path;
     for (const JointFile& f : row.copies) {
+        if (f.status != QLatin1String("present") || f.path.isEmpty())
+            continue;
+        // Where this desk spells a named folder's names otherwise, the file
+        // is looked for by its name.
+        const QByteArray here =
+            f.base.isEmpty() ? f.path : ResolveOnDesk(f.base, f.path.mid(f.base.size() + 1));
         QFile file;
-        if (f.status == QLatin1String("present") && !f.path.isEmpty() &&
-            OpenRegularFile(file, f.path)) {
-            path = f.path;
+        if (OpenRegularFile(file, here)) {
+            path = here;
             break;
         }
     }

@@ -64,35 +64,6 @@ QString LibraryTimeText(qint64 ms);
 // bidirectional overrides) become "?".
 QString SafeLine(QString text);
 
-// A place in the window's browse tree: every joint, a job (on one day
-// when `day` is given) or a machine.
-struct BrowseChoice {
-    enum Kind { All, Job, Machine };
-    Kind kind = All;
-    QString value;
-    QString day; // "yyyy-MM-dd" as the report gives it
-
-    bool operator==(const BrowseChoice&) const = default;
-    // As text, for the settings file, and back.
-    QString Text() const;
-    static BrowseChoice FromText(const QString& text);
-};
-
-struct JointFilter {
-    // In job, employee, machine, model, joint number, notes and the files'
-    // names, any case.
-    QString search;
-    QString job;     // in the job number, any case
-    QDate since;     // the joint's date on or after
-    QDate until;     // on or before
-    QString verdict; // "" any; else as RowVerdict ("not judged" and "not current" also do)
-    QString status = QStringLiteral("present"); // "all" any
-    BrowseChoice browse;
-
-    bool Matches(const JointRow& row) const;
-    bool operator==(const JointFilter&) const = default;
-};
-
 // Whether `text` is in any of the texts the search looks at.
 bool SearchMatches(const JointRow& row, const QString& text);
 // The name of a file (its last part) from its path as text.

@@ -36,6 +36,8 @@ public:
     QHash<qint64, RootJoints> m_joints;
     // Minutes between rescans of folders that cannot be watched; set by OK.
     int m_nRescanMinutes = 15;
+    // An office's library (on a server): named folders only.
+    bool m_bOffice = false;
 
     // Set by OK: the added folders and the named backup folder; the roots
     // retired and the folders said to be here now.

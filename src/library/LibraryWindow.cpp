@@ -3,6 +3,7 @@
 #include "framework/Modal.h"
 #include "framework/SettingsStore.h"
 #include "library/BrowseTree.h"
+#include "library/ChangeNotices.h"
 #include "library/FolderWatch.h"
 #include "library/JointDetailsPane.h"
 #include "library/JointExport.h"
@@ -12,8 +13,10 @@
 #include "library/LibraryFoldersDlg.h"
 #include "library/LibraryForgetDlg.h"
 #include "library/LibraryLayout.h"
+#include "library/NamedRoots.h"
 #include "library/ProcedureSource.h"
 #include "library/VerdictBook.h"
+#include "platform/Clock.h"
 #include "platform/MessageBox.h"
 #include "platform/StorageCard.h"
 #include "platform/WholeFile.h"
@@ -56,20 +59,75 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <sys/stat.h>
+
+// What a reading of the index found, on a worker, for the window.
+struct LibrarySnapshot {
+    CLibraryStore::OpenResult open = CLibraryStore::OpenResult::Failed;
+    QString message;
+    bool lost = false; // the server could not be reached, or went away
+    std::vector<JointRow> rows;
+    std::vector<LibraryRoot> roots; // a named root with this desk's state of it
+    QHash<qint64, RootJoints> rootJoints;
+    std::vector<ForgetItem> missing;
+    qint64 clockOffsetMs = 0;
+};
 
 namespace {
 const QString kCaption = QStringLiteral("Kelvorn Joint Reports");
 // The pause after a keystroke before the search runs.
 constexpr int kSearchDelayMs = 150;
-// Reloads after other programs' commits come at most this often.
-constexpr int kReloadEveryMs = 1000;
 // Progress from a worker is shown at most this often.
 constexpr int kProgressEveryMs = 100;
 
-quint64 InodeOf(const QString& path) {
-    struct stat st {};
-    return stat(QFile::encodeName(path).constData(), &st) == 0 ? quint64(st.st_ino) : 0;
+// Reads the library with a connection of its own, as this desk sees it.
+LibrarySnapshot ReadSnapshot(const QString& database, const std::vector<RootMapping>& mappings,
+                             int probeMs, int newest) {
+    LibrarySnapshot s;
+    CLibraryStore store(database);
+    s.open = store.Open(CLibraryStore::Mode::Read);
+    s.message = store.Message();
+    s.lost = store.IsServer() && s.open == CLibraryStore::OpenResult::Failed &&
+             s.message.contains(QLatin1String("cannot be reached"));
+    if (s.open != CLibraryStore::OpenResult::Ok)
+        return s;
+    const auto done = [&]() {
+        s.open = CLibraryStore::OpenResult::Failed;
+        s.message = store.Message();
+        s.lost = store.ConnectionLost();
+        s.rows.clear();
+        return s;
+    };
+    auto roots = store.Roots();
+    if (!roots)
+        return done();
+    const QHash<qint64, DeskRoot> desk = DeskRootsOf(*roots, mappings, probeMs);
+    store.SetDeskRoots(desk);
+    JointFilter filter = CLibraryStore::AllJoints();
+    filter.newest = newest;
+    auto rows = store.Joints(filter);
+    if (!rows)
+        return done();
+    auto missing = store.MissingOlderThan(0);
+    if (!missing)
+        return done();
+    auto perRoot = store.JointsPerRoot();
+    if (!perRoot)
+        return done();
+    s.clockOffsetMs = store.Now() - CurrentTimeMs();
+    for (LibraryRoot& root : *roots)
+        if (const auto d = desk.constFind(root.id); d != desk.cend()) {
+            root.known = true;
+            root.path = d->path;
+            root.pathText = d->pathText;
+            root.reachable = d->reachable;
+            root.reason = d->reason;
+        }
+    s.rows = std::move(*rows);
+    s.roots = std::move(*roots);
+    s.rootJoints = std::move(*perRoot);
+    s.missing = std::move(*missing);
+    s.message.clear();
+    return s;
 }
 
 QString Setting(const QString& name, const QString& fallback = {}) {
@@ -133,7 +191,7 @@ void SetLibraryRescanMinutes(int minutes) {
 
 CLibraryWindow::CLibraryWindow(const QString& databasePath, QWidget* parent)
     : QMainWindow(parent), m_nProbeMs(CLibraryScanner::kProbeMs), m_strDatabase(databasePath),
-      m_model(this) {
+      m_bServer(IsServerUrl(databasePath)), m_model(this) {
     setWindowTitle(kCaption);
     setAcceptDrops(true);
     m_askSavePath = [this](const QString& title, const QString& suggested) {
@@ -180,6 +238,11 @@ CLibraryWindow::CLibraryWindow(const QString& databasePath, QWidget* parent)
     auto* filters = new QWidget;
     BuildFilters(filters);
     tableLayout->addWidget(filters);
+    m_pState = new QLabel;
+    m_pState->setWordWrap(true);
+    m_pState->setStyleSheet(QStringLiteral("QLabel { color: #a00000; font-weight: bold; }"));
+    m_pState->hide();
+    tableLayout->addWidget(m_pState);
     tableLayout->addWidget(m_pTable, 1);
 
     m_pTree = new CBrowseTree;
@@ -224,9 +287,23 @@ CLibraryWindow::CLibraryWindow(const QString& databasePath, QWidget* parent)
     m_pDetailsDelay->setSingleShot(true);
     m_pDetailsDelay->setInterval(80);
     connect(m_pDetailsDelay, &QTimer::timeout, this, &CLibraryWindow::ReadDetails);
-    m_pReloadSoon = new QTimer(this);
-    m_pReloadSoon->setSingleShot(true);
-    connect(m_pReloadSoon, &QTimer::timeout, this, &CLibraryWindow::Reload);
+    // A server that could not be reached is asked again now and then.
+    m_pRetry = new QTimer(this);
+    m_pRetry->setSingleShot(true);
+    m_pRetry->setInterval(5000);
+    connect(m_pRetry, &QTimer::timeout, this, [this]() { Reload(); });
+    m_pProcedureTimer = new QTimer(this);
+    m_pProcedureTimer->setInterval(10000);
+    connect(m_pProcedureTimer, &QTimer::timeout, this, [this]() {
+        if (!CVerdictBook::FilesNamed(CSettingsProcedureSource().Read()).isEmpty())
+            RefreshProcedures();
+    });
+    m_pNextLoad = new QTimer(this);
+    m_pNextLoad->setSingleShot(true);
+    connect(m_pNextLoad, &QTimer::timeout, this, [this]() {
+        if (!m_pLoadLink)
+            StartLoad();
+    });
     m_pScanSoon = new QTimer(this);
     m_pScanSoon->setSingleShot(true);
     connect(m_pScanSoon, &QTimer::timeout, this, [this]() {
@@ -297,12 +374,6 @@ CLibraryWindow::CLibraryWindow(const QString& databasePath, QWidget* parent)
                                .arg(LibraryRescanMinutes()));
             });
 
-    // Another program's commits (a scan from a shell, another window) show
-    // within a second.
-    m_pFollow = new QTimer(this);
-    m_pFollow->setInterval(kReloadEveryMs);
-    connect(m_pFollow, &QTimer::timeout, this, &CLibraryWindow::FollowChanges);
-    m_pFollow->start();
     RestoreLayout();
     UpdateCount();
     UpdateCommands();
@@ -315,7 +386,7 @@ CLibraryWindow::~CLibraryWindow() {
     if (m_pCancelFlag)
         m_pCancelFlag->store(true);
     for (CWorkerLink** link : {&m_pJobLink, &m_pExportLink, &m_pCheckLink, &m_pOpenLink,
-                               &m_pDetailsLink, &m_pDropLink, &m_pProcedureLink})
+                               &m_pDetailsLink, &m_pDropLink, &m_pProcedureLink, &m_pLoadLink})
         CutLink(*link);
 }
 
@@ -659,35 +730,57 @@ void CLibraryWindow::closeEvent(QCloseEvent* event) {
     QMainWindow::closeEvent(event);
 }
 
-bool CLibraryWindow::OpenReader(bool quiet) {
-    m_pStore = std::make_unique<CLibraryStore>(m_strDatabase);
-    const CLibraryStore::OpenResult result = m_pStore->Open(CLibraryStore::Mode::Read);
-    switch (result) {
+bool CLibraryWindow::OpenStore() {
+    // The first look runs on a worker (a server may take its time to
+    // answer); the window waits for it before it is shown.
+    struct Look {
+        CLibraryStore::OpenResult result = CLibraryStore::OpenResult::Failed;
+        QString message;
+    };
+    auto look = std::make_shared<Look>();
+    QThread* thread = QThread::create([database = m_strDatabase, look]() {
+        CLibraryStore store(database);
+        look->result = store.Open(CLibraryStore::Mode::Read);
+        look->message = store.Message();
+    });
+    KeepLibraryWorker(thread);
+    thread->start();
+    if (!thread->wait(QDeadlineTimer(30000))) {
+        MessageBox(QStringLiteral("The library %1 does not answer.").arg(m_strDatabase), kCaption,
+                   MB_ICONSTOP);
+        return false;
+    }
+    switch (look->result) {
     case CLibraryStore::OpenResult::Ok:
-        m_nChangeCounter = m_pStore->ChangeCounter();
-        m_nIndexInode = InodeOf(m_pStore->Path());
-        return true;
+        break;
     case CLibraryStore::OpenResult::NoIndex:
     case CLibraryStore::OpenResult::Older:
     case CLibraryStore::OpenResult::Damaged:
     case CLibraryStore::OpenResult::Busy:
-        // The first scan makes it, brings it up to date or sets it aside.
-        m_pStore.reset();
-        return true;
+        // The first scan makes an SQLite index, brings it up to date or
+        // sets it aside; a server's library is made or upgraded only by
+        // init-database.
+        if (!m_bServer)
+            break;
+        [[fallthrough]];
     default:
-        if (!quiet)
-            MessageBox(m_pStore->Message(), kCaption, MB_ICONSTOP);
-        m_pStore.reset();
+        MessageBox(look->message, kCaption, MB_ICONSTOP);
         return false;
     }
+    m_pNotices = new CChangeNotices(m_strDatabase, this);
+    connect(m_pNotices, &CChangeNotices::Changed, this, &CLibraryWindow::FollowCommit);
+    connect(m_pNotices, &CChangeNotices::Lost, this, [this](const QString& why) {
+        m_pState->setText(why);
+        m_pState->show();
+    });
+    connect(m_pNotices, &CChangeNotices::Back, this, [this]() { Reload(); });
+    m_pProcedureTimer->start();
+    Reload();
+    return true;
 }
 
-bool CLibraryWindow::OpenStore() {
-    if (!OpenReader(false))
-        return false;
-    Reload();
-    UpdateWatch();
-    return true;
+QString CLibraryWindow::StateText() const {
+    return m_pState->isHidden() ? QString() : m_pState->text();
 }
 
 namespace {
@@ -721,47 +814,102 @@ void CLibraryWindow::RefreshProcedures() {
 }
 
 void CLibraryWindow::FollowChanges() {
-    // A procedure file changed in place shows within ten seconds.
-    if (++m_nFollowTicks % 10 == 0 &&
-        !CVerdictBook::FilesNamed(CSettingsProcedureSource().Read()).isEmpty())
-        RefreshProcedures();
-    // A new file in the index's place (set aside and built again) is a new
-    // index: the old connection would see the old file for ever.
-    if (m_pStore && InodeOf(m_pStore->Path()) != m_nIndexInode)
-        m_pStore.reset();
-    if (!m_pStore) {
-        if (OpenReader(true) && m_pStore) {
-            Reload();
-            UpdateWatch();
-        }
+    if (m_pNotices)
+        m_pNotices->LookNow();
+}
+
+void CLibraryWindow::Reload(std::function<void()> then) {
+    ++m_nWanted;
+    if (then)
+        m_afterLoad.emplace_back(m_nWanted, std::move(then));
+    m_pNextLoad->stop();
+    if (!m_pLoadLink)
+        StartLoad();
+}
+
+bool CLibraryWindow::Loading() const {
+    return m_pLoadLink != nullptr || m_pNextLoad->isActive();
+}
+
+void CLibraryWindow::FollowCommit() {
+    // Another program's commits (an indexer commits every moment) are read
+    // at most once a second.
+    ++m_nWanted;
+    if (m_pLoadLink || m_pNextLoad->isActive())
+        return;
+    const qint64 since = m_loadStarted.isValid() ? m_loadStarted.elapsed() : kLoadEveryMs;
+    if (since < kLoadEveryMs)
+        m_pNextLoad->start(int(kLoadEveryMs - since));
+    else
+        StartLoad();
+}
+
+void CLibraryWindow::StartLoad() {
+    m_loadStarted.start();
+    const int generation = m_nWanted;
+    // The first reading shows the newest joints at once, then the rest: a
+    // large library's whole table takes a moment longer.
+    const int newest = m_bWhole || m_bPartial ? 0 : kFirstPage;
+    // The settings are read here, where they live.
+    m_pLoadLink = RunOnWorker<LibrarySnapshot>(
+        [database = m_strDatabase, mappings = RootMappings(), probeMs = m_nProbeMs,
+         newest](CWorkerLink*) { return ReadSnapshot(database, mappings, probeMs, newest); },
+        [this, generation, newest](const LibrarySnapshot& snapshot) {
+            m_pLoadLink = nullptr;
+            if (newest > 0 && snapshot.open == CLibraryStore::OpenResult::Ok) {
+                m_bPartial = true;
+                Apply(snapshot);
+                StartLoad();
+                return;
+            }
+            if (snapshot.open == CLibraryStore::OpenResult::Ok) {
+                m_bWhole = true;
+                m_bPartial = false;
+            }
+            Apply(snapshot);
+            std::vector<std::function<void()>> ready;
+            for (auto it = m_afterLoad.begin(); it != m_afterLoad.end();)
+                if (it->first <= generation) {
+                    ready.push_back(std::move(it->second));
+                    it = m_afterLoad.erase(it);
+                } else {
+                    ++it;
+                }
+            if (m_nWanted > generation && !m_pNextLoad->isActive())
+                m_pNextLoad->start(
+                    int(std::max<qint64>(0, kLoadEveryMs - m_loadStarted.elapsed())));
+            for (auto& f : ready)
+                f();
+            Q_EMIT Loaded();
+        });
+}
+
+void CLibraryWindow::Apply(const LibrarySnapshot& snapshot) {
+    const bool ok = snapshot.open == CLibraryStore::OpenResult::Ok;
+    if (ok || !m_bServer) {
+        m_pState->clear();
+        m_pState->hide();
+    }
+    if (!ok && m_bServer) {
+        // The rows shown stay: they are what the library held a moment ago.
+        m_pState->setText(snapshot.lost
+                              ? snapshot.message + QStringLiteral(" The joints shown are those "
+                                                                  "read before; the window tries "
+                                                                  "again.")
+                              : snapshot.message);
+        m_pState->show();
+        if (snapshot.lost)
+            m_pRetry->start();
         return;
     }
-    const qint64 counter = m_pStore->ChangeCounter();
-    if (counter == m_nChangeCounter)
-        return;
-    m_nChangeCounter = counter;
-    // At most one reload a second, however often others commit.
-    const qint64 since = m_lastReload.isValid() ? m_lastReload.elapsed() : kReloadEveryMs;
-    if (since >= kReloadEveryMs)
-        Reload();
-    else if (!m_pReloadSoon->isActive())
-        m_pReloadSoon->start(int(kReloadEveryMs - since));
-}
-
-bool CLibraryWindow::ReloadPending() const {
-    return m_pReloadSoon->isActive();
-}
-
-void CLibraryWindow::RunPendingReload() {
-    if (m_pReloadSoon->isActive())
-        Reload();
-}
-
-void CLibraryWindow::Reload() {
-    m_pReloadSoon->stop();
-    m_lastReload.start();
+    if (!ok && snapshot.open == CLibraryStore::OpenResult::Failed)
+        m_pCount->setToolTip(snapshot.message);
+    m_roots = snapshot.roots;
+    m_rootJoints = snapshot.rootJoints;
+    m_missing = snapshot.missing;
+    m_nClockOffsetMs = snapshot.clockOffsetMs;
     // The selection, the current joint and the first joint in view are
-    // kept by joint, so that a reload under the user's hands (another
+    // kept by joint, so that a reading under the user's hands (another
     // program's commit, a scan) moves nothing.
     QSet<qint64> selected;
     for (const JointRow& r : SelectedRows())
@@ -771,22 +919,17 @@ void CLibraryWindow::Reload() {
     const int topRow = m_pTable->rowAt(0);
     const qint64 topJoint = topRow >= 0 ? m_model.Row(topRow).id : 0;
 
-    std::optional<std::vector<JointRow>> rows;
-    if (m_pStore)
-        rows = m_pStore->Joints();
-    if (m_pStore && !rows)
-        m_pCount->setToolTip(m_pStore->Message());
+    std::vector<JointRow> rows = snapshot.rows;
     // Each verdict against what would be made now; a procedure file not
     // read yet leaves the joints of its rule "not current" until it is.
     const CVerdictBook verdicts(CSettingsProcedureSource().Read(), m_procedureFiles);
-    if (rows)
-        MarkVerdicts(*rows, verdicts);
+    MarkVerdicts(rows, verdicts);
     if (!verdicts.Pending().isEmpty())
         RefreshProcedures();
     {
         // The selection is put back below; the pane keeps what it shows.
         const QSignalBlocker block(m_pTable->selectionModel());
-        m_model.SetRows(rows ? std::move(*rows) : std::vector<JointRow>());
+        m_model.SetRows(std::move(rows));
         QItemSelection keep;
         if (!selected.isEmpty())
             for (int r = 0; r < m_model.rowCount(); ++r)
@@ -805,6 +948,7 @@ void CLibraryWindow::Reload() {
     m_pTree->SetFacts(BrowseFactsOf(m_model.AllRows()));
     OnCurrentChanged();
     UpdateCount();
+    UpdateWatch();
 }
 
 void CLibraryWindow::ApplyFilter() {
@@ -846,7 +990,8 @@ void CLibraryWindow::ApplyFilter() {
 
 void CLibraryWindow::UpdateCount() {
     m_pCount->setText(
-        QStringLiteral("%1 of %2 shown").arg(m_model.rowCount()).arg(m_model.Total()));
+        m_bPartial ? QStringLiteral("%1 newest shown, reading the rest...").arg(m_model.rowCount())
+                   : QStringLiteral("%1 of %2 shown").arg(m_model.rowCount()).arg(m_model.Total()));
 }
 
 void CLibraryWindow::UpdateCommands() {
@@ -864,7 +1009,7 @@ void CLibraryWindow::UpdateCommands() {
     m_commands.at(QStringLiteral("export-list"))->setEnabled(m_model.rowCount() > 0);
     m_commands.at(QStringLiteral("scan"))->setEnabled(!Scanning());
     m_commands.at(QStringLiteral("cancel"))->setEnabled(Scanning());
-    m_commands.at(QStringLiteral("forget"))->setEnabled(m_pStore && !Scanning());
+    m_commands.at(QStringLiteral("forget"))->setEnabled(!Scanning());
 }
 
 void CLibraryWindow::OnCurrentChanged() {
@@ -943,6 +1088,7 @@ void CLibraryWindow::StartScan(const QStringList& confirmed) {
     LibraryJob job = m_pending;
     job.scan = true;
     job.settings = ReadLibraryFolderSettings(); // settings stay on this thread
+    job.named = RootMappings();
     job.confirmed << confirmed;
     StartJob(std::move(job));
 }
@@ -1058,59 +1204,58 @@ void CLibraryWindow::OnJobDone(const LibraryJobResult& result, const LibraryJob&
             if (!m_queuedFiles.contains(f))
                 m_queuedFiles << f;
     }
-    if (result.rebuilt)
-        m_pStore.reset();
-    if (!m_pStore)
-        OpenReader(true);
-    Reload();
-    UpdateWatch();
-    const ScanSummary& summary = result.summary;
-    if (result.outcome == LibraryJobResult::Busy) {
-        AddProblem(QStringLiteral("The library is busy: %1. Its joints show here as that program "
-                                  "records them.")
-                       .arg(result.message));
-    } else if (result.outcome == LibraryJobResult::Failed && !result.message.isEmpty()) {
-        MessageBox(result.message, kCaption, MB_ICONSTOP);
-    } else if (!result.message.isEmpty()) {
-        AddProblem(result.message);
-    }
-    for (const QString& folder : summary.offline)
-        AddProblem(
-            QStringLiteral("%1: offline (%2)").arg(folder, summary.offlineWhy.value(folder)));
-    for (const QString& line : summary.problems)
-        AddProblem(line);
-    for (const QString& line : summary.unreadable)
-        AddProblem(line);
-    if (job.scan && result.outcome == LibraryJobResult::Done && !summary.cancelled)
-        statusBar()->showMessage(
-            QStringLiteral("Scanned: %1 added, %2 changed, %3 unchanged%4")
-                .arg(summary.added.size())
-                .arg(summary.updated.size())
-                .arg(summary.unchanged)
-                .arg(summary.offline.isEmpty()
-                         ? QString()
-                         : QStringLiteral(", %1 folders offline").arg(summary.offline.size())),
-            10000);
-    else if (!job.files.isEmpty() && result.outcome == LibraryJobResult::Done)
-        statusBar()->showMessage(QStringLiteral("%1 reports read as they arrived")
-                                     .arg(summary.added.size() + summary.updated.size()),
-                                 5000);
-    // Only the user can tell an emptied folder from another card in the
-    // reader or a share that is half there.
-    QStringList confirmed;
-    for (const QString& root : summary.suspect)
-        if (MessageBox(QStringLiteral("%1 is empty or lost most of its joints at once, so they are "
-                                      "shown as offline: another card may be in the reader, or a "
-                                      "share only half there.\n\nWere its reports deleted or "
-                                      "moved on purpose? Yes marks them missing.")
-                           .arg(SafeLine(root)),
-                       kCaption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES)
-            confirmed << root;
-    Q_EMIT ScanFinished();
-    if (!confirmed.isEmpty())
-        StartScan(confirmed);
-    else
-        RunQueuedJob();
+    // What the job did shows before anything is said or asked about it.
+    Reload([this, result, job]() {
+        const ScanSummary& summary = result.summary;
+        if (result.outcome == LibraryJobResult::Busy) {
+            AddProblem(
+                QStringLiteral("The library is busy: %1. Its joints show here as that program "
+                               "records them.")
+                    .arg(result.message));
+        } else if (result.outcome == LibraryJobResult::Failed && !result.message.isEmpty()) {
+            MessageBox(result.message, kCaption, MB_ICONSTOP);
+        } else if (!result.message.isEmpty()) {
+            AddProblem(result.message);
+        }
+        for (const QString& folder : summary.offline)
+            AddProblem(
+                QStringLiteral("%1: offline (%2)").arg(folder, summary.offlineWhy.value(folder)));
+        for (const QString& line : summary.problems)
+            AddProblem(line);
+        for (const QString& line : summary.unreadable)
+            AddProblem(line);
+        if (job.scan && result.outcome == LibraryJobResult::Done && !summary.cancelled)
+            statusBar()->showMessage(
+                QStringLiteral("Scanned: %1 added, %2 changed, %3 unchanged%4")
+                    .arg(summary.added.size())
+                    .arg(summary.updated.size())
+                    .arg(summary.unchanged)
+                    .arg(summary.offline.isEmpty()
+                             ? QString()
+                             : QStringLiteral(", %1 folders offline").arg(summary.offline.size())),
+                10000);
+        else if (!job.files.isEmpty() && result.outcome == LibraryJobResult::Done)
+            statusBar()->showMessage(QStringLiteral("%1 reports read as they arrived")
+                                         .arg(summary.added.size() + summary.updated.size()),
+                                     5000);
+        // Only the user can tell an emptied folder from another card in the
+        // reader or a share that is half there.
+        QStringList confirmed;
+        for (const QString& root : summary.suspect)
+            if (MessageBox(
+                    QStringLiteral("%1 is empty or lost most of its joints at once, so they are "
+                                   "shown as offline: another card may be in the reader, or a "
+                                   "share only half there.\n\nWere its reports deleted or "
+                                   "moved on purpose? Yes marks them missing.")
+                        .arg(SafeLine(root)),
+                    kCaption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES)
+                confirmed << root;
+        Q_EMIT ScanFinished();
+        if (!confirmed.isEmpty())
+            StartScan(confirmed);
+        else
+            RunQueuedJob();
+    });
 }
 
 std::vector<JointRow> CLibraryWindow::SelectedRows() const {
@@ -1179,12 +1324,18 @@ void CLibraryWindow::ExportPdfs() {
 }
 
 void CLibraryWindow::ForgetMissing() {
-    if (!m_pStore || m_pJobLink)
+    if (m_pJobLink)
         return;
     CLibraryForgetDlg dialog(this);
-    CLibraryStore* store = m_pStore.get();
-    dialog.m_missing = [store](qint64 ageMs) {
-        return store->MissingOlderThan(ageMs).value_or(std::vector<ForgetItem>());
+    // From the last reading, by the store's clock; the job looks again
+    // before it forgets anything.
+    dialog.m_missing = [items = m_missing, offset = m_nClockOffsetMs](qint64 ageMs) {
+        const qint64 limit = CurrentTimeMs() + offset - ageMs;
+        std::vector<ForgetItem> old;
+        for (const ForgetItem& item : items)
+            if (item.missingSince <= limit)
+                old.push_back(item);
+        return old;
     };
     if (RunModal(dialog) != IDOK || dialog.m_fileIds.empty())
         return;
@@ -1277,17 +1428,13 @@ void CLibraryWindow::CopySelectedPaths() {
                              3000);
 }
 
-std::vector<LibraryRoot> CLibraryWindow::KnownRoots() {
-    return m_pStore ? m_pStore->Roots().value_or(std::vector<LibraryRoot>())
-                    : std::vector<LibraryRoot>();
-}
-
 void CLibraryWindow::UpdateWatch() {
+    // An office's desks read: its indexer is the one that scans.
     QStringList folders;
-    for (const LibraryRoot& r : KnownRoots())
+    for (const LibraryRoot& r : m_bServer ? std::vector<LibraryRoot>() : KnownRoots())
         if (r.known && r.reachable && !r.pathText.isEmpty() && !folders.contains(r.pathText))
             folders << r.pathText;
-    m_pWatch->SetFolders(folders, StorageCardRoots());
+    m_pWatch->SetFolders(folders, m_bServer ? QStringList() : StorageCardRoots());
     m_pTimedRescan->setInterval(LibraryRescanMinutes() * 60000);
 }
 
@@ -1303,14 +1450,22 @@ void CLibraryWindow::ScanSoon(const QString& why, int ms) {
 
 void CLibraryWindow::ShowFolders() {
     CLibraryFoldersDlg dialog(KnownRoots(), this);
-    if (m_pStore)
-        dialog.m_joints = m_pStore->JointsPerRoot().value_or(QHash<qint64, RootJoints>());
+    dialog.m_joints = m_rootJoints;
     dialog.m_askFolder = m_askFolder;
+    dialog.m_bOffice = m_bServer;
     dialog.m_nRescanMinutes = LibraryRescanMinutes();
     if (RunModal(dialog) != IDOK)
         return;
     SetLibraryRescanMinutes(dialog.m_nRescanMinutes);
     m_pTimedRescan->setInterval(LibraryRescanMinutes() * 60000);
+    if (m_bServer) {
+        // What the user said applies at this desk's next scan, if it scans.
+        m_pending.retired.insert(m_pending.retired.end(), dialog.m_retired.begin(),
+                                 dialog.m_retired.end());
+        m_pending.hereNow << dialog.m_hereNow;
+        Reload();
+        return;
+    }
     const LibraryFolderSettings before = ReadLibraryFolderSettings();
     SetAddedLibraryFolders(dialog.m_folders);
     SetNamedBackupCard(dialog.m_strCard);

@@ -3,15 +3,18 @@
 // and the selected joint's details pane, its search and filters, a menu
 // bar, a toolbar and a status bar, and the problems panel.
 //
-// It reads the index through a read-only connection and holds no lock, so
-// other programs list, export and scan while it is open; it follows their
-// commits and reloads, at most once a second, keeping the selection, the
-// current joint and the scroll position. Everything that touches a report
-// folder (probing, listing, reading, opening, PDF export, the check, the
-// details, dropped files, watching) runs on a worker; writers run as jobs
-// under the scan lock (LibraryJob.h). Cancel and closing never wait for a
-// worker: a worker stuck on a folder that stopped answering is left to end
-// by itself, and what it finishes is seen through the index.
+// It reads the index on a worker, through a read-only connection of its
+// own, and holds no lock, so other programs list, export and scan while it
+// is open; it follows their commits (ChangeNotices.h: a server's notices,
+// an SQLite index's change counter) and reads again, at most once a second,
+// keeping the selection, the current joint and the scroll position.
+// Nothing on its thread queries a server or touches a report folder:
+// reading, probing, listing, opening, PDF export, the check, the details,
+// dropped files and watching run on workers; writers run as jobs under the
+// scan lock (LibraryJob.h). A server that cannot be reached is said above
+// the table, and the window reads again when it is back. Cancel and closing
+// never wait for a worker: one stuck on a folder or a server that stopped
+// answering is left to end by itself.
 //
 // How the window was left (its size, splitter, columns, sort, filters and
 // search) is kept in the settings file and restored (LibraryLayout.h).
@@ -43,10 +46,12 @@ class QTableView;
 class QTimer;
 class QToolButton;
 class CBrowseTree;
+class CChangeNotices;
 class CFolderWatch;
 class CJointDetailsPane;
 struct JointDetails;
 struct JointOpening;
+struct LibrarySnapshot;
 
 class CLibraryWindow : public QMainWindow {
     Q_OBJECT
@@ -54,20 +59,24 @@ public:
     explicit CLibraryWindow(const QString& databasePath, QWidget* parent = nullptr);
     ~CLibraryWindow() override;
 
-    // Opens the window's read-only connection to the index; false, after
-    // telling the user, when the index cannot be used at all. An index
-    // that is not there yet, or was made by an older program, is made or
-    // brought up to date by the first scan.
+    // Looks whether the index can be used (on a worker, waited for: the
+    // window is not shown yet), then reads it and follows its changes;
+    // false, after telling the user, when it cannot be used at all. An
+    // SQLite index that is not there yet, or was made by an older program,
+    // is made or brought up to date by the first scan; a server's library
+    // only by init-database.
     bool OpenStore();
-    // Reads the joints from the index again, keeping the selection, the
-    // current joint and the scroll position.
-    void Reload();
-    // Reloads when another connection committed since the last look (at
-    // most once a second); the window's timer calls it.
+    // Reads the joints from the index again, on a worker, keeping the
+    // selection, the current joint and the scroll position; `then` runs
+    // when a reading asked for now has landed.
+    void Reload(std::function<void()> then = {});
+    bool Loading() const;
+    // Looks at once whether another program committed (SQLite; a server
+    // says so by itself).
     void FollowChanges();
-    // A reload held back to keep to one a second, and its timer's tick.
-    bool ReloadPending() const;
-    void RunPendingReload();
+    // What the window says about the library above its table (a server
+    // that cannot be reached), or empty.
+    QString StateText() const;
 
     // A complete scan asked for (a report removed, a card put in) and due
     // in a moment.
@@ -83,7 +92,6 @@ public:
     void OpenSelected();
     void ShowSelectedInFolder();
     void CopySelectedPaths();
-    // What is selected, or what is shown when nothing is.
     // Reads the procedure files the rules name again, on a worker; the
     // verdicts are marked anew when they changed (ProceduresRead). The
     // window does it when it opens, every ten seconds, after a scan, and
@@ -138,11 +146,15 @@ public:
     // The table's context menu, as it is for the current selection.
     QMenu* ContextMenu();
     std::vector<JointRow> SelectedRows() const;
+    // The roots the last reading found, a named one as this desk reaches it.
+    const std::vector<LibraryRoot>& KnownRoots() const { return m_roots; }
 
 Q_SIGNALS:
     // A job of the window's ended: a scan, forget-missing, or reading
     // reports that arrived.
     void ScanFinished();
+    // A reading of the index has been shown.
+    void Loaded();
     void ExportFinished();
     // The check of a joint was shown, or its failure told.
     void CheckFinished();
@@ -170,7 +182,9 @@ private:
     void UpdateCount();
     void UpdateCommands();
     void OnProgress(int done, int total);
-    bool OpenReader(bool quiet);
+    void FollowCommit();
+    void StartLoad();
+    void Apply(const LibrarySnapshot& snapshot);
     void StartJob(LibraryJob job);
     void OnJobDone(const LibraryJobResult& result, const LibraryJob& job);
     void RunQueuedJob();
@@ -181,15 +195,29 @@ private:
     void UpdateWatch();
     void ScanSoon(const QString& why, int ms);
     void ShowColumnMenu(const QPoint& at);
-    std::vector<LibraryRoot> KnownRoots();
 
     QString m_strDatabase;
-    std::unique_ptr<CLibraryStore> m_pStore;
-    qint64 m_nChangeCounter = -1;
-    quint64 m_nIndexInode = 0; // a new file there (set aside, rebuilt) is opened anew
+    bool m_bServer = false;
+    CChangeNotices* m_pNotices = nullptr;
+    // Readings asked for, and what waits for one.
+    int m_nWanted = 0;
+    std::vector<std::pair<int, std::function<void()>>> m_afterLoad;
+    CWorkerLink* m_pLoadLink = nullptr;
+    // What the last reading found besides the joints.
+    std::vector<LibraryRoot> m_roots;
+    QHash<qint64, RootJoints> m_rootJoints;
+    std::vector<ForgetItem> m_missing;
+    qint64 m_nClockOffsetMs = 0; // the store's clock minus this host's
+    QTimer* m_pRetry = nullptr;
+    QTimer* m_pNextLoad = nullptr;
+    // Until the whole table has been read once, the newest joints come first.
+    static constexpr int kFirstPage = 500;
+    bool m_bWhole = false;
+    bool m_bPartial = false;
+    QElapsedTimer m_loadStarted;
+    static constexpr qint64 kLoadEveryMs = 1000;
+    QLabel* m_pState = nullptr;
     CJointTableModel m_model;
-    QElapsedTimer m_lastReload;
-    QTimer* m_pReloadSoon = nullptr;
 
     QSplitter* m_pSplitter = nullptr;
     CBrowseTree* m_pTree = nullptr;
@@ -212,7 +240,6 @@ private:
     QListWidget* m_pProblems = nullptr;
     QMenu* m_pContext = nullptr;
     std::map<QString, QAction*> m_commands;
-    QTimer* m_pFollow = nullptr;
     QTimer* m_pDetailsDelay = nullptr;
     QByteArray m_paneSha; // the report the pane shows
 
@@ -229,7 +256,7 @@ private:
     // as current only when it is what they, the rules and the machine list
     // in the settings would make now (VerdictBook.h).
     ProcedureFiles m_procedureFiles;
-    int m_nFollowTicks = 0;
+    QTimer* m_pProcedureTimer = nullptr; // a procedure file changed in place shows within 10 s
     std::shared_ptr<std::atomic<bool>> m_pCancelFlag;
     QElapsedTimer m_jobClock;
     // Folder changes and confirmations waiting for the next job.

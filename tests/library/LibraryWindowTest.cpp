@@ -3,6 +3,7 @@
 #include "framework/Modal.h"
 #include "framework/SettingsStore.h"
 #include "library/BrowseTree.h"
+#include "library/ChangeNotices.h"
 #include "library/FolderWatch.h"
 #include "library/JointDetailsPane.h"
 #include "library/JointTable.h"
@@ -14,6 +15,7 @@
 #include "library/LibraryLayout.h"
 #include "library/LibraryScanner.h"
 #include "library/Mounts.h"
+#include "library/NamedRoots.h"
 #include "library/Resource.h"
 #include "library/RootProbe.h"
 #include "platform/Clock.h"
@@ -23,6 +25,7 @@
 
 #include <QClipboard>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -97,6 +100,11 @@ void Press(QWidget* widget, int key) {
 void HangForEver(const char*) {
     for (;;)
         pause();
+}
+
+// Until the readings asked for have landed.
+bool WaitForRows(CLibraryWindow& window) {
+    return WaitUntil([&]() { return !window.Loading(); });
 }
 
 class LibraryWindow : public ::testing::Test {
@@ -187,6 +195,7 @@ TEST_F(LibraryWindow, FindSortBrowseAndExport) {
         window.Model().index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     // A reload under the user's hands keeps the selection.
     window.Reload();
+    ASSERT_TRUE(WaitForRows(window));
     ASSERT_EQ(window.SelectedRows().size(), 2u);
     const QString csv = data.path() + QStringLiteral("/joints.csv");
     window.m_askSavePath = [&](const QString&, const QString&) { return csv; };
@@ -357,28 +366,67 @@ TEST_F(LibraryWindow, CancelAndCloseNeverWaitForAWorker) {
     EXPECT_TRUE(WaitForLibraryWorkers(60000));
 }
 
-// The window reads without a lock and follows what other programs commit.
-TEST_F(LibraryWindow, FollowsAnotherProgramsCommits) {
-    CLibraryWindow window(db);
-    ASSERT_TRUE(window.OpenStore()); // no index yet: nothing to show
+class LibraryWindowOnStores : public LibraryWindow, public ::testing::WithParamInterface<Store> {};
+
+// The window reads without a lock, off its own thread, and follows what
+// other programs commit: an SQLite index's counter, a server's notices.
+// When the server stops answering it says so, keeps the rows it has, and
+// when the server is back reads what was committed meanwhile.
+TEST_P(LibraryWindowOnStores, FollowsAnotherProgramsCommitsAndALostServer) {
+    const TestLibrary lib(GetParam(), db);
+    ASSERT_TRUE(lib.Ready()) << qPrintable(lib.Error());
+    if (lib.Server())
+        SetRootMapping(QStringLiteral("device"), reports);
+    CChangeNotices::SetHeartbeatForTests(200);
+    CLibraryWindow window(lib.database);
+    ASSERT_TRUE(window.OpenStore()); // no joints yet: nothing to show
+    ASSERT_TRUE(WaitForRows(window));
     EXPECT_EQ(window.Model().Total(), 0);
     LibraryJob job;
-    job.database = db;
+    job.database = lib.database;
     job.scan = true;
     job.folders = LibraryRoots();
+    job.named = RootMappings();
     ASSERT_EQ(RunLibraryJob(job).outcome, LibraryJobResult::Done);
     window.FollowChanges();
-    EXPECT_EQ(window.Model().Total(), 5);
+    ASSERT_TRUE(WaitUntil([&]() { return window.Model().Total() == 5; }));
     PutFile(reports + QStringLiteral("/new.kjr"), MakeReportBytes(30, QStringLiteral("J-N")));
-    window.FollowChanges(); // nothing committed: nothing read again
-    EXPECT_EQ(window.Model().Total(), 5);
+    if (!lib.Server()) {
+        ASSERT_TRUE(WaitForRows(window));
+        window.FollowChanges(); // nothing committed: nothing read again
+        EXPECT_FALSE(window.Loading());
+    }
     ASSERT_EQ(RunLibraryJob(job).outcome, LibraryJobResult::Done);
-    window.FollowChanges(); // within a second of the last reload: held back
-    EXPECT_TRUE(window.ReloadPending());
-    EXPECT_EQ(window.Model().Total(), 5);
-    window.RunPendingReload();
-    EXPECT_EQ(window.Model().Total(), 6);
+    window.FollowChanges();
+    ASSERT_TRUE(WaitUntil([&]() { return window.Model().Total() == 6; }));
+    if (lib.Server()) {
+        // The server takes no connection to the library and ends the
+        // window's; later it takes them again.
+        const QString name = lib.Server()->Name();
+        ASSERT_TRUE(PgAdmin(QStringLiteral("postgres"),
+                            {QStringLiteral("ALTER DATABASE %1 ALLOW_CONNECTIONS false").arg(name),
+                             QStringLiteral("SELECT pg_terminate_backend(pid) FROM "
+                                            "pg_stat_activity WHERE datname = '%1'")
+                                 .arg(name)}));
+        ASSERT_TRUE(WaitUntil([&]() { return !window.StateText().isEmpty(); }));
+        window.Reload();
+        ASSERT_TRUE(WaitForRows(window));
+        EXPECT_TRUE(window.StateText().contains(QLatin1String("cannot be reached")))
+            << qPrintable(window.StateText());
+        EXPECT_EQ(window.Model().Total(), 6);
+        ASSERT_TRUE(
+            PgAdmin(QStringLiteral("postgres"),
+                    {QStringLiteral("ALTER DATABASE %1 ALLOW_CONNECTIONS true").arg(name)}));
+        PutFile(reports + QStringLiteral("/newer.kjr"), MakeReportBytes(31, QStringLiteral("J-N")));
+        ASSERT_EQ(RunLibraryJob(job).outcome, LibraryJobResult::Done);
+        ASSERT_TRUE(WaitUntil(
+            [&]() { return window.StateText().isEmpty() && window.Model().Total() == 7; }));
+    }
+    CChangeNotices::SetHeartbeatForTests(0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Stores, LibraryWindowOnStores,
+                         ::testing::Values(Store::SQLite, Store::PostgreSQL), StoreName);
 
 // The Folders dialog keeps the added folders and the backup folder in the
 // settings and shows where the joints lie; a folder taken out takes its
@@ -684,6 +732,7 @@ TEST_F(LibraryWindow, RestoresItsLayout) {
                          QStringLiteral(";review_state 0 80 1;samples 3 wide 1"));
     CLibraryWindow window(db);
     ASSERT_TRUE(window.OpenStore());
+    ASSERT_TRUE(WaitForRows(window));
     EXPECT_EQ(window.size(), QSize(1111, 666));
     QHeaderView* header = window.Table()->horizontalHeader();
     EXPECT_EQ(header->logicalIndex(0), JC_JOB);
@@ -720,12 +769,12 @@ TEST_F(LibraryWindow, WatchedFoldersWithoutAScan) {
     AddLibraryFolder(share.path());
     CLibraryWindow window(db);
     window.Watch()->SetSettleMs(50);
-    ASSERT_TRUE(window.OpenStore());
-    ScanAndWait(window);
     int watched = 0;
     QObject::connect(window.Watch(), &CFolderWatch::FolderState, &window,
                      [&](const QString&, int state) { watched += state == CFolderWatch::Watched; });
+    ASSERT_TRUE(window.OpenStore());
     ScanAndWait(window); // the watch is set up from the index's folders
+    ScanAndWait(window); // and a scan that finds nothing new adds nothing
     ASSERT_TRUE(WaitUntil([&]() { return window.Problems()->count() > 0 && watched > 0; }));
     EXPECT_TRUE(window.Problems()->item(0)->text().endsWith(
         share.path() + QStringLiteral(": on a network file system (nfs4); rescanned every 15 min "
@@ -778,7 +827,6 @@ TEST_F(LibraryWindow, TheTableFillsDuringAScan) {
     ASSERT_TRUE(reached.tryAcquire(1, 60000));
     ASSERT_TRUE(WaitUntil([&]() {
         window.FollowChanges();
-        window.RunPendingReload();
         return window.Model().rowCount() >= CLibraryScanner::kFirstBatchFiles &&
                window.FolderLabel()->text().startsWith(reports);
     }));
@@ -821,7 +869,7 @@ TEST_F(LibraryWindow, DroppedReportsAndFolders) {
         EXPECT_TRUE(WaitForSignal(&window, &CLibraryWindow::DropTaken,
                                   [&]() { QCoreApplication::sendEvent(&window, &event); }));
         EXPECT_EQ(event.dropAction(), Qt::CopyAction);
-        return WaitUntil([&]() { return !window.Scanning(); });
+        return WaitUntil([&]() { return !window.Scanning() && !window.Loading(); });
     };
     ASSERT_TRUE(drop({mail, outside.path() + QStringLiteral("/notes.txt")}));
     const QString imports = LibraryImportFolder(db);
