@@ -2,6 +2,7 @@
 
 #include "check/ProcedureCheck.h"
 #include "library/LibraryScanner.h"
+#include "library/NamedRoots.h"
 #include "library/VerdictBook.h"
 #include "platform/RegularFile.h"
 #include "report/DownloadName.h"
@@ -24,7 +25,12 @@ QString LoadIndexedCopy(CVtkDoc& doc, const JointRow& row, QString& failure, boo
     bool changed = false;
     for (const JointFile& copy : row.copies) {
         QFile file;
-        if (copy.path.isEmpty() || !OpenRegularFile(file, copy.path))
+        // A desk may spell a named root's names in another Unicode form.
+        if (copy.path.isEmpty() ||
+            (!OpenRegularFile(file, copy.path) &&
+             (copy.base.isEmpty() ||
+              !OpenRegularFile(file,
+                               ResolveOnDesk(copy.base, copy.path.mid(copy.base.size() + 1))))))
             continue;
         const QByteArray bytes = ReadAtMost(file, CLibraryScanner::kMaxReportBytes);
         if (file.error() != QFileDevice::NoError || bytes.size() > CLibraryScanner::kMaxReportBytes)

@@ -64,17 +64,6 @@ QString LibraryTimeText(qint64 ms);
 // bidirectional overrides) become "?".
 QString SafeLine(QString text);
 
-struct JointFilter {
-    QString search;  // in job, employee, machine and notes, any case
-    QString job;     // in the job number, any case
-    QDate since;     // the joint's date on or after
-    QDate until;     // on or before
-    QString verdict; // "" any; else as RowVerdict ("not judged" and "not current" also do)
-    QString status = QStringLiteral("present"); // "all" any
-
-    bool Matches(const JointRow& row) const;
-};
-
 std::vector<JointRow> FilterJoints(const std::vector<JointRow>& rows, const JointFilter& filter);
 
 // One header line, then one line per joint (Csv.h).

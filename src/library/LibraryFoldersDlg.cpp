@@ -3,6 +3,7 @@
 #include "library/JointTable.h"
 #include "library/LibraryFolders.h"
 #include "library/LibraryScanner.h"
+#include "library/NamedRoots.h"
 #include "library/Resource.h"
 
 #include <QListWidget>
@@ -16,12 +17,12 @@ const DlgTemplate& CLibraryFoldersDlg::Template400() {
         420,
         246,
         {
-            {IDC_STATIC, Ctl::Static, "More folders of joint reports:", 6, 4, 350, 10},
+            {IDC_LIB_FOLDERS_LABEL, Ctl::Static, "More folders of joint reports:", 6, 4, 350, 10},
             {IDC_LIB_FOLDER_LIST, Ctl::ListBox, "", 6, 16, 352, 52, Style::VScroll | Style::Border},
             {IDC_LIB_ADD, Ctl::Button, "Add...", 364, 16, 50, 14},
             {IDC_LIB_REMOVE, Ctl::Button, "Remove", 364, 34, 50, 14},
-            {IDC_STATIC, Ctl::Static, "Backup folder (its \"Joint Reports\" is scanned):", 6, 74,
-             350, 10},
+            {IDC_LIB_CARD_LABEL, Ctl::Static,
+             "Backup folder (its \"Joint Reports\" is scanned):", 6, 74, 350, 10},
             {IDC_LIB_CARD, Ctl::Edit, "", 6, 86, 352, 13},
             {IDC_LIB_CARD_BROWSE, Ctl::Button, "Browse...", 364, 86, 50, 14},
             {IDC_STATIC, Ctl::Static, "Where the joints lie, as the last scan found them:", 6, 106,
@@ -54,8 +55,14 @@ QString CLibraryFoldersDlg::RootLine(const LibraryRoot& root) {
         state = QStringLiteral("present, scanned whole %1").arg(LibraryTimeText(root.completeAt));
     else
         state = QStringLiteral("present");
-    QString line = state + QStringLiteral(" — ") +
-                   SafeLine(root.known && !root.pathText.isEmpty() ? root.pathText : root.source);
+    // A named root is the office's name, with this desk's folder for it.
+    QString line =
+        state + QStringLiteral(" — ") +
+        (root.kind == RootKind::Named
+             ? SafeLine(root.key) + (root.pathText.isEmpty()
+                                         ? QString()
+                                         : QStringLiteral(" at ") + SafeLine(root.pathText))
+             : SafeLine(root.known && !root.pathText.isEmpty() ? root.pathText : root.source));
     if (root.kind == RootKind::Volume)
         line +=
             root.volumeLabel.isEmpty()
@@ -71,7 +78,7 @@ void CLibraryFoldersDlg::FillRoots() {
         if (std::find(m_retired.begin(), m_retired.end(), root.id) != m_retired.end())
             continue;
         AddString(IDC_LIB_ROOT_LIST, RootLine(root));
-        m_lines.push_back({root.id, root.pathText});
+        m_lines.push_back({root.id, root.kind == RootKind::Named ? root.key : root.pathText});
         for (const QString& other : root.otherFileSystems) {
             AddString(IDC_LIB_ROOT_LIST,
                       QStringLiteral("    on another file system, not scanned — %1")
@@ -83,8 +90,22 @@ void CLibraryFoldersDlg::FillRoots() {
 }
 
 bool CLibraryFoldersDlg::OnInitDialog() {
-    for (const QString& f : AddedLibraryFolders())
-        AddString(IDC_LIB_FOLDER_LIST, f);
+    if (m_bOffice) {
+        // An office's library scans its named folders only; this desk's
+        // folders for them are shown, and set with "vtq-library map".
+        SetDlgItemText(IDC_LIB_FOLDERS_LABEL,
+                       QStringLiteral("This computer's folders of the office's named folders "
+                                      "(vtq-library map NAME FOLDER):"));
+        for (const RootMapping& m : RootMappings())
+            AddString(IDC_LIB_FOLDER_LIST, m.name + QStringLiteral(" = ") + SafeLine(m.folder));
+        SetDlgItemText(IDC_LIB_CARD_LABEL,
+                       QStringLiteral("Backup folder (not scanned in an office's library):"));
+        for (int id : {IDC_LIB_ADD, IDC_LIB_REMOVE, IDC_LIB_CARD, IDC_LIB_CARD_BROWSE})
+            EnableDlgItem(id, false);
+    } else {
+        for (const QString& f : AddedLibraryFolders())
+            AddString(IDC_LIB_FOLDER_LIST, f);
+    }
     SetDlgItemText(IDC_LIB_CARD, NamedBackupCard());
     FillRoots();
     return true;
@@ -108,10 +129,15 @@ void CLibraryFoldersDlg::OnSelChange(int id) {
     for (const LibraryRoot& r : m_roots)
         if (line && r.id == line->rootId)
             root = &r;
-    EnableDlgItem(IDC_LIB_HERE, root && root->kind == RootKind::Path && root->known &&
-                                    !root->reachable && !m_hereNow.contains(root->pathText));
+    // A named root's folder can be said to be right although it holds none
+    // of what the indexer found there.
+    EnableDlgItem(IDC_LIB_HERE,
+                  root && root->known && !root->reachable &&
+                      ((root->kind == RootKind::Path && !m_hereNow.contains(root->pathText)) ||
+                       (root->kind == RootKind::Named && !root->pathText.isEmpty() &&
+                        !m_hereNow.contains(root->key))));
     EnableDlgItem(IDC_LIB_RETIRE, root != nullptr);
-    EnableDlgItem(IDC_LIB_ADD_OTHER, line && line->rootId == 0);
+    EnableDlgItem(IDC_LIB_ADD_OTHER, !m_bOffice && line && line->rootId == 0);
 }
 
 void CLibraryFoldersDlg::OnCommand(int id) {

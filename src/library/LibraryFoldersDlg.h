@@ -31,6 +31,8 @@ public:
 
     // Asks the user for a folder; empty for Cancel.
     std::function<QString(const QString& title)> m_askFolder;
+    // An office's library (on a server): named folders only.
+    bool m_bOffice = false;
 
     // Set by OK: the added folders and the named backup folder; the roots
     // retired and the folders said to be here now.

@@ -2,10 +2,14 @@
 // What a writer does to the library, as one job under the scan lock: the
 // changes of the library's folders first (they take effect here, never in
 // the middle of a scan), then forgetting missing files or a scan. The
-// command line and the window's worker run the same jobs.
+// command line and the window's worker run the same jobs. On a server the
+// job opens its connection first and takes the lock on it; a library there
+// indexes named roots only (an office's folders mean the same on every
+// desk), so the settings' folders of this PC are not scanned.
 
 #include "library/LibraryFolders.h"
 #include "library/LibraryScanner.h"
+#include "library/NamedRoots.h"
 #include "library/ProcedureSource.h"
 #include "library/VerdictBook.h"
 
@@ -31,7 +35,8 @@ struct LibraryJob {
     bool scan = false;
     QStringList folders;
     std::optional<LibraryFolderSettings> settings;
-    QStringList confirmed; // emptied on purpose
+    std::vector<RootMapping> named; // this desk's folders of named roots
+    QStringList confirmed;          // emptied on purpose
     QStringList hereNow;
     int probeMs = CLibraryScanner::kProbeMs;
     // Where the scan finds the procedure rules and the machine list; read,

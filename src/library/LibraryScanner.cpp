@@ -29,6 +29,7 @@
 namespace {
 struct Entry {
     QByteArray relPath; // as the file system has it
+    QByteArray key;     // as the index knows it (FileKey)
     QString text;       // for people
     QByteArray open;    // the path to open: the file, or a link's target inside the root
     qint64 size = 0;
@@ -261,25 +262,6 @@ ReadResult ReadOne(const Entry& entry, CVtkDoc& doc, CLibraryStore& store,
     return r;
 }
 
-QString ProbeReason(const RootProbe& probe, int deadlineMs) {
-    switch (probe.outcome) {
-    case RootProbe::NoAnswer:
-        return QStringLiteral("no answer within %1 s, asked twice").arg(deadlineMs / 1000.0);
-    case RootProbe::Failed:
-        return QStringLiteral("it could not be looked at");
-    default:
-        break;
-    }
-    switch (probe.error) {
-    case ENOENT:
-        return QStringLiteral("not found");
-    case ENOTDIR:
-        return QStringLiteral("not a folder");
-    default:
-        return QStringLiteral("cannot be read (%1)").arg(ErrorText(probe.error));
-    }
-}
-
 QString VolumeName(const LibraryRoot& root) {
     return root.volumeLabel.isEmpty()
                ? QStringLiteral("the volume %1").arg(root.volumeUuid)
@@ -287,6 +269,8 @@ QString VolumeName(const LibraryRoot& root) {
 }
 
 QString RootText(const LibraryRoot& root) {
+    if (root.kind == RootKind::Named)
+        return root.key;
     return root.known && !root.pathText.isEmpty() ? root.pathText : root.source;
 }
 } // namespace
@@ -302,16 +286,29 @@ QString LibraryRootPath(const QString& folder) {
 void CLibraryScanner::SetConfirmedRemovals(const QStringList& folders) {
     m_confirmed.clear();
     for (const QString& f : folders)
-        m_confirmed << LibraryRootPath(f);
+        m_confirmed << f << LibraryRootPath(f);
 }
 
 void CLibraryScanner::SetHereNow(const QStringList& folders) {
     m_hereNow.clear();
     for (const QString& f : folders)
-        m_hereNow << LibraryRootPath(f);
+        m_hereNow << f << LibraryRootPath(f);
 }
 
-ScanSummary CLibraryScanner::Scan(const QStringList& folders) {
+// A store that failed has most likely lost its server: nothing more is
+// read, and nothing is concluded from what was not.
+bool CLibraryScanner::StoreFailed() {
+    // A server's connection lost while a file was read (its bytes looked
+    // up): no use reading the rest.
+    if (m_store.ConnectionLost() && !m_summary.storeFailed) {
+        m_summary.storeFailed = true;
+        m_summary.problems << m_store.Message();
+    }
+    return m_summary.storeFailed;
+}
+
+ScanSummary CLibraryScanner::Scan(const QStringList& folders,
+                                  const std::vector<RootMapping>& named) {
     m_summary = ScanSummary();
     m_nDone = m_nListed = 0;
     m_scanned.clear();
@@ -346,13 +343,27 @@ ScanSummary CLibraryScanner::Scan(const QStringList& folders) {
     for (const QString& f : folders)
         if (!paths.contains(LibraryRootPath(f)))
             paths << LibraryRootPath(f);
+    // On a server only the holder of the scan lock indexes.
+    if (m_store.IsServer() && !m_store.HoldsScanLock()) {
+        m_summary.storeFailed = true;
+        m_summary.problems << QStringLiteral("the library's scan lock is not held; nothing was "
+                                             "scanned");
+        return m_summary;
+    }
     QStringList later;
     for (const QString& path : paths)
-        if (!Cancelled() && !ScanFolder(path, path, false))
+        if (!Cancelled() && !StoreFailed() && !ScanFolder(path, path, false))
             later << path;
+    std::vector<RootMapping> namedLater;
+    for (const RootMapping& m : named)
+        if (!Cancelled() && !StoreFailed() && !ScanNamed(m, false))
+            namedLater.push_back(m);
     for (const QString& path : later)
-        if (!Cancelled())
+        if (!Cancelled() && !StoreFailed())
             ScanFolder(path, path, true);
+    for (const RootMapping& m : namedLater)
+        if (!Cancelled() && !StoreFailed())
+            ScanNamed(m, true);
     // A card the library knows may be in the reader at another place.
     for (const LibraryRoot& root : m_known)
         if (!Cancelled() && root.kind == RootKind::Volume && !m_scanned.contains(root.id))
@@ -363,13 +374,18 @@ ScanSummary CLibraryScanner::Scan(const QStringList& folders) {
                     ScanFolder(path, root.source, true);
             }
     m_summary.cancelled = Cancelled();
+    if (StoreFailed())
+        return m_summary;
     // What no folder led to today is away: a card not in the reader, a
-    // folder not among the library's folders now. Its joints are kept.
+    // folder not among the library's folders now, a named root this desk
+    // maps no folder to. Its joints are kept.
     if (!m_summary.cancelled)
         for (const LibraryRoot& root : m_known)
             if (!m_scanned.contains(root.id) && !m_summary.offline.contains(RootText(root)))
                 Offline(root, root.kind == RootKind::Volume
                                   ? VolumeName(root) + QStringLiteral(" is not connected")
+                              : root.kind == RootKind::Named
+                                  ? QStringLiteral("not mapped on the computer that scanned")
                                   : QStringLiteral("not among the library's folders now"));
     if (!m_store.Begin() || !m_store.Tidy() || !m_store.Commit()) {
         m_store.Rollback();
@@ -380,7 +396,7 @@ ScanSummary CLibraryScanner::Scan(const QStringList& folders) {
 }
 
 void CLibraryScanner::Offline(LibraryRoot root, const QString& reason) {
-    if (!root.known) {
+    if (!root.known && root.kind != RootKind::Named) {
         root.known = true;
         root.pathText = root.source;
         root.path = QFile::encodeName(root.source);
@@ -429,6 +445,49 @@ void CLibraryScanner::OfflineFolder(const QString& folder, const QString& reason
 }
 
 // False when the folder did not answer in time and may be asked again.
+bool CLibraryScanner::ScanNamed(const RootMapping& mapping, bool lastTry) {
+    const QString folder = LibraryRootPath(mapping.folder);
+    LibraryRoot root;
+    root.kind = RootKind::Named;
+    root.key = root.source = mapping.name;
+    for (const LibraryRoot& r : m_known)
+        if (r.kind == RootKind::Named && r.key == mapping.name)
+            root = r;
+    const RootProbe probe = ProbeRoot(QFile::encodeName(folder), m_nProbeMs, m_pCancel);
+    if (probe.outcome == RootProbe::Cancelled)
+        return true;
+    if (probe.outcome == RootProbe::NoAnswer && !lastTry)
+        return false;
+    root.id = m_store.PutRoot(root);
+    if (root.id == 0) {
+        m_summary.storeFailed = true;
+        m_summary.problems << m_store.Message();
+        return true;
+    }
+    if (m_scanned.contains(root.id))
+        return true;
+    m_scanned << root.id;
+    if (probe.outcome != RootProbe::Answered || probe.error != 0) {
+        Offline(root, folder + QStringLiteral(": ") + ProbeReason(probe, m_nProbeMs));
+        return true;
+    }
+    // A folder that holds none of what the root held is another place:
+    // indexing it would take the root's joints for lost.
+    if (!root.fingerprint.isEmpty() && !m_hereNow.contains(folder) &&
+        !m_hereNow.contains(mapping.name)) {
+        const DeskRoot desk = CheckMapping(root, folder, m_nProbeMs, m_pCancel);
+        if (Cancelled())
+            return true;
+        if (!desk.reachable) {
+            Offline(root, desk.reason);
+            return true;
+        }
+    }
+    root.mounted = false;
+    ScanRoot(root, folder, probe);
+    return true;
+}
+
 bool CLibraryScanner::ScanFolder(const QString& folder, const QString& source, bool lastTry) {
     const QByteArray bytes = QFile::encodeName(folder);
     const RootProbe probe = ProbeRoot(bytes, m_nProbeMs, m_pCancel);
@@ -539,6 +598,22 @@ void CLibraryScanner::ScanRoot(LibraryRoot root, const QString& folder, const Ro
         m_summary.problems << m_store.Message();
         return;
     }
+    // Two names of one folder that differ only in their Unicode form are
+    // one file to a named root (desks may spell them either way): the first
+    // is kept, the other said.
+    QSet<QByteArray> keys;
+    for (auto it = listing.entries.begin(); it != listing.entries.end();) {
+        it->key = FileKey(it->relPath, root.kind);
+        if (keys.contains(it->key)) {
+            m_summary.problems << QStringLiteral("%1: the name of another file in another "
+                                                 "Unicode form; not indexed")
+                                      .arg(folder + QLatin1Char('/') + it->text);
+            it = listing.entries.erase(it);
+            continue;
+        }
+        keys.insert(it->key);
+        ++it;
+    }
     m_nListed += int(listing.entries.size());
 
     CVtkDoc doc{CVtkDoc::Detached{}};
@@ -548,7 +623,7 @@ void CLibraryScanner::ScanRoot(LibraryRoot root, const QString& folder, const Ro
     // No transaction is open while files are read: reads from a slow share
     // would hold the writer's lock all that time.
     const auto flush = [&]() {
-        if (batch.empty())
+        if (batch.empty() || StoreFailed())
             return;
         bool ok = m_store.Begin();
         for (const ReadResult& r : batch) {
@@ -561,8 +636,8 @@ void CLibraryScanner::ScanRoot(LibraryRoot root, const QString& folder, const Ro
             qint64 versionId = 0;
             if (r.reason.isEmpty())
                 ok = (versionId = m_store.PutVersion(r.sha256, r.entry.size, r.fields)) > 0;
-            ok = ok && m_store.PutFile(root.id, r.entry.relPath, r.entry.text, r.entry.size,
-                                       r.entry.mtimeMs, versionId, r.reason);
+            ok = ok && m_store.PutFile(root.id, r.entry.relPath, r.entry.key, r.entry.text,
+                                       r.entry.size, r.entry.mtimeMs, versionId, r.reason);
         }
         ok = ok && m_store.Commit();
         if (!ok) {
@@ -580,7 +655,7 @@ void CLibraryScanner::ScanRoot(LibraryRoot root, const QString& folder, const Ro
                     m_summary.unreadable << full + QStringLiteral(": ") + r.reason;
                 else if (r.rejudged)
                     m_summary.rejudged << full;
-                else if (known.contains(r.entry.relPath))
+                else if (known.contains(r.entry.key))
                     m_summary.updated << full;
                 else
                     m_summary.added << full;
@@ -594,12 +669,12 @@ void CLibraryScanner::ScanRoot(LibraryRoot root, const QString& folder, const Ro
     bool trouble = false;
     QSet<QByteArray> listed;
     for (const Entry& e : listing.entries) {
-        listed.insert(e.relPath);
-        if (Cancelled()) {
+        listed.insert(e.key);
+        if (Cancelled() || StoreFailed()) {
             stopped = true;
             break;
         }
-        const auto it = known.constFind(e.relPath);
+        const auto it = known.constFind(e.key);
         // Unchanged: same size, and the same time within a second (FAT keeps
         // times in 2-s steps). A file that could not be read is not read
         // again until it changes; one whose verdict is not current is read
@@ -651,7 +726,7 @@ void CLibraryScanner::ScanRoot(LibraryRoot root, const QString& folder, const Ro
     // report is present elsewhere), or vanished.
     const bool confirmed = m_confirmed.contains(folder) || m_confirmed.contains(root.source);
     struct Gone {
-        QByteArray rel;
+        QByteArray key;
         IndexedFile file;
     };
     std::vector<Gone> vanished;
@@ -661,7 +736,7 @@ void CLibraryScanner::ScanRoot(LibraryRoot root, const QString& folder, const Ro
     for (auto it = known.cbegin(); it != known.cend(); ++it) {
         if (it->missing || listed.contains(it.key()) ||
             std::any_of(listing.otherRel.begin(), listing.otherRel.end(),
-                        [&](const QByteArray& other) { return Below(it.key(), other); }))
+                        [&](const QByteArray& other) { return Below(it->relPath, other); }))
             continue;
         if (it->versionId > 0) {
             const auto copy = m_store.PresentCopyOf(it->versionId, it->id);
@@ -714,7 +789,16 @@ void CLibraryScanner::ScanRoot(LibraryRoot root, const QString& folder, const Ro
                                            "the reader, or deleted on purpose?")
                           : QString();
     root.completeAt = m_now;
-    ok = ok && m_store.SetRootState(root) && m_store.Commit();
+    ok = ok && m_store.SetRootState(root);
+    // A named root's fingerprint: what a desk's folder for it must hold;
+    // renewed when the root is whole, or the user said it is here now.
+    const bool here = m_hereNow.contains(folder) || m_hereNow.contains(root.key);
+    if (ok && root.kind == RootKind::Named && (!suspect || here)) {
+        const auto samples = m_store.SampleFiles(root.id, kFingerprintSamples);
+        ok = samples &&
+             m_store.SetRootFingerprint(root.id, FingerprintText(FingerprintOf(folder, *samples)));
+    }
+    ok = ok && m_store.Commit();
     if (!ok) {
         m_store.Rollback();
         m_summary.storeFailed = true;
@@ -728,8 +812,9 @@ void CLibraryScanner::ScanRoot(LibraryRoot root, const QString& folder, const Ro
     m_summary.notFound << notFound;
     m_summary.missing << missing;
     if (suspect) {
-        m_summary.suspect << folder;
-        m_summary.offline << folder;
-        m_summary.offlineWhy.insert(folder, root.reason);
+        const QString text = RootText(root);
+        m_summary.suspect << text;
+        m_summary.offline << text;
+        m_summary.offlineWhy.insert(text, root.reason);
     }
 }

@@ -1,13 +1,16 @@
 #include "library/LibraryWindow.h"
 
 #include "framework/Modal.h"
+#include "library/ChangeNotices.h"
 #include "library/JointExport.h"
 #include "library/LibraryCheckDlg.h"
 #include "library/LibraryFolders.h"
 #include "library/LibraryFoldersDlg.h"
 #include "library/LibraryForgetDlg.h"
+#include "library/NamedRoots.h"
 #include "library/ProcedureSource.h"
 #include "library/VerdictBook.h"
+#include "platform/Clock.h"
 #include "platform/MessageBox.h"
 #include "platform/WholeFile.h"
 
@@ -42,12 +45,66 @@ public:
     bool attached = true;
 };
 
+// What a reading of the index found, on a worker, for the window.
+struct LibrarySnapshot {
+    CLibraryStore::OpenResult open = CLibraryStore::OpenResult::Failed;
+    QString message;
+    bool lost = false; // the server could not be reached, or went away
+    std::vector<JointRow> rows;
+    std::vector<LibraryRoot> roots; // a named root with this desk's state of it
+    std::vector<ForgetItem> missing;
+    qint64 clockOffsetMs = 0;
+};
+
 namespace {
 const QString kCaption = QStringLiteral("Kelvorn Joint Reports");
 
-// The workers started by library windows, still running; touched on the
-// windows' thread only. Never freed: a worker may outlive every window.
-std::vector<QThread*>* const g_workers = new std::vector<QThread*>;
+// Reads the library with a connection of its own, as this desk sees it.
+LibrarySnapshot ReadSnapshot(const QString& database, const std::vector<RootMapping>& mappings,
+                             int probeMs, int newest) {
+    LibrarySnapshot s;
+    CLibraryStore store(database);
+    s.open = store.Open(CLibraryStore::Mode::Read);
+    s.message = store.Message();
+    s.lost = store.IsServer() && s.open == CLibraryStore::OpenResult::Failed &&
+             s.message.contains(QLatin1String("cannot be reached"));
+    if (s.open != CLibraryStore::OpenResult::Ok)
+        return s;
+    const auto done = [&]() {
+        s.open = CLibraryStore::OpenResult::Failed;
+        s.message = store.Message();
+        s.lost = store.ConnectionLost();
+        s.rows.clear();
+        return s;
+    };
+    auto roots = store.Roots();
+    if (!roots)
+        return done();
+    const QHash<qint64, DeskRoot> desk = DeskRootsOf(*roots, mappings, probeMs);
+    store.SetDeskRoots(desk);
+    JointFilter filter = CLibraryStore::AllJoints();
+    filter.newest = newest;
+    auto rows = store.Joints(filter);
+    if (!rows)
+        return done();
+    auto missing = store.MissingOlderThan(0);
+    if (!missing)
+        return done();
+    s.clockOffsetMs = store.Now() - CurrentTimeMs();
+    for (LibraryRoot& root : *roots)
+        if (const auto d = desk.constFind(root.id); d != desk.cend()) {
+            root.known = true;
+            root.path = d->path;
+            root.pathText = d->pathText;
+            root.reachable = d->reachable;
+            root.reason = d->reason;
+        }
+    s.rows = std::move(*rows);
+    s.roots = std::move(*roots);
+    s.missing = std::move(*missing);
+    s.message.clear();
+    return s;
+}
 
 // Runs `work` on a worker and `done` with its result on this thread,
 // unless the link was cut by then.
@@ -66,36 +123,15 @@ CWorkerLink* RunOnWorker(std::function<Result(CWorkerLink*)> work,
             },
             Qt::QueuedConnection);
     });
-    g_workers->push_back(thread);
-    QObject::connect(thread, &QThread::finished, thread, [thread]() {
-        std::erase(*g_workers, thread);
-        thread->deleteLater();
-    });
+    TrackLibraryWorker(thread);
     thread->start();
     return link;
 }
-
-quint64 InodeOf(const QString& path) {
-    struct stat st {};
-    return stat(QFile::encodeName(path).constData(), &st) == 0 ? quint64(st.st_ino) : 0;
-}
 } // namespace
-
-bool WaitForLibraryWorkers(int ms) {
-    const QDeadlineTimer deadline(ms);
-    for (QThread* t : std::vector<QThread*>(*g_workers))
-        if (!t->wait(deadline))
-            return false;
-    // Their last reports and the threads' own ends arrive as events.
-    QCoreApplication::processEvents();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QCoreApplication::processEvents();
-    return g_workers->empty();
-}
 
 CLibraryWindow::CLibraryWindow(const QString& databasePath, QWidget* parent)
     : QWidget(parent), m_nProbeMs(CLibraryScanner::kProbeMs), m_strDatabase(databasePath),
-      m_model(this) {
+      m_bServer(IsServerUrl(databasePath)), m_model(this) {
     setWindowTitle(kCaption);
     m_askSavePath = [this](const QString& title, const QString& suggested) {
         return QFileDialog::getSaveFileName(this, title, suggested);
@@ -165,8 +201,14 @@ CLibraryWindow::CLibraryWindow(const QString& databasePath, QWidget* parent)
     commands->addWidget(m_pCancel);
     commands->addWidget(m_pCount);
 
+    m_pState = new QLabel;
+    m_pState->setWordWrap(true);
+    m_pState->setStyleSheet(QStringLiteral("QLabel { color: #a00000; font-weight: bold; }"));
+    m_pState->hide();
+
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(filters);
+    layout->addWidget(m_pState);
     layout->addWidget(m_pTable, 1);
     layout->addLayout(commands);
     resize(1100, 640);
@@ -189,12 +231,23 @@ CLibraryWindow::CLibraryWindow(const QString& databasePath, QWidget* parent)
     connect(check, &QPushButton::clicked, this, &CLibraryWindow::ShowCheck);
     connect(forget, &QPushButton::clicked, this, &CLibraryWindow::ForgetMissing);
     connect(m_pTable, &QTableView::doubleClicked, this, &CLibraryWindow::OpenSelected);
-    // Another program's commits (a scan from a shell, another window) show
-    // within a second.
-    m_pFollow = new QTimer(this);
-    m_pFollow->setInterval(1000);
-    connect(m_pFollow, &QTimer::timeout, this, &CLibraryWindow::FollowChanges);
-    m_pFollow->start();
+    // A server that could not be reached is asked again now and then.
+    m_pRetry = new QTimer(this);
+    m_pRetry->setSingleShot(true);
+    m_pRetry->setInterval(5000);
+    connect(m_pRetry, &QTimer::timeout, this, [this]() { Reload(); });
+    m_pProcedureTimer = new QTimer(this);
+    m_pProcedureTimer->setInterval(10000);
+    connect(m_pProcedureTimer, &QTimer::timeout, this, [this]() {
+        if (!CVerdictBook::FilesNamed(CSettingsProcedureSource().Read()).isEmpty())
+            RefreshProcedures();
+    });
+    m_pNextLoad = new QTimer(this);
+    m_pNextLoad->setSingleShot(true);
+    connect(m_pNextLoad, &QTimer::timeout, this, [this]() {
+        if (!m_pLoadLink)
+            StartLoad();
+    });
     UpdateCount();
 }
 
@@ -203,39 +256,63 @@ CLibraryWindow::CLibraryWindow(const QString& databasePath, QWidget* parent)
 CLibraryWindow::~CLibraryWindow() {
     if (m_pCancelFlag)
         m_pCancelFlag->store(true);
-    for (CWorkerLink* link : {m_pJobLink, m_pExportLink, m_pCheckLink, m_pProcedureLink})
+    for (CWorkerLink* link :
+         {m_pJobLink, m_pExportLink, m_pCheckLink, m_pLoadLink, m_pProcedureLink})
         if (link)
             link->attached = false;
 }
 
-bool CLibraryWindow::OpenReader(bool quiet) {
-    m_pStore = std::make_unique<CLibraryStore>(m_strDatabase);
-    const CLibraryStore::OpenResult result = m_pStore->Open(CLibraryStore::Mode::Read);
-    switch (result) {
+bool CLibraryWindow::OpenStore() {
+    // The first look runs on a worker (a server may take its time to
+    // answer); the window waits for it before it is shown.
+    struct Look {
+        CLibraryStore::OpenResult result = CLibraryStore::OpenResult::Failed;
+        QString message;
+    };
+    auto look = std::make_shared<Look>();
+    QThread* thread = QThread::create([database = m_strDatabase, look]() {
+        CLibraryStore store(database);
+        look->result = store.Open(CLibraryStore::Mode::Read);
+        look->message = store.Message();
+    });
+    TrackLibraryWorker(thread);
+    thread->start();
+    if (!thread->wait(QDeadlineTimer(30000))) {
+        MessageBox(QStringLiteral("The library %1 does not answer.").arg(m_strDatabase), kCaption,
+                   MB_ICONSTOP);
+        return false;
+    }
+    switch (look->result) {
     case CLibraryStore::OpenResult::Ok:
-        m_nChangeCounter = m_pStore->ChangeCounter();
-        m_nIndexInode = InodeOf(m_pStore->Path());
-        return true;
+        break;
     case CLibraryStore::OpenResult::NoIndex:
     case CLibraryStore::OpenResult::Older:
     case CLibraryStore::OpenResult::Damaged:
     case CLibraryStore::OpenResult::Busy:
-        // The first scan makes it, brings it up to date or sets it aside.
-        m_pStore.reset();
-        return true;
+        // The first scan makes an SQLite index, brings it up to date or
+        // sets it aside; a server's library is made or upgraded only by
+        // init-database.
+        if (!m_bServer)
+            break;
+        [[fallthrough]];
     default:
-        if (!quiet)
-            MessageBox(m_pStore->Message(), kCaption, MB_ICONSTOP);
-        m_pStore.reset();
+        MessageBox(look->message, kCaption, MB_ICONSTOP);
         return false;
     }
-}
-
-bool CLibraryWindow::OpenStore() {
-    if (!OpenReader(false))
-        return false;
+    m_pNotices = new CChangeNotices(m_strDatabase, this);
+    connect(m_pNotices, &CChangeNotices::Changed, this, &CLibraryWindow::FollowCommit);
+    connect(m_pNotices, &CChangeNotices::Lost, this, [this](const QString& why) {
+        m_pState->setText(why);
+        m_pState->show();
+    });
+    connect(m_pNotices, &CChangeNotices::Back, this, [this]() { Reload(); });
+    m_pProcedureTimer->start();
     Reload();
     return true;
+}
+
+QString CLibraryWindow::StateText() const {
+    return m_pState->isVisible() || !m_pState->isHidden() ? m_pState->text() : QString();
 }
 
 namespace {
@@ -269,45 +346,112 @@ void CLibraryWindow::RefreshProcedures() {
 }
 
 void CLibraryWindow::FollowChanges() {
-    // A procedure file changed in place shows within ten seconds.
-    if (++m_nFollowTicks % 10 == 0 &&
-        !CVerdictBook::FilesNamed(CSettingsProcedureSource().Read()).isEmpty())
-        RefreshProcedures();
-    // A new file in the index's place (set aside and built again) is a new
-    // index: the old connection would see the old file for ever.
-    if (m_pStore && InodeOf(m_pStore->Path()) != m_nIndexInode)
-        m_pStore.reset();
-    if (!m_pStore) {
-        if (OpenReader(true) && m_pStore)
-            Reload();
-        return;
-    }
-    const qint64 counter = m_pStore->ChangeCounter();
-    if (counter != m_nChangeCounter) {
-        m_nChangeCounter = counter;
-        Reload();
-    }
+    if (m_pNotices)
+        m_pNotices->LookNow();
 }
 
-void CLibraryWindow::Reload() {
+void CLibraryWindow::Reload(std::function<void()> then) {
+    ++m_nWanted;
+    if (then)
+        m_afterLoad.emplace_back(m_nWanted, std::move(then));
+    m_pNextLoad->stop();
+    if (!m_pLoadLink)
+        StartLoad();
+}
+
+bool CLibraryWindow::Loading() const {
+    return m_pLoadLink != nullptr || m_pNextLoad->isActive();
+}
+
+void CLibraryWindow::FollowCommit() {
+    // Another program's commits (an indexer commits every moment) are read
+    // at most once a second.
+    ++m_nWanted;
+    if (m_pLoadLink || m_pNextLoad->isActive())
+        return;
+    const qint64 since = m_loadStarted.isValid() ? m_loadStarted.elapsed() : kLoadEveryMs;
+    if (since < kLoadEveryMs)
+        m_pNextLoad->start(int(kLoadEveryMs - since));
+    else
+        StartLoad();
+}
+
+void CLibraryWindow::StartLoad() {
+    m_loadStarted.start();
+    const int generation = m_nWanted;
+    // The first reading shows the newest joints at once, then the rest: a
+    // large library's whole table takes a moment longer.
+    const int newest = m_bWhole || m_bPartial ? 0 : kFirstPage;
+    // The settings are read here, where they live.
+    m_pLoadLink = RunOnWorker<LibrarySnapshot>(
+        [database = m_strDatabase, mappings = RootMappings(), probeMs = m_nProbeMs,
+         newest](CWorkerLink*) { return ReadSnapshot(database, mappings, probeMs, newest); },
+        [this, generation, newest](const LibrarySnapshot& snapshot) {
+            m_pLoadLink = nullptr;
+            if (newest > 0 && snapshot.open == CLibraryStore::OpenResult::Ok) {
+                m_bPartial = true;
+                Apply(snapshot);
+                StartLoad();
+                return;
+            }
+            if (snapshot.open == CLibraryStore::OpenResult::Ok) {
+                m_bWhole = true;
+                m_bPartial = false;
+            }
+            Apply(snapshot);
+            std::vector<std::function<void()>> ready;
+            for (auto it = m_afterLoad.begin(); it != m_afterLoad.end();)
+                if (it->first <= generation) {
+                    ready.push_back(std::move(it->second));
+                    it = m_afterLoad.erase(it);
+                } else {
+                    ++it;
+                }
+            if (m_nWanted > generation && !m_pNextLoad->isActive())
+                m_pNextLoad->start(
+                    int(std::max<qint64>(0, kLoadEveryMs - m_loadStarted.elapsed())));
+            for (auto& f : ready)
+                f();
+            Q_EMIT Loaded();
+        });
+}
+
+void CLibraryWindow::Apply(const LibrarySnapshot& snapshot) {
+    const bool ok = snapshot.open == CLibraryStore::OpenResult::Ok;
+    if (ok || !m_bServer) {
+        m_pState->clear();
+        m_pState->hide();
+    }
+    if (!ok && m_bServer) {
+        // The rows shown stay: they are what the library held a moment ago.
+        m_pState->setText(snapshot.lost
+                              ? snapshot.message + QStringLiteral(" The joints shown are those "
+                                                                  "read before; the window tries "
+                                                                  "again.")
+                              : snapshot.message);
+        m_pState->show();
+        if (snapshot.lost)
+            m_pRetry->start();
+        return;
+    }
+    if (!ok && snapshot.open == CLibraryStore::OpenResult::Failed)
+        m_pCount->setToolTip(snapshot.message);
+    m_roots = snapshot.roots;
+    m_missing = snapshot.missing;
+    m_nClockOffsetMs = snapshot.clockOffsetMs;
     // The selection is kept by joint, so a reload under the user's hands
     // (another program's commit) does not lose it.
     QSet<qint64> selected;
     for (const JointRow& r : SelectedRows())
         selected.insert(r.id);
-    std::optional<std::vector<JointRow>> rows;
-    if (m_pStore)
-        rows = m_pStore->Joints();
-    if (m_pStore && !rows)
-        m_pCount->setToolTip(m_pStore->Message());
+    std::vector<JointRow> rows = snapshot.rows;
     // Each verdict against what would be made now; a procedure file not
     // read yet leaves the joints of its rule "not current" until it is.
     const CVerdictBook verdicts(CSettingsProcedureSource().Read(), m_procedureFiles);
-    if (rows)
-        MarkVerdicts(*rows, verdicts);
+    MarkVerdicts(rows, verdicts);
     if (!verdicts.Pending().isEmpty())
         RefreshProcedures();
-    m_model.SetRows(rows ? std::move(*rows) : std::vector<JointRow>());
+    m_model.SetRows(std::move(rows));
     if (!selected.isEmpty())
         for (int r = 0; r < m_model.rowCount(); ++r)
             if (selected.contains(m_model.Row(r).id))
@@ -331,7 +475,8 @@ void CLibraryWindow::ApplyFilter() {
 
 void CLibraryWindow::UpdateCount() {
     m_pCount->setText(
-        QStringLiteral("%1 of %2 shown").arg(m_model.rowCount()).arg(m_model.Total()));
+        m_bPartial ? QStringLiteral("%1 newest shown, reading the rest...").arg(m_model.rowCount())
+                   : QStringLiteral("%1 of %2 shown").arg(m_model.rowCount()).arg(m_model.Total()));
 }
 
 void CLibraryWindow::SetBusy(bool busy) {
@@ -347,6 +492,7 @@ void CLibraryWindow::StartScan(const QStringList& confirmed) {
     LibraryJob job = m_pending;
     job.scan = true;
     job.settings = ReadLibraryFolderSettings(); // settings stay on this thread
+    job.named = RootMappings();
     job.confirmed << confirmed;
     StartJob(std::move(job));
 }
@@ -416,38 +562,37 @@ void CLibraryWindow::OnJobDone(const LibraryJobResult& result, const LibraryJob&
         for (const QString& f : job.hereNow)
             m_pending.hereNow.removeAll(f);
     }
-    if (result.rebuilt)
-        m_pStore.reset();
-    if (!m_pStore)
-        OpenReader(true);
-    Reload();
-    if (result.outcome == LibraryJobResult::Busy)
-        MessageBox(QStringLiteral("The library is busy: %1. Its joints show here as that program "
-                                  "records them; scan again when it is done.")
-                       .arg(result.message),
-                   kCaption, MB_ICONINFORMATION);
-    else if (!result.message.isEmpty())
-        MessageBox(result.message, kCaption,
-                   result.outcome == LibraryJobResult::Done ? MB_ICONINFORMATION : MB_ICONSTOP);
-    const ScanSummary& summary = result.summary;
-    if (summary.storeFailed || !summary.problems.isEmpty())
-        MessageBox(summary.problems.join(QLatin1Char('\n')), kCaption, MB_ICONEXCLAMATION);
-    // Only the user can tell an emptied folder from another card in the
-    // reader or a share that is half there.
-    QStringList confirmed;
-    for (const QString& root : summary.suspect)
-        if (MessageBox(QStringLiteral("%1 is empty or lost most of its joints at once, so they are "
-                                      "shown as offline: another card may be in the reader, or a "
-                                      "share only half there.\n\nWere its reports deleted or "
-                                      "moved on purpose? Yes marks them missing.")
-                           .arg(SafeLine(root)),
-                       kCaption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES)
-            confirmed << root;
-    Q_EMIT ScanFinished();
-    if (!confirmed.isEmpty() || m_bRescan) {
-        m_bRescan = false;
-        StartScan(confirmed);
-    }
+    // What the job did shows before anything is said or asked about it.
+    Reload([this, result]() {
+        if (result.outcome == LibraryJobResult::Busy)
+            MessageBox(QStringLiteral("The library is busy: %1. Its joints show here as that "
+                                      "program records them; scan again when it is done.")
+                           .arg(result.message),
+                       kCaption, MB_ICONINFORMATION);
+        else if (!result.message.isEmpty())
+            MessageBox(result.message, kCaption,
+                       result.outcome == LibraryJobResult::Done ? MB_ICONINFORMATION : MB_ICONSTOP);
+        const ScanSummary& summary = result.summary;
+        if (summary.storeFailed || !summary.problems.isEmpty())
+            MessageBox(summary.problems.join(QLatin1Char('\n')), kCaption, MB_ICONEXCLAMATION);
+        // Only the user can tell an emptied folder from another card in the
+        // reader or a share that is half there.
+        QStringList confirmed;
+        for (const QString& root : summary.suspect)
+            if (MessageBox(QStringLiteral("%1 is empty or lost most of its joints at once, so "
+                                          "they are shown as offline: another card may be in "
+                                          "the reader, or a share only half there.\n\nWere its "
+                                          "reports deleted or moved on purpose? Yes marks them "
+                                          "missing.")
+                               .arg(SafeLine(root)),
+                           kCaption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES)
+                confirmed << root;
+        Q_EMIT ScanFinished();
+        if (!confirmed.isEmpty() || m_bRescan) {
+            m_bRescan = false;
+            StartScan(confirmed);
+        }
+    });
 }
 
 std::vector<JointRow> CLibraryWindow::SelectedRows() const {
@@ -500,12 +645,18 @@ void CLibraryWindow::ExportPdfs() {
 }
 
 void CLibraryWindow::ForgetMissing() {
-    if (!m_pStore || m_pJobLink)
+    if (m_pJobLink)
         return;
     CLibraryForgetDlg dialog(this);
-    CLibraryStore* store = m_pStore.get();
-    dialog.m_missing = [store](qint64 ageMs) {
-        return store->MissingOlderThan(ageMs).value_or(std::vector<ForgetItem>());
+    // From the last reading, by the store's clock; the job looks again
+    // before it forgets anything.
+    dialog.m_missing = [items = m_missing, offset = m_nClockOffsetMs](qint64 ageMs) {
+        const qint64 limit = CurrentTimeMs() + offset - ageMs;
+        std::vector<ForgetItem> old;
+        for (const ForgetItem& item : items)
+            if (item.missingSince <= limit)
+                old.push_back(item);
+        return old;
     };
     if (RunModal(dialog) != IDOK || dialog.m_fileIds.empty())
         return;
@@ -545,27 +696,39 @@ void CLibraryWindow::OpenSelected() {
     const std::vector<JointRow> rows = SelectedRows();
     if (rows.empty() || rows[0].id <= 0)
         return;
-    QByteArray path;
+    const JointFile* present = nullptr;
     for (const JointFile& f : rows[0].copies)
-        if (path.isEmpty() && f.status == QLatin1String("present"))
-            path = f.path;
-    if (path.isEmpty())
+        if (!present && f.status == QLatin1String("present") && !f.path.isEmpty())
+            present = &f;
+    if (!present)
         return;
+    // Where this desk spells the name otherwise, the file is looked for on
+    // a worker (the share may hang), then opened.
     const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/vtq-ppc");
     const QString program = QFileInfo(beside).isExecutable() ? beside : QStringLiteral("vtq-ppc");
-    QProcess::startDetached(program, {QFile::decodeName(path)});
-}
-
-std::vector<LibraryRoot> CLibraryWindow::KnownRoots() {
-    return m_pStore ? m_pStore->Roots().value_or(std::vector<LibraryRoot>())
-                    : std::vector<LibraryRoot>();
+    RunOnWorker<QByteArray>(
+        [base = present->base, path = present->path](CWorkerLink*) {
+            return base.isEmpty() ? path : ResolveOnDesk(base, path.mid(base.size() + 1));
+        },
+        [program](const QByteArray& path) {
+            QProcess::startDetached(program, {QFile::decodeName(path)});
+        });
 }
 
 void CLibraryWindow::ShowFolders() {
     CLibraryFoldersDlg dialog(KnownRoots(), this);
     dialog.m_askFolder = m_askFolder;
+    dialog.m_bOffice = m_bServer;
     if (RunModal(dialog) != IDOK)
         return;
+    if (m_bServer) {
+        // What the user said applies at this desk's next scan, if it scans.
+        m_pending.retired.insert(m_pending.retired.end(), dialog.m_retired.begin(),
+                                 dialog.m_retired.end());
+        m_pending.hereNow << dialog.m_hereNow;
+        Reload();
+        return;
+    }
     const LibraryFolderSettings before = ReadLibraryFolderSettings();
     SetAddedLibraryFolders(dialog.m_folders);
     SetNamedBackupCard(dialog.m_strCard);

@@ -1,12 +1,14 @@
 #include "library/LibraryWindow.h"
 #include "LibraryTree.h"
 #include "framework/Modal.h"
+#include "library/ChangeNotices.h"
 #include "library/JointTable.h"
 #include "library/LibraryCheckDlg.h"
 #include "library/LibraryFolders.h"
 #include "library/LibraryFoldersDlg.h"
 #include "library/LibraryForgetDlg.h"
 #include "library/LibraryJob.h"
+#include "library/NamedRoots.h"
 #include "library/Resource.h"
 #include "library/RootProbe.h"
 #include "platform/Clock.h"
@@ -14,6 +16,8 @@
 #include "support/TestEnv.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
@@ -48,6 +52,22 @@ bool WaitForScan(CLibraryWindow& window) {
 void HangForEver(const char*) {
     for (;;)
         pause();
+}
+
+// Runs events until `done` holds, for at most a minute.
+bool WaitUntil(const std::function<bool()>& done) {
+    const QDeadlineTimer deadline(60000);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    }
+    return true;
+}
+
+// Until the readings asked for have landed.
+bool WaitForRows(CLibraryWindow& window) {
+    return WaitUntil([&]() { return !window.Loading(); });
 }
 
 class LibraryWindow : public ::testing::Test {
@@ -109,6 +129,7 @@ TEST_F(LibraryWindow, FilterSortAndExportTwoRows) {
         window.Model().index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     // A reload under the user's hands keeps the selection.
     window.Reload();
+    ASSERT_TRUE(WaitForRows(window));
     ASSERT_EQ(window.SelectedRows().size(), 2u);
     const QString csv = data.path() + QStringLiteral("/joints.csv");
     window.m_askSavePath = [&](const QString&, const QString&) { return csv; };
@@ -260,25 +281,67 @@ TEST_F(LibraryWindow, CancelAndCloseNeverWaitForAWorker) {
     EXPECT_TRUE(WaitForLibraryWorkers(60000));
 }
 
-// The window reads without a lock and follows what other programs commit.
-TEST_F(LibraryWindow, FollowsAnotherProgramsCommits) {
-    CLibraryWindow window(db);
-    ASSERT_TRUE(window.OpenStore()); // no index yet: nothing to show
+class LibraryWindowOnStores : public LibraryWindow, public ::testing::WithParamInterface<Store> {};
+
+// The window reads without a lock, off its own thread, and follows what
+// other programs commit: an SQLite index's counter, a server's notices.
+// When the server stops answering it says so, keeps the rows it has, and
+// when the server is back reads what was committed meanwhile.
+TEST_P(LibraryWindowOnStores, FollowsAnotherProgramsCommitsAndALostServer) {
+    const TestLibrary lib(GetParam(), db);
+    ASSERT_TRUE(lib.Ready()) << qPrintable(lib.Error());
+    if (lib.Server())
+        SetRootMapping(QStringLiteral("device"), reports);
+    CChangeNotices::SetHeartbeatForTests(200);
+    CLibraryWindow window(lib.database);
+    ASSERT_TRUE(window.OpenStore()); // no joints yet: nothing to show
+    ASSERT_TRUE(WaitForRows(window));
     EXPECT_EQ(window.Model().Total(), 0);
     LibraryJob job;
-    job.database = db;
+    job.database = lib.database;
     job.scan = true;
     job.folders = LibraryRoots();
+    job.named = RootMappings();
     ASSERT_EQ(RunLibraryJob(job).outcome, LibraryJobResult::Done);
     window.FollowChanges();
-    EXPECT_EQ(window.Model().Total(), 5);
+    ASSERT_TRUE(WaitUntil([&]() { return window.Model().Total() == 5; }));
     PutFile(reports + QStringLiteral("/new.kjr"), MakeReportBytes(30, QStringLiteral("J-N")));
-    window.FollowChanges(); // nothing committed: nothing read again
-    EXPECT_EQ(window.Model().Total(), 5);
+    if (!lib.Server()) {
+        ASSERT_TRUE(WaitForRows(window));
+        window.FollowChanges(); // nothing committed: nothing read again
+        EXPECT_FALSE(window.Loading());
+    }
     ASSERT_EQ(RunLibraryJob(job).outcome, LibraryJobResult::Done);
     window.FollowChanges();
-    EXPECT_EQ(window.Model().Total(), 6);
+    ASSERT_TRUE(WaitUntil([&]() { return window.Model().Total() == 6; }));
+    if (lib.Server()) {
+        // The server takes no connection to the library and ends the
+        // window's; later it takes them again.
+        const QString name = lib.Server()->Name();
+        ASSERT_TRUE(PgAdmin(QStringLiteral("postgres"),
+                            {QStringLiteral("ALTER DATABASE %1 ALLOW_CONNECTIONS false").arg(name),
+                             QStringLiteral("SELECT pg_terminate_backend(pid) FROM "
+                                            "pg_stat_activity WHERE datname = '%1'")
+                                 .arg(name)}));
+        ASSERT_TRUE(WaitUntil([&]() { return !window.StateText().isEmpty(); }));
+        window.Reload();
+        ASSERT_TRUE(WaitForRows(window));
+        EXPECT_TRUE(window.StateText().contains(QLatin1String("cannot be reached")))
+            << qPrintable(window.StateText());
+        EXPECT_EQ(window.Model().Total(), 6);
+        ASSERT_TRUE(
+            PgAdmin(QStringLiteral("postgres"),
+                    {QStringLiteral("ALTER DATABASE %1 ALLOW_CONNECTIONS true").arg(name)}));
+        PutFile(reports + QStringLiteral("/newer.kjr"), MakeReportBytes(31, QStringLiteral("J-N")));
+        ASSERT_EQ(RunLibraryJob(job).outcome, LibraryJobResult::Done);
+        ASSERT_TRUE(WaitUntil(
+            [&]() { return window.StateText().isEmpty() && window.Model().Total() == 7; }));
+    }
+    CChangeNotices::SetHeartbeatForTests(0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Stores, LibraryWindowOnStores,
+                         ::testing::Values(Store::SQLite, Store::PostgreSQL), StoreName);
 
 // The Folders dialog keeps the added folders and the backup folder in the
 // settings and shows where the joints lie; a folder taken out takes its

@@ -2,6 +2,9 @@
 // them missing, offline or unreadable, filtered; its Folders dialog with a
 // share, a card that is not in the reader, a stick pulled out and a folder
 // on another file system; Forget missing; the procedure check of a joint.
+// An office's library on a throw-away PostgreSQL server: the window of a
+// desk that lost its connection, and its Folders dialog with named folders
+// mapped, unmapped and mapped wrong.
 
 #include "FusionTrace.h"
 #include "Pictures.h"
@@ -13,9 +16,11 @@
 #include "library/LibraryFolders.h"
 #include "library/LibraryFoldersDlg.h"
 #include "library/LibraryForgetDlg.h"
+#include "library/LibraryJob.h"
 #include "library/LibraryScanner.h"
 #include "library/LibraryWindow.h"
 #include "library/Mounts.h"
+#include "library/NamedRoots.h"
 #include "library/ProcedureSource.h"
 #include "library/Resource.h"
 #include "library/VerdictBook.h"
@@ -27,10 +32,20 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QUrl>
+#include <cstdio>
 
 namespace {
+void WaitForRows(CLibraryWindow& window) {
+    while (window.Loading())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+}
+
 void MakeJoints(const QString& share) {
     const char* jobs[] = {"J-2024-88", "J-2024-91", "NW-Main 12", "Creek X-ing"};
     const char* employees[] = {"E-117", "E-204", "E-311", "E-042", "E-118"};
@@ -61,6 +76,101 @@ void MakeJoints(const QString& share) {
     QFile bad(ReportFolder() + QStringLiteral("/half a download.kjr"));
     if (bad.open(QIODevice::WriteOnly))
         bad.write(QByteArray(700, '\0'));
+}
+} // namespace
+
+namespace {
+// Runs statements as the throw-away server's superuser.
+bool Admin(const QString& socket, const QString& database, const QStringList& statements) {
+    bool ok = false;
+    {
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("admin"));
+        db.setHostName(socket);
+        db.setUserName(QStringLiteral("vtq"));
+        db.setDatabaseName(database);
+        ok = db.open();
+        QSqlQuery q(db);
+        for (const QString& s : statements)
+            ok = ok && q.exec(s);
+        q.finish();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("admin"));
+    return ok;
+}
+
+int WriteOfficePictures(const QString& share) {
+    QTemporaryDir server;
+    QTemporaryDir tree;
+    QProcess start;
+    start.start(QStringLiteral(VTQ_PG_TEST_SERVER), {QStringLiteral("start"), server.path()});
+    start.waitForFinished(60000);
+    const QString socket = QString::fromLocal8Bit(start.readAllStandardOutput()).trimmed();
+    const auto stop = [&]() {
+        QProcess::execute(QStringLiteral(VTQ_PG_TEST_SERVER),
+                          {QStringLiteral("stop"), server.path()});
+    };
+    if (socket.isEmpty() ||
+        !Admin(socket, QStringLiteral("postgres"), {QStringLiteral("CREATE DATABASE joints")})) {
+        std::fputs("vtq-pictures: no PostgreSQL server for the office's pictures\n", stderr);
+        stop();
+        return 1;
+    }
+    const QString url = QStringLiteral("postgresql://vtq@%1/joints")
+                            .arg(QString::fromLatin1(QUrl::toPercentEncoding(socket)));
+    // Three named folders: the share, mapped here; one this desk maps to a
+    // folder of other reports; one it does not map.
+    const QString south = tree.path() + QStringLiteral("/south");
+    const QString old = tree.path() + QStringLiteral("/archive 2019");
+    QDir().mkpath(south);
+    QDir().mkpath(old);
+    QFile::copy(share + QStringLiteral("/J-2024-88 joint 0.kjr"), south + QStringLiteral("/a.kjr"));
+    QFile::copy(share + QStringLiteral("/NW-Main 12 joint 6.kjr"), old + QStringLiteral("/b.kjr"));
+    int failures = 0;
+    {
+        CLibraryStore made(url);
+        made.Init(false);
+    }
+    LibraryJob job;
+    job.database = url;
+    job.scan = true;
+    job.named = {{QStringLiteral("joints-nas"), share},
+                 {QStringLiteral("joints-south"), south},
+                 {QStringLiteral("archive-2019"), old}};
+    RunLibraryJob(job);
+    const QString wrong = tree.path() + QStringLiteral("/usb stick");
+    QDir().mkpath(wrong);
+    QFile::copy(share + QStringLiteral("/Creek X-ing joint 3.kjr"),
+                wrong + QStringLiteral("/c.kjr"));
+    SetRootMapping(QStringLiteral("joints-nas"), share);
+    SetRootMapping(QStringLiteral("joints-south"), wrong);
+    {
+        CLibraryWindow window(url);
+        window.OpenStore();
+        WaitForRows(window);
+        window.StatusBox()->setCurrentText(QStringLiteral("all"));
+        window.Table()->resizeColumnsToContents();
+        CLibraryFoldersDlg folders(window.KnownRoots(), &window);
+        folders.m_bOffice = true;
+        folders.Create();
+        folders.SetCurSel(IDC_LIB_ROOT_LIST, 1);
+        folders.OnSelChange(IDC_LIB_ROOT_LIST);
+        failures += SavePicture(folders, QStringLiteral("library-office-folders")) ? 0 : 1;
+        // The server stops taking connections to the library.
+        Admin(socket, QStringLiteral("postgres"),
+              {QStringLiteral("ALTER DATABASE joints ALLOW_CONNECTIONS false"),
+               QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE "
+                              "datname = 'joints'")});
+        window.Reload();
+        WaitForRows(window);
+        failures += SavePicture(window, QStringLiteral("library-office-lost")) ? 0 : 1;
+    }
+    WaitForLibraryWorkers(60000);
+    SetRootMapping(QStringLiteral("joints-nas"), QString());
+    SetRootMapping(QStringLiteral("joints-south"), QString());
+    stop();
+    return failures;
 }
 } // namespace
 
@@ -136,6 +246,7 @@ int WriteLibraryPictures() {
     {
         CLibraryWindow window(db);
         window.OpenStore();
+        WaitForRows(window);
         window.StatusBox()->setCurrentText(QStringLiteral("all"));
         window.Table()->sortByColumn(JC_STATUS, Qt::AscendingOrder);
         window.Table()->resizeColumnsToContents();
@@ -179,6 +290,7 @@ int WriteLibraryPictures() {
     }
     SetAddedLibraryFolders({});
     WriteSettingText(kKeyLibrary, kProcedureRulesKey, QString());
+    failures += WriteOfficePictures(share);
     QApplication::setFont(handheld);
     return failures;
 }

@@ -2,6 +2,7 @@
 // command, from a shell without a display.
 
 #include "library/LibraryCommand.h"
+#include "library/LibraryLocation.h"
 #include "library/LibraryStore.h"
 #include "library/LibraryWindow.h"
 #include "platform/DeviceRoot.h"
@@ -39,14 +40,15 @@ int main(int argc, char** argv) {
     QApplication::setApplicationVersion(QStringLiteral(VTQ_VERSION));
     if (!options.root.isEmpty())
         SetDeviceRoot(options.root);
-    const QString database =
-        options.database.isEmpty() ? DefaultLibraryDatabase() : options.database;
+    const QString database = ChosenLibraryDatabase(options.database);
     // The window takes no lock: it reads while other programs scan, and
-    // its own scans wait their turn.
+    // its own scans wait their turn. An office's desk does not scan by
+    // itself: its indexer does.
     CLibraryWindow window(database);
     if (!window.OpenStore())
         return 1;
     window.show();
-    window.StartScan();
+    if (!IsServerUrl(database))
+        window.StartScan();
     return QApplication::exec();
 }
