@@ -1,8 +1,8 @@
 #include "library/ChangeNotices.h"
 
 #include "library/LibraryStore.h"
-#include "library/LibraryWorkers.h"
 #include "library/PostgresIndex.h"
+#include "library/Worker.h"
 
 #include <QAtomicInteger>
 #include <QFile>
@@ -155,7 +155,7 @@ CChangeNotices::CChangeNotices(const QString& database, QObject* parent)
         m_pWorker->moveToThread(m_pThread);
         CListenWorker* worker = m_pWorker;
         connect(m_pThread, &QThread::started, worker, [worker]() { worker->Start(); });
-        TrackLibraryWorker(m_pThread);
+        KeepLibraryWorker(m_pThread);
         m_pThread->start();
         m_pLink = link;
         return;

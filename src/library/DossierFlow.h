@@ -62,7 +62,7 @@ private:
         bool keepWithNext = false;
         bool ruleBelow = false;
         double width = 0; // of its columns
-        int head = -1; // the head row of its table, repeated on a new page
+        int head = -1;    // the head row of its table, repeated on a new page
     };
     // The lines first..first+count-1 of a row, at y on its page.
     struct Piece {

@@ -16,11 +16,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace {
-// Loads the first copy whose bytes are the version the index read; its
-// path as text, or empty with the failure said. `cut`: those bytes were
-// read from a cut download (this copy's name, or the index's word for the
-// current version's bytes under any name).
 QString LoadIndexedCopy(CVtkDoc& doc, const JointRow& row, QString& failure, bool& cut) {
     bool changed = false;
     for (const JointFile& copy : row.copies) {
@@ -51,6 +46,7 @@ QString LoadIndexedCopy(CVtkDoc& doc, const JointRow& row, QString& failure, boo
     return QString();
 }
 
+namespace {
 // Claims the first free name `base.pdf`, `base (2).pdf`, ... in `folder` by
 // making it, so that no file there is written over; empty when none can be.
 QString ClaimName(const QString& folder, const QString& base) {

@@ -64,6 +64,11 @@ QString LibraryTimeText(qint64 ms);
 // bidirectional overrides) become "?".
 QString SafeLine(QString text);
 
+// Whether `text` is in any of the texts the search looks at.
+bool SearchMatches(const JointRow& row, const QString& text);
+// The name of a file (its last part) from its path as text.
+QString FileNameOf(const QString& path);
+
 std::vector<JointRow> FilterJoints(const std::vector<JointRow>& rows, const JointFilter& filter);
 
 // One header line, then one line per joint (Csv.h).

@@ -15,7 +15,7 @@ const DlgTemplate& CLibraryFoldersDlg::Template400() {
         20,
         20,
         420,
-        246,
+        262,
         {
             {IDC_LIB_FOLDERS_LABEL, Ctl::Static, "More folders of joint reports:", 6, 4, 350, 10},
             {IDC_LIB_FOLDER_LIST, Ctl::ListBox, "", 6, 16, 352, 52, Style::VScroll | Style::Border},
@@ -31,8 +31,12 @@ const DlgTemplate& CLibraryFoldersDlg::Template400() {
             {IDC_LIB_HERE, Ctl::Button, "Here now", 364, 118, 50, 14, Style::Disabled},
             {IDC_LIB_RETIRE, Ctl::Button, "Retire", 364, 136, 50, 14, Style::Disabled},
             {IDC_LIB_ADD_OTHER, Ctl::Button, "Scan it too", 364, 154, 50, 14, Style::Disabled},
-            {IDOK, Ctl::DefButton, "OK", 308, 224, 50, 14},
-            {IDCANCEL, Ctl::Button, "Cancel", 364, 224, 50, 14},
+            {IDC_STATIC, Ctl::Static, "Folders that cannot be watched (shares) are scanned every",
+             6, 224, 214, 10},
+            {IDC_LIB_RESCAN_MINUTES, Ctl::Edit, "", 222, 222, 26, 13, Style::Number},
+            {IDC_STATIC, Ctl::Static, "minutes", 252, 224, 60, 10},
+            {IDOK, Ctl::DefButton, "OK", 308, 242, 50, 14},
+            {IDCANCEL, Ctl::Button, "Cancel", 364, 242, 50, 14},
         },
         "DejaVu Sans",
         9};
@@ -43,32 +47,37 @@ CLibraryFoldersDlg::CLibraryFoldersDlg(std::vector<LibraryRoot> roots, QWidget* 
     : CSetupPageDlg(Template400(), parent), m_roots(std::move(roots)) {}
 
 // The state first, so that it shows however long the path is.
-QString CLibraryFoldersDlg::RootLine(const LibraryRoot& root) {
-    QString state;
+QString CLibraryFoldersDlg::RootLine(const LibraryRoot& root, const RootJoints& joints) {
+    QStringList parts;
     if (!root.known)
-        state = QStringLiteral("not scanned yet");
+        parts << QStringLiteral("not scanned yet");
     else if (!root.reachable)
-        state = QStringLiteral("offline: ") + root.reason;
+        parts << QStringLiteral("offline: ") + root.reason;
     else if (root.suspect)
-        state = QStringLiteral("suspect: ") + root.reason;
-    else if (root.completeAt > 0)
-        state = QStringLiteral("present, scanned whole %1").arg(LibraryTimeText(root.completeAt));
+        parts << QStringLiteral("suspect: ") + root.reason;
     else
-        state = QStringLiteral("present");
+        parts << QStringLiteral("present");
+    if (joints.joints > 0)
+        parts
+            << (joints.present == joints.joints
+                    ? QStringLiteral("%1 joints").arg(joints.joints)
+                    : QStringLiteral("%1 joints, %2 there").arg(joints.joints).arg(joints.present));
+    if (root.completeAt > 0)
+        parts << QStringLiteral("scanned whole %1").arg(LibraryTimeText(root.completeAt));
     // A named root is the office's name, with this desk's folder for it.
-    QString line =
-        state + QStringLiteral(" — ") +
-        (root.kind == RootKind::Named
-             ? SafeLine(root.key) + (root.pathText.isEmpty()
-                                         ? QString()
-                                         : QStringLiteral(" at ") + SafeLine(root.pathText))
-             : SafeLine(root.known && !root.pathText.isEmpty() ? root.pathText : root.source));
+    QString where =
+        root.kind == RootKind::Named
+            ? SafeLine(root.key) + (root.pathText.isEmpty()
+                                        ? QString()
+                                        : QStringLiteral(" at ") + SafeLine(root.pathText))
+            : SafeLine(root.known && !root.pathText.isEmpty() ? root.pathText : root.source);
     if (root.kind == RootKind::Volume)
-        line +=
+        where +=
             root.volumeLabel.isEmpty()
                 ? QStringLiteral(" (card %1)").arg(root.volumeUuid)
                 : QStringLiteral(" (card %1, %2)").arg(SafeLine(root.volumeLabel), root.volumeUuid);
-    return line;
+    parts << where;
+    return parts.join(QStringLiteral(" — "));
 }
 
 void CLibraryFoldersDlg::FillRoots() {
@@ -77,7 +86,7 @@ void CLibraryFoldersDlg::FillRoots() {
     for (const LibraryRoot& root : m_roots) {
         if (std::find(m_retired.begin(), m_retired.end(), root.id) != m_retired.end())
             continue;
-        AddString(IDC_LIB_ROOT_LIST, RootLine(root));
+        AddString(IDC_LIB_ROOT_LIST, RootLine(root, m_joints.value(root.id)));
         m_lines.push_back({root.id, root.kind == RootKind::Named ? root.key : root.pathText});
         for (const QString& other : root.otherFileSystems) {
             AddString(IDC_LIB_ROOT_LIST,
@@ -107,6 +116,7 @@ bool CLibraryFoldersDlg::OnInitDialog() {
             AddString(IDC_LIB_FOLDER_LIST, f);
     }
     SetDlgItemText(IDC_LIB_CARD, NamedBackupCard());
+    SetDlgItemInt(IDC_LIB_RESCAN_MINUTES, m_nRescanMinutes);
     FillRoots();
     return true;
 }
@@ -174,5 +184,8 @@ void CLibraryFoldersDlg::OnOK() {
     for (int i = 0; i < GetCount(IDC_LIB_FOLDER_LIST); ++i)
         m_folders << GetLBText(IDC_LIB_FOLDER_LIST, i);
     m_strCard = GetDlgItemText(IDC_LIB_CARD).trimmed();
+    const int minutes = GetDlgItemText(IDC_LIB_RESCAN_MINUTES).trimmed().toInt();
+    if (minutes > 0)
+        m_nRescanMinutes = std::min(minutes, 1440);
     EndDialog(IDOK);
 }

@@ -9,7 +9,8 @@
 namespace {
 // The job's work, with the store open for writing and the lock held.
 void Work(CLibraryStore& store, const LibraryJob& job, LibraryJobResult& result,
-          const std::atomic<bool>* cancel, std::function<void(int, int)> progress) {
+          const std::atomic<bool>* cancel, std::function<void(int, int)> progress,
+          std::function<void(const QString&)> folder) {
     const auto fail = [&]() {
         result.message = store.Message();
         result.outcome = LibraryJobResult::Failed;
@@ -40,17 +41,23 @@ void Work(CLibraryStore& store, const LibraryJob& job, LibraryJobResult& result,
         if (result.forgottenCount < 0)
             return fail();
     }
-    if (job.scan) {
-        CLibraryScanner scanner(store);
-        scanner.SetCancelFlag(cancel);
-        scanner.SetConfirmedRemovals(job.confirmed);
-        scanner.SetHereNow(job.hereNow);
-        scanner.SetProbeDeadline(job.probeMs);
-        scanner.SetProgress(std::move(progress));
+    CLibraryScanner scanner(store);
+    scanner.SetCancelFlag(cancel);
+    scanner.SetProgress(std::move(progress));
+    scanner.SetFolderReport(std::move(folder));
+    if (job.scan || !job.files.isEmpty()) {
+        // Files a watch saw are judged like those of a scan.
         result.verdicts =
             CVerdictBook::Load(job.procedures ? job.procedures->Read() : ProcedureSettings());
         scanner.SetVerdicts(result.verdicts.get());
+    }
+    if (job.scan) {
+        scanner.SetConfirmedRemovals(job.confirmed);
+        scanner.SetHereNow(job.hereNow);
+        scanner.SetProbeDeadline(job.probeMs);
         result.summary = scanner.Scan(job.folders, job.named);
+    } else if (!job.files.isEmpty()) {
+        result.summary = scanner.IndexFiles(job.files);
     }
     result.outcome = LibraryJobResult::Done;
 }
@@ -61,7 +68,8 @@ bool Opened(CLibraryStore::OpenResult opened) {
 } // namespace
 
 LibraryJobResult RunLibraryJob(LibraryJob job, const std::atomic<bool>* cancel,
-                               std::function<void(int, int)> progress) {
+                               std::function<void(int, int)> progress,
+                               std::function<void(const QString&)> folder) {
     LibraryJobResult result;
     const LibraryLocation location = ParseLibraryLocation(job.database);
     if (!location.error.isEmpty()) {
@@ -92,7 +100,7 @@ LibraryJobResult RunLibraryJob(LibraryJob job, const std::atomic<bool>* cancel,
             result.message = lock.Error();
             return result;
         }
-        Work(store, job, result, cancel, std::move(progress));
+        Work(store, job, result, cancel, std::move(progress), std::move(folder));
         return result;
     }
     // The lock lies beside the index in use (a local one stands in for one
@@ -122,6 +130,6 @@ LibraryJobResult RunLibraryJob(LibraryJob job, const std::atomic<bool>* cancel,
         lock.Withdraw();
     if (!Opened(opened))
         return result;
-    Work(store, job, result, cancel, std::move(progress));
+    Work(store, job, result, cancel, std::move(progress), std::move(folder));
     return result;
 }

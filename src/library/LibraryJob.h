@@ -39,6 +39,9 @@ struct LibraryJob {
     QStringList confirmed;          // emptied on purpose
     QStringList hereNow;
     int probeMs = CLibraryScanner::kProbeMs;
+    // Without a scan: these files (full paths) read and recorded where
+    // they are new or changed (a folder's watch saw them).
+    QStringList files;
     // Where the scan finds the procedure rules and the machine list; read,
     // with the procedure files they name, on the worker. Null: the shipped
     // procedure for every joint, no machine list.
@@ -58,5 +61,7 @@ struct LibraryJobResult {
     std::shared_ptr<const CVerdictBook> verdicts;
 };
 
+// `progress`: files done, files listed so far; `folder`: the folder read now.
 LibraryJobResult RunLibraryJob(LibraryJob job, const std::atomic<bool>* cancel = nullptr,
-                               std::function<void(int, int)> progress = {});
+                               std::function<void(int, int)> progress = {},
+                               std::function<void(const QString&)> folder = {});

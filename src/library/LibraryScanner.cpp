@@ -21,6 +21,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <map>
 #include <set>
 #include <strings.h>
 #include <sys/stat.h>
@@ -73,6 +74,36 @@ QByteArray RealPath(const QByteArray& path) {
     QByteArray out(real);
     std::free(real);
     return out;
+}
+
+// The entry of a report file below `base` whose lstat is `st`; false for
+// a link to a folder (not followed, not a report). A link to a file is
+// read only where the file lies in the root, on its file system.
+bool MakeEntry(const QByteArray& base, const QByteArray& realBase, dev_t device,
+               const QByteArray& rel, const struct stat& st, Entry& entry) {
+    entry.relPath = rel;
+    entry.text = QFile::decodeName(rel);
+    entry.open = base + '/' + rel;
+    entry.size = qint64(st.st_size);
+    entry.mtimeMs = MtimeMs(st);
+    entry.regular = S_ISREG(st.st_mode);
+    if (!S_ISLNK(st.st_mode))
+        return true;
+    struct stat target {};
+    const QByteArray real = RealPath(entry.open);
+    const bool reached = stat(entry.open.constData(), &target) == 0;
+    if (reached && S_ISDIR(target.st_mode))
+        return false;
+    if (!reached || real.isEmpty() || realBase.isEmpty() || !real.startsWith(realBase + '/') ||
+        target.st_dev != device) {
+        entry.refused = QStringLiteral("a link to a file outside the folder");
+    } else {
+        entry.open = real;
+        entry.size = qint64(target.st_size);
+        entry.mtimeMs = MtimeMs(target);
+        entry.regular = S_ISREG(target.st_mode);
+    }
+    return true;
 }
 
 // Lists the tree with readdir so that every error is seen: QDir gives an
@@ -150,27 +181,8 @@ Listing ListTree(const QByteArray& base, dev_t device, const std::atomic<bool>* 
             if (!IsReportName(e->d_name))
                 continue;
             Entry entry;
-            entry.relPath = childRel;
-            entry.text = QFile::decodeName(childRel);
-            entry.open = base + '/' + childRel;
-            entry.size = qint64(st.st_size);
-            entry.mtimeMs = MtimeMs(st);
-            entry.regular = S_ISREG(st.st_mode);
-            if (S_ISLNK(st.st_mode)) {
-                struct stat target {};
-                const QByteArray real = RealPath(entry.open);
-                if (fstatat(dirfd(dir), e->d_name, &target, 0) == 0 && S_ISDIR(target.st_mode))
-                    continue;
-                if (real.isEmpty() || realBase.isEmpty() || !real.startsWith(realBase + '/') ||
-                    target.st_dev != device) {
-                    entry.refused = QStringLiteral("a link to a file outside the folder");
-                } else {
-                    entry.open = real;
-                    entry.size = qint64(target.st_size);
-                    entry.mtimeMs = MtimeMs(target);
-                    entry.regular = S_ISREG(target.st_mode);
-                }
-            }
+            if (!MakeEntry(base, realBase, device, childRel, st, entry))
+                continue;
             listing.entries.push_back(std::move(entry));
         }
         closedir(dir);
@@ -262,6 +274,51 @@ ReadResult ReadOne(const Entry& entry, CVtkDoc& doc, CLibraryStore& store,
     return r;
 }
 
+// Records what was read in one transaction (none is open while files are
+// read: reads from a slow share would hold the writer's lock all that
+// time); what was recorded goes into the summary. False when nothing was.
+bool RecordBatch(CLibraryStore& store, ScanSummary& summary, qint64 rootId, const QString& folder,
+                 const std::vector<ReadResult>& batch,
+                 const std::function<bool(const QByteArray&)>& known) {
+    bool ok = store.Begin();
+    for (const ReadResult& r : batch) {
+        if (!ok)
+            break;
+        if (r.knownId > 0) {
+            ok = store.SetFileSeen(r.knownId);
+            continue;
+        }
+        qint64 versionId = 0;
+        if (r.reason.isEmpty())
+            ok = (versionId = store.PutVersion(r.sha256, r.entry.size, r.fields)) > 0;
+        ok = ok && store.PutFile(rootId, r.entry.relPath, r.entry.key, r.entry.text, r.entry.size,
+                                 r.entry.mtimeMs, versionId, r.reason);
+    }
+    ok = ok && store.Commit();
+    if (!ok) {
+        store.Rollback();
+        summary.storeFailed = true;
+        summary.problems << QStringLiteral("%1: the library index could not record the files "
+                                           "read (%2)")
+                                .arg(folder, store.Message());
+        return false;
+    }
+    for (const ReadResult& r : batch) {
+        const QString full = folder + QLatin1Char('/') + r.entry.text;
+        if (r.knownId > 0)
+            summary.restored << full;
+        else if (!r.reason.isEmpty())
+            summary.unreadable << full + QStringLiteral(": ") + r.reason;
+        else if (r.rejudged)
+            summary.rejudged << full;
+        else if (known(r.entry.key))
+            summary.updated << full;
+        else
+            summary.added << full;
+    }
+    return true;
+}
+
 QString VolumeName(const LibraryRoot& root) {
     return root.volumeLabel.isEmpty()
                ? QStringLiteral("the volume %1").arg(root.volumeUuid)
@@ -311,6 +368,7 @@ ScanSummary CLibraryScanner::Scan(const QStringList& folders,
                                   const std::vector<RootMapping>& named) {
     m_summary = ScanSummary();
     m_nDone = m_nListed = 0;
+    m_bCommitted = false;
     m_scanned.clear();
     m_now = m_store.Now();
     const auto known = m_store.Roots();
@@ -489,6 +547,8 @@ bool CLibraryScanner::ScanNamed(const RootMapping& mapping, bool lastTry) {
 }
 
 bool CLibraryScanner::ScanFolder(const QString& folder, const QString& source, bool lastTry) {
+    if (m_folderReport)
+        m_folderReport(folder);
     const QByteArray bytes = QFile::encodeName(folder);
     const RootProbe probe = ProbeRoot(bytes, m_nProbeMs, m_pCancel);
     if (probe.outcome == RootProbe::Cancelled)
@@ -623,50 +683,18 @@ void CLibraryScanner::ScanRoot(LibraryRoot root, const QString& folder, const Ro
     // No transaction is open while files are read: reads from a slow share
     // would hold the writer's lock all that time.
     const auto flush = [&]() {
-        if (batch.empty() || StoreFailed())
-            return;
-        bool ok = m_store.Begin();
-        for (const ReadResult& r : batch) {
-            if (!ok)
-                break;
-            if (r.knownId > 0) {
-                ok = m_store.SetFileSeen(r.knownId);
-                continue;
-            }
-            qint64 versionId = 0;
-            if (r.reason.isEmpty())
-                ok = (versionId = m_store.PutVersion(r.sha256, r.entry.size, r.fields)) > 0;
-            ok = ok && m_store.PutFile(root.id, r.entry.relPath, r.entry.key, r.entry.text,
-                                       r.entry.size, r.entry.mtimeMs, versionId, r.reason);
-        }
-        ok = ok && m_store.Commit();
-        if (!ok) {
-            m_store.Rollback();
-            m_summary.storeFailed = true;
-            m_summary.problems << QStringLiteral("%1: the library index could not record the "
-                                                 "files read (%2)")
-                                      .arg(folder, m_store.Message());
-        } else {
-            for (const ReadResult& r : batch) {
-                const QString full = folder + QLatin1Char('/') + r.entry.text;
-                if (r.knownId > 0)
-                    m_summary.restored << full;
-                else if (!r.reason.isEmpty())
-                    m_summary.unreadable << full + QStringLiteral(": ") + r.reason;
-                else if (r.rejudged)
-                    m_summary.rejudged << full;
-                else if (known.contains(r.entry.key))
-                    m_summary.updated << full;
-                else
-                    m_summary.added << full;
-            }
-        }
+        if (!batch.empty() && !StoreFailed() &&
+            RecordBatch(m_store, m_summary, root.id, folder, batch,
+                        [&](const QByteArray& key) { return known.contains(key); }))
+            m_bCommitted = true;
         batch.clear();
         batchAge.restart();
     };
 
     bool stopped = false;
     bool trouble = false;
+    QByteArray shownDir;
+    bool shown = false;
     QSet<QByteArray> listed;
     for (const Entry& e : listing.entries) {
         listed.insert(e.key);
@@ -703,10 +731,20 @@ void CLibraryScanner::ScanRoot(LibraryRoot root, const QString& folder, const Ro
             batch.push_back(std::move(r));
         }
         ++m_nDone;
+        // The first rows of a scan are committed soon, so that a window
+        // shows them while the rest is read.
+        if (int(batch.size()) >= (m_bCommitted ? kBatchFiles : kFirstBatchFiles) ||
+            batchAge.elapsed() >= kBatchMs)
+            flush();
+        const QByteArray dir = e.relPath.left(std::max<qsizetype>(0, e.relPath.lastIndexOf('/')));
+        if (m_folderReport && (!shown || dir != shownDir)) {
+            shown = true;
+            shownDir = dir;
+            m_folderReport(dir.isEmpty() ? folder
+                                         : folder + QLatin1Char('/') + QFile::decodeName(dir));
+        }
         if (m_progress)
             m_progress(m_nDone, m_nListed);
-        if (int(batch.size()) >= kBatchFiles || batchAge.elapsed() >= kBatchMs)
-            flush();
     }
     flush();
     // Gone while it was read: what was read stays, the rest is offline.
@@ -817,4 +855,92 @@ void CLibraryScanner::ScanRoot(LibraryRoot root, const QString& folder, const Ro
         m_summary.offline << text;
         m_summary.offlineWhy.insert(text, root.reason);
     }
+}
+
+ScanSummary CLibraryScanner::IndexFiles(const QStringList& paths) {
+    m_summary = ScanSummary();
+    m_cuts.clear();
+    const auto roots = m_store.Roots();
+    if (!roots) {
+        m_summary.storeFailed = true;
+        m_summary.problems << m_store.Message();
+        return m_summary;
+    }
+    CVtkDoc doc{CVtkDoc::Detached{}};
+    // One root at a time, each file once.
+    std::map<qint64, std::vector<QByteArray>> byRoot;
+    for (const QString& path : paths) {
+        const QByteArray bytes = QFile::encodeName(LibraryRootPath(path));
+        const LibraryRoot* best = nullptr;
+        for (const LibraryRoot& r : *roots)
+            if (r.known && r.reachable && !r.suspect && !r.path.isEmpty() &&
+                bytes.startsWith(r.path + '/') && (!best || r.path.size() > best->path.size()))
+                best = &r;
+        if (best) {
+            std::vector<QByteArray>& rels = byRoot[best->id];
+            const QByteArray rel = bytes.mid(best->path.size() + 1);
+            if (std::find(rels.begin(), rels.end(), rel) == rels.end())
+                rels.push_back(rel);
+        }
+    }
+    for (const auto& [rootId, rels] : byRoot) {
+        const LibraryRoot& root = *std::find_if(
+            roots->begin(), roots->end(), [&](const LibraryRoot& r) { return r.id == rootId; });
+        const QString folder = root.pathText;
+        struct stat rootStat {};
+        if (stat(root.path.constData(), &rootStat) != 0)
+            continue; // gone: the next complete scan says so
+        const QByteArray realBase = RealPath(root.path);
+        std::vector<ReadResult> batch;
+        QSet<QByteArray> known;
+        for (const QByteArray& rel : rels) {
+            if (Cancelled())
+                break;
+            struct stat st {};
+            Entry entry;
+            if (!IsReportName(rel.constData()) ||
+                lstat((root.path + '/' + rel).constData(), &st) != 0 ||
+                st.st_dev != rootStat.st_dev ||
+                !MakeEntry(root.path, realBase, rootStat.st_dev, rel, st, entry))
+                continue;
+            entry.key = FileKey(rel, root.kind);
+            const auto indexed = m_store.FileOfRoot(rootId, entry.key);
+            if (!indexed) {
+                m_summary.storeFailed = true;
+                m_summary.problems << m_store.Message();
+                return m_summary;
+            }
+            if (indexed->id > 0) {
+                known.insert(entry.key);
+                if (indexed->size == entry.size &&
+                    std::abs(indexed->mtimeMs - entry.mtimeMs) <= 1000) {
+                    if (indexed->missing || indexed->away || indexed->goneSince > 0) {
+                        ReadResult seen;
+                        seen.entry = entry;
+                        seen.knownId = indexed->id;
+                        batch.push_back(std::move(seen));
+                    } else {
+                        ++m_summary.unchanged;
+                    }
+                    continue;
+                }
+            }
+            ReadResult r = ReadOne(entry, doc, m_store, Verdicts(), m_cuts);
+            if (r.transient)
+                m_summary.problems
+                    << folder + QLatin1Char('/') + entry.text + QStringLiteral(": ") + r.reason;
+            else
+                batch.push_back(std::move(r));
+        }
+        if (!batch.empty())
+            RecordBatch(m_store, m_summary, rootId, folder, batch,
+                        [&](const QByteArray& key) { return known.contains(key); });
+    }
+    // A file read anew may have left its old version without a file.
+    if (!m_store.Begin() || !m_store.Tidy() || !m_store.Commit()) {
+        m_store.Rollback();
+        m_summary.storeFailed = true;
+        m_summary.problems << m_store.Message();
+    }
+    return m_summary;
 }

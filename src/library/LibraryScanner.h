@@ -60,6 +60,8 @@ public:
     static constexpr qint64 kMaxReportBytes = 64 * 1024 * 1024;
     // Writes are committed after this many files or this much time.
     static constexpr int kBatchFiles = 200;
+    // The first commit of a scan comes sooner, for a window to show.
+    static constexpr int kFirstBatchFiles = 20;
     static constexpr int kBatchMs = 250;
     // How long a folder has to answer; one that does not is asked once
     // more at the end of the scan (an automount or a disk spinning up).
@@ -86,8 +88,17 @@ public:
     void SetVerdicts(const class CVerdictBook* verdicts) { m_pVerdicts = verdicts; }
     // Called after each file: files done, files listed so far.
     void SetProgress(std::function<void(int, int)> progress) { m_progress = std::move(progress); }
+    // Called with the folder being read when it changes.
+    void SetFolderReport(std::function<void(const QString&)> report) {
+        m_folderReport = std::move(report);
+    }
 
     ScanSummary Scan(const QStringList& folders, const std::vector<RootMapping>& named = {});
+    // Reads the files named (full paths) that lie in a reachable root the
+    // index knows, and records the new and changed ones as a scan would.
+    // A file is only ever added or brought up to date here: what vanished
+    // is a complete scan's to tell.
+    ScanSummary IndexFiles(const QStringList& paths);
 
 private:
     bool Cancelled() const { return m_pCancel && m_pCancel->load(); }
@@ -104,6 +115,8 @@ private:
     CLibraryStore& m_store;
     const std::atomic<bool>* m_pCancel = nullptr;
     std::function<void(int, int)> m_progress;
+    std::function<void(const QString&)> m_folderReport;
+    bool m_bCommitted = false;
     const CVerdictBook* m_pVerdicts = nullptr;
     QSet<qint64> m_stale;    // versions whose verdict is to be judged again
     QSet<QByteArray> m_cuts; // bytes seen as a cut download in this scan

@@ -1124,6 +1124,27 @@ std::optional<QHash<QByteArray, IndexedFile>> CLibraryStore::FilesOfRoot(qint64 
     return files;
 }
 
+std::optional<IndexedFile> CLibraryStore::FileOfRoot(qint64 rootId, const QByteArray& key) {
+    QSqlQuery q(m_db);
+    q.setForwardOnly(true);
+    if (!::Run(q,
+               QStringLiteral("SELECT f.id, f.relpath, f.size, f.mtime_ms, f.version_id, v.sha256, "
+                              "f.relpath_text, f.missing, f.away, f.gone_since FROM files f LEFT "
+                              "JOIN versions v ON v.id = f.version_id WHERE f.root_id = ? AND "
+                              "f.relpath_key = ?"),
+               {rootId, Bytes(key)})) {
+        FailQuery(QStringLiteral("files"), q.lastError());
+        return std::nullopt;
+    }
+    IndexedFile file;
+    if (q.next())
+        file = {q.value(0).toLongLong(), q.value(1).toByteArray(), q.value(2).toLongLong(),
+                q.value(3).toLongLong(), q.value(4).toLongLong(),  q.value(5).toByteArray(),
+                q.value(6).toString(),   q.value(7).toBool(),      q.value(8).toBool(),
+                q.value(9).toLongLong()};
+    return file;
+}
+
 bool CLibraryStore::PutFile(qint64 rootId, const QByteArray& relPath, const QByteArray& key,
                             const QString& text, qint64 size, qint64 mtimeMs, qint64 versionId,
                             const QString& reason) {
@@ -1732,4 +1753,21 @@ std::optional<std::vector<JointRow>> CLibraryStore::ReadJoints(const JointFilter
             rows.push_back(std::move(row));
     }
     return rows;
+}
+
+std::optional<QHash<qint64, RootJoints>> CLibraryStore::JointsPerRoot() {
+    QSqlQuery q(m_db);
+    q.setForwardOnly(true);
+    if (!::Run(q,
+               QStringLiteral("SELECT f.root_id, count(DISTINCT v.joint_id), count(DISTINCT CASE "
+                              "WHEN f.missing = 0 AND f.away = 0 THEN v.joint_id END) FROM files "
+                              "f JOIN versions v ON v.id = f.version_id GROUP BY f.root_id"),
+               {})) {
+        FailQuery(QStringLiteral("files"), q.lastError());
+        return std::nullopt;
+    }
+    QHash<qint64, RootJoints> counts;
+    while (q.next())
+        counts.insert(q.value(0).toLongLong(), {q.value(1).toInt(), q.value(2).toInt()});
+    return counts;
 }

@@ -105,21 +105,40 @@ struct JointRow {
     QString verdictNote;
 };
 
-// Which joints to read; every condition is worked out in SQL.
+// A place in the window's browse tree: every joint, a job (on one day
+// when `day` is given) or a machine.
+struct BrowseChoice {
+    enum Kind { All, Job, Machine };
+    Kind kind = All;
+    QString value;
+    QString day; // "yyyy-MM-dd" as the report gives it
+
+    bool operator==(const BrowseChoice&) const = default;
+    // As text, for the settings file, and back.
+    QString Text() const;
+    static BrowseChoice FromText(const QString& text);
+};
+
+// Which joints to read; the store works out every condition but the
+// browse tree's in SQL, the window tests rows it holds with Matches.
 struct JointFilter {
-    QString search; // in job, employee, machine and notes, any case
-    QString job;    // in the job number, any case
-    QDate since;    // the joint's date on or after
-    QDate until;    // on or before
+    // In job, employee, machine and notes, any case (the window also looks
+    // in model, joint number and the files' names: SearchMatches).
+    QString search;
+    QString job; // in the job number, any case
+    QDate since; // the joint's date on or after
+    QDate until; // on or before
     // "" any; else as RowVerdict ("not judged" and "not current" also do).
     // Whether a verdict is current is known only to the program that reads
     // (MarkVerdicts): the store keeps the rows whose kept verdict can be it.
     QString verdict;
     QString status = QStringLiteral("present"); // "all" any
-    int newest = 0; // only the newest this many joints (0: all), and no unreadable files
+    int newest = 0;      // only the newest this many joints (0: all), and no unreadable files
+    BrowseChoice browse; // the window's only
 
     // The same test for a row already read (the window's table).
     bool Matches(const JointRow& row) const;
+    bool operator==(const JointFilter&) const = default;
 };
 
 enum class RootKind { Path, Volume, Named };
@@ -168,6 +187,12 @@ struct IndexedFile {
     bool missing = false;
     bool away = false;
     qint64 goneSince = 0;
+};
+
+// How many joints a root holds, and how many of them are present there.
+struct RootJoints {
+    int joints = 0;
+    int present = 0;
 };
 
 // A missing file that forget-missing would remove.
@@ -270,6 +295,9 @@ public:
 
     // Files of one root, by their key (FileKey).
     std::optional<QHash<QByteArray, IndexedFile>> FilesOfRoot(qint64 rootId);
+    // One file of a root by its key (FileKey); an id of 0 when the index
+    // has none there.
+    std::optional<IndexedFile> FileOfRoot(qint64 rootId, const QByteArray& key);
     // Adds or replaces the file's row, as seen now.
     bool PutFile(qint64 rootId, const QByteArray& relPath, const QByteArray& key,
                  const QString& text, qint64 size, qint64 mtimeMs, qint64 versionId,
@@ -311,6 +339,8 @@ public:
     // The office's settings kept with the index (a server's library).
     std::optional<QString> Setting(const QString& key);
     bool SetSetting(const QString& key, const QString& value);
+    // The joints of each root (by its id), for the Folders dialog.
+    std::optional<QHash<qint64, RootJoints>> JointsPerRoot();
 
 private:
     bool Exec(const QString& sql);

@@ -253,6 +253,7 @@ TEST_P(LibraryVerdict, ChangedProcedureFileIsJudgedAgainOnTheNextScan) {
                             [&]() { window.RefreshProcedures(); }));
         EXPECT_EQ(shown(), QStringLiteral("not current (was pass)"));
     }
+    // (The window's folder watch lives as long as the window.)
     EXPECT_TRUE(WaitForLibraryWorkers(60000));
 
     r = Scan();

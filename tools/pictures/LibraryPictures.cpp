@@ -1,7 +1,9 @@
 // The library's window over a few hundred joints of several jobs, some of
-// them missing, offline or unreadable, filtered; its Folders dialog with a
-// share, a card that is not in the reader, a stick pulled out and a folder
-// on another file system; Forget missing; the procedure check of a joint.
+// them missing, offline or unreadable: filling during a first scan, with a
+// joint's details beside the table, searched, browsed by job and day, its
+// menus, its problems, the table alone; its Folders dialog with a share,
+// a card that is not in the reader, a stick pulled out and a folder on
+// another file system; Forget missing; the procedure check of a joint.
 // An office's library on a throw-away PostgreSQL server: the window of a
 // desk that lost its connection, and its Folders dialog with named folders
 // mapped, unmapped and mapped wrong.
@@ -11,6 +13,7 @@
 
 #include "framework/Modal.h"
 #include "framework/SettingsStore.h"
+#include "library/BrowseTree.h"
 #include "library/JointExport.h"
 #include "library/LibraryCheckDlg.h"
 #include "library/LibraryFolders.h"
@@ -27,20 +30,47 @@
 #include "platform/DeviceRoot.h"
 #include "session/ReportStorage.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QProcess>
+#include <QSemaphore>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QUrl>
 #include <cstdio>
 
 namespace {
+// Runs events for `ms`: a worker's report arrives as one.
+void WaitEvents(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// Runs events until the window gives `signal`, for at most a minute.
+template <typename Signal> void WaitFor(CLibraryWindow& window, Signal signal) {
+    QEventLoop loop;
+    QObject::connect(&window, signal, &loop, &QEventLoop::quit);
+    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// A popup as it shows.
+bool SaveShown(QWidget& popup, const QString& name) {
+    QApplication::processEvents();
+    return SavePicture(popup, name);
+}
+
 void WaitForRows(CLibraryWindow& window) {
     while (window.Loading())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
@@ -244,18 +274,95 @@ int WriteLibraryPictures() {
         QStringLiteral("Creek => %1/dual.ini\nNW-Main => %1/main.ini").arg(procedures));
     int failures = 0;
     {
+        // The first scan of a new index, held a third of the way: the table
+        // fills while it runs.
+        const QString fresh = data.path() + QStringLiteral("/fresh.sqlite");
+        CLibraryWindow window(fresh);
+        window.OpenStore();
+        QSemaphore reached, release;
+        window.m_onWorkerProgress = [&](int done, int) {
+            if (done == 120) {
+                reached.release();
+                release.tryAcquire(1, 60000);
+            }
+        };
+        window.show();
+        window.StartScan();
+        if (reached.tryAcquire(1, 60000)) {
+            for (int i = 0; i < 30 && window.Model().rowCount() == 0; ++i) {
+                window.FollowChanges();
+                WaitEvents(100);
+            }
+            failures += SavePicture(window, QStringLiteral("library-scanning")) ? 0 : 1;
+        }
+        release.release();
+        WaitFor(window, &CLibraryWindow::ScanFinished);
+        window.m_onWorkerProgress = nullptr;
+        WaitForLibraryWorkers(60000);
+    }
+    {
         CLibraryWindow window(db);
         window.OpenStore();
         WaitForRows(window);
         window.StatusBox()->setCurrentText(QStringLiteral("all"));
         window.Table()->sortByColumn(JC_STATUS, Qt::AscendingOrder);
         window.Table()->resizeColumnsToContents();
+        window.Table()->selectRow(3);
+        WaitFor(window, &CLibraryWindow::DetailsShown);
         failures += SavePicture(window, QStringLiteral("library")) ? 0 : 1;
         window.SearchBox()->setText(QStringLiteral("creek"));
+        window.ApplyFilter();
         window.StatusBox()->setCurrentText(QStringLiteral("present"));
         window.Table()->sortByColumn(JC_DATE_TIME, Qt::DescendingOrder);
         window.Table()->selectRow(1);
+        WaitFor(window, &CLibraryWindow::DetailsShown);
         failures += SavePicture(window, QStringLiteral("library-search")) ? 0 : 1;
+
+        // The browse tree: a job opened at one of its days.
+        window.SearchBox()->clear();
+        window.ApplyFilter();
+        const std::vector<JointRow> all = window.Model().AllRows();
+        BrowseChoice day{BrowseChoice::Job, QStringLiteral("NW-Main 12"), QString()};
+        for (const JointRow& r : all)
+            if (r.fields.job == day.value)
+                day.day = r.fields.dateTime.left(10);
+        window.Tree()->Choose(day);
+        window.Table()->selectRow(0);
+        WaitFor(window, &CLibraryWindow::DetailsShown);
+        failures += SavePicture(window, QStringLiteral("library-browse")) ? 0 : 1;
+        window.Tree()->Choose(BrowseChoice());
+
+        // The menus, the table's context menu and the column chooser.
+        for (QAction* menu : window.menuBar()->actions()) {
+            QMenu* m = menu->menu();
+            if (!m || menu->text() == QLatin1String("&Help"))
+                continue;
+            m->popup(window.mapToGlobal(QPoint(20, 20)));
+            QApplication::processEvents();
+            const QString name = menu->text().remove(QLatin1Char('&')).toLower();
+            failures += SaveShown(*m, QStringLiteral("library-menu-") + name) ? 0 : 1;
+            m->hide();
+        }
+        window.Table()->selectRow(2);
+        QMenu* context = window.ContextMenu();
+        context->popup(window.mapToGlobal(QPoint(300, 200)));
+        QApplication::processEvents();
+        failures += SaveShown(*context, QStringLiteral("library-context-menu")) ? 0 : 1;
+        context->hide();
+
+        // Problems, one a line, in their panel.
+        window.Command(QStringLiteral("problems"))->setChecked(true);
+        window.StartScan();
+        WaitFor(window, &CLibraryWindow::ScanFinished);
+        window.Table()->selectRow(0);
+        WaitFor(window, &CLibraryWindow::DetailsShown);
+        failures += SavePicture(window, QStringLiteral("library-problems")) ? 0 : 1;
+        window.Command(QStringLiteral("problems"))->setChecked(false);
+        window.Command(QStringLiteral("tree"))->setChecked(false);
+        window.Command(QStringLiteral("details"))->setChecked(false);
+        failures += SavePicture(window, QStringLiteral("library-table-only")) ? 0 : 1;
+        window.Command(QStringLiteral("tree"))->setChecked(true);
+        window.Command(QStringLiteral("details"))->setChecked(true);
 
         const std::vector<JointRow> rows = window.SelectedRows();
         if (!rows.empty()) {
@@ -275,6 +382,7 @@ int WriteLibraryPictures() {
             if (r.pathText == share)
                 r.otherFileSystems << share + QStringLiteral("/archive");
         CLibraryFoldersDlg folders(roots, &window);
+        folders.m_joints = store.JointsPerRoot().value_or(QHash<qint64, RootJoints>());
         folders.Create();
         folders.SetCurSel(IDC_LIB_ROOT_LIST, 0);
         folders.OnSelChange(IDC_LIB_ROOT_LIST);
@@ -288,6 +396,7 @@ int WriteLibraryPictures() {
         forget.SetDlgItemInt(IDC_LIB_FORGET_DAYS, 0);
         failures += SavePicture(forget, QStringLiteral("library-forget")) ? 0 : 1;
     }
+    WaitForLibraryWorkers(60000);
     SetAddedLibraryFolders({});
     WriteSettingText(kKeyLibrary, kProcedureRulesKey, QString());
     failures += WriteOfficePictures(share);

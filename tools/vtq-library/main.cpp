@@ -1,6 +1,7 @@
 // vtq-library: the library of joint reports, as a window or, given a
 // command, from a shell without a display.
 
+#include "framework/Fonts.h"
 #include "library/LibraryCommand.h"
 #include "library/LibraryLocation.h"
 #include "library/LibraryStore.h"
@@ -25,6 +26,8 @@ int main(int argc, char** argv) {
         // The PDF pages need fonts, not a screen.
         qputenv("QT_QPA_PLATFORM", "offscreen");
         QGuiApplication app(argc, argv);
+        // The report's own fonts, so that a page looks as vtq-report draws it.
+        LoadProgramFonts();
         return RunLibraryCommand(options, stdout, stderr);
     }
     // Without a screen Qt would abort; the commands need none.
@@ -38,6 +41,9 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kelvorn Joint Reports"));
     QApplication::setApplicationVersion(QStringLiteral(VTQ_VERSION));
+    // The report's fonts for its plots and pages; the window keeps the
+    // desktop's own.
+    LoadProgramFonts();
     if (!options.root.isEmpty())
         SetDeviceRoot(options.root);
     const QString database = ChosenLibraryDatabase(options.database);

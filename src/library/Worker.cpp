@@ -1,18 +1,16 @@
-#include "library/LibraryWorkers.h"
+#include "library/Worker.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QThread>
-#include <algorithm>
 #include <vector>
 
 namespace {
-// Touched on the windows' thread only. Never freed: a worker may outlive
-// every window.
+// The workers started by library windows, still running; touched on the
+// windows' thread only. Never freed: a worker may outlive every window.
 std::vector<QThread*>* const g_workers = new std::vector<QThread*>;
 } // namespace
 
-void TrackLibraryWorker(QThread* thread) {
+void KeepLibraryWorker(QThread* thread) {
     g_workers->push_back(thread);
     QObject::connect(thread, &QThread::finished, thread, [thread]() {
         std::erase(*g_workers, thread);
