@@ -9,6 +9,7 @@
 #include "library/LibraryStore.h"
 #include "library/LibraryWindow.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -110,6 +111,8 @@ void BM_FilterRedraw(benchmark::State& state) {
     CLibraryWindow window(kDb);
     window.OpenStore();
     window.show();
+    while (window.Loading())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     window.grab();
     state.counters["joints"] = window.Model().Total();
     // The whole process with the window over every joint: the scan before

@@ -5,6 +5,7 @@
 // index: read, and a review added.
 
 #include "library/LibraryStore.h"
+#include "library/NamedRoots.h"
 #include "library/SqliteIndexFile.h"
 
 #include <QCoreApplication>
@@ -20,10 +21,18 @@ QCoreApplication* g_app = nullptr;
 QTemporaryDir* g_dir = nullptr;
 
 void Read(CLibraryStore& store) {
+    // A named root's fingerprint is read back from the index.
+    if (const auto roots = store.Roots())
+        for (const LibraryRoot& root : *roots)
+            (void)ParseFingerprint(root.fingerprint).samples.size();
     if (const auto rows = store.Joints())
         for (const JointRow& r : *rows)
             (void)r.files.size();
-    (void)store.Roots();
+    JointFilter filter;
+    filter.job = QStringLiteral("j%_\\");
+    filter.since = QDate(2024, 1, 1);
+    filter.status = QStringLiteral("offline");
+    (void)store.Joints(filter);
     (void)store.MissingOlderThan(0);
     (void)store.ReviewHistory();
 }

@@ -32,10 +32,11 @@ bool Filled(const QString& path) {
         f.job = QStringLiteral("Job %1").arg(i);
         f.cut = i == 4;
         const qint64 v = store.PutVersion(QByteArray(32, char('a' + i)), 100 + i, f);
-        ok = v > 0 && store.PutFile(root.id, QByteArray("f") + char('0' + i) + ".kjr",
-                                    QStringLiteral("f%1.kjr").arg(i), 100 + i, i, v, QString());
+        const QByteArray name = QByteArray("f") + char('0' + i) + ".kjr";
+        ok = v > 0 && store.PutFile(root.id, name, name, QStringLiteral("f%1.kjr").arg(i), 100 + i,
+                                    i, v, QString());
     }
-    ok = ok && store.PutFile(root.id, "bad.kjr", QStringLiteral("bad.kjr"), 5, 5, 0,
+    ok = ok && store.PutFile(root.id, "bad.kjr", "bad.kjr", QStringLiteral("bad.kjr"), 5, 5, 0,
                              QStringLiteral("not a joint report"));
     ok =
         ok && store.Commit() && store.Begin() && store.SetFileGone(1, 1000, true) && store.Commit();

@@ -259,12 +259,19 @@ void CMainFrame::OnLogStatus() {
 }
 
 void CMainFrame::PostLogStatus() {
+    m_bSession = true;
     QTimer::singleShot(0, this, [this] { OnLogStatusMessage(); });
 }
 
 void CMainFrame::OnLogStatusMessage() {
+    m_bSession = true;
     RunLogStatusWindow(this);
+    m_bSession = false;
     OnReportChanged();
+}
+
+bool CMainFrame::IsIdle() const {
+    return !m_bSession && !QApplication::activeModalWidget() && !QApplication::activePopupWidget();
 }
 
 void CMainFrame::OnReportChanged() {

@@ -44,6 +44,9 @@ public:
     void PostLogStatus();
     // The shown report changed: redraw and bring the commands up to date.
     void OnReportChanged();
+    // Nothing but the report is open: no Log/Status session (asked for or
+    // running), no dialog, box or menu.
+    bool IsIdle() const;
 
     struct Accelerator {
         QKeySequence keys;
@@ -60,4 +63,5 @@ private:
     QMenuBar* m_menu = nullptr;
     QToolBar* m_bar = nullptr;
     std::multimap<int, QAction*> m_actions;
+    bool m_bSession = false; // a Log/Status session is asked for or runs
 };

@@ -2,6 +2,7 @@
 
 #include "app/AboutDlg.h"
 #include "app/MainFrame.h"
+#include "app/ViewerInbox.h"
 #include "framework/Fonts.h"
 #include "framework/Modal.h"
 #include "framework/Strings.h"
@@ -9,6 +10,7 @@
 #include "platform/DeviceRoot.h"
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
+#include "platform/ViewerSocket.h"
 #include "report/VtkDoc.h"
 #include "setup/JointRecord.h"
 
@@ -173,6 +175,7 @@ CVtkApp::CVtkApp(int& argc, char** argv) {
 }
 
 CVtkApp::~CVtkApp() {
+    m_inbox.reset();
     m_frame.reset();
     m_doc.reset();
 }
@@ -218,6 +221,17 @@ bool CVtkApp::InitInstance(const CommandLine& commandLine) {
     // The handheld's client area is 240 by 268 pixels.
     m_frame->resize(240, 268 + m_frame->CommandBar()->sizeHint().height());
     m_frame->show();
+    // Another program (the report library) may hand this one the next
+    // report to show, as File > Open would, while nothing else is open.
+    m_inbox = std::make_unique<CViewerInbox>(
+        ViewerSocketPath(), [this]() { return m_frame->IsIdle(); },
+        [this](const QString& path) {
+            m_doc->OnOpenDocument(path);
+            m_frame->setWindowState((m_frame->windowState() & ~Qt::WindowMinimized) |
+                                    Qt::WindowActive);
+            m_frame->raise();
+            m_frame->activateWindow();
+        });
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include <optional>
 
 class CMainFrame;
+class CViewerInbox;
 class CVtkDoc;
 class QApplication;
 
@@ -39,6 +40,9 @@ public:
 
     CMainFrame* MainFrame() const { return m_frame.get(); }
     CVtkDoc& Document() { return *m_doc; }
+    // The door through which another program hands this one a report to
+    // show while it is idle; null until start-up is done.
+    CViewerInbox* Inbox() const { return m_inbox.get(); }
 
     void OnAppAbout();
     // The framework's own file open (Ctrl+O): a file dialog with the document
@@ -52,4 +56,5 @@ private:
     std::unique_ptr<QApplication> m_qapp;
     std::unique_ptr<CVtkDoc> m_doc;
     std::unique_ptr<CMainFrame> m_frame;
+    std::unique_ptr<CViewerInbox> m_inbox;
 };

@@ -2,6 +2,7 @@
 
 #include "check/ProcedureCheck.h"
 #include "library/LibraryScanner.h"
+#include "library/NamedRoots.h"
 #include "library/VerdictBook.h"
 #include "platform/RegularFile.h"
 #include "report/DownloadName.h"
@@ -15,16 +16,16 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace {
-// Loads the first copy whose bytes are the version the index read; its
-// path as text, or empty with the failure said. `cut`: those bytes were
-// read from a cut download (this copy's name, or the index's word for the
-// current version's bytes under any name).
 QString LoadIndexedCopy(CVtkDoc& doc, const JointRow& row, QString& failure, bool& cut) {
     bool changed = false;
     for (const JointFile& copy : row.copies) {
         QFile file;
-        if (copy.path.isEmpty() || !OpenRegularFile(file, copy.path))
+        // A desk may spell a named root's names in another Unicode form.
+        if (copy.path.isEmpty() ||
+            (!OpenRegularFile(file, copy.path) &&
+             (copy.base.isEmpty() ||
+              !OpenRegularFile(file,
+                               ResolveOnDesk(copy.base, copy.path.mid(copy.base.size() + 1))))))
             continue;
         const QByteArray bytes = ReadAtMost(file, CLibraryScanner::kMaxReportBytes);
         if (file.error() != QFileDevice::NoError || bytes.size() > CLibraryScanner::kMaxReportBytes)
@@ -45,6 +46,7 @@ QString LoadIndexedCopy(CVtkDoc& doc, const JointRow& row, QString& failure, boo
     return QString();
 }
 
+namespace {
 // Claims the first free name `base.pdf`, `base (2).pdf`, ... in `folder` by
 // making it, so that no file there is written over; empty when none can be.
 QString ClaimName(const QString& folder, const QString& base) {

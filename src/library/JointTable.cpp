@@ -241,6 +241,44 @@ QVariant JointCellSortValue(const JointRow& row, int column) {
     }
 }
 
+QString BrowseChoice::Text() const {
+    switch (kind) {
+    case Job:
+        return QStringLiteral("job:") + day + QLatin1Char(':') + value;
+    case Machine:
+        return QStringLiteral("machine::") + value;
+    default:
+        return QString();
+    }
+}
+
+BrowseChoice BrowseChoice::FromText(const QString& text) {
+    BrowseChoice c;
+    const QString kind = text.section(QLatin1Char(':'), 0, 0);
+    if (kind != QLatin1String("job") && kind != QLatin1String("machine"))
+        return c;
+    c.kind = kind == QLatin1String("job") ? Job : Machine;
+    c.day = c.kind == Job ? text.section(QLatin1Char(':'), 1, 1) : QString();
+    c.value = text.section(QLatin1Char(':'), 2);
+    return c;
+}
+
+QString FileNameOf(const QString& path) {
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+bool SearchMatches(const JointRow& row, const QString& text) {
+    const JointFields& f = row.fields;
+    const auto in = [&](const QString& field) { return field.contains(text, Qt::CaseInsensitive); };
+    if (in(f.job) || in(f.employee) || in(f.machineId) || in(f.model) || in(f.notes) ||
+        (row.id > 0 && in(QString::number(f.jointNumber))))
+        return true;
+    for (const QString& file : row.files)
+        if (in(FileNameOf(file)))
+            return true;
+    return false;
+}
+
 bool JointFilter::Matches(const JointRow& row) const {
     if (status != QLatin1String("all") && !status.isEmpty() && row.status != status)
         return false;
@@ -262,18 +300,19 @@ bool JointFilter::Matches(const JointRow& row) const {
     const JointFields& f = row.fields;
     if (!job.isEmpty() && !f.job.contains(job, Qt::CaseInsensitive))
         return false;
+    if (browse.kind == BrowseChoice::Job && (row.id <= 0 || f.job != browse.value))
+        return false;
+    if (browse.kind == BrowseChoice::Machine && (row.id <= 0 || f.machineId != browse.value))
+        return false;
+    if (!browse.day.isEmpty() && f.dateTime.left(10) != browse.day)
+        return false;
     if (since.isValid() || until.isValid()) {
         const QDate date = QDate::fromString(f.dateTime.left(10), Qt::ISODate);
         if (!date.isValid() || (since.isValid() && date < since) ||
             (until.isValid() && date > until))
             return false;
     }
-    if (!search.isEmpty() && !f.job.contains(search, Qt::CaseInsensitive) &&
-        !f.employee.contains(search, Qt::CaseInsensitive) &&
-        !f.machineId.contains(search, Qt::CaseInsensitive) &&
-        !f.notes.contains(search, Qt::CaseInsensitive))
-        return false;
-    return true;
+    return search.isEmpty() || SearchMatches(row, search);
 }
 
 std::vector<JointRow> FilterJoints(const std::vector<JointRow>& rows, const JointFilter& filter) {

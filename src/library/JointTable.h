@@ -70,6 +70,11 @@ QString LibraryTimeText(qint64 ms);
 // bidirectional overrides) become "?".
 QString SafeLine(QString text);
 
+// Whether `text` is in any of the texts the search looks at.
+bool SearchMatches(const JointRow& row, const QString& text);
+// The name of a file (its last part) from its path as text.
+QString FileNameOf(const QString& path);
+
 // The joint's ID as people type it: the first 12 hexadecimal digits of its
 // present copy's SHA-256.
 QString JointId(const JointRow& row);
@@ -83,20 +88,6 @@ QString RowReviewText(const JointRow& row);
 enum class ReviewBlock { None, NotReady, NeedsComment };
 ReviewBlock ReviewRefusal(const JointRow& row, const QString& state, const QString& comment,
                           QString& why);
-
-struct JointFilter {
-    QString search;  // in job, employee, machine and notes, any case
-    QString job;     // in the job number, any case
-    QDate since;     // the joint's date on or after
-    QDate until;     // on or before
-    QString verdict; // "" any; else as RowVerdict ("not judged" and "not current" also do)
-    QString status = QStringLiteral("present"); // "all" any
-    // "" any; a review state, "not reviewed", or "changed" (the present
-    // copy is not the one reviewed)
-    QString review;
-
-    bool Matches(const JointRow& row) const;
-};
 
 std::vector<JointRow> FilterJoints(const std::vector<JointRow>& rows, const JointFilter& filter);
 

@@ -2,8 +2,19 @@
 
 #include <QBrush>
 #include <QColor>
+#include <QFile>
 #include <QFont>
+#include <QMimeData>
+#include <QSet>
+#include <QUrl>
 #include <algorithm>
+
+QByteArray PresentCopy(const JointRow& row) {
+    for (const JointFile& f : row.copies)
+        if (f.status == QLatin1String("present") && !f.path.isEmpty())
+            return f.path;
+    return QByteArray();
+}
 
 void CJointTableModel::SetRows(std::vector<JointRow> rows) {
     m_all = std::move(rows);
@@ -30,6 +41,45 @@ void CJointTableModel::Apply() {
         return up ? order == QPartialOrdering::Less : order == QPartialOrdering::Greater;
     });
     endResetModel();
+    Q_EMIT Loaded();
+}
+
+int CJointTableModel::RowOfJoint(qint64 id) const {
+    for (size_t r = 0; r < m_shown.size(); ++r)
+        if (m_all[m_shown[r]].id == id)
+            return int(r);
+    return -1;
+}
+
+Qt::ItemFlags CJointTableModel::flags(const QModelIndex& index) const {
+    return QAbstractTableModel::flags(index) |
+           (index.isValid() ? Qt::ItemIsDragEnabled : Qt::NoItemFlags);
+}
+
+QStringList CJointTableModel::mimeTypes() const {
+    return {QStringLiteral("text/uri-list"), QStringLiteral("text/plain")};
+}
+
+QMimeData* CJointTableModel::mimeData(const QModelIndexList& indexes) const {
+    QSet<int> rows;
+    QList<QUrl> urls;
+    QStringList paths;
+    for (const QModelIndex& i : indexes) {
+        if (!i.isValid() || rows.contains(i.row()))
+            continue;
+        rows.insert(i.row());
+        const QByteArray path = PresentCopy(Row(i.row()));
+        if (path.isEmpty())
+            continue;
+        urls << QUrl::fromLocalFile(QFile::decodeName(path));
+        paths << QFile::decodeName(path);
+    }
+    if (urls.isEmpty())
+        return nullptr;
+    auto* mime = new QMimeData;
+    mime->setUrls(urls);
+    mime->setText(paths.join(QLatin1Char('\n')));
+    return mime;
 }
 
 void CJointTableModel::sort(int column, Qt::SortOrder order) {

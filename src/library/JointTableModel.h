@@ -1,21 +1,29 @@
 #pragma once
-// The window's table: rows loaded from the index, filtered and sorted in
-// memory. It never looks at the file system.
+// The window's table of joints. It never looks at the file system: its rows
+// come from the index, and what it gives a drag (the files' places) is what
+// the index says.
 
 #include "library/JointTable.h"
 
 #include <QAbstractTableModel>
 
 class CJointTableModel : public QAbstractTableModel {
+    Q_OBJECT
 public:
     using QAbstractTableModel::QAbstractTableModel;
 
+    // Every row of the index; the filter and the order choose what shows.
     void SetRows(std::vector<JointRow> rows);
     void SetFilter(const JointFilter& filter);
     const JointFilter& Filter() const { return m_filter; }
     const JointRow& Row(int row) const { return m_all[m_shown[size_t(row)]]; }
+    // Every row of the index, shown or not.
+    const std::vector<JointRow>& AllRows() const { return m_all; }
     int Total() const { return int(m_all.size()); }
-    const std::vector<JointRow>& All() const { return m_all; }
+    // The row that shows the joint (its id), or -1.
+    int RowOfJoint(qint64 id) const;
+    int SortColumn() const { return m_nSortColumn; }
+    Qt::SortOrder SortOrder() const { return m_sortOrder; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -23,6 +31,16 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QStringList mimeTypes() const override;
+    // The present copies of the rows, as file URLs (and their paths as text).
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    // Dragged out, a report is copied, never moved away from its folder.
+    Qt::DropActions supportedDragActions() const override { return Qt::CopyAction; }
+
+Q_SIGNALS:
+    // The rows shown were read anew (a filter, an order, a reload).
+    void Loaded();
 
 private:
     void Apply();
@@ -33,3 +51,7 @@ private:
     int m_nSortColumn = JC_DATE_TIME;
     Qt::SortOrder m_sortOrder = Qt::DescendingOrder;
 };
+
+// The present copy of a joint that is read or opened first: its path as
+// the index has it (bytes), or empty when no copy is present.
+QByteArray PresentCopy(const JointRow& row);

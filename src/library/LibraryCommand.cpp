@@ -7,6 +7,7 @@
 #include "library/LibraryJob.h"
 #include "library/LibraryScanner.h"
 #include "library/LibraryStore.h"
+#include "library/NamedRoots.h"
 #include "library/ProcedureSource.h"
 #include "library/VerdictBook.h"
 #include "platform/DeviceRoot.h"
@@ -35,7 +36,7 @@ QString Line(const QString& text) {
 }
 
 QString DatabaseOf(const LibraryOptions& options) {
-    return options.database.isEmpty() ? DefaultLibraryDatabase() : options.database;
+    return ChosenLibraryDatabase(options.database);
 }
 
 int ExitFor(CLibraryStore::OpenResult result) {
@@ -50,15 +51,32 @@ int ExitFor(CLibraryStore::OpenResult result) {
     }
 }
 
-// The store opened read-only, without any lock; null, with the reason
-// told and the exit status set, when it cannot be.
+// The store opened read-only, without any lock, and told how this desk
+// reaches the named roots; null, with the reason told and the exit status
+// set, when it cannot be.
 std::unique_ptr<CLibraryStore> OpenReader(const LibraryOptions& options, FILE* err, int& code) {
     auto store = std::make_unique<CLibraryStore>(DatabaseOf(options), 5000);
     const CLibraryStore::OpenResult result = store->Open(CLibraryStore::Mode::Read);
     code = ExitFor(result);
     if (!store->Message().isEmpty())
         Put(err, QStringLiteral("vtq-library: %1\n").arg(store->Message()));
-    return code == kExitOk ? std::move(store) : nullptr;
+    if (code != kExitOk)
+        return nullptr;
+    const auto roots = store->Roots();
+    if (!roots) {
+        Put(err, QStringLiteral("vtq-library: %1\n").arg(store->Message()));
+        code = kExitFailure;
+        return nullptr;
+    }
+    const QHash<qint64, DeskRoot> desk =
+        DeskRootsOf(*roots, RootMappings(), CLibraryScanner::kProbeMs);
+    for (const LibraryRoot& root : *roots)
+        if (const auto d = desk.constFind(root.id);
+            d != desk.cend() && !d->reachable && !d->path.isEmpty())
+            Put(err, QStringLiteral("vtq-library: %1: %2; its joints show as offline here\n")
+                         .arg(Line(root.key), Line(d->reason)));
+    store->SetDeskRoots(desk);
+    return store;
 }
 
 // Runs a writer's job; the exit status, with what it said told.
@@ -208,10 +226,34 @@ int Scan(const LibraryOptions& options, const ScanArguments& a, FILE* out, FILE*
     job.what = QStringLiteral("vtq-library scan");
     job.waitMs = a.waitMs;
     job.scan = true;
-    job.folders = LibraryRoots();
-    for (const QString& f : a.folders)
-        if (!job.folders.contains(LibraryRootPath(f)))
-            job.folders << LibraryRootPath(f);
+    job.named = RootMappings();
+    const bool server = IsServerUrl(job.database);
+    // An office's library knows its folders by the names every desk maps;
+    // a folder of this PC alone would mean nothing to the others.
+    QStringList named; // the names of the folders given
+    for (const QString& f : a.folders) {
+        const auto m = std::find_if(job.named.begin(), job.named.end(), [&](const RootMapping& r) {
+            return r.folder == LibraryRootPath(f);
+        });
+        if (m != job.named.end())
+            named << m->name;
+        else if (server) {
+            Put(err, QStringLiteral("vtq-library: %1 is no named folder of the office's library "
+                                    "here: name it first (vtq-library map NAME \"%1\")\n")
+                         .arg(Line(f)));
+            return kExitFailure;
+        } else {
+            named << QString();
+        }
+    }
+    if (!server) {
+        job.folders = LibraryRoots();
+        for (const QString& f : a.folders)
+            if (!job.folders.contains(LibraryRootPath(f)) &&
+                std::none_of(job.named.begin(), job.named.end(),
+                             [&](const RootMapping& r) { return r.folder == LibraryRootPath(f); }))
+                job.folders << LibraryRootPath(f);
+    }
     job.confirmed = a.confirmed;
     job.hereNow = a.here;
     job.procedures = std::make_shared<CSettingsProcedureSource>();
@@ -219,8 +261,9 @@ int Scan(const LibraryOptions& options, const ScanArguments& a, FILE* out, FILE*
     if (const int code = RunJob(job, result, err); code != kExitOk)
         return code;
     // The folders join the library once it has scanned them.
-    for (const QString& f : a.folders)
-        AddLibraryFolder(f);
+    for (qsizetype i = 0; i < a.folders.size(); ++i)
+        if (named[i].isEmpty())
+            AddLibraryFolder(a.folders[i]);
     const ScanSummary& s = result.summary;
     const auto list = [&](const char* what, const QStringList& paths) {
         for (const QString& p : paths)
@@ -262,8 +305,9 @@ int Scan(const LibraryOptions& options, const ScanArguments& a, FILE* out, FILE*
                                 "procedure file, machine-list entry or check version\n")
                      .arg(s.rejudged.size()));
     bool namedAway = false;
-    for (const QString& f : a.folders)
-        namedAway = namedAway || s.offline.contains(LibraryRootPath(f));
+    for (qsizetype i = 0; i < a.folders.size(); ++i)
+        namedAway = namedAway || s.offline.contains(
+                                     named[i].isEmpty() ? LibraryRootPath(a.folders[i]) : named[i]);
     // Joints left unjudged because their procedure cannot be had fail the
     // scan: a nightly job must not take them for judged.
     const bool unjudged = result.verdicts && !result.verdicts->Problems().isEmpty();
@@ -333,6 +377,55 @@ int ForgetMissing(const LibraryOptions& options, const QStringList& args, FILE* 
     return kExitOk;
 }
 
+// Makes the library (on a server only this way), or brings it up to date.
+int InitDatabase(const LibraryOptions& options, const QStringList& args, FILE* out, FILE* err) {
+    bool upgrade = false;
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--upgrade"))
+            upgrade = true;
+        else
+            return Usage(err, QStringLiteral("unknown argument %1").arg(args[i]));
+    }
+    CLibraryStore store(DatabaseOf(options), 5000);
+    const CLibraryStore::OpenResult result = store.Init(upgrade);
+    if (result == CLibraryStore::OpenResult::Ok || result == CLibraryStore::OpenResult::Rebuilt) {
+        Put(out, store.Message() + QLatin1Char('\n'));
+        return kExitOk;
+    }
+    if (result == CLibraryStore::OpenResult::Busy) {
+        Put(err, QStringLiteral("vtq-library: the library %1 is busy: %2; try again later\n")
+                     .arg(store.Path(), store.Message()));
+        return kExitBusy;
+    }
+    Put(err, QStringLiteral("vtq-library: %1\n").arg(store.Message()));
+    return kExitFailure;
+}
+
+// This desk's folders of the office's named folders.
+int Map(const QStringList& args, FILE* out, FILE* err) {
+    if (args.size() == 1) {
+        for (const RootMapping& m : RootMappings())
+            Put(out, QStringLiteral("%1=%2\n").arg(m.name, Line(m.folder)));
+        return kExitOk;
+    }
+    const bool remove = args.value(1) == QLatin1String("--remove");
+    const QString name = args.value(remove ? 2 : 1);
+    if (args.size() != 3 || !IsRootName(name))
+        return Usage(err, QStringLiteral("map takes NAME FOLDER, or --remove NAME; a name is "
+                                         "letters, digits, \".\", \"-\" and \"_\""));
+    if (remove) {
+        SetRootMapping(name, QString());
+        return kExitOk;
+    }
+    if (!QFileInfo(args[2]).isDir()) {
+        Put(err, QStringLiteral("vtq-library: %1 is not a folder\n").arg(Line(args[2])));
+        return kExitFailure;
+    }
+    SetRootMapping(name, args[2]);
+    Put(out, QStringLiteral("%1=%2\n").arg(name, Line(LibraryRootPath(args[2]))));
+    return kExitOk;
+}
+
 QString Table(const std::vector<JointRow>& rows) {
     const int columns[] = {JC_ID,         JC_DATE_TIME, JC_JOINT,  JC_JOB,    JC_EMPLOYEE,
                            JC_MACHINE_ID, JC_VERDICT,   JC_REVIEW, JC_STATUS, JC_FILES};
@@ -378,7 +471,7 @@ int ListOrExport(const LibraryOptions& options, const QStringList& args, FILE* o
     std::unique_ptr<CLibraryStore> store = OpenReader(options, err, code);
     if (!store)
         return code;
-    auto joints = store->Joints();
+    auto joints = store->Joints(filter);
     if (!joints) {
         Put(err, QStringLiteral("vtq-library: %1\n").arg(store->Message()));
         return kExitFailure;
@@ -393,7 +486,13 @@ int ListOrExport(const LibraryOptions& options, const QStringList& args, FILE* o
     for (const QString& p : verdicts->Problems())
         Put(err, QStringLiteral("vtq-library: %1\n").arg(Line(p)));
     MarkVerdicts(*joints, *verdicts);
-    const std::vector<JointRow> rows = FilterJoints(*joints, filter);
+    // The store narrowed the verdicts by what it keeps; whether each is
+    // current is known only here.
+    JointFilter current;
+    current.status = QStringLiteral("all");
+    current.verdict = filter.verdict;
+    current.review = filter.review; // reviews are read with the rows
+    const std::vector<JointRow> rows = FilterJoints(*joints, current);
     if (list) {
         const bool file = !output.isEmpty();
         QByteArray bytes;
@@ -797,12 +896,14 @@ int ProcedureSettingsCommand(const QStringList& args, FILE* out, FILE* err) {
 
 QString LibraryUsage() {
     return QStringLiteral(
-        "Usage: vtq-library [--database FILE] [--root DIR]\n"
+        "Usage: vtq-library [--database FILE|URL] [--root DIR]\n"
         "       vtq-library [OPTIONS] scan [SCAN OPTIONS] [FOLDER...]\n"
         "       vtq-library [OPTIONS] list [FILTER...] [--format table|csv|json] [-o FILE] "
         "[--raw]\n"
         "       vtq-library [OPTIONS] export-pdf DIR [FILTER...]\n"
         "       vtq-library [OPTIONS] forget-missing [--older-than DAYS] --dry-run|--yes\n"
+        "       vtq-library [OPTIONS] init-database [--upgrade]\n"
+        "       vtq-library map [NAME FOLDER | --remove NAME]\n"
         "       vtq-library [OPTIONS] review --joint ID --state accepted|rejected|re-test\n"
         "                   [--comment TEXT] [--reviewer NAME] [--visual pass|fail]\n"
         "                   [--bead-width MM] [--bend pass|fail]\n"
@@ -832,6 +933,11 @@ QString LibraryUsage() {
         "  forget-missing  removes the files missing for more than DAYS days (default 0)\n"
         "                  from reachable folders, and the joints left without a file:\n"
         "                  --dry-run prints the list, --yes removes them\n"
+        "  init-database   makes the library in the database (on a server, the only way it\n"
+        "                  is made); --upgrade brings one made by an older vtq-library up\n"
+        "                  to date\n"
+        "  map             this computer's FOLDER for the office's folder named NAME\n"
+        "                  (letters, digits, . - _); without arguments, lists them\n"
         "  review          records a reviewer's decision on the joint whose ID (the first\n"
         "                  12 hexadecimal digits list prints, or more) is given: accepted,\n"
         "                  rejected or re-test (to be cut out and made again), with the\n"
@@ -866,10 +972,13 @@ QString LibraryUsage() {
         "                    MACHINE-ID; model; piston area [in2|cm2]; YYYY-MM-DD\n"
         "                  (the last calibration, may be left out); --clear empties it\n"
         "Scan options:\n"
-        "  --confirm-missing FOLDER\n"
+        "  --confirm-missing FOLDER|NAME\n"
         "                  the reports that vanished from FOLDER were removed on purpose:\n"
         "                  they are missing at once (may be given more than once)\n"
-        "  --here FOLDER   FOLDER, a mount point before, is the library's folder now\n"
+        "  --here FOLDER|NAME\n"
+        "                  FOLDER, a mount point before, is the library's folder now; or\n"
+        "                  the folder mapped to NAME is that folder, though it holds none of\n"
+        "                  the reports last seen there\n"
         "Filters:\n"
         "  --job TEXT      job number contains TEXT\n"
         "  --since DATE    joints on or after DATE (YYYY-MM-DD)\n"
@@ -881,10 +990,14 @@ QString LibraryUsage() {
         "  --review accepted|rejected|re-test|not-reviewed|changed\n"
         "                  the review (changed: the present copy is not the one reviewed)\n"
         "Options:\n"
-        "  --database FILE\n"
-        "                  the library index (default: $VTQ_LIBRARY_DB, else\n"
-        "                  ~/.local/share/Kelvorn/Kelvorn Joint Reports/library.sqlite);\n"
-        "                  a file that is not a library index is refused and left as it is\n"
+        "  --database FILE|URL\n"
+        "                  the library index: an SQLite FILE, or an office's library on a\n"
+        "                  PostgreSQL server, postgresql://[USER@]HOST[:PORT]/DATABASE or\n"
+        "                  postgresql:///DATABASE?host=SOCKETFOLDER (default:\n"
+        "                  $VTQ_LIBRARY_DB, else Database in [Library] of the settings file,\n"
+        "                  else ~/.local/share/Kelvorn/Kelvorn Joint Reports/library.sqlite);\n"
+        "                  a file that is not a library index is refused and left as it is;\n"
+        "                  a password is never taken from it: ~/.pgpass or $PGPASSWORD\n"
         "  --root DIR      the device root whose \"Joint Reports\" is a library folder\n"
         "  --wait SECONDS  scan and forget-missing wait this long for another one to end\n"
         "  --help          show this text\n"
@@ -905,15 +1018,19 @@ QString LibraryUsage() {
         "out from them. Only the machine list catches a wrong machine (its model or piston\n"
         "area differ: the applied pressure fails); a wrong pipe it cannot catch.\n"
         "Folders: the device root's \"Joint Reports\", the backup folder's \"Joint Reports\"\n"
-        "([Storage] Card) and those added ([Library] Folders) in the settings file. The\n"
+        "([Storage] Card), those added ([Library] Folders) in the settings file, and the\n"
+        "named folders mapped here ([Library] Roots). An office's library on a server\n"
+        "scans only named folders, so that its joints mean the same on every desk. The\n"
         "rules and the machine list are the text values ProcedureRules and Machines of\n"
-        "[Library] there, one a line (procedures --set and machines --set write them).\n"
+        "[Library] in the settings file of the program that scans (procedures --set and\n"
+        "machines --set write them); in an office, the indexer's.\n"
         "Reading (list, export-pdf, the window) never waits for a scan.\n"
         "Exit status: 0 done; 1 failed, with a message (a folder or the index cannot be\n"
-        "used, a procedure file or the machine list cannot be read, a joint not ready\n"
-        "for review or its review changed meanwhile, a job without joints); 2 wrong\n"
-        "usage (also: an unknown or ambiguous joint ID, accepting without the comment\n"
-        "it needs, a dossier file already there without --force);\n"
+        "used, the server cannot be reached or refused the login, a procedure file or the\n"
+        "machine list cannot be read, a joint not ready for review or its review changed\n"
+        "meanwhile, a job without joints); 2 wrong usage (also: an unknown or ambiguous\n"
+        "joint ID, accepting without the comment it needs, a dossier file already there\n"
+        "without --force);\n"
         "75 busy: another scan or forget-missing holds the library.\n");
 }
 
@@ -964,6 +1081,10 @@ int RunLibraryCommand(const LibraryOptions& options, FILE* out, FILE* err) {
     }
     if (command == QLatin1String("forget-missing"))
         return ForgetMissing(options, args, out, err);
+    if (command == QLatin1String("init-database"))
+        return InitDatabase(options, args, out, err);
+    if (command == QLatin1String("map"))
+        return Map(args, out, err);
     if (command == QLatin1String("list") || command == QLatin1String("export-pdf"))
         return ListOrExport(options, args, out, err);
     if (command == QLatin1String("dossier"))

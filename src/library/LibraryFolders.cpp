@@ -5,6 +5,8 @@
 #include "platform/StorageCard.h"
 #include "session/ReportStorage.h"
 
+#include <QFileInfo>
+
 namespace {
 const QString kFolders = QStringLiteral("Folders");
 const QString kStorage = QStringLiteral("Storage");
@@ -29,6 +31,13 @@ void AddLibraryFolder(const QString& folder) {
         folders << path;
         SetAddedLibraryFolders(folders);
     }
+}
+
+QString LibraryImportFolder(const QString& database) {
+    const QString set = ReadSettingText(kKeyLibrary, QStringLiteral("ImportFolder"), QString());
+    return LibraryRootPath(set.isEmpty() ? QFileInfo(database).absolutePath() +
+                                               QStringLiteral("/Imported reports")
+                                         : set);
 }
 
 QString NamedBackupCard() {

@@ -15,6 +15,11 @@ void SetAddedLibraryFolders(const QStringList& folders);
 // Adds `folder` (made absolute and clean) when it is not there yet.
 void AddLibraryFolder(const QString& folder);
 
+// Where reports dropped on the window from outside the library's folders
+// are copied to ([Library] ImportFolder, else "Imported reports" beside the
+// index `database`); a library folder once a report is there.
+QString LibraryImportFolder(const QString& database);
+
 // The backup folder named in [Storage] Card ("" when none is named).
 QString NamedBackupCard();
 void SetNamedBackupCard(const QString& card);

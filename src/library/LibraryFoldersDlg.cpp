@@ -3,6 +3,7 @@
 #include "library/JointTable.h"
 #include "library/LibraryFolders.h"
 #include "library/LibraryScanner.h"
+#include "library/NamedRoots.h"
 #include "library/Resource.h"
 
 #include <QListWidget>
@@ -14,14 +15,14 @@ const DlgTemplate& CLibraryFoldersDlg::Template400() {
         20,
         20,
         420,
-        246,
+        262,
         {
-            {IDC_STATIC, Ctl::Static, "More folders of joint reports:", 6, 4, 350, 10},
+            {IDC_LIB_FOLDERS_LABEL, Ctl::Static, "More folders of joint reports:", 6, 4, 350, 10},
             {IDC_LIB_FOLDER_LIST, Ctl::ListBox, "", 6, 16, 352, 52, Style::VScroll | Style::Border},
             {IDC_LIB_ADD, Ctl::Button, "Add...", 364, 16, 50, 14},
             {IDC_LIB_REMOVE, Ctl::Button, "Remove", 364, 34, 50, 14},
-            {IDC_STATIC, Ctl::Static, "Backup folder (its \"Joint Reports\" is scanned):", 6, 74,
-             350, 10},
+            {IDC_LIB_CARD_LABEL, Ctl::Static,
+             "Backup folder (its \"Joint Reports\" is scanned):", 6, 74, 350, 10},
             {IDC_LIB_CARD, Ctl::Edit, "", 6, 86, 352, 13},
             {IDC_LIB_CARD_BROWSE, Ctl::Button, "Browse...", 364, 86, 50, 14},
             {IDC_STATIC, Ctl::Static, "Where the joints lie, as the last scan found them:", 6, 106,
@@ -30,8 +31,12 @@ const DlgTemplate& CLibraryFoldersDlg::Template400() {
             {IDC_LIB_HERE, Ctl::Button, "Here now", 364, 118, 50, 14, Style::Disabled},
             {IDC_LIB_RETIRE, Ctl::Button, "Retire", 364, 136, 50, 14, Style::Disabled},
             {IDC_LIB_ADD_OTHER, Ctl::Button, "Scan it too", 364, 154, 50, 14, Style::Disabled},
-            {IDOK, Ctl::DefButton, "OK", 308, 224, 50, 14},
-            {IDCANCEL, Ctl::Button, "Cancel", 364, 224, 50, 14},
+            {IDC_STATIC, Ctl::Static, "Folders that cannot be watched (shares) are scanned every",
+             6, 224, 214, 10},
+            {IDC_LIB_RESCAN_MINUTES, Ctl::Edit, "", 222, 222, 26, 13, Style::Number},
+            {IDC_STATIC, Ctl::Static, "minutes", 252, 224, 60, 10},
+            {IDOK, Ctl::DefButton, "OK", 308, 242, 50, 14},
+            {IDCANCEL, Ctl::Button, "Cancel", 364, 242, 50, 14},
         },
         "DejaVu Sans",
         9};
@@ -42,26 +47,37 @@ CLibraryFoldersDlg::CLibraryFoldersDlg(std::vector<LibraryRoot> roots, QWidget* 
     : CSetupPageDlg(Template400(), parent), m_roots(std::move(roots)) {}
 
 // The state first, so that it shows however long the path is.
-QString CLibraryFoldersDlg::RootLine(const LibraryRoot& root) {
-    QString state;
+QString CLibraryFoldersDlg::RootLine(const LibraryRoot& root, const RootJoints& joints) {
+    QStringList parts;
     if (!root.known)
-        state = QStringLiteral("not scanned yet");
+        parts << QStringLiteral("not scanned yet");
     else if (!root.reachable)
-        state = QStringLiteral("offline: ") + root.reason;
+        parts << QStringLiteral("offline: ") + root.reason;
     else if (root.suspect)
-        state = QStringLiteral("suspect: ") + root.reason;
-    else if (root.completeAt > 0)
-        state = QStringLiteral("present, scanned whole %1").arg(LibraryTimeText(root.completeAt));
+        parts << QStringLiteral("suspect: ") + root.reason;
     else
-        state = QStringLiteral("present");
-    QString line = state + QStringLiteral(" — ") +
-                   SafeLine(root.known && !root.pathText.isEmpty() ? root.pathText : root.source);
+        parts << QStringLiteral("present");
+    if (joints.joints > 0)
+        parts
+            << (joints.present == joints.joints
+                    ? QStringLiteral("%1 joints").arg(joints.joints)
+                    : QStringLiteral("%1 joints, %2 there").arg(joints.joints).arg(joints.present));
+    if (root.completeAt > 0)
+        parts << QStringLiteral("scanned whole %1").arg(LibraryTimeText(root.completeAt));
+    // A named root is the office's name, with this desk's folder for it.
+    QString where =
+        root.kind == RootKind::Named
+            ? SafeLine(root.key) + (root.pathText.isEmpty()
+                                        ? QString()
+                                        : QStringLiteral(" at ") + SafeLine(root.pathText))
+            : SafeLine(root.known && !root.pathText.isEmpty() ? root.pathText : root.source);
     if (root.kind == RootKind::Volume)
-        line +=
+        where +=
             root.volumeLabel.isEmpty()
                 ? QStringLiteral(" (card %1)").arg(root.volumeUuid)
                 : QStringLiteral(" (card %1, %2)").arg(SafeLine(root.volumeLabel), root.volumeUuid);
-    return line;
+    parts << where;
+    return parts.join(QStringLiteral(" — "));
 }
 
 void CLibraryFoldersDlg::FillRoots() {
@@ -70,8 +86,8 @@ void CLibraryFoldersDlg::FillRoots() {
     for (const LibraryRoot& root : m_roots) {
         if (std::find(m_retired.begin(), m_retired.end(), root.id) != m_retired.end())
             continue;
-        AddString(IDC_LIB_ROOT_LIST, RootLine(root));
-        m_lines.push_back({root.id, root.pathText});
+        AddString(IDC_LIB_ROOT_LIST, RootLine(root, m_joints.value(root.id)));
+        m_lines.push_back({root.id, root.kind == RootKind::Named ? root.key : root.pathText});
         for (const QString& other : root.otherFileSystems) {
             AddString(IDC_LIB_ROOT_LIST,
                       QStringLiteral("    on another file system, not scanned — %1")
@@ -83,9 +99,24 @@ void CLibraryFoldersDlg::FillRoots() {
 }
 
 bool CLibraryFoldersDlg::OnInitDialog() {
-    for (const QString& f : AddedLibraryFolders())
-        AddString(IDC_LIB_FOLDER_LIST, f);
+    if (m_bOffice) {
+        // An office's library scans its named folders only; this desk's
+        // folders for them are shown, and set with "vtq-library map".
+        SetDlgItemText(IDC_LIB_FOLDERS_LABEL,
+                       QStringLiteral("This computer's folders of the office's named folders "
+                                      "(vtq-library map NAME FOLDER):"));
+        for (const RootMapping& m : RootMappings())
+            AddString(IDC_LIB_FOLDER_LIST, m.name + QStringLiteral(" = ") + SafeLine(m.folder));
+        SetDlgItemText(IDC_LIB_CARD_LABEL,
+                       QStringLiteral("Backup folder (not scanned in an office's library):"));
+        for (int id : {IDC_LIB_ADD, IDC_LIB_REMOVE, IDC_LIB_CARD, IDC_LIB_CARD_BROWSE})
+            EnableDlgItem(id, false);
+    } else {
+        for (const QString& f : AddedLibraryFolders())
+            AddString(IDC_LIB_FOLDER_LIST, f);
+    }
     SetDlgItemText(IDC_LIB_CARD, NamedBackupCard());
+    SetDlgItemInt(IDC_LIB_RESCAN_MINUTES, m_nRescanMinutes);
     FillRoots();
     return true;
 }
@@ -108,10 +139,15 @@ void CLibraryFoldersDlg::OnSelChange(int id) {
     for (const LibraryRoot& r : m_roots)
         if (line && r.id == line->rootId)
             root = &r;
-    EnableDlgItem(IDC_LIB_HERE, root && root->kind == RootKind::Path && root->known &&
-                                    !root->reachable && !m_hereNow.contains(root->pathText));
+    // A named root's folder can be said to be right although it holds none
+    // of what the indexer found there.
+    EnableDlgItem(IDC_LIB_HERE,
+                  root && root->known && !root->reachable &&
+                      ((root->kind == RootKind::Path && !m_hereNow.contains(root->pathText)) ||
+                       (root->kind == RootKind::Named && !root->pathText.isEmpty() &&
+                        !m_hereNow.contains(root->key))));
     EnableDlgItem(IDC_LIB_RETIRE, root != nullptr);
-    EnableDlgItem(IDC_LIB_ADD_OTHER, line && line->rootId == 0);
+    EnableDlgItem(IDC_LIB_ADD_OTHER, !m_bOffice && line && line->rootId == 0);
 }
 
 void CLibraryFoldersDlg::OnCommand(int id) {
@@ -148,5 +184,8 @@ void CLibraryFoldersDlg::OnOK() {
     for (int i = 0; i < GetCount(IDC_LIB_FOLDER_LIST); ++i)
         m_folders << GetLBText(IDC_LIB_FOLDER_LIST, i);
     m_strCard = GetDlgItemText(IDC_LIB_CARD).trimmed();
+    const int minutes = GetDlgItemText(IDC_LIB_RESCAN_MINUTES).trimmed().toInt();
+    if (minutes > 0)
+        m_nRescanMinutes = std::min(minutes, 1440);
     EndDialog(IDOK);
 }

@@ -3,11 +3,12 @@
 // backup folder's "Joint Reports", and the backup folder itself ([Storage]
 // Card), so that nobody edits the settings file by hand; and where the
 // library's joints lie as the last scan found them: each root with its
-// volume and state (present, offline with its reason, suspect), and the
-// folders below a root that lie on another file system (not entered: they
-// can be added as folders). A root can be said to be here now (a folder
-// that was a mount point) or retired (a card reformatted, with a new
-// volume). Touches no folder: it shows what the index says.
+// state (present, offline with its reason, suspect), its joints, its last
+// complete scan and its volume, and the folders below a root that lie on
+// another file system (not entered: they can be added as folders); and how
+// often folders that cannot be watched (shares) are rescanned. A root can be said to be here now (a
+// folder that was a mount point) or retired (a card reformatted, with a new volume). Touches no
+// folder: it shows what the index says.
 
 #include "framework/SetupPageDlg.h"
 #include "library/LibraryStore.h"
@@ -26,11 +27,17 @@ public:
     void OnSelChange(int id) override;
     void OnOK() override;
 
-    // One line of the roots' list for `root`.
-    static QString RootLine(const LibraryRoot& root);
+    // One line of the roots' list for `root`, which holds `joints`.
+    static QString RootLine(const LibraryRoot& root, const RootJoints& joints = {});
 
     // Asks the user for a folder; empty for Cancel.
     std::function<QString(const QString& title)> m_askFolder;
+    // The joints of each root, as the index counts them.
+    QHash<qint64, RootJoints> m_joints;
+    // Minutes between rescans of folders that cannot be watched; set by OK.
+    int m_nRescanMinutes = 15;
+    // An office's library (on a server): named folders only.
+    bool m_bOffice = false;
 
     // Set by OK: the added folders and the named backup folder; the roots
     // retired and the folders said to be here now.

@@ -2,10 +2,14 @@
 // What a writer does to the library, as one job under the scan lock: the
 // changes of the library's folders first (they take effect here, never in
 // the middle of a scan), then forgetting missing files or a scan. The
-// command line and the window's worker run the same jobs.
+// command line and the window's worker run the same jobs. On a server the
+// job opens its connection first and takes the lock on it; a library there
+// indexes named roots only (an office's folders mean the same on every
+// desk), so the settings' folders of this PC are not scanned.
 
 #include "library/LibraryFolders.h"
 #include "library/LibraryScanner.h"
+#include "library/NamedRoots.h"
 #include "library/ProcedureSource.h"
 #include "library/VerdictBook.h"
 
@@ -31,9 +35,13 @@ struct LibraryJob {
     bool scan = false;
     QStringList folders;
     std::optional<LibraryFolderSettings> settings;
-    QStringList confirmed; // emptied on purpose
+    std::vector<RootMapping> named; // this desk's folders of named roots
+    QStringList confirmed;          // emptied on purpose
     QStringList hereNow;
     int probeMs = CLibraryScanner::kProbeMs;
+    // Without a scan: these files (full paths) read and recorded where
+    // they are new or changed (a folder's watch saw them).
+    QStringList files;
     // Where the scan finds the procedure rules and the machine list; read,
     // with the procedure files they name, on the worker. Null: the shipped
     // procedure for every joint, no machine list.
@@ -53,5 +61,7 @@ struct LibraryJobResult {
     std::shared_ptr<const CVerdictBook> verdicts;
 };
 
+// `progress`: files done, files listed so far; `folder`: the folder read now.
 LibraryJobResult RunLibraryJob(LibraryJob job, const std::atomic<bool>* cancel = nullptr,
-                               std::function<void(int, int)> progress = {});
+                               std::function<void(int, int)> progress = {},
+                               std::function<void(const QString&)> folder = {});

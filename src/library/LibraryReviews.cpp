@@ -91,11 +91,13 @@ QString InspectionsText(const ReviewInspections& i) {
     return parts.join(QStringLiteral("; "));
 }
 
-QStringList ReviewsSchemaStep(const CSqlDialect& d, int step) {
+QStringList ReviewsSchemaStep(const CSqlDialect& d, int step, const QString& schema) {
+    const QString table = schema.isEmpty() ? kHistory : schema + QLatin1Char('.') + kHistory;
     switch (step) {
     case 0: // the file marked as ours
-        return {QStringLiteral("CREATE TABLE reviews_meta(key TEXT PRIMARY KEY, value TEXT NOT "
-                               "NULL)")};
+        return {QStringLiteral("CREATE TABLE %1reviews_meta(key TEXT PRIMARY KEY, value TEXT NOT "
+                               "NULL)")
+                    .arg(schema.isEmpty() ? QString() : schema + QLatin1Char('.'))};
     case 1: {
         // Only ever added to: a joint's review is its row with the highest
         // revision, and two changes made on the same revision cannot both
@@ -110,8 +112,8 @@ QStringList ReviewsSchemaStep(const CSqlDialect& d, int step) {
                 "bead_width_mm DOUBLE PRECISION, bend INTEGER, sha256 %3 NOT NULL, verdict TEXT "
                 "NOT NULL, procedure_hash TEXT NOT NULL, UNIQUE(machine_id, date_time, "
                 "joint_number, revision))")
-                .arg(kHistory, d.IdentityColumn(), d.BinaryType())};
-        return statements + d.AppendOnly(kHistory);
+                .arg(table, d.IdentityColumn(), d.BinaryType())};
+        return statements + d.AppendOnly(table);
     }
     default:
         return {};

@@ -21,6 +21,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <map>
 #include <set>
 #include <strings.h>
 #include <sys/stat.h>
@@ -29,6 +30,7 @@
 namespace {
 struct Entry {
     QByteArray relPath; // as the file system has it
+    QByteArray key;     // as the index knows it (FileKey)
     QString text;       // for people
     QByteArray open;    // the path to open: the file, or a link's target inside the root
     qint64 size = 0;
@@ -72,6 +74,36 @@ QByteArray RealPath(const QByteArray& path) {
     QByteArray out(real);
     std::free(real);
     return out;
+}
+
+// The entry of a report file below `base` whose lstat is `st`; false for
+// a link to a folder (not followed, not a report). A link to a file is
+// read only where the file lies in the root, on its file system.
+bool MakeEntry(const QByteArray& base, const QByteArray& realBase, dev_t device,
+               const QByteArray& rel, const struct stat& st, Entry& entry) {
+    entry.relPath = rel;
+    entry.text = QFile::decodeName(rel);
+    entry.open = base + '/' + rel;
+    entry.size = qint64(st.st_size);
+    entry.mtimeMs = MtimeMs(st);
+    entry.regular = S_ISREG(st.st_mode);
+    if (!S_ISLNK(st.st_mode))
+        return true;
+    struct stat target {};
+    const QByteArray real = RealPath(entry.open);
+    const bool reached = stat(entry.open.constData(), &target) == 0;
+    if (reached && S_ISDIR(target.st_mode))
+        return false;
+    if (!reached || real.isEmpty() || realBase.isEmpty() || !real.startsWith(realBase + '/') ||
+        target.st_dev != device) {
+        entry.refused = QStringLiteral("a link to a file outside the folder");
+    } else {
+        entry.open = real;
+        entry.size = qint64(target.st_size);
+        entry.mtimeMs = MtimeMs(target);
+        entry.regular = S_ISREG(target.st_mode);
+    }
+    return true;
 }
 
 // Lists the tree with readdir so that every error is seen: QDir gives an
@@ -149,27 +181,8 @@ Listing ListTree(const QByteArray& base, dev_t device, const std::atomic<bool>* 
             if (!IsReportName(e->d_name))
                 continue;
             Entry entry;
-            entry.relPath = childRel;
-            entry.text = QFile::decodeName(childRel);
-            entry.open = base + '/' + childRel;
-            entry.size = qint64(st.st_size);
-            entry.mtimeMs = MtimeMs(st);
-            entry.regular = S_ISREG(st.st_mode);
-            if (S_ISLNK(st.st_mode)) {
-                struct stat target {};
-                const QByteArray real = RealPath(entry.open);
-                if (fstatat(dirfd(dir), e->d_name, &target, 0) == 0 && S_ISDIR(target.st_mode))
-                    continue;
-                if (real.isEmpty() || realBase.isEmpty() || !real.startsWith(realBase + '/') ||
-                    target.st_dev != device) {
-                    entry.refused = QStringLiteral("a link to a file outside the folder");
-                } else {
-                    entry.open = real;
-                    entry.size = qint64(target.st_size);
-                    entry.mtimeMs = MtimeMs(target);
-                    entry.regular = S_ISREG(target.st_mode);
-                }
-            }
+            if (!MakeEntry(base, realBase, device, childRel, st, entry))
+                continue;
             listing.entries.push_back(std::move(entry));
         }
         closedir(dir);
@@ -261,23 +274,49 @@ ReadResult ReadOne(const Entry& entry, CVtkDoc& doc, CLibraryStore& store,
     return r;
 }
 
-QString ProbeReason(const RootProbe& probe, int deadlineMs) {
-    switch (probe.outcome) {
-    case RootProbe::NoAnswer:
-        return QStringLiteral("no answer within %1 s, asked twice").arg(deadlineMs / 1000.0);
-    case RootProbe::Failed:
-        return QStringLiteral("it could not be looked at");
-    default:
-        break;
+// Records what was read in one transaction (none is open while files are
+// read: reads from a slow share would hold the writer's lock all that
+// time); what was recorded goes into the summary. False when nothing was.
+bool RecordBatch(CLibraryStore& store, ScanSummary& summary, qint64 rootId, const QString& folder,
+                 const std::vector<ReadResult>& batch,
+                 const std::function<bool(const QByteArray&)>& known) {
+    bool ok = store.Begin();
+    for (const ReadResult& r : batch) {
+        if (!ok)
+            break;
+        if (r.knownId > 0) {
+            ok = store.SetFileSeen(r.knownId);
+            continue;
+        }
+        qint64 versionId = 0;
+        if (r.reason.isEmpty())
+            ok = (versionId = store.PutVersion(r.sha256, r.entry.size, r.fields)) > 0;
+        ok = ok && store.PutFile(rootId, r.entry.relPath, r.entry.key, r.entry.text, r.entry.size,
+                                 r.entry.mtimeMs, versionId, r.reason);
     }
-    switch (probe.error) {
-    case ENOENT:
-        return QStringLiteral("not found");
-    case ENOTDIR:
-        return QStringLiteral("not a folder");
-    default:
-        return QStringLiteral("cannot be read (%1)").arg(ErrorText(probe.error));
+    ok = ok && store.Commit();
+    if (!ok) {
+        store.Rollback();
+        summary.storeFailed = true;
+        summary.problems << QStringLiteral("%1: the library index could not record the files "
+                                           "read (%2)")
+                                .arg(folder, store.Message());
+        return false;
     }
+    for (const ReadResult& r : batch) {
+        const QString full = folder + QLatin1Char('/') + r.entry.text;
+        if (r.knownId > 0)
+            summary.restored << full;
+        else if (!r.reason.isEmpty())
+            summary.unreadable << full + QStringLiteral(": ") + r.reason;
+        else if (r.rejudged)
+            summary.rejudged << full;
+        else if (known(r.entry.key))
+            summary.updated << full;
+        else
+            summary.added << full;
+    }
+    return true;
 }
 
 QString VolumeName(const LibraryRoot& root) {
@@ -287,6 +326,8 @@ QString VolumeName(const LibraryRoot& root) {
 }
 
 QString RootText(const LibraryRoot& root) {
+    if (root.kind == RootKind::Named)
+        return root.key;
     return root.known && !root.pathText.isEmpty() ? root.pathText : root.source;
 }
 } // namespace
@@ -302,18 +343,32 @@ QString LibraryRootPath(const QString& folder) {
 void CLibraryScanner::SetConfirmedRemovals(const QStringList& folders) {
     m_confirmed.clear();
     for (const QString& f : folders)
-        m_confirmed << LibraryRootPath(f);
+        m_confirmed << f << LibraryRootPath(f);
 }
 
 void CLibraryScanner::SetHereNow(const QStringList& folders) {
     m_hereNow.clear();
     for (const QString& f : folders)
-        m_hereNow << LibraryRootPath(f);
+        m_hereNow << f << LibraryRootPath(f);
 }
 
-ScanSummary CLibraryScanner::Scan(const QStringList& folders) {
+// A store that failed has most likely lost its server: nothing more is
+// read, and nothing is concluded from what was not.
+bool CLibraryScanner::StoreFailed() {
+    // A server's connection lost while a file was read (its bytes looked
+    // up): no use reading the rest.
+    if (m_store.ConnectionLost() && !m_summary.storeFailed) {
+        m_summary.storeFailed = true;
+        m_summary.problems << m_store.Message();
+    }
+    return m_summary.storeFailed;
+}
+
+ScanSummary CLibraryScanner::Scan(const QStringList& folders,
+                                  const std::vector<RootMapping>& named) {
     m_summary = ScanSummary();
     m_nDone = m_nListed = 0;
+    m_bCommitted = false;
     m_scanned.clear();
     m_now = m_store.Now();
     const auto known = m_store.Roots();
@@ -346,13 +401,27 @@ ScanSummary CLibraryScanner::Scan(const QStringList& folders) {
     for (const QString& f : folders)
         if (!paths.contains(LibraryRootPath(f)))
             paths << LibraryRootPath(f);
+    // On a server only the holder of the scan lock indexes.
+    if (m_store.IsServer() && !m_store.HoldsScanLock()) {
+        m_summary.storeFailed = true;
+        m_summary.problems << QStringLiteral("the library's scan lock is not held; nothing was "
+                                             "scanned");
+        return m_summary;
+    }
     QStringList later;
     for (const QString& path : paths)
-        if (!Cancelled() && !ScanFolder(path, path, false))
+        if (!Cancelled() && !StoreFailed() && !ScanFolder(path, path, false))
             later << path;
+    std::vector<RootMapping> namedLater;
+    for (const RootMapping& m : named)
+        if (!Cancelled() && !StoreFailed() && !ScanNamed(m, false))
+            namedLater.push_back(m);
     for (const QString& path : later)
-        if (!Cancelled())
+        if (!Cancelled() && !StoreFailed())
             ScanFolder(path, path, true);
+    for (const RootMapping& m : namedLater)
+        if (!Cancelled() && !StoreFailed())
+            ScanNamed(m, true);
     // A card the library knows may be in the reader at another place.
     for (const LibraryRoot& root : m_known)
         if (!Cancelled() && root.kind == RootKind::Volume && !m_scanned.contains(root.id))
@@ -363,13 +432,18 @@ ScanSummary CLibraryScanner::Scan(const QStringList& folders) {
                     ScanFolder(path, root.source, true);
             }
     m_summary.cancelled = Cancelled();
+    if (StoreFailed())
+        return m_summary;
     // What no folder led to today is away: a card not in the reader, a
-    // folder not among the library's folders now. Its joints are kept.
+    // folder not among the library's folders now, a named root this desk
+    // maps no folder to. Its joints are kept.
     if (!m_summary.cancelled)
         for (const LibraryRoot& root : m_known)
             if (!m_scanned.contains(root.id) && !m_summary.offline.contains(RootText(root)))
                 Offline(root, root.kind == RootKind::Volume
                                   ? VolumeName(root) + QStringLiteral(" is not connected")
+                              : root.kind == RootKind::Named
+                                  ? QStringLiteral("not mapped on the computer that scanned")
                                   : QStringLiteral("not among the library's folders now"));
     if (!m_store.Begin() || !m_store.Tidy() || !m_store.Commit()) {
         m_store.Rollback();
@@ -380,7 +454,7 @@ ScanSummary CLibraryScanner::Scan(const QStringList& folders) {
 }
 
 void CLibraryScanner::Offline(LibraryRoot root, const QString& reason) {
-    if (!root.known) {
+    if (!root.known && root.kind != RootKind::Named) {
         root.known = true;
         root.pathText = root.source;
         root.path = QFile::encodeName(root.source);
@@ -429,7 +503,52 @@ void CLibraryScanner::OfflineFolder(const QString& folder, const QString& reason
 }
 
 // False when the folder did not answer in time and may be asked again.
+bool CLibraryScanner::ScanNamed(const RootMapping& mapping, bool lastTry) {
+    const QString folder = LibraryRootPath(mapping.folder);
+    LibraryRoot root;
+    root.kind = RootKind::Named;
+    root.key = root.source = mapping.name;
+    for (const LibraryRoot& r : m_known)
+        if (r.kind == RootKind::Named && r.key == mapping.name)
+            root = r;
+    const RootProbe probe = ProbeRoot(QFile::encodeName(folder), m_nProbeMs, m_pCancel);
+    if (probe.outcome == RootProbe::Cancelled)
+        return true;
+    if (probe.outcome == RootProbe::NoAnswer && !lastTry)
+        return false;
+    root.id = m_store.PutRoot(root);
+    if (root.id == 0) {
+        m_summary.storeFailed = true;
+        m_summary.problems << m_store.Message();
+        return true;
+    }
+    if (m_scanned.contains(root.id))
+        return true;
+    m_scanned << root.id;
+    if (probe.outcome != RootProbe::Answered || probe.error != 0) {
+        Offline(root, folder + QStringLiteral(": ") + ProbeReason(probe, m_nProbeMs));
+        return true;
+    }
+    // A folder that holds none of what the root held is another place:
+    // indexing it would take the root's joints for lost.
+    if (!root.fingerprint.isEmpty() && !m_hereNow.contains(folder) &&
+        !m_hereNow.contains(mapping.name)) {
+        const DeskRoot desk = CheckMapping(root, folder, m_nProbeMs, m_pCancel);
+        if (Cancelled())
+            return true;
+        if (!desk.reachable) {
+            Offline(root, desk.reason);
+            return true;
+        }
+    }
+    root.mounted = false;
+    ScanRoot(root, folder, probe);
+    return true;
+}
+
 bool CLibraryScanner::ScanFolder(const QString& folder, const QString& source, bool lastTry) {
+    if (m_folderReport)
+        m_folderReport(folder);
     const QByteArray bytes = QFile::encodeName(folder);
     const RootProbe probe = ProbeRoot(bytes, m_nProbeMs, m_pCancel);
     if (probe.outcome == RootProbe::Cancelled)
@@ -539,6 +658,22 @@ void CLibraryScanner::ScanRoot(LibraryRoot root, const QString& folder, const Ro
         m_summary.problems << m_store.Message();
         return;
     }
+    // Two names of one folder that differ only in their Unicode form are
+    // one file to a named root (desks may spell them either way): the first
+    // is kept, the other said.
+    QSet<QByteArray> keys;
+    for (auto it = listing.entries.begin(); it != listing.entries.end();) {
+        it->key = FileKey(it->relPath, root.kind);
+        if (keys.contains(it->key)) {
+            m_summary.problems << QStringLiteral("%1: the name of another file in another "
+                                                 "Unicode form; not indexed")
+                                      .arg(folder + QLatin1Char('/') + it->text);
+            it = listing.entries.erase(it);
+            continue;
+        }
+        keys.insert(it->key);
+        ++it;
+    }
     m_nListed += int(listing.entries.size());
 
     CVtkDoc doc{CVtkDoc::Detached{}};
@@ -548,58 +683,26 @@ void CLibraryScanner::ScanRoot(LibraryRoot root, const QString& folder, const Ro
     // No transaction is open while files are read: reads from a slow share
     // would hold the writer's lock all that time.
     const auto flush = [&]() {
-        if (batch.empty())
-            return;
-        bool ok = m_store.Begin();
-        for (const ReadResult& r : batch) {
-            if (!ok)
-                break;
-            if (r.knownId > 0) {
-                ok = m_store.SetFileSeen(r.knownId);
-                continue;
-            }
-            qint64 versionId = 0;
-            if (r.reason.isEmpty())
-                ok = (versionId = m_store.PutVersion(r.sha256, r.entry.size, r.fields)) > 0;
-            ok = ok && m_store.PutFile(root.id, r.entry.relPath, r.entry.text, r.entry.size,
-                                       r.entry.mtimeMs, versionId, r.reason);
-        }
-        ok = ok && m_store.Commit();
-        if (!ok) {
-            m_store.Rollback();
-            m_summary.storeFailed = true;
-            m_summary.problems << QStringLiteral("%1: the library index could not record the "
-                                                 "files read (%2)")
-                                      .arg(folder, m_store.Message());
-        } else {
-            for (const ReadResult& r : batch) {
-                const QString full = folder + QLatin1Char('/') + r.entry.text;
-                if (r.knownId > 0)
-                    m_summary.restored << full;
-                else if (!r.reason.isEmpty())
-                    m_summary.unreadable << full + QStringLiteral(": ") + r.reason;
-                else if (r.rejudged)
-                    m_summary.rejudged << full;
-                else if (known.contains(r.entry.relPath))
-                    m_summary.updated << full;
-                else
-                    m_summary.added << full;
-            }
-        }
+        if (!batch.empty() && !StoreFailed() &&
+            RecordBatch(m_store, m_summary, root.id, folder, batch,
+                        [&](const QByteArray& key) { return known.contains(key); }))
+            m_bCommitted = true;
         batch.clear();
         batchAge.restart();
     };
 
     bool stopped = false;
     bool trouble = false;
+    QByteArray shownDir;
+    bool shown = false;
     QSet<QByteArray> listed;
     for (const Entry& e : listing.entries) {
-        listed.insert(e.relPath);
-        if (Cancelled()) {
+        listed.insert(e.key);
+        if (Cancelled() || StoreFailed()) {
             stopped = true;
             break;
         }
-        const auto it = known.constFind(e.relPath);
+        const auto it = known.constFind(e.key);
         // Unchanged: same size, and the same time within a second (FAT keeps
         // times in 2-s steps). A file that could not be read is not read
         // again until it changes; one whose verdict is not current is read
@@ -628,10 +731,20 @@ void CLibraryScanner::ScanRoot(LibraryRoot root, const QString& folder, const Ro
             batch.push_back(std::move(r));
         }
         ++m_nDone;
+        // The first rows of a scan are committed soon, so that a window
+        // shows them while the rest is read.
+        if (int(batch.size()) >= (m_bCommitted ? kBatchFiles : kFirstBatchFiles) ||
+            batchAge.elapsed() >= kBatchMs)
+            flush();
+        const QByteArray dir = e.relPath.left(std::max<qsizetype>(0, e.relPath.lastIndexOf('/')));
+        if (m_folderReport && (!shown || dir != shownDir)) {
+            shown = true;
+            shownDir = dir;
+            m_folderReport(dir.isEmpty() ? folder
+                                         : folder + QLatin1Char('/') + QFile::decodeName(dir));
+        }
         if (m_progress)
             m_progress(m_nDone, m_nListed);
-        if (int(batch.size()) >= kBatchFiles || batchAge.elapsed() >= kBatchMs)
-            flush();
     }
     flush();
     // Gone while it was read: what was read stays, the rest is offline.
@@ -651,7 +764,7 @@ void CLibraryScanner::ScanRoot(LibraryRoot root, const QString& folder, const Ro
     // report is present elsewhere), or vanished.
     const bool confirmed = m_confirmed.contains(folder) || m_confirmed.contains(root.source);
     struct Gone {
-        QByteArray rel;
+        QByteArray key;
         IndexedFile file;
     };
     std::vector<Gone> vanished;
@@ -661,7 +774,7 @@ void CLibraryScanner::ScanRoot(LibraryRoot root, const QString& folder, const Ro
     for (auto it = known.cbegin(); it != known.cend(); ++it) {
         if (it->missing || listed.contains(it.key()) ||
             std::any_of(listing.otherRel.begin(), listing.otherRel.end(),
-                        [&](const QByteArray& other) { return Below(it.key(), other); }))
+                        [&](const QByteArray& other) { return Below(it->relPath, other); }))
             continue;
         if (it->versionId > 0) {
             const auto copy = m_store.PresentCopyOf(it->versionId, it->id);
@@ -714,7 +827,16 @@ void CLibraryScanner::ScanRoot(LibraryRoot root, const QString& folder, const Ro
                                            "the reader, or deleted on purpose?")
                           : QString();
     root.completeAt = m_now;
-    ok = ok && m_store.SetRootState(root) && m_store.Commit();
+    ok = ok && m_store.SetRootState(root);
+    // A named root's fingerprint: what a desk's folder for it must hold;
+    // renewed when the root is whole, or the user said it is here now.
+    const bool here = m_hereNow.contains(folder) || m_hereNow.contains(root.key);
+    if (ok && root.kind == RootKind::Named && (!suspect || here)) {
+        const auto samples = m_store.SampleFiles(root.id, kFingerprintSamples);
+        ok = samples &&
+             m_store.SetRootFingerprint(root.id, FingerprintText(FingerprintOf(folder, *samples)));
+    }
+    ok = ok && m_store.Commit();
     if (!ok) {
         m_store.Rollback();
         m_summary.storeFailed = true;
@@ -728,8 +850,97 @@ void CLibraryScanner::ScanRoot(LibraryRoot root, const QString& folder, const Ro
     m_summary.notFound << notFound;
     m_summary.missing << missing;
     if (suspect) {
-        m_summary.suspect << folder;
-        m_summary.offline << folder;
-        m_summary.offlineWhy.insert(folder, root.reason);
+        const QString text = RootText(root);
+        m_summary.suspect << text;
+        m_summary.offline << text;
+        m_summary.offlineWhy.insert(text, root.reason);
     }
+}
+
+ScanSummary CLibraryScanner::IndexFiles(const QStringList& paths) {
+    m_summary = ScanSummary();
+    m_cuts.clear();
+    const auto roots = m_store.Roots();
+    if (!roots) {
+        m_summary.storeFailed = true;
+        m_summary.problems << m_store.Message();
+        return m_summary;
+    }
+    CVtkDoc doc{CVtkDoc::Detached{}};
+    // One root at a time, each file once.
+    std::map<qint64, std::vector<QByteArray>> byRoot;
+    for (const QString& path : paths) {
+        const QByteArray bytes = QFile::encodeName(LibraryRootPath(path));
+        const LibraryRoot* best = nullptr;
+        for (const LibraryRoot& r : *roots)
+            if (r.known && r.reachable && !r.suspect && !r.path.isEmpty() &&
+                bytes.startsWith(r.path + '/') && (!best || r.path.size() > best->path.size()))
+                best = &r;
+        if (best) {
+            std::vector<QByteArray>& rels = byRoot[best->id];
+            const QByteArray rel = bytes.mid(best->path.size() + 1);
+            if (std::find(rels.begin(), rels.end(), rel) == rels.end())
+                rels.push_back(rel);
+        }
+    }
+    for (const auto& [rootId, rels] : byRoot) {
+        const LibraryRoot& root = *std::find_if(
+            roots->begin(), roots->end(), [&](const LibraryRoot& r) { return r.id == rootId; });
+        const QString folder = root.pathText;
+        struct stat rootStat {};
+        if (stat(root.path.constData(), &rootStat) != 0)
+            continue; // gone: the next complete scan says so
+        const QByteArray realBase = RealPath(root.path);
+        std::vector<ReadResult> batch;
+        QSet<QByteArray> known;
+        for (const QByteArray& rel : rels) {
+            if (Cancelled())
+                break;
+            struct stat st {};
+            Entry entry;
+            if (!IsReportName(rel.constData()) ||
+                lstat((root.path + '/' + rel).constData(), &st) != 0 ||
+                st.st_dev != rootStat.st_dev ||
+                !MakeEntry(root.path, realBase, rootStat.st_dev, rel, st, entry))
+                continue;
+            entry.key = FileKey(rel, root.kind);
+            const auto indexed = m_store.FileOfRoot(rootId, entry.key);
+            if (!indexed) {
+                m_summary.storeFailed = true;
+                m_summary.problems << m_store.Message();
+                return m_summary;
+            }
+            if (indexed->id > 0) {
+                known.insert(entry.key);
+                if (indexed->size == entry.size &&
+                    std::abs(indexed->mtimeMs - entry.mtimeMs) <= 1000) {
+                    if (indexed->missing || indexed->away || indexed->goneSince > 0) {
+                        ReadResult seen;
+                        seen.entry = entry;
+                        seen.knownId = indexed->id;
+                        batch.push_back(std::move(seen));
+                    } else {
+                        ++m_summary.unchanged;
+                    }
+                    continue;
+                }
+            }
+            ReadResult r = ReadOne(entry, doc, m_store, Verdicts(), m_cuts);
+            if (r.transient)
+                m_summary.problems
+                    << folder + QLatin1Char('/') + entry.text + QStringLiteral(": ") + r.reason;
+            else
+                batch.push_back(std::move(r));
+        }
+        if (!batch.empty())
+            RecordBatch(m_store, m_summary, rootId, folder, batch,
+                        [&](const QByteArray& key) { return known.contains(key); });
+    }
+    // A file read anew may have left its old version without a file.
+    if (!m_store.Begin() || !m_store.Tidy() || !m_store.Commit()) {
+        m_store.Rollback();
+        m_summary.storeFailed = true;
+        m_summary.problems << m_store.Message();
+    }
+    return m_summary;
 }

@@ -13,12 +13,19 @@
 // SHA-256 in a reachable root) has moved. A root that would lose most of
 // its joints at once is suspect (another card, or deleted?): its vanished
 // files are offline until the user says. A cancelled scan keeps what it
-// read and marks nothing.
+// read and marks nothing; so does one whose store failed (a server gone
+// away): it stops there, and the next scan goes on from what was
+// committed.
+//
+// Named roots (NamedRoots.h) are scanned at this desk's folder for them;
+// one whose folder holds none of the reports its fingerprint names is a
+// wrong mapping, and is not indexed.
 //
 // Runs on any thread but the window's, with a store opened for writing on
 // that thread, under the scan lock.
 
 #include "library/LibraryStore.h"
+#include "library/NamedRoots.h"
 
 #include <QHash>
 #include <QSet>
@@ -53,6 +60,8 @@ public:
     static constexpr qint64 kMaxReportBytes = 64 * 1024 * 1024;
     // Writes are committed after this many files or this much time.
     static constexpr int kBatchFiles = 200;
+    // The first commit of a scan comes sooner, for a window to show.
+    static constexpr int kFirstBatchFiles = 20;
     static constexpr int kBatchMs = 250;
     // How long a folder has to answer; one that does not is asked once
     // more at the end of the scan (an automount or a disk spinning up).
@@ -65,11 +74,12 @@ public:
     // Checked between files and while a folder is asked; a set flag ends
     // the scan with what it has.
     void SetCancelFlag(const std::atomic<bool>* cancel) { m_pCancel = cancel; }
-    // Folders the user said were emptied on purpose: their vanished files
-    // are missing at once, even when most or all of them went together.
+    // Folders (or named roots) the user said were emptied on purpose: their
+    // vanished files are missing at once, even when most or all of them
+    // went together.
     void SetConfirmedRemovals(const QStringList& folders);
-    // Folders the user said are here now: scanned even where something
-    // else was mounted before.
+    // Folders (or named roots) the user said are here now: scanned even
+    // where something else was mounted before, or the fingerprint differs.
     void SetHereNow(const QStringList& folders);
     void SetProbeDeadline(int ms) { m_nProbeMs = ms; }
     // Which procedure judges each joint, and the machine list (null: the
@@ -78,8 +88,17 @@ public:
     void SetVerdicts(const class CVerdictBook* verdicts) { m_pVerdicts = verdicts; }
     // Called after each file: files done, files listed so far.
     void SetProgress(std::function<void(int, int)> progress) { m_progress = std::move(progress); }
+    // Called with the folder being read when it changes.
+    void SetFolderReport(std::function<void(const QString&)> report) {
+        m_folderReport = std::move(report);
+    }
 
-    ScanSummary Scan(const QStringList& folders);
+    ScanSummary Scan(const QStringList& folders, const std::vector<RootMapping>& named = {});
+    // Reads the files named (full paths) that lie in a reachable root the
+    // index knows, and records the new and changed ones as a scan would.
+    // A file is only ever added or brought up to date here: what vanished
+    // is a complete scan's to tell.
+    ScanSummary IndexFiles(const QStringList& paths);
 
 private:
     bool Cancelled() const { return m_pCancel && m_pCancel->load(); }
@@ -87,6 +106,8 @@ private:
     // `source`: the library folder that led here (the folder itself, or
     // the folder a card was known by when it turns up elsewhere).
     bool ScanFolder(const QString& folder, const QString& source, bool lastTry);
+    bool ScanNamed(const RootMapping& mapping, bool lastTry);
+    bool StoreFailed();
     void ScanRoot(LibraryRoot root, const QString& folder, const struct RootProbe& probe);
     void Offline(LibraryRoot root, const QString& reason);
     void OfflineFolder(const QString& folder, const QString& reason);
@@ -94,6 +115,8 @@ private:
     CLibraryStore& m_store;
     const std::atomic<bool>* m_pCancel = nullptr;
     std::function<void(int, int)> m_progress;
+    std::function<void(const QString&)> m_folderReport;
+    bool m_bCommitted = false;
     const CVerdictBook* m_pVerdicts = nullptr;
     QSet<qint64> m_stale;    // versions whose verdict is to be judged again
     QSet<QByteArray> m_cuts; // bytes seen as a cut download in this scan

@@ -4,30 +4,37 @@
 // decide about joints (reviews) lives apart from it, in a file of its own
 // that is never set aside, cascaded away or dropped with orphans.
 //
-// The SQL is written once against the store's dialect (SqlDialect.h); the
-// file handling of an SQLite index (a foreign file refused, only our own
-// damaged index set aside, a network folder avoided, WAL checked) is in
-// SqliteIndexFile.h. Each thread opens its own CLibraryStore (a Qt SQL
+// The index is an SQLite file (one PC) or a database on a PostgreSQL server
+// (an office: LibraryLocation.h). The SQL is written once against the
+// store's dialect (SqlDialect.h); the file handling of an SQLite index (a
+// foreign file refused, only our own damaged index set aside, a network
+// folder avoided, WAL checked) is in SqliteIndexFile.h, what only a server
+// has in PostgresIndex.h. Each thread opens its own CLibraryStore (a Qt SQL
 // connection stays in the thread that made it). Readers open it read-only
 // and take no lock; writers (a scan, forget-missing, a folder change) hold
-// the scan lock (ScanLock.h) around their work.
+// the scan lock (ScanLock.h) around their work; on a server every commit
+// of theirs first checks that the lock is still theirs.
 //
 // The model:
 // - A root is a folder of reports of one kind: `path` (known by its path),
 //   `volume` (a folder on a file system known by its UUID: a card, wherever
 //   it is mounted) or `named` (a name an office gives, mapped per desk).
-//   Each host keeps its own state of it: where it is, reachable or offline
-//   with a reason, suspect.
+//   Each host keeps its own state of a path or volume root: where it is,
+//   reachable or offline with a reason, suspect. A named root's scan state
+//   is the office's (whichever desk indexes it); whether a desk reaches it
+//   is worked out by that desk when it reads (NamedRoots.h).
 // - A joint is (machine ID, date and time, joint number). A version is one
 //   content of its report, known by its SHA-256: copies, appended notes, a
 //   cut download and its whole copy are versions of one joint.
 // - A file is a path below a root (bytes, plus a display text) holding one
 //   version, or unreadable with a reason.
 
+#include "library/LibraryLocation.h"
 #include "library/Reviews.h"
 #include "library/SqlDialect.h"
 
 #include <QByteArray>
+#include <QDate>
 #include <QHash>
 #include <QSqlDatabase>
 #include <QString>
@@ -75,6 +82,7 @@ struct JointSortKeys {
 struct JointFile {
     qint64 id = 0;
     QByteArray path; // full path as bytes on this host; empty where the root has none
+    QByteArray base; // of a named root: this desk's folder for it, that `path` begins with
     QString display; // the same as text, for people
     QByteArray sha256;
     bool current = false; // holds the joint's current version
@@ -102,6 +110,45 @@ struct JointRow {
     bool ReviewChanged() const { return !review.state.isEmpty() && review.sha256 != sha256; }
 };
 
+// A place in the window's browse tree: every joint, a job (on one day
+// when `day` is given) or a machine.
+struct BrowseChoice {
+    enum Kind { All, Job, Machine };
+    Kind kind = All;
+    QString value;
+    QString day; // "yyyy-MM-dd" as the report gives it
+
+    bool operator==(const BrowseChoice&) const = default;
+    // As text, for the settings file, and back.
+    QString Text() const;
+    static BrowseChoice FromText(const QString& text);
+};
+
+// Which joints to read; the store works out every condition but the
+// browse tree's in SQL, the window tests rows it holds with Matches.
+struct JointFilter {
+    // In job, employee, machine and notes, any case (the window also looks
+    // in model, joint number and the files' names: SearchMatches).
+    QString search;
+    QString job; // in the job number, any case
+    QDate since; // the joint's date on or after
+    QDate until; // on or before
+    // "" any; else as RowVerdict ("not judged" and "not current" also do).
+    // Whether a verdict is current is known only to the program that reads
+    // (MarkVerdicts): the store keeps the rows whose kept verdict can be it.
+    QString verdict;
+    QString status = QStringLiteral("present"); // "all" any
+    // "" any; a review state, "not reviewed", or "changed" (the present
+    // copy is not the one reviewed); tested on rows read (Matches).
+    QString review;
+    int newest = 0;      // only the newest this many joints (0: all), and no unreadable files
+    BrowseChoice browse; // the window's only
+
+    // The same test for a row already read (the window's table).
+    bool Matches(const JointRow& row) const;
+    bool operator==(const JointFilter&) const = default;
+};
+
 enum class RootKind { Path, Volume, Named };
 QString RootKindName(RootKind kind);
 
@@ -124,11 +171,22 @@ struct LibraryRoot {
     qint64 checkedAt = 0;
     qint64 completeAt = 0;        // the last complete listing
     QStringList otherFileSystems; // folders below it on other file systems, not entered
+    // A named root: what the office's indexer saw there (NamedRoots.h).
+    QString fingerprint;
+};
+
+// How this desk reaches a named root, worked out when it reads.
+struct DeskRoot {
+    QByteArray path; // this desk's folder for it; empty when it maps none
+    QString pathText;
+    bool reachable = false;
+    QString reason; // why not
 };
 
 // A file of a root as the index knows it.
 struct IndexedFile {
     qint64 id = 0;
+    QByteArray relPath; // as the file system gave it when last seen
     qint64 size = 0;
     qint64 mtimeMs = 0;
     qint64 versionId = 0; // 0: unreadable
@@ -137,6 +195,12 @@ struct IndexedFile {
     bool missing = false;
     bool away = false;
     qint64 goneSince = 0;
+};
+
+// How many joints a root holds, and how many of them are present there.
+struct RootJoints {
+    int joints = 0;
+    int present = 0;
 };
 
 // A missing file that forget-missing would remove.
@@ -154,8 +218,14 @@ public:
     // Version 1: roots, reports, files; 2: the check's verdict; 3: roots of
     // kinds with per-host state, joints and their versions, files by bytes
     // with their time of going missing, sort keys; 4: the machine-list entry
-    // a verdict was made with.
-    static constexpr int kSchemaVersion = 4;
+    // a verdict was made with; 5: folded texts to search in SQL, named
+    // roots' fingerprints, files known by a key that is alike on every desk,
+    // the office's settings, the scan's holder. Versions from 4 on only add,
+    // and are the same on both stores.
+    static constexpr int kSchemaVersion = 5;
+    // A build opens a server's library of its major version, also a newer
+    // one (what later versions add it does not read).
+    static constexpr int kSchemaMajor = 1;
     // Stored in the database header; a database without it is not ours.
     static constexpr qint64 kApplicationId = 0x4b4a524c; // "KJRL"
     // The reviews file's: never taken for the index.
@@ -179,23 +249,41 @@ public:
         Failed,  // cannot be used now; Message() says why
     };
 
-    // `busyMs`: how long a statement waits for another connection's write.
-    explicit CLibraryStore(QString path, int busyMs = 250);
+    // `database`: a file, or a server's URL (LibraryLocation.h). `busyMs`:
+    // how long a statement waits for another connection's write (SQLite).
+    explicit CLibraryStore(QString database, int busyMs = 250);
     ~CLibraryStore();
     CLibraryStore(const CLibraryStore&) = delete;
     CLibraryStore& operator=(const CLibraryStore&) = delete;
 
     OpenResult Open(Mode mode);
+    // Makes the library (a server's only this way), or with `upgrade`
+    // brings it up to date; Ok when it is ready, Message() says what was
+    // done.
+    OpenResult Init(bool upgrade);
     // What happened on opening, or why the last call failed.
     const QString& Message() const { return m_message; }
     // The file used: the one asked for, or the local one that stands in
-    // for an index asked for on a network file system.
+    // for an index asked for on a network file system; a server's URL.
     const QString& Path() const { return m_path; }
     // The reviews file of that index (ReviewsDatabase, or where PlaceIndex
     // keeps it for an index asked for on a network file system).
     const QString& ReviewsPath() const { return m_reviewsPath; }
+    const LibraryLocation& Location() const { return m_location; }
+    bool IsServer() const { return m_location.server; }
     const CSqlDialect& Dialect() const { return m_dialect; }
     bool IsOpen() const { return m_db.isOpen(); }
+    // Whether the last failure lost the connection to the server.
+    bool ConnectionLost() const { return m_bLost; }
+
+    // Set by the scan lock taken on this store's session (a server's);
+    // every commit then first checks that it is still held.
+    void SetScanLockHeld(bool held) { m_bScanLock = held; }
+    bool HoldsScanLock() const { return m_bScanLock; }
+    QSqlDatabase& Connection() { return m_db; }
+
+    // How this desk reaches the named roots, for what it reads next.
+    void SetDeskRoots(QHash<qint64, DeskRoot> roots) { m_desk = std::move(roots); }
 
     // The store's clock (ms UTC).
     qint64 Now();
@@ -210,15 +298,25 @@ public:
     // its source and volume label up to date and returns its id; 0 on failure.
     qint64 PutRoot(const LibraryRoot& root);
     std::optional<std::vector<LibraryRoot>> Roots();
+    // This host's state of the root (the office's, of a named root).
     bool SetRootState(const LibraryRoot& root);
     // Removes roots with their files (never anything of the reviews).
     bool RemoveRoots(const std::vector<qint64>& ids);
+    bool SetRootFingerprint(qint64 rootId, const QString& fingerprint);
+    // Present files of a root that stand for it in its fingerprint: path
+    // inside it (bytes) and SHA-256, at most `count`.
+    std::optional<std::vector<std::pair<QByteArray, QByteArray>>> SampleFiles(qint64 rootId,
+                                                                              int count);
 
-    // Files of one root, by their path inside it.
+    // Files of one root, by their key (FileKey).
     std::optional<QHash<QByteArray, IndexedFile>> FilesOfRoot(qint64 rootId);
+    // One file of a root by its key (FileKey); an id of 0 when the index
+    // has none there.
+    std::optional<IndexedFile> FileOfRoot(qint64 rootId, const QByteArray& key);
     // Adds or replaces the file's row, as seen now.
-    bool PutFile(qint64 rootId, const QByteArray& relPath, const QString& text, qint64 size,
-                 qint64 mtimeMs, qint64 versionId, const QString& reason);
+    bool PutFile(qint64 rootId, const QByteArray& relPath, const QByteArray& key,
+                 const QString& text, qint64 size, qint64 mtimeMs, qint64 versionId,
+                 const QString& reason);
     // Seen unchanged: no longer gone, away or missing.
     bool SetFileSeen(qint64 fileId);
     bool SetFileGone(qint64 fileId, qint64 goneSince, bool missing);
@@ -248,7 +346,16 @@ public:
     // the number removed, -1 on failure.
     int Forget(const std::vector<qint64>& fileIds, qint64 ageMs);
 
-    std::optional<std::vector<JointRow>> Joints();
+    // The joints the filter keeps (the unreadable files among them), in
+    // time order, each with every copy.
+    std::optional<std::vector<JointRow>> Joints(const JointFilter& filter = AllJoints());
+    static JointFilter AllJoints();
+
+    // The office's settings kept with the index (a server's library).
+    std::optional<QString> Setting(const QString& key);
+    bool SetSetting(const QString& key, const QString& value);
+    // The joints of each root (by its id), for the Folders dialog.
+    std::optional<QHash<qint64, RootJoints>> JointsPerRoot();
 
     // Reviews (LibraryReviews.cpp). Whether the reviews file holds any yet.
     bool HasReviews() const { return m_bReviews; }
@@ -266,13 +373,26 @@ public:
 
 private:
     bool Exec(const QString& sql);
+    // The statement prepared once per connection, its values bound, run;
+    // null with the failure recorded (`what`) when it fails. Read its rows
+    // to the end, or finish() it, before control returns to the loop.
+    QSqlQuery* Run(const QString& sql, const QVariantList& values, const QString& what);
     bool Fail(const QString& what, const QString& error);
+    bool FailQuery(const QString& what, const QSqlError& error);
     bool CreateSchema();
-    bool Upgrade(int from);
     bool AttachReviews(Mode mode);
+    OpenResult OpenSqlite(Mode mode);
+    OpenResult OpenServer(Mode mode);
+    OpenResult InitServer(bool upgrade);
     void CloseConnection();
     bool LatestReview(const JointReview& joint, JointReview& latest);
+    // The host whose state of `kind` roots is kept: this one, or the
+    // office's ("") for named roots.
+    QString HostOf(RootKind kind) const;
+    QString HereCondition(QVariantList& values) const;
+    std::optional<std::vector<JointRow>> ReadJoints(const JointFilter& filter);
 
+    LibraryLocation m_location;
     QString m_requested;
     QString m_path;
     QString m_reviewsPath;
@@ -282,19 +402,31 @@ private:
     QString m_host;
     const CSqlDialect& m_dialect;
     QSqlDatabase m_db;
-    bool m_bReviews = false; // the reviews' tables are attached
+    QHash<QString, QSqlQuery*> m_statements;
+    QHash<qint64, DeskRoot> m_desk;
+    bool m_bScanLock = false;
+    bool m_bLost = false;
+    bool m_bReviews = false; // the reviews' tables are there
 };
 
-// The steps that make the reviews file what it is now, in the store's
-// dialect; step i brings version i to i + 1 and is never changed.
-QStringList ReviewsSchemaStep(const CSqlDialect& dialect, int step);
+// The steps that make the reviews what they are now, in the store's
+// dialect, their tables in `schema` (a server's) or unqualified (the
+// reviews file); step i brings version i to i + 1 and is never changed.
+QStringList ReviewsSchemaStep(const CSqlDialect& dialect, int step,
+                              const QString& schema = QString());
 
-// The database the library uses unless told otherwise: $VTQ_LIBRARY_DB, else
-// the one in the user's data folder, never beside the reports.
-QString DefaultLibraryDatabase();
+// A file's key inside its root: its path as bytes, and for a named root
+// (one share seen by several desks, whose mounts may spell names in other
+// Unicode forms) its text in NFC.
+QByteArray FileKey(const QByteArray& relPath, RootKind kind);
+
 // The user's data folder's index (XDG): the only path whose damaged file
 // is set aside even without the index's mark.
 QString StandardLibraryDatabase();
 // The user's folder for reviews of indexes asked for on network file
 // systems.
 QString DurableReviewsFolder();
+
+// Makes init-database stop at `version` (0: the newest), so that a test
+// has an older server library to upgrade.
+void SetInitVersionForTests(int version);

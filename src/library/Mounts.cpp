@@ -111,6 +111,10 @@ MountFacts MountOf(const QString& path, dev_t device, bool identify) {
     return found;
 }
 
+std::vector<MountFacts> CurrentMounts() {
+    return g_testMounts ? *g_testMounts : SystemMounts();
+}
+
 std::vector<MountFacts> MountsOfVolume(const QString& uuid) {
     std::vector<MountFacts> found;
     if (uuid.isEmpty())

@@ -27,6 +27,9 @@ struct MountFacts {
 // own file system ("/"), which is no card.
 MountFacts MountOf(const QString& path, dev_t device, bool identify = true);
 
+// Every mount of the system (or the test's table), without identities.
+std::vector<MountFacts> CurrentMounts();
+
 // Where the volume with this UUID is mounted now (mount points).
 std::vector<MountFacts> MountsOfVolume(const QString& uuid);
 

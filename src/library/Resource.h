@@ -11,6 +11,9 @@ constexpr int IDC_LIB_ROOT_LIST = 4006;
 constexpr int IDC_LIB_HERE = 4007;
 constexpr int IDC_LIB_RETIRE = 4008;
 constexpr int IDC_LIB_ADD_OTHER = 4009;
+constexpr int IDC_LIB_RESCAN_MINUTES = 4010;
+constexpr int IDC_LIB_FOLDERS_LABEL = 4014;
+constexpr int IDC_LIB_CARD_LABEL = 4013;
 
 constexpr int IDD_LIBRARY_CHECK = 401;
 constexpr int IDC_LIB_CHECK_FILE = 4011;

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
@@ -79,6 +80,28 @@ void Look(const char* path, const char* parent, RootProbe& probe) {
     close(fd);
 }
 } // namespace
+
+QString ProbeReason(const RootProbe& probe, int deadlineMs, bool askedTwice) {
+    switch (probe.outcome) {
+    case RootProbe::NoAnswer:
+        return QStringLiteral("no answer within %1 s%2")
+            .arg(deadlineMs / 1000.0)
+            .arg(askedTwice ? QStringLiteral(", asked twice") : QString());
+    case RootProbe::Failed:
+        return QStringLiteral("it could not be looked at");
+    default:
+        break;
+    }
+    switch (probe.error) {
+    case ENOENT:
+        return QStringLiteral("not found");
+    case ENOTDIR:
+        return QStringLiteral("not a folder");
+    default:
+        return QStringLiteral("cannot be read (%1)")
+            .arg(QString::fromLocal8Bit(std::strerror(probe.error)));
+    }
+}
 
 void SetProbeHookForTests(void (*hook)(const char*)) {
     g_hook = hook;

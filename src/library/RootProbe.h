@@ -6,6 +6,7 @@
 // on at the deadline, or at once when cancelled.
 
 #include <QByteArray>
+#include <QString>
 #include <atomic>
 #include <sys/types.h>
 
@@ -21,6 +22,9 @@ struct RootProbe {
 
 // Looks at the folder `path` (bytes, absolute) within `deadlineMs`.
 RootProbe ProbeRoot(const QByteArray& path, int deadlineMs, const std::atomic<bool>* cancel);
+
+// Why a folder that was probed cannot be used, for people.
+QString ProbeReason(const RootProbe& probe, int deadlineMs, bool askedTwice = true);
 
 // Runs in the child before it looks at `path`; a test makes it block, as a
 // share that stopped answering does. Null: none.

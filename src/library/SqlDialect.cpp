@@ -6,6 +6,23 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+QString CSqlDialect::Upsert(const QString& table, const QStringList& columns,
+                            const QStringList& key, const QStringList& update,
+                            const QString& returning) const {
+    QStringList marks, sets;
+    for (qsizetype i = 0; i < columns.size(); ++i)
+        marks << QStringLiteral("?");
+    for (const QString& c : update)
+        sets << QStringLiteral("%1 = excluded.%1").arg(c);
+    // Setting a key column to itself makes an existing row return its id.
+    if (sets.isEmpty())
+        sets << QStringLiteral("%1 = excluded.%1").arg(key.value(0));
+    return QStringLiteral("INSERT INTO %1(%2) VALUES(%3) ON CONFLICT(%4) DO UPDATE SET %5 "
+                          "RETURNING %6")
+        .arg(table, columns.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")),
+             key.join(QStringLiteral(", ")), sets.join(QStringLiteral(", ")), returning);
+}
+
 namespace {
 std::optional<qint64> Number(QSqlDatabase& db, const QString& sql) {
     QSqlQuery q(db);
@@ -21,26 +38,8 @@ public:
     // SQLite compares texts byte by byte (BINARY) unless told otherwise.
     QString SortKeyType() const override { return QStringLiteral("TEXT"); }
 
-    QString CountIf(const QString& condition) const override {
-        return QStringLiteral("count(*) FILTER (WHERE %1)").arg(condition);
-    }
     QString TextAggregate(const QString& expression, const QString& separator) const override {
         return QStringLiteral("group_concat(%1, %2)").arg(expression, separator);
-    }
-    QString Upsert(const QString& table, const QStringList& columns, const QStringList& key,
-                   const QStringList& update, const QString& returning) const override {
-        QStringList marks, sets;
-        for (qsizetype i = 0; i < columns.size(); ++i)
-            marks << QStringLiteral("?");
-        for (const QString& c : update)
-            sets << QStringLiteral("%1 = excluded.%1").arg(c);
-        // Setting a key column to itself makes an existing row return its id.
-        if (sets.isEmpty())
-            sets << QStringLiteral("%1 = excluded.%1").arg(key.value(0));
-        return QStringLiteral("INSERT INTO %1(%2) VALUES(%3) ON CONFLICT(%4) DO UPDATE SET %5 "
-                              "RETURNING %6")
-            .arg(table, columns.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")),
-                 key.join(QStringLiteral(", ")), sets.join(QStringLiteral(", ")), returning);
     }
 
     QStringList AppendOnly(const QString& table) const override {
@@ -78,6 +77,20 @@ public:
         if (!index)
             return std::nullopt;
         return *index + reviews.value_or(0);
+    }
+    QString ChangeNotice() const override { return QString(); }
+
+    // A transaction's reads see one snapshot once it has begun (WAL).
+    QStringList SnapshotReads() const override { return {}; }
+
+    QString IdIn(const QString& column) const override {
+        return QStringLiteral("%1 IN (SELECT value FROM json_each(?))").arg(column);
+    }
+    QVariant IdList(const QList<qint64>& ids) const override {
+        QStringList numbers;
+        for (qint64 id : ids)
+            numbers << QString::number(id);
+        return QStringLiteral("[%1]").arg(numbers.join(QLatin1Char(',')));
     }
 };
 } // namespace

@@ -1,12 +1,14 @@
 #pragma once
 // The SQL that differs between the stores the library's index can live in.
 // The store's logic is written once against this interface; each store has
-// one dialect. SQLite's is the one there is; a server's is another class
-// beside it, never a branch in the store. The search of the window filters
-// loaded rows today; the full-text index that replaces it belongs here.
+// one dialect: SQLite's (SqlDialect.cpp) and PostgreSQL's
+// (PostgresIndex.cpp, with the rest of what only a server has: its
+// catalog, sessions, advisory locks), never a branch in the store. A
+// search by an index of its own (trigrams) replaces Contains here.
 
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 #include <optional>
 
 class QSqlDatabase;
@@ -15,6 +17,7 @@ class QSqlDatabase;
 struct SchemaMark {
     qint64 application = 0;
     int version = 0;
+    int major = 0; // where a store keeps one: builds open any version of their major
 };
 
 class CSqlDialect {
@@ -30,17 +33,19 @@ public:
     virtual QString SortKeyType() const = 0;
 
     // The number of rows of a group for which `condition` holds.
-    virtual QString CountIf(const QString& condition) const = 0;
+    virtual QString CountIf(const QString& condition) const {
+        return QStringLiteral("count(*) FILTER (WHERE %1)").arg(condition);
+    }
     // The group's values of `expression` as one text, separated by `separator`
     // (a literal that the values cannot contain).
     virtual QString TextAggregate(const QString& expression, const QString& separator) const = 0;
 
     // An insert that updates `update` of the row with the same `key` instead,
     // and returns the row's `returning` column either way. An empty `update`
-    // keeps the row as it was.
+    // keeps the row as it was. (Both stores know ON CONFLICT ... RETURNING.)
     virtual QString Upsert(const QString& table, const QStringList& columns, const QStringList& key,
                            const QStringList& update,
-                           const QString& returning = QStringLiteral("id")) const = 0;
+                           const QString& returning = QStringLiteral("id")) const;
 
     // The mark of the open database; nullopt when it cannot be read.
     virtual std::optional<SchemaMark> ReadMark(QSqlDatabase& db) const = 0;
@@ -55,6 +60,30 @@ public:
     // A number that changes whenever another connection committed; nullopt
     // where the store tells of changes by notices instead.
     virtual std::optional<qint64> ChangeCounter(QSqlDatabase& db) const = 0;
+    // The statement that tells listeners of a commit, run inside the
+    // transaction (the server sends it when the transaction commits, once
+    // however often it ran); empty where there are no notices.
+    virtual QString ChangeNotice() const = 0;
+
+    // Statements run right after BEGIN so that every read of the
+    // transaction sees one state of the index.
+    virtual QStringList SnapshotReads() const = 0;
+
+    // A condition true when `column` is one of the ids bound as IdList(ids).
+    virtual QString IdIn(const QString& column) const = 0;
+    virtual QVariant IdList(const QList<qint64>& ids) const = 0;
+
+    // A condition true when the text in `column` contains the text bound as
+    // ContainsPattern(text) (both already folded by the caller).
+    virtual QString Contains(const QString& column) const {
+        return column + QStringLiteral(" LIKE ? ESCAPE '\\'");
+    }
+    static QString ContainsPattern(QString text) {
+        text.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
+            .replace(QLatin1Char('%'), QStringLiteral("\\%"))
+            .replace(QLatin1Char('_'), QStringLiteral("\\_"));
+        return QLatin1Char('%') + text + QLatin1Char('%');
+    }
 
     // The statements that make `table` refuse every UPDATE and DELETE, so
     // that rows once added stay as they are.
@@ -67,3 +96,5 @@ public:
 
 // The dialect of SQLite (3.35 or later).
 const CSqlDialect& SqliteDialect();
+// The dialect of PostgreSQL (15).
+const CSqlDialect& PostgresDialect();

@@ -15,3 +15,7 @@ qint64 CurrentTimeMs() {
 void SetFixedLocalTime(std::optional<QDateTime> time) {
     g_fixedTime = std::move(time);
 }
+
+bool ClockIsFixed() {
+    return g_fixedTime.has_value();
+}

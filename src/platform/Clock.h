@@ -11,3 +11,6 @@ qint64 CurrentTimeMs();
 
 // Makes CurrentLocalTime() return `time` (or the real clock again with nullopt).
 void SetFixedLocalTime(std::optional<QDateTime> time);
+// Whether a test fixed the time: then even a clock that is not the host's
+// (a database server's) is read from here.
+bool ClockIsFixed();

@@ -28,6 +28,10 @@ QString FindStorageCard() {
     return QString();
 }
 
+QStringList StorageCardRoots() {
+    return Roots();
+}
+
 void SetStorageCardRoots(const QStringList& roots) {
     g_roots = roots;
 }

@@ -9,6 +9,8 @@
 // The card's folder, or empty when there is none.
 QString FindStorageCard();
 
-// Where cards are looked for, in order; an empty list goes back to
+// Where cards are looked for, in order.
+QStringList StorageCardRoots();
+// Sets where cards are looked for; an empty list goes back to
 // /media/$USER, /run/media/$USER, /media and /mnt.
 void SetStorageCardRoots(const QStringList& roots);

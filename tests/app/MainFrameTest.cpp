@@ -1,6 +1,8 @@
 #include "app/MainFrame.h"
+#include "ReportMaker.h"
 #include "app/AboutDlg.h"
 #include "app/Commands.h"
+#include "app/ViewerInbox.h"
 #include "app/VtkApp.h"
 #include "diagnostics/SettingsDlg.h"
 #include "framework/Globals.h"
@@ -8,19 +10,24 @@
 #include "framework/SettingsStore.h"
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
+#include "platform/ViewerSocket.h"
 #include "report/VtkDoc.h"
 #include "support/TestEnv.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QDeadlineTimer>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
 #include <QToolBar>
+#include <atomic>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <thread>
 
 namespace {
 // A main frame whose WM_LOGSTATUS handler only counts.
@@ -367,4 +374,60 @@ TEST(MainFrame, ReportCommandsReachTheDocumentAndView) {
     EXPECT_EQ(g_strReportPath, QString());
     EXPECT_FALSE(shell.frame.MenuAction(ID_APPEND_NOTES)->isEnabled());
     EXPECT_TRUE(prompter.Shown().empty());
+}
+
+namespace {
+// Hands `path` to the program's door from another thread, as the library
+// does, while this thread runs the program's events; the answer.
+ViewerAnswer HandOver(const QString& path) {
+    std::atomic<int> answer{-1};
+    std::thread caller(
+        [&]() { answer = int(HandToViewer(ViewerSocketPath(), QFile::encodeName(path), 10000)); });
+    QDeadlineTimer deadline(20000);
+    while (answer.load() < 0 && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    caller.join();
+    return ViewerAnswer(answer.load());
+}
+} // namespace
+
+// Another program (the library) hands the running program a report: while
+// nothing else is open it is shown as File > Open shows one; during a
+// Log/Status session, asked for or running, whose download owns the shown
+// report, and while a dialog is open, the program says it is busy and its
+// report stays. Only the first program listens.
+TEST(VtkApp, ShowsAHandedReportOnlyWhenIdle) {
+    int argc = 1;
+    char name[] = "vtq-ppc";
+    char* argv[] = {name, nullptr};
+    CVtkApp app(argc, argv);
+    ASSERT_TRUE(app.InitInstance(CommandLine()));
+    ASSERT_TRUE(app.Inbox() && app.Inbox()->Listening());
+    EXPECT_EQ(ListenAsViewer(ViewerSocketPath()), -1);
+    const QString first = WriteReport(ButtFusionReport(60), QStringLiteral("first kjr %.kjr"));
+    const QString second = WriteReport(ButtFusionReport(60), QStringLiteral("second.kjr"));
+    EXPECT_EQ(HandOver(first), ViewerAnswer::Opened);
+    EXPECT_EQ(g_strReportPath, first);
+
+    QDialog box(app.MainFrame());
+    box.setModal(true);
+    box.show();
+    EXPECT_EQ(HandOver(second), ViewerAnswer::Busy);
+    box.hide();
+
+    ScriptedRunner runner;
+    ViewerAnswer during = ViewerAnswer::NoViewer;
+    runner.Then([&](CDialog& dialog) {
+        during = HandOver(second);
+        dialog.EndDialog(IDCANCEL);
+    });
+    app.MainFrame()->PostLogStatus();
+    EXPECT_EQ(HandOver(second), ViewerAnswer::Busy); // asked for, not yet running
+    EXPECT_EQ(runner.Run().size(), 1u);
+    EXPECT_EQ(during, ViewerAnswer::Busy);
+    EXPECT_NE(g_strReportPath, second);
+    // Not a request at all: dropped without an answer, nothing shown.
+    EXPECT_TRUE(ViewerRequestPath("open relative.kjr\n").isEmpty());
+    EXPECT_EQ(HandOver(second), ViewerAnswer::Opened);
+    EXPECT_EQ(g_strReportPath, second);
 }

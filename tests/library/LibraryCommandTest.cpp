@@ -8,6 +8,7 @@
 #include "library/LibraryStore.h"
 #include "library/LibraryWindow.h"
 #include "library/Mounts.h"
+#include "library/NamedRoots.h"
 #include "library/ScanLock.h"
 #include "library/SqliteIndexFile.h"
 #include "platform/Clock.h"
@@ -15,11 +16,13 @@
 #include "support/TestEnv.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSettings>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -34,8 +37,50 @@ struct Result {
     QString err;
 };
 
-class LibraryCommand : public ::testing::Test {
+class LibraryCommand : public ::testing::TestWithParam<Store> {
 protected:
+    void SetUp() override {
+        ASSERT_TRUE(lib.Ready()) << qPrintable(lib.Error());
+        // An office's library scans named folders only: the device's
+        // reports and the share are named, for this process and for the
+        // program.
+        if (Server()) {
+            Map(QStringLiteral("device"), TestRootFolder() + QStringLiteral("/Joint Reports"));
+            Map(QStringLiteral("share"), share);
+        }
+    }
+    bool Server() const { return GetParam() == Store::PostgreSQL; }
+    // How the scan names a folder: by its path, or by the office's name.
+    QString Named(const QString& folder, const QString& name) const {
+        return Server() ? name : folder;
+    }
+    void Map(const QString& name, const QString& folder) {
+        SetRootMapping(name, folder);
+        QSettings program(TestSettingsFolder() + QStringLiteral("/Kelvorn/Kelvorn VTQ-PPC.conf"),
+                          QSettings::IniFormat);
+        QStringList lines;
+        for (const RootMapping& m : RootMappings())
+            lines << m.name + QLatin1Char('=') + m.folder;
+        program.setValue(QStringLiteral("Library/Roots"), lines.join(QLatin1Char('\n')));
+    }
+    // The scan lock, held as another program would hold it.
+    struct Held {
+        std::unique_ptr<CLibraryStore> store;
+        std::unique_ptr<CScanLock> lock;
+    };
+    Held HoldScanLock(const QString& what) {
+        Held held;
+        if (Server()) {
+            held.store = std::make_unique<CLibraryStore>(db);
+            EXPECT_EQ(held.store->Open(CLibraryStore::Mode::Write), CLibraryStore::OpenResult::Ok);
+            held.lock = std::make_unique<CScanLock>(*held.store);
+        } else {
+            held.lock = std::make_unique<CScanLock>(db);
+        }
+        EXPECT_EQ(held.lock->Take(what, 1714644003000), CScanLock::Taken);
+        return held;
+    }
+
     // The command line in this process.
     Result Run(QStringList args) {
         args.prepend(db);
@@ -71,9 +116,24 @@ protected:
 
     LibrarySeams seams;
     QTemporaryDir tree;
-    QString db = TestSettingsFolder() + QStringLiteral("/library.sqlite");
+    TestLibrary lib{GetParam(), TestSettingsFolder() + QStringLiteral("/library.sqlite")};
+    QString db = lib.database;
     QString share = tree.path() + QStringLiteral("/share");
 };
+
+// What only an SQLite file has.
+class LibraryCommandSqlite : public LibraryCommand {};
+
+// Runs events until `done` holds, for at most a minute.
+bool WaitFor(const std::function<bool()>& done) {
+    const QDeadlineTimer deadline(60000);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    }
+    return true;
+}
 
 QByteArray ReadFile(const QString& path) {
     QFile f(path);
@@ -85,7 +145,7 @@ QByteArray ReadFile(const QString& path) {
 // procedure check's verdict) and writes a table, CSV and JSON;
 // forget-missing shows its list first and forgets only what went missing
 // long enough ago, and --confirm-missing speaks for one folder.
-TEST_F(LibraryCommand, ScanListForget) {
+TEST_P(LibraryCommand, ScanListForget) {
     SetFixedLocalTime(QDateTime(QDate(2024, 5, 2), QTime(10, 0), Qt::UTC));
     PutFile(TestRootFolder() + QStringLiteral("/Joint Reports/own.kjr"),
             MakeReportBytes(1, QStringLiteral("J-100")));
@@ -109,7 +169,7 @@ TEST_F(LibraryCommand, ScanListForget) {
 
     Result r = Run({QStringLiteral("scan"), share});
     ASSERT_EQ(r.code, kExitOk) << qPrintable(r.err);
-    EXPECT_EQ(AddedLibraryFolders(), QStringList{share});
+    EXPECT_EQ(AddedLibraryFolders(), Server() ? QStringList() : QStringList{share});
     EXPECT_TRUE(r.out.contains(QStringLiteral("added ") + share + QStringLiteral("/a.kjr\n")));
     EXPECT_TRUE(r.out.contains(QStringLiteral("unreadable ") + share + QStringLiteral("/bad.kjr")));
     EXPECT_TRUE(
@@ -119,7 +179,7 @@ TEST_F(LibraryCommand, ScanListForget) {
                                               "missing, 0 offline, 1 unreadable, 0 unchanged\n")))
         << qPrintable(r.out);
     r = Run({QStringLiteral("scan"), share});
-    EXPECT_EQ(AddedLibraryFolders(), QStringList{share});
+    EXPECT_EQ(AddedLibraryFolders(), Server() ? QStringList() : QStringList{share});
     EXPECT_TRUE(r.out.endsWith(QStringLiteral("0 unreadable, 7 unchanged\n"))) << qPrintable(r.out);
 
     r = Run({QStringLiteral("list"), QStringLiteral("--job"), QStringLiteral("j-2"),
@@ -195,8 +255,11 @@ TEST_F(LibraryCommand, ScanListForget) {
     QFile::remove(share + QStringLiteral("/b.kjr"));
     QFile::remove(share + QString::fromUtf8("/evil\u202egpj.kjr"));
     r = Run({QStringLiteral("scan")});
-    EXPECT_TRUE(r.out.contains(QStringLiteral("offline ") + share + QStringLiteral(" (lost most")));
-    EXPECT_TRUE(r.err.contains(QStringLiteral("--confirm-missing \"") + share));
+    EXPECT_TRUE(r.out.contains(QStringLiteral("offline ") + Named(share, QStringLiteral("share")) +
+                               QStringLiteral(" (lost most")))
+        << qPrintable(r.out);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("--confirm-missing \"") +
+                               Named(share, QStringLiteral("share"))));
     r = Run({QStringLiteral("scan"), QStringLiteral("--confirm-missing"),
              TestRootFolder() + QStringLiteral("/Joint Reports")});
     EXPECT_TRUE(r.out.contains(QStringLiteral("0 missing, 1 offline"))) << qPrintable(r.out);
@@ -209,7 +272,7 @@ TEST_F(LibraryCommand, ScanListForget) {
 // What is typed on a handheld never becomes a formula in the office's
 // spreadsheet; a file has a byte-order mark, a pipe never; --raw and JSON
 // give the cells exactly.
-TEST_F(LibraryCommand, CsvCellsAreNeverFormulas) {
+TEST_P(LibraryCommand, CsvCellsAreNeverFormulas) {
     for (const auto& [cell, inert] : std::vector<std::pair<QString, QString>>{
              {QStringLiteral("=1+2"), QStringLiteral("'=1+2")},
              {QStringLiteral("@SUM(1)"), QStringLiteral("'@SUM(1)")},
@@ -265,7 +328,7 @@ TEST_F(LibraryCommand, CsvCellsAreNeverFormulas) {
 // export-pdf writes the printed page of each joint, named like its report,
 // with the report's text on it, from a copy that still holds what the
 // library read, and never over a PDF that is there.
-TEST_F(LibraryCommand, ExportPdf) {
+TEST_P(LibraryCommand, ExportPdf) {
     PutFile(share + QStringLiteral("/one.kjr"), MakeReportBytes(1, QStringLiteral("J-1")));
     PutFile(share + QStringLiteral("/sub/one.kjr"), MakeReportBytes(2, QStringLiteral("J-1")));
     PutFile(share + QStringLiteral("/two.kjr"), MakeReportBytes(3, QStringLiteral("J-2")));
@@ -321,7 +384,7 @@ TEST_F(LibraryCommand, ExportPdf) {
 // each outcome: 1 with a message for what cannot be used (a foreign file
 // named by --database, which is left untouched; no index yet; an SQL
 // error), 2 for usage, 75 when another program holds the library.
-TEST_F(LibraryCommand, ProgramExitCodes) {
+TEST_P(LibraryCommandSqlite, ProgramExitCodes) {
     Result r = Program({});
     EXPECT_EQ(r.code, kExitFailure);
     EXPECT_TRUE(r.err.contains(QStringLiteral("no display")));
@@ -361,8 +424,7 @@ TEST_F(LibraryCommand, ProgramExitCodes) {
     EXPECT_EQ(r.code, kExitOk) << qPrintable(r.err);
     EXPECT_TRUE(r.out.contains(QStringLiteral("1 added")));
     {
-        CScanLock held(db);
-        ASSERT_EQ(held.Take(QStringLiteral("vtq-library scan"), 1714644003000), CScanLock::Taken);
+        const Held held = HoldScanLock(QStringLiteral("vtq-library scan"));
         for (const QStringList& args :
              {QStringList{QStringLiteral("scan")},
               QStringList{QStringLiteral("forget-missing"), QStringLiteral("--yes")}}) {
@@ -420,7 +482,7 @@ TEST_F(LibraryCommand, ProgramExitCodes) {
 // Two programs at once: while a scan of 2,000 reports writes, and while a
 // window holds the index open, list and export-pdf run and succeed; a
 // second writer says who is busy, or waits its turn when told to.
-TEST_F(LibraryCommand, ReadersNeverWaitForWriters) {
+TEST_P(LibraryCommand, ReadersNeverWaitForWriters) {
     constexpr int kReports = 2000;
     const std::vector<QByteArray> reports = ManyReports(kReports);
     ASSERT_EQ(reports.size(), size_t(kReports));
@@ -429,8 +491,14 @@ TEST_F(LibraryCommand, ReadersNeverWaitForWriters) {
     // The first scan sees one report, so that readers have an index.
     PutFile(tree.path() + QStringLiteral("/seed/s.kjr"),
             MakeReportBytes(1, QStringLiteral("J-SEED")));
+    if (Server()) {
+        Map(QStringLiteral("share"), QString());
+        Map(QStringLiteral("seed"), tree.path() + QStringLiteral("/seed"));
+    }
     ASSERT_EQ(Run({QStringLiteral("scan"), tree.path() + QStringLiteral("/seed")}).code, kExitOk);
     AddLibraryFolder(share);
+    if (Server())
+        Map(QStringLiteral("share"), share);
 
     int readersRan = 0;
     LibraryJob job;
@@ -438,6 +506,7 @@ TEST_F(LibraryCommand, ReadersNeverWaitForWriters) {
     job.what = QStringLiteral("vtq-library scan");
     job.scan = true;
     job.folders = LibraryRoots();
+    job.named = RootMappings();
     const LibraryJobResult done = RunLibraryJob(job, nullptr, [&](int n, int) {
         if (n != kReports / 2)
             return;
@@ -463,9 +532,11 @@ TEST_F(LibraryCommand, ReadersNeverWaitForWriters) {
     EXPECT_EQ(readersRan, 1);
 
     // A window holds the index open, reading, while others read and write;
-    // a second writer told to wait gets its turn.
+    // a second writer told to wait gets its turn, and the window shows what
+    // it found.
     CLibraryWindow window(db);
     ASSERT_TRUE(window.OpenStore());
+    ASSERT_TRUE(WaitFor([&]() { return !window.Loading(); }));
     EXPECT_EQ(window.Model().Total(), kReports + 1);
     Result r = Program({QStringLiteral("list"), QStringLiteral("--job"), QStringLiteral("J-MANY")});
     EXPECT_EQ(r.code, kExitOk) << qPrintable(r.err);
@@ -475,9 +546,10 @@ TEST_F(LibraryCommand, ReadersNeverWaitForWriters) {
                   .code,
               kExitOk);
     QFile::remove(share + QStringLiteral("/0/joint 5.kjr"));
+    PutFile(share + QStringLiteral("/new.kjr"),
+            MakeReportBytes(kReports + 5, QStringLiteral("J-NEW")));
     {
-        CScanLock held(db);
-        ASSERT_EQ(held.Take(QStringLiteral("the window"), 0), CScanLock::Taken);
+        const Held held = HoldScanLock(QStringLiteral("the window"));
         EXPECT_EQ(
             Program({QStringLiteral("scan"), QStringLiteral("--wait"), QStringLiteral("0"), share})
                 .code,
@@ -485,14 +557,15 @@ TEST_F(LibraryCommand, ReadersNeverWaitForWriters) {
     }
     r = Program({QStringLiteral("scan"), QStringLiteral("--wait"), QStringLiteral("60"), share});
     EXPECT_EQ(r.code, kExitOk) << qPrintable(r.err);
-    EXPECT_TRUE(r.out.contains(QStringLiteral("1 not found"))) << qPrintable(r.out);
+    EXPECT_TRUE(r.out.contains(QStringLiteral("1 added, 0 updated, 0 moved, 1 not found")))
+        << qPrintable(r.out);
     window.FollowChanges();
-    EXPECT_EQ(window.Model().Row(0).status, QStringLiteral("present"));
+    ASSERT_TRUE(WaitFor([&]() { return window.Model().Total() == kReports + 2; }));
 }
 
 // An index asked for on a network file system (a home folder on NFS) is
 // kept on this computer's disk, with one warning that says where.
-TEST_F(LibraryCommand, IndexOnANetworkFileSystemIsKeptLocally) {
+TEST_P(LibraryCommandSqlite, IndexOnANetworkFileSystemIsKeptLocally) {
     // The user's data folder is the test's (as for the program it runs).
     struct DataHome {
         QByteArray was = qgetenv("XDG_DATA_HOME");
@@ -551,7 +624,7 @@ TEST_F(LibraryCommand, IndexOnANetworkFileSystemIsKeptLocally) {
 // The local folder of indexes asked for on network file systems, and the
 // reviews it may hold, are never aged by systemd-tmpfiles: with /var/tmp
 // aged at once, only what is beside them goes.
-TEST_F(LibraryCommand, LocalIndexFolderIsNeverAgedAway) {
+TEST_P(LibraryCommandSqlite, LocalIndexFolderIsNeverAgedAway) {
     const QString root = tree.path() + QStringLiteral("/root");
     const QString ours = root + LocalIndexFolder();
     PutFile(root + QStringLiteral("/usr/lib/tmpfiles.d/tmp.conf"), "q /var/tmp 1777 root root 0\n");
@@ -572,7 +645,7 @@ TEST_F(LibraryCommand, LocalIndexFolderIsNeverAgedAway) {
 // systems number folders alike) makes the listing incomplete: nothing
 // vanishes. Mounts are made in a mount namespace of the test's own; where
 // the system allows none, there is nothing to test with.
-TEST_F(LibraryCommand, WalkStaysOnItsFileSystemAndSeesFoldersTwice) {
+TEST_P(LibraryCommandSqlite, WalkStaysOnItsFileSystemAndSeesFoldersTwice) {
     if (RunTool(QStringLiteral("unshare"), {QStringLiteral("-m"), QStringLiteral("true")}).code !=
         0)
         GTEST_SKIP() << "no mount namespace may be made here";
@@ -626,7 +699,7 @@ TEST_F(LibraryCommand, WalkStaysOnItsFileSystemAndSeesFoldersTwice) {
 // reads back with every joint of the job (and none of a job with a near
 // number), their verdicts and reviews, the history, and what it left out,
 // and never writes over a file unless told.
-TEST_F(LibraryCommand, ReviewAndDossierOfAJob) {
+TEST_P(LibraryCommand, ReviewAndDossierOfAJob) {
     PutFile(share + QStringLiteral("/1.kjr"),
             MakeCheckedReportBytes(1, QStringLiteral("NW-12"), true));
     PutFile(share + QStringLiteral("/2.kjr"),
@@ -794,4 +867,97 @@ TEST_F(LibraryCommand, ReviewAndDossierOfAJob) {
     EXPECT_EQ(r.code, kExitFailure);
     EXPECT_TRUE(r.err.contains(QStringLiteral("near it: \"NW-12\""))) << qPrintable(r.err);
     EXPECT_FALSE(QFile::exists(tree.path() + QStringLiteral("/12.pdf")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Stores, LibraryCommand,
+                         ::testing::Values(Store::SQLite, Store::PostgreSQL), StoreName);
+INSTANTIATE_TEST_SUITE_P(SQLite, LibraryCommandSqlite, ::testing::Values(Store::SQLite), StoreName);
+
+// An office sets its library up from a shell: the desk's settings file
+// names the server; nothing is made there until init-database; a folder is
+// scanned once it is named; a password in the address is refused and never
+// echoed; a server that is not there, and a library that is busy, have
+// their own exit status.
+TEST(LibraryPostgreSQL, AnOfficeIsSetUpFromAShell) {
+    LibrarySeams seams;
+    QTemporaryDir tree;
+    TestDatabase db;
+    ASSERT_TRUE(db.Ready()) << qPrintable(db.Error());
+    const QString share = tree.path() + QStringLiteral("/share");
+    PutFile(share + QStringLiteral("/a.kjr"), MakeReportBytes(1, QStringLiteral("J-1")));
+    const auto program = [&](const QStringList& args) {
+        const ToolRun t = RunTool(QStringLiteral(VTQ_LIBRARY_PATH), args,
+                                  {QStringLiteral("XDG_CONFIG_HOME=") + TestSettingsFolder(),
+                                   QStringLiteral("XDG_DATA_HOME=") + TestSettingsFolder(),
+                                   QStringLiteral("VTQ_ROOT=") + TestRootFolder()});
+        return Result{t.code, QString::fromUtf8(t.out), QString::fromUtf8(t.err)};
+    };
+    const auto setDatabase = [&](const QString& url) {
+        QSettings conf(TestSettingsFolder() + QStringLiteral("/Kelvorn/Kelvorn VTQ-PPC.conf"),
+                       QSettings::IniFormat);
+        conf.setValue(QStringLiteral("Library/Database"), url);
+    };
+    setDatabase(db.Url());
+    for (const char* command : {"list", "scan"}) {
+        const Result r = program({QString::fromLatin1(command)});
+        EXPECT_EQ(r.code, kExitFailure) << command;
+        EXPECT_TRUE(r.err.contains(QLatin1String("\"vtq-library init-database\" makes it")))
+            << qPrintable(r.err);
+    }
+    Result r = program({QStringLiteral("init-database")});
+    ASSERT_EQ(r.code, kExitOk) << qPrintable(r.err);
+    EXPECT_TRUE(r.out.startsWith(QStringLiteral("Made the library in"))) << qPrintable(r.out);
+    r = program({QStringLiteral("init-database"), QStringLiteral("--upgrade")});
+    EXPECT_EQ(r.code, kExitOk);
+    EXPECT_TRUE(r.out.contains(QLatin1String("up to date"))) << qPrintable(r.out);
+
+    r = program({QStringLiteral("scan"), share});
+    EXPECT_EQ(r.code, kExitFailure);
+    EXPECT_TRUE(r.err.contains(QLatin1String("vtq-library map NAME"))) << qPrintable(r.err);
+    EXPECT_EQ(program({QStringLiteral("map"), QStringLiteral("joints nas"), share}).code,
+              kExitUsage);
+    r = program({QStringLiteral("map"), QStringLiteral("joints-nas"), share});
+    EXPECT_EQ(r.out, QStringLiteral("joints-nas=%1\n").arg(share));
+    r = program({QStringLiteral("scan"), share});
+    ASSERT_EQ(r.code, kExitOk) << qPrintable(r.err);
+    EXPECT_TRUE(r.out.contains(QStringLiteral("added ") + share + QStringLiteral("/a.kjr")));
+    r = program({QStringLiteral("list"), QStringLiteral("--format"), QStringLiteral("csv")});
+    EXPECT_EQ(r.code, kExitOk);
+    EXPECT_TRUE(r.out.contains(QStringLiteral(",J-1,"))) << qPrintable(r.out);
+    // Another desk that maps nothing sees the joint offline, never missing.
+    r = program({QStringLiteral("map"), QStringLiteral("--remove"), QStringLiteral("joints-nas")});
+    EXPECT_EQ(r.code, kExitOk);
+    r = program({QStringLiteral("list"), QStringLiteral("--status"), QStringLiteral("offline")});
+    EXPECT_TRUE(r.out.contains(QStringLiteral("joints-nas:/a.kjr"))) << qPrintable(r.out);
+
+    // Busy: with its holder named, for a scan and for an upgrade.
+    {
+        CLibraryStore store(db.Url());
+        ASSERT_EQ(store.Open(CLibraryStore::Mode::Write), CLibraryStore::OpenResult::Ok);
+        CScanLock held(store);
+        ASSERT_EQ(held.Take(QStringLiteral("vtq-library scan"), 1714644003000), CScanLock::Taken);
+        for (const QStringList& args :
+             {QStringList{QStringLiteral("scan")},
+              QStringList{QStringLiteral("init-database"), QStringLiteral("--upgrade")}}) {
+            r = program(args);
+            EXPECT_EQ(r.code, kExitBusy) << qPrintable(args.join(QLatin1Char(' ')));
+            EXPECT_TRUE(r.err.contains(QStringLiteral("vtq-library scan (process %1 on ")
+                                           .arg(QCoreApplication::applicationPid())))
+                << qPrintable(r.err);
+        }
+    }
+
+    // Refused: a password in the address, from the settings or the command
+    // line, is never used nor shown; a server that is not there says so.
+    setDatabase(
+        QString(db.Url()).replace(QStringLiteral("://vtq@"), QStringLiteral("://vtq:s3cret@")));
+    r = program({QStringLiteral("list")});
+    EXPECT_EQ(r.code, kExitFailure);
+    EXPECT_TRUE(r.err.contains(QLatin1String("~/.pgpass")) &&
+                !r.err.contains(QLatin1String("s3cret")))
+        << qPrintable(r.err);
+    r = program({QStringLiteral("--database"), QStringLiteral("postgresql://vtq@%2Fnowhere/x"),
+                 QStringLiteral("list")});
+    EXPECT_EQ(r.code, kExitFailure);
+    EXPECT_TRUE(r.err.contains(QLatin1String("cannot be reached"))) << qPrintable(r.err);
 }

@@ -1,8 +1,12 @@
 #include "library/LibraryScanner.h"
 #include "LibraryTree.h"
+#include "library/JointExport.h"
 #include "library/LibraryStore.h"
 #include "library/Mounts.h"
+#include "library/NamedRoots.h"
 #include "library/RootProbe.h"
+#include "library/ScanLock.h"
+#include "library/VerdictBook.h"
 #include "platform/Clock.h"
 
 #include <QDateTime>
@@ -68,12 +72,19 @@ void HangForEver(const char*) {
         pause();
 }
 
-class LibraryScan : public ::testing::Test {
+class LibraryScan : public ::testing::TestWithParam<Store> {
 protected:
     void SetUp() override {
         a = tree.path() + QStringLiteral("/office/Joint Reports");
         b = tree.path() + QStringLiteral("/card/Joint Reports");
-        ASSERT_EQ(store.Open(CLibraryStore::Mode::Write), CLibraryStore::OpenResult::Ok);
+        ASSERT_TRUE(lib.Ready()) << qPrintable(lib.Error());
+        ASSERT_EQ(store.Open(CLibraryStore::Mode::Write), CLibraryStore::OpenResult::Ok)
+            << qPrintable(store.Message());
+        // On a server only the holder of the scan lock writes.
+        if (store.IsServer()) {
+            lock = std::make_unique<CScanLock>(store);
+            ASSERT_EQ(lock->Take(QStringLiteral("test"), 0), CScanLock::Taken);
+        }
         SetFixedLocalTime(now);
     }
     ScanSummary Scan(const QStringList& roots = {}) {
@@ -107,18 +118,23 @@ protected:
     LibrarySeams seams;
     QTemporaryDir tree;
     QTemporaryDir data;
-    CLibraryStore store{data.path() + QStringLiteral("/library.sqlite")};
+    TestLibrary lib{GetParam(), data.path() + QStringLiteral("/library.sqlite")};
+    CLibraryStore store{lib.database};
+    std::unique_ptr<CScanLock> lock;
     QDateTime now = QDateTime(QDate(2024, 5, 2), QTime(10, 0), Qt::UTC);
     QString a, b;
     std::vector<JointRow> rows;
 };
+
+// What only an SQLite index has.
+class LibraryScanSqlite : public LibraryScan {};
 } // namespace
 
 // A tree with a copy and its backup, damaged files, a FIFO, a link loop, a
 // link out of the folder and names that are no text or hold a line feed:
 // one joint per report, every bad file named with its reason, names kept
 // and opened as their bytes, and a second scan that reads nothing.
-TEST_F(LibraryScan, TreeWithDuplicatesAndHostileFiles) {
+TEST_P(LibraryScan, TreeWithDuplicatesAndHostileFiles) {
     const QByteArray one = MakeReportBytes(1, QStringLiteral("J-1"));
     PutFile(a + QStringLiteral("/one.kjr"), one);
     PutFile(b + QStringLiteral("/one copy.KJR"), one);
@@ -193,7 +209,7 @@ TEST_F(LibraryScan, TreeWithDuplicatesAndHostileFiles) {
 // Each joint carries the check's verdict; an index made before there was a
 // verdict reads its joints once more on the next scan to get theirs, and
 // leaves the files it could not read alone.
-TEST_F(LibraryScan, JointsGetTheirVerdictAlsoInAnIndexOfTheFirstVersion) {
+TEST_P(LibraryScanSqlite, JointsGetTheirVerdictAlsoInAnIndexOfTheFirstVersion) {
     const QByteArray good = MakeCheckedReportBytes(1, QStringLiteral("J-1"), true);
     PutFile(a + QStringLiteral("/good.kjr"), good);
     PutFile(b + QStringLiteral("/good.kjr"), good);
@@ -224,7 +240,8 @@ TEST_F(LibraryScan, JointsGetTheirVerdictAlsoInAnIndexOfTheFirstVersion) {
               "CREATE TABLE old_files AS SELECT id, root_id, relpath_text AS relpath, size, "
               "mtime_ms, version_id AS report_id, missing, reason FROM files",
               "DROP TABLE files", "DROP TABLE versions", "DROP TABLE joints",
-              "DROP TABLE root_hosts", "DROP TABLE roots", "ALTER TABLE old_roots RENAME TO roots",
+              "DROP TABLE root_hosts", "DROP TABLE roots", "DROP TABLE library_settings",
+              "DROP TABLE scan_holder", "ALTER TABLE old_roots RENAME TO roots",
               "ALTER TABLE old_reports RENAME TO reports", "ALTER TABLE old_files RENAME TO files",
               "CREATE INDEX files_report ON files(report_id)", "PRAGMA user_version = 1"})
             ASSERT_TRUE(q.exec(QString::fromLatin1(s))) << s;
@@ -252,7 +269,7 @@ TEST_F(LibraryScan, JointsGetTheirVerdictAlsoInAnIndexOfTheFirstVersion) {
 // first does not find it records when, and one at least a day later makes
 // it missing. A rewritten file is read again; a joint still found
 // elsewhere stays present; forgetting takes an age.
-TEST_F(LibraryScan, MissingOnlyAfterTwoCompleteScansADayApart) {
+TEST_P(LibraryScan, MissingOnlyAfterTwoCompleteScansADayApart) {
     for (int j = 1; j <= 4; ++j)
         PutFile(a + QStringLiteral("/%1.kjr").arg(j), MakeReportBytes(j, QStringLiteral("J-4")));
     for (int j = 5; j <= 8; ++j)
@@ -307,7 +324,7 @@ TEST_F(LibraryScan, MissingOnlyAfterTwoCompleteScansADayApart) {
 // A folder reorganised into subfolders, or a card's files moved to the
 // share, is moves, not losses: nothing goes missing and the folder is not
 // taken for one that lost its joints.
-TEST_F(LibraryScan, MovedFilesAreNoLoss) {
+TEST_P(LibraryScan, MovedFilesAreNoLoss) {
     for (int j = 1; j <= 6; ++j)
         PutFile(b + QStringLiteral("/%1.kjr").arg(j), MakeReportBytes(j, QStringLiteral("J-5")));
     Scan();
@@ -335,7 +352,7 @@ TEST_F(LibraryScan, MovedFilesAreNoLoss) {
 // joints are offline, with the reason, and come back as they were. One
 // that would lose most of its joints at once is suspect: the vanished
 // ones are offline until the user says, for that folder only.
-TEST_F(LibraryScan, RootAwayAndBackKeepsItsJoints) {
+TEST_P(LibraryScan, RootAwayAndBackKeepsItsJoints) {
     for (int j = 1; j <= 3; ++j)
         PutFile(b + QStringLiteral("/%1.kjr").arg(j), MakeReportBytes(j, QStringLiteral("J-7")));
     PutFile(a + QStringLiteral("/9.kjr"), MakeReportBytes(9, QStringLiteral("J-7")));
@@ -415,7 +432,7 @@ TEST_F(LibraryScan, RootAwayAndBackKeepsItsJoints) {
 // at one mount point; each is its own root by its volume's UUID, goes
 // offline when the other is in, and neither makes the other's joints
 // missing, however many scans and days pass.
-TEST_F(LibraryScan, CardsThatTakeTurnsAtOneMountPoint) {
+TEST_P(LibraryScan, CardsThatTakeTurnsAtOneMountPoint) {
     const QString mount = tree.path() + QStringLiteral("/media/HANDHELD");
     const QString folder = mount + QStringLiteral("/Joint Reports");
     const auto insert = [&](const QString& uuid, int first) {
@@ -489,7 +506,7 @@ TEST_F(LibraryScan, CardsThatTakeTurnsAtOneMountPoint) {
 
 // A cancelled scan keeps what it added and marks nothing; a folder it could
 // not list stops removals too.
-TEST_F(LibraryScan, CancelledOrIncompleteScanRemovesNothing) {
+TEST_P(LibraryScan, CancelledOrIncompleteScanRemovesNothing) {
     for (int j = 1; j <= 4; ++j)
         PutFile(a + QStringLiteral("/%1.kjr").arg(j), MakeReportBytes(j, QStringLiteral("J-8")));
     Scan();
@@ -531,7 +548,7 @@ TEST_F(LibraryScan, CancelledOrIncompleteScanRemovesNothing) {
 // A root that goes away while its files are read: what was read stays, the
 // rest is not recorded as unreadable (it is read when the root is back),
 // and nothing is marked.
-TEST_F(LibraryScan, RootGoesAwayDuringScan) {
+TEST_P(LibraryScan, RootGoesAwayDuringScan) {
     for (int j = 1; j <= 4; ++j)
         PutFile(a + QStringLiteral("/%1.kjr").arg(j), MakeReportBytes(j, QStringLiteral("J-9")));
     const QString office = tree.path() + QStringLiteral("/office");
@@ -562,7 +579,7 @@ TEST_F(LibraryScan, RootGoesAwayDuringScan) {
 // it is asked in a child with a deadline, asked once more at the end, and
 // is then offline with that reason; the other folders are scanned, and a
 // cancel ends the wait at once.
-TEST_F(LibraryScan, AShareThatHangsIsOfflineAfterItsDeadline) {
+TEST_P(LibraryScan, AShareThatHangsIsOfflineAfterItsDeadline) {
     PutFile(a + QStringLiteral("/1.kjr"), MakeReportBytes(1, QStringLiteral("J-H")));
     PutFile(b + QStringLiteral("/2.kjr"), MakeReportBytes(2, QStringLiteral("J-H")));
     Scan();
@@ -585,3 +602,90 @@ TEST_F(LibraryScan, AShareThatHangsIsOfflineAfterItsDeadline) {
     EXPECT_TRUE(s.offline.isEmpty());
     EXPECT_EQ(Status(1), QStringLiteral("present"));
 }
+
+// A named root means the same on every desk: its paths are kept inside
+// it. A desk that maps it elsewhere, its mount spelling names in another
+// Unicode form, finds and opens its joints; one that maps nothing sees
+// them offline, never missing; one whose folder holds other reports has a
+// wrong mapping, where an indexer indexes nothing until told that the
+// folder is the root now (and then loses nothing at once).
+TEST_P(LibraryScan, NamedRootsMeanTheSameOnEveryDesk) {
+    const QString share = tree.path() + QStringLiteral("/share");
+    const QString deskB = tree.path() + QStringLiteral("/desk-b");
+    const QString wrong = tree.path() + QStringLiteral("/desk-d");
+    const QString composed = QString::fromUtf8("M\u00fcller");
+    const QString decomposed = composed.normalized(QString::NormalizationForm_D);
+    ASSERT_NE(composed.toUtf8(), decomposed.toUtf8());
+    for (int j = 1; j <= 3; ++j) {
+        const QByteArray bytes = MakeReportBytes(j, QStringLiteral("J-N"));
+        PutFile(share + QStringLiteral("/%1/%2.kjr").arg(j == 1 ? composed : QString()).arg(j),
+                bytes);
+        PutFile(deskB + QStringLiteral("/%1/%2.kjr").arg(j == 1 ? decomposed : QString()).arg(j),
+                bytes);
+    }
+    PutFile(wrong + QStringLiteral("/9.kjr"), MakeReportBytes(9, QStringLiteral("J-X")));
+    const auto scan = [&](const QString& folder, const QStringList& here = {}) {
+        CLibraryScanner scanner(store);
+        scanner.SetHereNow(here);
+        return scanner.Scan({}, {{QStringLiteral("joints-nas"), folder}});
+    };
+    ScanSummary s = scan(share);
+    ASSERT_EQ(s.added.size(), 3) << qPrintable(s.problems.join(QLatin1Char('\n')));
+    const auto roots = store.Roots();
+    ASSERT_EQ(roots->size(), 1u);
+    const LibraryRoot root = (*roots)[0];
+    EXPECT_EQ(root.kind, RootKind::Named);
+    EXPECT_EQ(root.key, QStringLiteral("joints-nas"));
+    EXPECT_EQ(store.FilesOfRoot(root.id)->keys().size(), 3);
+    EXPECT_TRUE(
+        store.FilesOfRoot(root.id)->contains((composed + QStringLiteral("/1.kjr")).toUtf8()));
+
+    const auto statuses = [&](const QHash<qint64, DeskRoot>& desk) {
+        store.SetDeskRoots(desk);
+        QStringList found;
+        for (const JointRow& r : store.Joints().value_or(std::vector<JointRow>()))
+            found << r.status;
+        return found;
+    };
+    // Another desk's mount, names decomposed: the same joints, opened.
+    const DeskRoot b = CheckMapping(root, deskB, 5000);
+    EXPECT_TRUE(b.reachable) << qPrintable(b.reason);
+    EXPECT_EQ(statuses({{root.id, b}}), QStringList(3, QStringLiteral("present")));
+    const JointRow first = store.Joints()->front();
+    ASSERT_EQ(first.fields.jointNumber, 1);
+    EXPECT_EQ(first.files,
+              QStringList{deskB + QLatin1Char('/') + composed + QStringLiteral("/1.kjr")});
+    const JointCheck opened = CheckJoint(first, CVerdictBook::Shipped());
+    EXPECT_TRUE(opened.failure.isEmpty()) << qPrintable(opened.failure);
+    // A desk that maps nothing, and one that maps a folder of other reports.
+    const QHash<qint64, DeskRoot> none = DeskRootsOf(*roots, {}, 5000);
+    EXPECT_TRUE(none.value(root.id).reason.startsWith(QStringLiteral("not mapped")));
+    EXPECT_EQ(statuses(none), QStringList(3, QStringLiteral("offline")));
+    const DeskRoot d = CheckMapping(root, wrong, 5000);
+    EXPECT_FALSE(d.reachable);
+    EXPECT_TRUE(d.reason.startsWith(QStringLiteral("wrong mapping"))) << qPrintable(d.reason);
+    EXPECT_EQ(statuses({{root.id, d}}), QStringList(3, QStringLiteral("offline")));
+
+    // The indexer on the decomposed mount: the same files, nothing new.
+    s = scan(deskB);
+    EXPECT_TRUE(s.added.isEmpty() && s.notFound.isEmpty())
+        << qPrintable(s.added.join(QLatin1Char(' ')));
+    EXPECT_EQ(store.FilesOfRoot(root.id)->keys().size(), 3);
+    // On the wrong folder: nothing indexed, nothing lost.
+    s = scan(wrong);
+    EXPECT_TRUE(s.offline.contains(QStringLiteral("joints-nas")));
+    EXPECT_TRUE(s.offlineWhy.value(QStringLiteral("joints-nas"))
+                    .startsWith(QStringLiteral("wrong mapping")));
+    EXPECT_TRUE(s.added.isEmpty());
+    // Told it is the root now: read, and what vanished at once is away.
+    s = scan(wrong, {QStringLiteral("joints-nas")});
+    EXPECT_EQ(s.added.size(), 1);
+    EXPECT_EQ(s.suspect, QStringList{QStringLiteral("joints-nas")});
+    EXPECT_EQ(statuses({{root.id, CheckMapping((*store.Roots())[0], wrong, 5000)}}),
+              (QStringList{QStringLiteral("offline"), QStringLiteral("offline"),
+                           QStringLiteral("offline"), QStringLiteral("present")}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Stores, LibraryScan, ::testing::Values(Store::SQLite, Store::PostgreSQL),
+                         StoreName);
+INSTANTIATE_TEST_SUITE_P(SQLite, LibraryScanSqlite, ::testing::Values(Store::SQLite), StoreName);

@@ -1,5 +1,6 @@
 #include "LibraryTree.h"
 
+#include "library/LibraryStore.h"
 #include "library/Mounts.h"
 #include "library/RootProbe.h"
 #include "library/SqliteIndexFile.h"
@@ -75,4 +76,30 @@ LibrarySeams::~LibrarySeams() {
     SetMountTableForTests({});
     SetProbeHookForTests(nullptr);
     SetLocalIndexFolderForTests(QString());
+}
+
+std::string StoreName(const ::testing::TestParamInfo<Store>& info) {
+    return info.param == Store::PostgreSQL ? "PostgreSQL" : "SQLite";
+}
+
+void PrintTo(Store store, std::ostream* os) {
+    *os << (store == Store::PostgreSQL ? "PostgreSQL" : "SQLite");
+}
+
+TestLibrary::TestLibrary(Store store, const QString& sqlitePath, bool init) {
+    if (store == Store::SQLite) {
+        database = sqlitePath;
+        return;
+    }
+    m_server = std::make_unique<TestDatabase>();
+    if (!m_server->Ready()) {
+        m_error = m_server->Error();
+        return;
+    }
+    database = m_server->Url();
+    if (init) {
+        CLibraryStore made(database);
+        if (made.Init(false) != CLibraryStore::OpenResult::Ok)
+            m_error = made.Message();
+    }
 }

@@ -11,14 +11,18 @@
 #include "library/LibraryCommand.h"
 #include "library/LibraryFolders.h"
 #include "library/LibraryJob.h"
+#include "library/LibraryScanner.h"
 #include "library/LibraryStore.h"
 #include "library/LibraryWindow.h"
+#include "library/NamedRoots.h"
 #include "library/ProcedureSource.h"
 #include "library/VerdictBook.h"
 #include "support/TestEnv.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QCryptographicHash>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
@@ -58,8 +62,14 @@ QString Hex(const QByteArray& bytes) {
     return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
 }
 
-class LibraryVerdict : public ::testing::Test {
+class LibraryVerdict : public ::testing::TestWithParam<Store> {
 protected:
+    void SetUp() override {
+        ASSERT_TRUE(lib.Ready()) << qPrintable(lib.Error());
+        // An office's library scans named folders only.
+        if (lib.Server())
+            SetRootMapping(QStringLiteral("share"), share);
+    }
     Result Run(QStringList args) {
         args.prepend(db);
         args.prepend(QStringLiteral("--database"));
@@ -107,6 +117,8 @@ protected:
     std::vector<JointRow> Rows() {
         CLibraryStore store(db);
         EXPECT_EQ(store.Open(CLibraryStore::Mode::Read), CLibraryStore::OpenResult::Ok);
+        if (const auto roots = store.Roots())
+            store.SetDeskRoots(DeskRootsOf(*roots, RootMappings(), CLibraryScanner::kProbeMs));
         std::vector<JointRow> rows = store.Joints().value_or(std::vector<JointRow>());
         MarkVerdicts(rows, *CVerdictBook::Load(CSettingsProcedureSource()));
         return rows;
@@ -121,10 +133,23 @@ protected:
 
     LibrarySeams seams;
     QTemporaryDir tree;
-    QString db = TestSettingsFolder() + QStringLiteral("/library.sqlite");
+    TestLibrary lib{GetParam(), TestSettingsFolder() + QStringLiteral("/library.sqlite")};
+    QString db = lib.database;
     QString share = tree.path() + QStringLiteral("/share");
     QString procedures = tree.path() + QStringLiteral("/procedures");
 };
+
+// Runs events until the readings the window asked for have landed, for at
+// most a minute.
+bool WaitForRows(CLibraryWindow& window) {
+    const QDeadlineTimer deadline(60000);
+    while (window.Loading()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    }
+    return true;
+}
 
 // Runs events until the window gives `signal` after `start`, for at most
 // a minute.
@@ -166,7 +191,7 @@ int PdfPages(const QByteArray& pdf) {
 // current (list, JSON, the window), never the old pass, and the next scan
 // judges those joints again by the file as it is now; the other jobs'
 // verdicts stay current and are not read again.
-TEST_F(LibraryVerdict, ChangedProcedureFileIsJudgedAgainOnTheNextScan) {
+TEST_P(LibraryVerdict, ChangedProcedureFileIsJudgedAgainOnTheNextScan) {
     const QString office = procedures + QStringLiteral("/office.ini");
     const QByteArray v1 = ProcedureBytes(QStringLiteral("Office PE v1"), false);
     PutFile(office, v1);
@@ -216,6 +241,7 @@ TEST_F(LibraryVerdict, ChangedProcedureFileIsJudgedAgainOnTheNextScan) {
         // file not read yet, then read and changed), never the old pass.
         CLibraryWindow window(db);
         ASSERT_TRUE(window.OpenStore());
+        ASSERT_TRUE(WaitForRows(window));
         const auto shown = [&]() {
             for (int i = 0; i < window.Model().rowCount(); ++i)
                 if (window.Model().Row(i).fields.job == QLatin1String("J-OFF-1"))
@@ -226,8 +252,9 @@ TEST_F(LibraryVerdict, ChangedProcedureFileIsJudgedAgainOnTheNextScan) {
         ASSERT_TRUE(WaitFor(window, &CLibraryWindow::ProceduresRead,
                             [&]() { window.RefreshProcedures(); }));
         EXPECT_EQ(shown(), QStringLiteral("not current (was pass)"));
-        EXPECT_TRUE(WaitForLibraryWorkers(60000));
     }
+    // (The window's folder watch lives as long as the window.)
+    EXPECT_TRUE(WaitForLibraryWorkers(60000));
 
     r = Scan();
     ASSERT_EQ(r.code, kExitOk) << qPrintable(r.err);
@@ -251,7 +278,7 @@ TEST_F(LibraryVerdict, ChangedProcedureFileIsJudgedAgainOnTheNextScan) {
 // A rule picks another procedure for one job (the job contains its text, in
 // any case); every other job keeps the shipped one. "procedures" says which;
 // Check and the exported PDF's check page judge by the joint's own.
-TEST_F(LibraryVerdict, RulePicksAnotherProcedureForOneJob) {
+TEST_P(LibraryVerdict, RulePicksAnotherProcedureForOneJob) {
     PutFile(procedures + QStringLiteral("/strict.ini"),
             ProcedureBytes(QStringLiteral("Strict gas"), true));
     const QString rules = tree.path() + QStringLiteral("/rules.txt");
@@ -296,7 +323,7 @@ TEST_F(LibraryVerdict, RulePicksAnotherProcedureForOneJob) {
 // The office's list has the report's machine with another piston area: the
 // applied interfacial pressure fails through the library. Put right, the
 // verdict is not current and the next scan judges the joint again.
-TEST_F(LibraryVerdict, MachineListWithAnotherPistonAreaFailsTheAppliedPressure) {
+TEST_P(LibraryVerdict, MachineListWithAnotherPistonAreaFailsTheAppliedPressure) {
     const QString list = tree.path() + QStringLiteral("/machines.txt");
     PutFile(list, QString::fromUtf8("# id; model; area; calibrated\n"
                                     "FM-0042; #Q130 HF; 29.44 in²; 2023-01-10\n")
@@ -335,7 +362,7 @@ TEST_F(LibraryVerdict, MachineListWithAnotherPistonAreaFailsTheAppliedPressure) 
 // A rule whose file cannot be read: a clear message, the scan fails, and
 // its joints are not judged by the shipped procedure instead (not even
 // those judged by it before).
-TEST_F(LibraryVerdict, RuleNamingAFileThatCannotBeReadJudgesNothingElse) {
+TEST_P(LibraryVerdict, RuleNamingAFileThatCannotBeReadJudgesNothingElse) {
     PutFile(share + QStringLiteral("/a.kjr"),
             MakeCheckedReportBytes(1, QStringLiteral("J-A"), true));
     ASSERT_EQ(Scan().code, kExitOk);
@@ -383,27 +410,36 @@ TEST_F(LibraryVerdict, RuleNamingAFileThatCannotBeReadJudgesNothingElse) {
 // A verdict made by another version of the check is not current, and the
 // next scan judges it again; so is one from an index that kept no
 // procedure.
-TEST_F(LibraryVerdict, AnotherCheckVersionIsJudgedAgain) {
+TEST_P(LibraryVerdict, AnotherCheckVersionIsJudgedAgain) {
     PutFile(share + QStringLiteral("/a.kjr"),
             MakeCheckedReportBytes(1, QStringLiteral("J-A"), true));
     PutFile(share + QStringLiteral("/b.kjr"),
             MakeCheckedReportBytes(2, QStringLiteral("J-B"), false));
     ASSERT_EQ(Scan().code, kExitOk);
-    {
-        QSqlDatabase sql =
-            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("v"));
-        sql.setDatabaseName(db);
-        ASSERT_TRUE(sql.open());
-        QSqlQuery q(sql);
-        ASSERT_TRUE(
-            q.exec(QStringLiteral("UPDATE versions SET check_version = '1' WHERE job = 'J-A'")));
-        ASSERT_TRUE(
-            q.exec(QStringLiteral("UPDATE versions SET procedure_name = '', "
-                                  "procedure_hash = '', check_version = '' WHERE job = 'J-B'")));
-        q.finish();
-        sql.close();
+    const QString versions =
+        lib.Server() ? QStringLiteral("vtq_library.versions") : QStringLiteral("versions");
+    const QStringList older{
+        QStringLiteral("UPDATE %1 SET check_version = '1' WHERE job = 'J-A'").arg(versions),
+        QStringLiteral("UPDATE %1 SET procedure_name = '', procedure_hash = '', check_version = "
+                       "'' WHERE job = 'J-B'")
+            .arg(versions)};
+    if (lib.Server()) {
+        QString error;
+        ASSERT_TRUE(lib.Server()->Admin(older, &error)) << qPrintable(error);
+    } else {
+        {
+            QSqlDatabase sql =
+                QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("v"));
+            sql.setDatabaseName(db);
+            ASSERT_TRUE(sql.open());
+            QSqlQuery q(sql);
+            for (const QString& statement : older)
+                ASSERT_TRUE(q.exec(statement));
+            q.finish();
+            sql.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("v"));
     }
-    QSqlDatabase::removeDatabase(QStringLiteral("v"));
     auto joints = Listed();
     EXPECT_EQ(joints[QStringLiteral("J-A")][QStringLiteral("verdict")].toString(),
               QStringLiteral("not-current"));
@@ -423,7 +459,7 @@ TEST_F(LibraryVerdict, AnotherCheckVersionIsJudgedAgain) {
 // A joint the procedure does not cover (a demonstration log, a sidewall
 // fusion) is "not judged" in the window, with a filter of its own; list
 // keeps the machine-readable "unknown".
-TEST_F(LibraryVerdict, NotCoveredJointsShowNotJudged) {
+TEST_P(LibraryVerdict, NotCoveredJointsShowNotJudged) {
     ReportPlan demo = FusionTracePlan({});
     demo.Set(RF_DEMO_MODE, 1);
     demo.Set(RF_JOB_NUMBER, QStringLiteral("DEMO"));
@@ -444,38 +480,42 @@ TEST_F(LibraryVerdict, NotCoveredJointsShowNotJudged) {
               QStringLiteral("unknown"));
     EXPECT_EQ(Listed({QStringLiteral("--verdict"), QStringLiteral("unknown")}).size(), 2);
 
-    CLibraryWindow window(db);
-    ASSERT_TRUE(window.OpenStore());
-    QComboBox* verdict = nullptr;
-    for (QComboBox* box : window.findChildren<QComboBox*>())
-        if (box->findData(QStringLiteral("pass")) >= 0)
-            verdict = box;
-    ASSERT_NE(verdict, nullptr);
-    const int notJudged = verdict->findText(QStringLiteral("not judged"));
-    ASSERT_GE(notJudged, 0);
-    verdict->setCurrentIndex(notJudged);
-    QStringList shown;
-    for (int i = 0; i < window.Model().rowCount(); ++i) {
-        shown << window.Model().Row(i).fields.job;
-        EXPECT_EQ(window.Model().data(window.Model().index(i, JC_VERDICT)).toString(),
-                  QStringLiteral("not judged"));
-        EXPECT_TRUE(window.Model()
-                        .data(window.Model().index(i, JC_VERDICT), Qt::ToolTipRole)
-                        .toString()
-                        .startsWith(QStringLiteral("not judged: ")));
+    {
+        CLibraryWindow window(db);
+        ASSERT_TRUE(window.OpenStore());
+        ASSERT_TRUE(WaitForRows(window));
+        QComboBox* verdict = nullptr;
+        for (QComboBox* box : window.findChildren<QComboBox*>())
+            if (box->findData(QStringLiteral("pass")) >= 0)
+                verdict = box;
+        ASSERT_NE(verdict, nullptr);
+        const int notJudged = verdict->findText(QStringLiteral("not judged"));
+        ASSERT_GE(notJudged, 0);
+        verdict->setCurrentIndex(notJudged);
+        QStringList shown;
+        for (int i = 0; i < window.Model().rowCount(); ++i) {
+            shown << window.Model().Row(i).fields.job;
+            EXPECT_EQ(window.Model().data(window.Model().index(i, JC_VERDICT)).toString(),
+                      QStringLiteral("not judged"));
+            EXPECT_TRUE(window.Model()
+                            .data(window.Model().index(i, JC_VERDICT), Qt::ToolTipRole)
+                            .toString()
+                            .startsWith(QStringLiteral("not judged: ")));
+        }
+        shown.sort();
+        EXPECT_EQ(shown, (QStringList{QStringLiteral("DEMO"), QStringLiteral("SIDE")}));
+        verdict->setCurrentIndex(verdict->findData(QStringLiteral("pass")));
+        ASSERT_EQ(window.Model().rowCount(), 1);
+        EXPECT_EQ(window.Model().data(window.Model().index(0, JC_VERDICT)).toString(),
+                  QStringLiteral("pass"));
     }
-    shown.sort();
-    EXPECT_EQ(shown, (QStringList{QStringLiteral("DEMO"), QStringLiteral("SIDE")}));
-    verdict->setCurrentIndex(verdict->findData(QStringLiteral("pass")));
-    ASSERT_EQ(window.Model().rowCount(), 1);
-    EXPECT_EQ(window.Model().data(window.Model().index(0, JC_VERDICT)).toString(),
-              QStringLiteral("pass"));
+    EXPECT_TRUE(WaitForLibraryWorkers(60000));
 }
 
 // A cut download is never a pass in the library: not under its own name,
 // nor when the same bytes turn up under a whole report's name (a copy
 // renamed, or put on the share), nor when it is judged again.
-TEST_F(LibraryVerdict, CutDownloadIsNeverAPass) {
+TEST_P(LibraryVerdict, CutDownloadIsNeverAPass) {
     const QByteArray bytes = MakeCheckedReportBytes(4, QStringLiteral("J-CUT"), true);
     PutFile(share + QStringLiteral("/J-CUT 4 (incomplete).kjr"), bytes);
     ASSERT_EQ(Scan().code, kExitOk);
@@ -521,3 +561,6 @@ TEST_F(LibraryVerdict, CutDownloadIsNeverAPass) {
     EXPECT_EQ(Listed()[QStringLiteral("J-CUT2")][QStringLiteral("verdict")].toString(),
               QStringLiteral("incomplete"));
 }
+
+INSTANTIATE_TEST_SUITE_P(Stores, LibraryVerdict,
+                         ::testing::Values(Store::SQLite, Store::PostgreSQL), StoreName);

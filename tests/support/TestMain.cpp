@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
@@ -33,6 +34,8 @@ class FreshState : public ::testing::EmptyTestEventListener {
         g_root = std::make_unique<QTemporaryDir>();
         SetSettingsFolder(g_settings->path());
         SetDeviceRoot(g_root->path());
+        // No test hands a report to a program the user runs.
+        qputenv("VTQ_VIEWER_SOCKET", QFile::encodeName(g_settings->path() + "/viewer"));
         SetFixedLocalTime(std::nullopt);
         // No storage card unless a test makes one, and never the machine's own.
         QDir().mkpath(TestMediaFolder());

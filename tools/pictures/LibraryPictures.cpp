@@ -1,38 +1,83 @@
 // The library's window over a few hundred joints of several jobs, some of
-// them missing, offline or unreadable, filtered; its Folders dialog with a
-// share, a card that is not in the reader, a stick pulled out and a folder
-// on another file system; Forget missing; the procedure check of a joint.
+// them missing, offline or unreadable: filling during a first scan, with a
+// joint's details beside the table, searched, browsed by job and day, its
+// menus, its problems, the table alone; its Folders dialog with a share,
+// a card that is not in the reader, a stick pulled out and a folder on
+// another file system; Forget missing; the procedure check of a joint.
+// An office's library on a throw-away PostgreSQL server: the window of a
+// desk that lost its connection, and its Folders dialog with named folders
+// mapped, unmapped and mapped wrong.
 
 #include "FusionTrace.h"
 #include "Pictures.h"
 
 #include "framework/Modal.h"
 #include "framework/SettingsStore.h"
+#include "library/BrowseTree.h"
 #include "library/JointExport.h"
 #include "library/LibraryCheckDlg.h"
 #include "library/LibraryDossierDlg.h"
 #include "library/LibraryFolders.h"
 #include "library/LibraryFoldersDlg.h"
 #include "library/LibraryForgetDlg.h"
+#include "library/LibraryJob.h"
 #include "library/LibraryReviewDlg.h"
 #include "library/LibraryScanner.h"
 #include "library/LibraryWindow.h"
 #include "library/Mounts.h"
+#include "library/NamedRoots.h"
 #include "library/ProcedureSource.h"
 #include "library/Resource.h"
 #include "library/VerdictBook.h"
 #include "platform/DeviceRoot.h"
 #include "session/ReportStorage.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProcess>
+#include <QSemaphore>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QUrl>
+#include <cstdio>
 
 namespace {
+// Runs events for `ms`: a worker's report arrives as one.
+void WaitEvents(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// Runs events until the window gives `signal`, for at most a minute.
+template <typename Signal> void WaitFor(CLibraryWindow& window, Signal signal) {
+    QEventLoop loop;
+    QObject::connect(&window, signal, &loop, &QEventLoop::quit);
+    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// A popup as it shows.
+bool SaveShown(QWidget& popup, const QString& name) {
+    QApplication::processEvents();
+    return SavePicture(popup, name);
+}
+
+void WaitForRows(CLibraryWindow& window) {
+    while (window.Loading())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+}
+
 void MakeJoints(const QString& share) {
     const char* jobs[] = {"J-2024-88", "J-2024-91", "NW-Main 12", "Creek X-ing"};
     const char* employees[] = {"E-117", "E-204", "E-311", "E-042", "E-118"};
@@ -63,6 +108,101 @@ void MakeJoints(const QString& share) {
     QFile bad(ReportFolder() + QStringLiteral("/half a download.kjr"));
     if (bad.open(QIODevice::WriteOnly))
         bad.write(QByteArray(700, '\0'));
+}
+} // namespace
+
+namespace {
+// Runs statements as the throw-away server's superuser.
+bool Admin(const QString& socket, const QString& database, const QStringList& statements) {
+    bool ok = false;
+    {
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("admin"));
+        db.setHostName(socket);
+        db.setUserName(QStringLiteral("vtq"));
+        db.setDatabaseName(database);
+        ok = db.open();
+        QSqlQuery q(db);
+        for (const QString& s : statements)
+            ok = ok && q.exec(s);
+        q.finish();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("admin"));
+    return ok;
+}
+
+int WriteOfficePictures(const QString& share) {
+    QTemporaryDir server;
+    QTemporaryDir tree;
+    QProcess start;
+    start.start(QStringLiteral(VTQ_PG_TEST_SERVER), {QStringLiteral("start"), server.path()});
+    start.waitForFinished(60000);
+    const QString socket = QString::fromLocal8Bit(start.readAllStandardOutput()).trimmed();
+    const auto stop = [&]() {
+        QProcess::execute(QStringLiteral(VTQ_PG_TEST_SERVER),
+                          {QStringLiteral("stop"), server.path()});
+    };
+    if (socket.isEmpty() ||
+        !Admin(socket, QStringLiteral("postgres"), {QStringLiteral("CREATE DATABASE joints")})) {
+        std::fputs("vtq-pictures: no PostgreSQL server for the office's pictures\n", stderr);
+        stop();
+        return 1;
+    }
+    const QString url = QStringLiteral("postgresql://vtq@%1/joints")
+                            .arg(QString::fromLatin1(QUrl::toPercentEncoding(socket)));
+    // Three named folders: the share, mapped here; one this desk maps to a
+    // folder of other reports; one it does not map.
+    const QString south = tree.path() + QStringLiteral("/south");
+    const QString old = tree.path() + QStringLiteral("/archive 2019");
+    QDir().mkpath(south);
+    QDir().mkpath(old);
+    QFile::copy(share + QStringLiteral("/J-2024-88 joint 0.kjr"), south + QStringLiteral("/a.kjr"));
+    QFile::copy(share + QStringLiteral("/NW-Main 12 joint 6.kjr"), old + QStringLiteral("/b.kjr"));
+    int failures = 0;
+    {
+        CLibraryStore made(url);
+        made.Init(false);
+    }
+    LibraryJob job;
+    job.database = url;
+    job.scan = true;
+    job.named = {{QStringLiteral("joints-nas"), share},
+                 {QStringLiteral("joints-south"), south},
+                 {QStringLiteral("archive-2019"), old}};
+    RunLibraryJob(job);
+    const QString wrong = tree.path() + QStringLiteral("/usb stick");
+    QDir().mkpath(wrong);
+    QFile::copy(share + QStringLiteral("/Creek X-ing joint 3.kjr"),
+                wrong + QStringLiteral("/c.kjr"));
+    SetRootMapping(QStringLiteral("joints-nas"), share);
+    SetRootMapping(QStringLiteral("joints-south"), wrong);
+    {
+        CLibraryWindow window(url);
+        window.OpenStore();
+        WaitForRows(window);
+        window.StatusBox()->setCurrentText(QStringLiteral("all"));
+        window.Table()->resizeColumnsToContents();
+        CLibraryFoldersDlg folders(window.KnownRoots(), &window);
+        folders.m_bOffice = true;
+        folders.Create();
+        folders.SetCurSel(IDC_LIB_ROOT_LIST, 1);
+        folders.OnSelChange(IDC_LIB_ROOT_LIST);
+        failures += SavePicture(folders, QStringLiteral("library-office-folders")) ? 0 : 1;
+        // The server stops taking connections to the library.
+        Admin(socket, QStringLiteral("postgres"),
+              {QStringLiteral("ALTER DATABASE joints ALLOW_CONNECTIONS false"),
+               QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE "
+                              "datname = 'joints'")});
+        window.Reload();
+        WaitForRows(window);
+        failures += SavePicture(window, QStringLiteral("library-office-lost")) ? 0 : 1;
+    }
+    WaitForLibraryWorkers(60000);
+    SetRootMapping(QStringLiteral("joints-nas"), QString());
+    SetRootMapping(QStringLiteral("joints-south"), QString());
+    stop();
+    return failures;
 }
 } // namespace
 
@@ -177,17 +317,95 @@ int WriteLibraryPictures() {
         QStringLiteral("Creek => %1/dual.ini\nNW-Main => %1/main.ini").arg(procedures));
     int failures = 0;
     {
+        // The first scan of a new index, held a third of the way: the table
+        // fills while it runs.
+        const QString fresh = data.path() + QStringLiteral("/fresh.sqlite");
+        CLibraryWindow window(fresh);
+        window.OpenStore();
+        QSemaphore reached, release;
+        window.m_onWorkerProgress = [&](int done, int) {
+            if (done == 120) {
+                reached.release();
+                release.tryAcquire(1, 60000);
+            }
+        };
+        window.show();
+        window.StartScan();
+        if (reached.tryAcquire(1, 60000)) {
+            for (int i = 0; i < 30 && window.Model().rowCount() == 0; ++i) {
+                window.FollowChanges();
+                WaitEvents(100);
+            }
+            failures += SavePicture(window, QStringLiteral("library-scanning")) ? 0 : 1;
+        }
+        release.release();
+        WaitFor(window, &CLibraryWindow::ScanFinished);
+        window.m_onWorkerProgress = nullptr;
+        WaitForLibraryWorkers(60000);
+    }
+    {
         CLibraryWindow window(db);
         window.OpenStore();
+        WaitForRows(window);
         window.StatusBox()->setCurrentText(QStringLiteral("all"));
         window.Table()->sortByColumn(JC_STATUS, Qt::AscendingOrder);
         window.Table()->resizeColumnsToContents();
+        window.Table()->selectRow(3);
+        WaitFor(window, &CLibraryWindow::DetailsShown);
         failures += SavePicture(window, QStringLiteral("library")) ? 0 : 1;
         window.SearchBox()->setText(QStringLiteral("creek"));
+        window.ApplyFilter();
         window.StatusBox()->setCurrentText(QStringLiteral("present"));
         window.Table()->sortByColumn(JC_DATE_TIME, Qt::DescendingOrder);
         window.Table()->selectRow(1);
+        WaitFor(window, &CLibraryWindow::DetailsShown);
         failures += SavePicture(window, QStringLiteral("library-search")) ? 0 : 1;
+
+        // The browse tree: a job opened at one of its days.
+        window.SearchBox()->clear();
+        window.ApplyFilter();
+        const std::vector<JointRow> all = window.Model().AllRows();
+        BrowseChoice day{BrowseChoice::Job, QStringLiteral("NW-Main 12"), QString()};
+        for (const JointRow& r : all)
+            if (r.fields.job == day.value)
+                day.day = r.fields.dateTime.left(10);
+        window.Tree()->Choose(day);
+        window.Table()->selectRow(0);
+        WaitFor(window, &CLibraryWindow::DetailsShown);
+        failures += SavePicture(window, QStringLiteral("library-browse")) ? 0 : 1;
+        window.Tree()->Choose(BrowseChoice());
+
+        // The menus, the table's context menu and the column chooser.
+        for (QAction* menu : window.menuBar()->actions()) {
+            QMenu* m = menu->menu();
+            if (!m || menu->text() == QLatin1String("&Help"))
+                continue;
+            m->popup(window.mapToGlobal(QPoint(20, 20)));
+            QApplication::processEvents();
+            const QString name = menu->text().remove(QLatin1Char('&')).toLower();
+            failures += SaveShown(*m, QStringLiteral("library-menu-") + name) ? 0 : 1;
+            m->hide();
+        }
+        window.Table()->selectRow(2);
+        QMenu* context = window.ContextMenu();
+        context->popup(window.mapToGlobal(QPoint(300, 200)));
+        QApplication::processEvents();
+        failures += SaveShown(*context, QStringLiteral("library-context-menu")) ? 0 : 1;
+        context->hide();
+
+        // Problems, one a line, in their panel.
+        window.Command(QStringLiteral("problems"))->setChecked(true);
+        window.StartScan();
+        WaitFor(window, &CLibraryWindow::ScanFinished);
+        window.Table()->selectRow(0);
+        WaitFor(window, &CLibraryWindow::DetailsShown);
+        failures += SavePicture(window, QStringLiteral("library-problems")) ? 0 : 1;
+        window.Command(QStringLiteral("problems"))->setChecked(false);
+        window.Command(QStringLiteral("tree"))->setChecked(false);
+        window.Command(QStringLiteral("details"))->setChecked(false);
+        failures += SavePicture(window, QStringLiteral("library-table-only")) ? 0 : 1;
+        window.Command(QStringLiteral("tree"))->setChecked(true);
+        window.Command(QStringLiteral("details"))->setChecked(true);
 
         const std::vector<JointRow> rows = window.SelectedRows();
         if (!rows.empty()) {
@@ -256,6 +474,7 @@ int WriteLibraryPictures() {
             if (r.pathText == share)
                 r.otherFileSystems << share + QStringLiteral("/archive");
         CLibraryFoldersDlg folders(roots, &window);
+        folders.m_joints = store.JointsPerRoot().value_or(QHash<qint64, RootJoints>());
         folders.Create();
         folders.SetCurSel(IDC_LIB_ROOT_LIST, 0);
         folders.OnSelChange(IDC_LIB_ROOT_LIST);
@@ -269,8 +488,10 @@ int WriteLibraryPictures() {
         forget.SetDlgItemInt(IDC_LIB_FORGET_DAYS, 0);
         failures += SavePicture(forget, QStringLiteral("library-forget")) ? 0 : 1;
     }
+    WaitForLibraryWorkers(60000);
     SetAddedLibraryFolders({});
     WriteSettingText(kKeyLibrary, kProcedureRulesKey, QString());
+    failures += WriteOfficePictures(share);
     QApplication::setFont(handheld);
     return failures;
 }

@@ -21,6 +21,7 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 QString g_dir;
@@ -42,9 +43,10 @@ bool SavePicture(CDialog& dialog, const QString& name) {
 }
 
 int main(int argc, char** argv) {
-    if (argc != 2 || argv[1][0] == '-') {
-        std::fputs("Usage: vtq-pictures DIR\n"
-                   "Writes a PNG of every window in its typical states into DIR.\n",
+    if (argc < 2 || argc > 3 || argv[1][0] == '-') {
+        std::fputs("Usage: vtq-pictures DIR [library]\n"
+                   "Writes a PNG of every window in its typical states into DIR (only the "
+                   "report library's with \"library\").\n",
                    stderr);
         return 2;
     }
@@ -76,13 +78,18 @@ int main(int argc, char** argv) {
     QApplication::setFont(QFont(QStringLiteral("Tahoma"), 8));
     LoadJointSetupLists();
 
-    int failures = WriteShellPictures();
-    failures += WriteSessionPictures();
-    failures += WriteSetupPictures();
-    failures += WriteMessageBoxPictures();
-    failures += WriteServicePictures();
+    const bool libraryOnly = argc == 3 && std::strcmp(argv[2], "library") == 0;
+    int failures = 0;
+    if (!libraryOnly) {
+        failures += WriteShellPictures();
+        failures += WriteSessionPictures();
+        failures += WriteSetupPictures();
+        failures += WriteMessageBoxPictures();
+        failures += WriteServicePictures();
+    }
     failures += WriteLibraryPictures();
-    failures += WriteDossierPictures(g_dir);
+    if (!libraryOnly)
+        failures += WriteDossierPictures(g_dir);
     std::printf("vtq-pictures: pictures in %s\n", qUtf8Printable(g_dir));
     return failures == 0 ? 0 : 1;
 }

@@ -1,7 +1,9 @@
 // vtq-library: the library of joint reports, as a window or, given a
 // command, from a shell without a display.
 
+#include "framework/Fonts.h"
 #include "library/LibraryCommand.h"
+#include "library/LibraryLocation.h"
 #include "library/LibraryStore.h"
 #include "library/LibraryWindow.h"
 #include "platform/DeviceRoot.h"
@@ -24,6 +26,8 @@ int main(int argc, char** argv) {
         // The PDF pages need fonts, not a screen.
         qputenv("QT_QPA_PLATFORM", "offscreen");
         QGuiApplication app(argc, argv);
+        // The report's own fonts, so that a page looks as vtq-report draws it.
+        LoadProgramFonts();
         return RunLibraryCommand(options, stdout, stderr);
     }
     // Without a screen Qt would abort; the commands need none.
@@ -37,16 +41,20 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kelvorn Joint Reports"));
     QApplication::setApplicationVersion(QStringLiteral(VTQ_VERSION));
+    // The report's fonts for its plots and pages; the window keeps the
+    // desktop's own.
+    LoadProgramFonts();
     if (!options.root.isEmpty())
         SetDeviceRoot(options.root);
-    const QString database =
-        options.database.isEmpty() ? DefaultLibraryDatabase() : options.database;
+    const QString database = ChosenLibraryDatabase(options.database);
     // The window takes no lock: it reads while other programs scan, and
-    // its own scans wait their turn.
+    // its own scans wait their turn. An office's desk does not scan by
+    // itself: its indexer does.
     CLibraryWindow window(database);
     if (!window.OpenStore())
         return 1;
     window.show();
-    window.StartScan();
+    if (!IsServerUrl(database))
+        window.StartScan();
     return QApplication::exec();
 }
