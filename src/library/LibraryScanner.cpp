@@ -1,6 +1,7 @@
 #include "library/LibraryScanner.h"
 
 #include "library/JointIndex.h"
+#include "library/LibraryFolders.h"
 #include "library/Mounts.h"
 #include "library/RootProbe.h"
 #include "library/VerdictBook.h"
@@ -221,7 +222,7 @@ ReadResult ReadOne(const Entry& entry, CVtkDoc& doc, CLibraryStore& store,
         r.reason = QStringLiteral("not a regular file");
         return r;
     }
-    if (entry.size > CLibraryScanner::kMaxReportBytes) {
+    if (entry.size > kMaxReportBytes) {
         r.reason = QStringLiteral("too large for a joint report");
         return r;
     }
@@ -235,13 +236,13 @@ ReadResult ReadOne(const Entry& entry, CVtkDoc& doc, CLibraryStore& store,
         r.reason = QStringLiteral("cannot be opened");
         return r;
     }
-    const QByteArray bytes = ReadAtMost(file, CLibraryScanner::kMaxReportBytes);
+    const QByteArray bytes = ReadAtMost(file, kMaxReportBytes);
     if (file.error() != QFileDevice::NoError) {
         r.transient = true;
         r.reason = QStringLiteral("cannot be read");
         return r;
     }
-    if (bytes.size() > CLibraryScanner::kMaxReportBytes) {
+    if (bytes.size() > kMaxReportBytes) {
         r.reason = QStringLiteral("too large for a joint report");
         return r;
     }
@@ -334,10 +335,6 @@ QString RootText(const LibraryRoot& root) {
 
 const CVerdictBook& CLibraryScanner::Verdicts() const {
     return m_pVerdicts ? *m_pVerdicts : CVerdictBook::Shipped();
-}
-
-QString LibraryRootPath(const QString& folder) {
-    return QDir::cleanPath(QDir(folder).absolutePath());
 }
 
 void CLibraryScanner::SetConfirmedRemovals(const QStringList& folders) {

@@ -359,11 +359,6 @@ RootKind RootKindOf(const QString& name) {
 }
 } // namespace
 
-QString StandardLibraryDatabase() {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-           QStringLiteral("/Kelvorn/Kelvorn Joint Reports/library.sqlite");
-}
-
 QString ReviewsDatabase(const QString& indexPath) {
     QString base = indexPath;
     if (base.endsWith(QLatin1String(".sqlite")))
