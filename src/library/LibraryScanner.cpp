@@ -880,7 +880,10 @@ ScanSummary CLibraryScanner::IndexFiles(const QStringList& paths) {
                 rels.push_back(rel);
         }
     }
-    for (const auto& [rootId, rels] : byRoot) {
+    for (const auto& [id, rels] : byRoot) {
+        // (A structured binding is not captured by a lambda before C++20's
+        // compilers all allow it.)
+        const qint64 rootId = id;
         const LibraryRoot& root = *std::find_if(
             roots->begin(), roots->end(), [&](const LibraryRoot& r) { return r.id == rootId; });
         const QString folder = root.pathText;
