@@ -202,7 +202,7 @@ bool LoadDossierCopy(CVtkDoc& doc, const QString& path, const QByteArray& sha256
         reason = QStringLiteral("%1 cannot be opened").arg(path);
         return false;
     }
-    if (file.size() > CLibraryScanner::kMaxReportBytes) {
+    if (file.size() > kMaxReportBytes) {
         reason = QStringLiteral("%1 is too large for a joint report").arg(path);
         return false;
     }

@@ -27,8 +27,8 @@ QString LoadIndexedCopy(CVtkDoc& doc, const JointRow& row, QString& failure, boo
               !OpenRegularFile(file,
                                ResolveOnDesk(copy.base, copy.path.mid(copy.base.size() + 1))))))
             continue;
-        const QByteArray bytes = ReadAtMost(file, CLibraryScanner::kMaxReportBytes);
-        if (file.error() != QFileDevice::NoError || bytes.size() > CLibraryScanner::kMaxReportBytes)
+        const QByteArray bytes = ReadAtMost(file, kMaxReportBytes);
+        if (file.error() != QFileDevice::NoError || bytes.size() > kMaxReportBytes)
             continue;
         if (QCryptographicHash::hash(bytes, QCryptographicHash::Sha256) != copy.sha256) {
             changed = true;

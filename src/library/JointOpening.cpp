@@ -1,6 +1,7 @@
 #include "library/JointOpening.h"
 
 #include "library/JointTableModel.h"
+#include "library/LibraryFolders.h"
 #include "library/LibraryScanner.h"
 #include "library/NamedRoots.h"
 #include "platform/RegularFile.h"
@@ -94,7 +95,7 @@ QString CopyIn(const QByteArray& bytes, const QString& folder, const QString& na
         }
         QFile there;
         if (OpenRegularFile(there, target) &&
-            QCryptographicHash::hash(ReadAtMost(there, CLibraryScanner::kMaxReportBytes),
+            QCryptographicHash::hash(ReadAtMost(there, kMaxReportBytes),
                                      QCryptographicHash::Sha256) == hash)
             placed = target; // imported before
     }
@@ -139,11 +140,10 @@ DropPlacing PlaceDropped(const QStringList& paths, const QStringList& libraryFol
             continue;
         }
         QFile file;
-        const QByteArray bytes = OpenRegularFile(file, path)
-                                     ? ReadAtMost(file, CLibraryScanner::kMaxReportBytes)
-                                     : QByteArray();
+        const QByteArray bytes =
+            OpenRegularFile(file, path) ? ReadAtMost(file, kMaxReportBytes) : QByteArray();
         if (file.error() != QFileDevice::NoError || bytes.isEmpty() ||
-            bytes.size() > CLibraryScanner::kMaxReportBytes || !doc.LoadReportImage(bytes)) {
+            bytes.size() > kMaxReportBytes || !doc.LoadReportImage(bytes)) {
             placing.problems << QStringLiteral("%1: not a joint report that can be read").arg(path);
             continue;
         }

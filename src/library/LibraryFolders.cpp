@@ -1,10 +1,10 @@
 #include "library/LibraryFolders.h"
 
 #include "framework/SettingsStore.h"
-#include "library/LibraryScanner.h"
 #include "platform/StorageCard.h"
 #include "session/ReportStorage.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 namespace {
@@ -89,4 +89,8 @@ QStringList RemovedLibraryFolders(const LibraryFolderSettings& before,
         if (!is.contains(f) && !removed.contains(f))
             removed << f;
     return removed;
+}
+
+QString LibraryRootPath(const QString& folder) {
+    return QDir::cleanPath(QDir(folder).absolutePath());
 }

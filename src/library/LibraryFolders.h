@@ -44,3 +44,6 @@ QStringList LibraryRoots();
 // `after`, as far as the settings tell (a card found by looking stays).
 QStringList RemovedLibraryFolders(const LibraryFolderSettings& before,
                                   const LibraryFolderSettings& after);
+
+// A root path as the library keeps it: absolute and clean.
+QString LibraryRootPath(const QString& folder);

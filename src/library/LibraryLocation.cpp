@@ -2,10 +2,10 @@
 
 #include "framework/SettingsStore.h"
 #include "library/LibraryFolders.h"
-#include "library/LibraryStore.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QUrl>
 
 namespace {
@@ -148,4 +148,9 @@ QString ChosenLibraryDatabase(const QString& given) {
     if (!setting.trimmed().isEmpty())
         return setting.trimmed();
     return StandardLibraryDatabase();
+}
+
+QString StandardLibraryDatabase() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/Kelvorn/Kelvorn Joint Reports/library.sqlite");
 }

@@ -34,3 +34,7 @@ LibraryLocation ParseLibraryLocation(const QString& text);
 // else [Library] Database in the settings file, else the user's data
 // folder's SQLite file. Reads the settings: call it where they are read.
 QString ChosenLibraryDatabase(const QString& given = QString());
+
+// The user's data folder's index (XDG): the only path whose damaged file
+// is set aside even without the index's mark.
+QString StandardLibraryDatabase();

@@ -1,6 +1,7 @@
 #include "library/LibraryScanner.h"
 
 #include "library/JointIndex.h"
+#include "library/LibraryFolders.h"
 #include "library/Mounts.h"
 #include "library/RootProbe.h"
 #include "library/VerdictBook.h"
@@ -221,7 +222,7 @@ ReadResult ReadOne(const Entry& entry, CVtkDoc& doc, CLibraryStore& store,
         r.reason = QStringLiteral("not a regular file");
         return r;
     }
-    if (entry.size > CLibraryScanner::kMaxReportBytes) {
+    if (entry.size > kMaxReportBytes) {
         r.reason = QStringLiteral("too large for a joint report");
         return r;
     }
@@ -235,13 +236,13 @@ ReadResult ReadOne(const Entry& entry, CVtkDoc& doc, CLibraryStore& store,
         r.reason = QStringLiteral("cannot be opened");
         return r;
     }
-    const QByteArray bytes = ReadAtMost(file, CLibraryScanner::kMaxReportBytes);
+    const QByteArray bytes = ReadAtMost(file, kMaxReportBytes);
     if (file.error() != QFileDevice::NoError) {
         r.transient = true;
         r.reason = QStringLiteral("cannot be read");
         return r;
     }
-    if (bytes.size() > CLibraryScanner::kMaxReportBytes) {
+    if (bytes.size() > kMaxReportBytes) {
         r.reason = QStringLiteral("too large for a joint report");
         return r;
     }
@@ -334,10 +335,6 @@ QString RootText(const LibraryRoot& root) {
 
 const CVerdictBook& CLibraryScanner::Verdicts() const {
     return m_pVerdicts ? *m_pVerdicts : CVerdictBook::Shipped();
-}
-
-QString LibraryRootPath(const QString& folder) {
-    return QDir::cleanPath(QDir(folder).absolutePath());
 }
 
 void CLibraryScanner::SetConfirmedRemovals(const QStringList& folders) {
@@ -883,7 +880,10 @@ ScanSummary CLibraryScanner::IndexFiles(const QStringList& paths) {
                 rels.push_back(rel);
         }
     }
-    for (const auto& [rootId, rels] : byRoot) {
+    for (const auto& [id, rels] : byRoot) {
+        // (A structured binding is not captured by a lambda before C++20's
+        // compilers all allow it.)
+        const qint64 rootId = id;
         const LibraryRoot& root = *std::find_if(
             roots->begin(), roots->end(), [&](const LibraryRoot& r) { return r.id == rootId; });
         const QString folder = root.pathText;

@@ -56,8 +56,6 @@ struct ScanSummary {
 
 class CLibraryScanner {
 public:
-    // Files larger than this are no report (a real one is far smaller).
-    static constexpr qint64 kMaxReportBytes = 64 * 1024 * 1024;
     // Writes are committed after this many files or this much time.
     static constexpr int kBatchFiles = 200;
     // The first commit of a scan comes sooner, for a window to show.
@@ -130,6 +128,3 @@ private:
     QList<qint64> m_scanned;
     ScanSummary m_summary;
 };
-
-// A root path as the library keeps it: absolute and clean.
-QString LibraryRootPath(const QString& folder);

@@ -359,11 +359,6 @@ RootKind RootKindOf(const QString& name) {
 }
 } // namespace
 
-QString StandardLibraryDatabase() {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-           QStringLiteral("/Kelvorn/Kelvorn Joint Reports/library.sqlite");
-}
-
 QString DurableReviewsFolder() {
     return QFileInfo(StandardLibraryDatabase()).absolutePath() + QStringLiteral("/reviews");
 }

@@ -42,6 +42,9 @@
 #include <optional>
 #include <vector>
 
+// Files larger than this are no report (a real one is far smaller).
+constexpr qint64 kMaxReportBytes = 64 * 1024 * 1024;
+
 // What a report says about its joint, as the index keeps it.
 struct JointFields {
     QString dateTime; // "yyyy-MM-dd hh:mm:ss", so that text order is time order
@@ -420,9 +423,6 @@ QStringList ReviewsSchemaStep(const CSqlDialect& dialect, int step,
 // Unicode forms) its text in NFC.
 QByteArray FileKey(const QByteArray& relPath, RootKind kind);
 
-// The user's data folder's index (XDG): the only path whose damaged file
-// is set aside even without the index's mark.
-QString StandardLibraryDatabase();
 // The user's folder for reviews of indexes asked for on network file
 // systems.
 QString DurableReviewsFolder();

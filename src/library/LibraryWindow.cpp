@@ -577,7 +577,7 @@ void CLibraryWindow::BuildMenus() {
     library->addAction(cmd("folders"));
     library->addAction(cmd("forget"));
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
-    help->addAction(QStringLiteral("&About Kelvorn Joint Reports"), this, [this]() {
+    help->addAction(QStringLiteral("&About Kelvorn Joint Reports"), this, []() {
         MessageBox(QStringLiteral("Kelvorn Joint Reports %1\n\nThe library of joint reports of "
                                   "Kelvorn VTQ-PPC.")
                        .arg(QStringLiteral(VTQ_VERSION)),

@@ -2,7 +2,6 @@
 
 #include "framework/SettingsStore.h"
 #include "library/LibraryFolders.h"
-#include "library/LibraryScanner.h"
 #include "library/Mounts.h"
 #include "library/RootProbe.h"
 #include "platform/RegularFile.h"
@@ -177,7 +176,7 @@ DeskRoot CheckMapping(const LibraryRoot& root, const QString& folder, int deadli
         QFile file;
         if (!OpenRegularFile(file, ResolveOnDesk(desk.path, rel)))
             continue;
-        const QByteArray bytes = ReadAtMost(file, CLibraryScanner::kMaxReportBytes);
+        const QByteArray bytes = ReadAtMost(file, kMaxReportBytes);
         if (file.error() == QFileDevice::NoError &&
             QCryptographicHash::hash(bytes, QCryptographicHash::Sha256) == sha) {
             desk.reachable = true;

@@ -1,10 +1,9 @@
 #include "library/PostgresIndex.h"
 
 #include "library/LibraryStore.h"
-
-#include "library/ScanLock.h"
 #include "platform/Clock.h"
 
+#include <QDateTime>
 #include <QSqlQuery>
 #include <QVariant>
 #include <cstring>
@@ -307,4 +306,13 @@ QString ServerScanHolder(QSqlDatabase& db) {
         return QString();
     return ScanHolderSentence(q.value(0).toString(), q.value(2).toLongLong(), q.value(1).toString(),
                               q.value(3).toLongLong());
+}
+
+QString ScanHolderSentence(const QString& what, qint64 process, const QString& host,
+                           qint64 sinceMs) {
+    const QDateTime since = QDateTime::fromMSecsSinceEpoch(sinceMs, Qt::UTC);
+    return QStringLiteral("%1 (process %2 on %3) has held it since %4 UTC")
+        .arg(what)
+        .arg(process)
+        .arg(host, since.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
 }

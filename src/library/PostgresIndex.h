@@ -55,3 +55,8 @@ void ReleaseServerScanLock(QSqlDatabase& db);
 bool RecordServerScanHolder(QSqlDatabase& db, const QString& what, const QString& host,
                             qint64 process, qint64 sinceMs);
 QString ServerScanHolder(QSqlDatabase& db);
+
+// "what (process N on HOST) has held it since TIME UTC": the scan lock's
+// holder as a server or a lock file names it.
+QString ScanHolderSentence(const QString& what, qint64 process, const QString& host,
+                           qint64 sinceMs);

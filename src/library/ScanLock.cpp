@@ -37,15 +37,6 @@ void CScanLock::Release() {
     m_bServerHeld = false;
 }
 
-QString ScanHolderSentence(const QString& what, qint64 process, const QString& host,
-                           qint64 sinceMs) {
-    const QDateTime since = QDateTime::fromMSecsSinceEpoch(sinceMs, Qt::UTC);
-    return QStringLiteral("%1 (process %2 on %3) has held it since %4 UTC")
-        .arg(what)
-        .arg(process)
-        .arg(host, since.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
-}
-
 CScanLock::Result CScanLock::TakeOnServer(const QString& what, qint64 sinceMs, int waitMs,
                                           const std::atomic<bool>* cancel) {
     QSqlDatabase& db = m_pStore->Connection();

@@ -58,7 +58,3 @@ private:
     int m_fd = -1;
     bool m_made = false;
 };
-
-// "what (process N on HOST) has held it since TIME UTC".
-QString ScanHolderSentence(const QString& what, qint64 process, const QString& host,
-                           qint64 sinceMs);

@@ -145,7 +145,7 @@ TEST_P(LibraryScan, TreeWithDuplicatesAndHostileFiles) {
     {
         QFile huge(a + QStringLiteral("/huge.kjr")); // sparse: no disk used
         ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
-        ASSERT_TRUE(huge.resize(CLibraryScanner::kMaxReportBytes + 1));
+        ASSERT_TRUE(huge.resize(kMaxReportBytes + 1));
     }
     ASSERT_EQ(mkfifo(QFile::encodeName(a + QStringLiteral("/pipe.kjr")).constData(), 0600), 0);
     const QByteArray latin1 = QFile::encodeName(a) + "/Gr\xfcn.kjr"; // not UTF-8
