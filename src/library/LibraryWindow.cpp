@@ -378,6 +378,12 @@ CLibraryWindow::CLibraryWindow(const QString& databasePath, QWidget* parent)
                                .arg(LibraryRescanMinutes()));
             });
 
+    // The review beside the verdict and the state, where it is looked for;
+    // a layout the user left wins.
+    {
+        QHeaderView* header = m_pTable->horizontalHeader();
+        header->moveSection(header->visualIndex(JC_REVIEW), header->visualIndex(JC_STATUS) + 1);
+    }
     RestoreLayout();
     UpdateCount();
     UpdateCommands();
