@@ -1,14 +1,17 @@
 // What the library makes of any file named as its index: the check of what
 // the file is, opening it to read and to write (setting a damaged index of
 // ours aside, upgrading an older one), and every query the window and the
-// command line run on it.
+// command line run on it. The same bytes as the reviews file beside a sound
+// index: read, and a review added.
 
 #include "library/LibraryStore.h"
 #include "library/NamedRoots.h"
+#include "library/SqliteIndexFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <cstddef>
 #include <cstdint>
@@ -31,6 +34,7 @@ void Read(CLibraryStore& store) {
     filter.status = QStringLiteral("offline");
     (void)store.Joints(filter);
     (void)store.MissingOlderThan(0);
+    (void)store.ReviewHistory();
 }
 } // namespace
 
@@ -56,11 +60,44 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (reader.Open(CLibraryStore::Mode::Read) == CLibraryStore::OpenResult::Ok)
             Read(reader);
     }
-    CLibraryStore writer(path, 0);
-    if (writer.Open(CLibraryStore::Mode::Write) == CLibraryStore::OpenResult::Ok) {
-        Read(writer);
-        if (writer.Begin() && writer.Tidy())
-            writer.Commit();
+    {
+        CLibraryStore writer(path, 0);
+        if (writer.Open(CLibraryStore::Mode::Write) == CLibraryStore::OpenResult::Ok) {
+            Read(writer);
+            if (writer.Begin() && writer.Tidy())
+                writer.Commit();
+        }
+    }
+
+    const QString sound = g_dir->path() + QStringLiteral("/sound/library.sqlite");
+    if (!QFile::exists(sound)) {
+        QDir().mkpath(QFileInfo(sound).absolutePath());
+        CLibraryStore maker(sound, 0);
+        maker.Open(CLibraryStore::Mode::Write);
+    }
+    const QString reviews = ReviewsDatabase(sound);
+    for (const char* side : {"", "-wal", "-shm"})
+        QFile::remove(reviews + QLatin1String(side));
+    {
+        QFile file(reviews);
+        if (!file.open(QIODevice::WriteOnly))
+            return 0;
+        file.write(reinterpret_cast<const char*>(data), qint64(size));
+    }
+    {
+        CLibraryStore reader(sound, 0);
+        if (reader.Open(CLibraryStore::Mode::Read) == CLibraryStore::OpenResult::Ok)
+            Read(reader);
+    }
+    CLibraryStore reviewer(sound, 0);
+    if (reviewer.Open(CLibraryStore::Mode::Review) == CLibraryStore::OpenResult::Ok) {
+        (void)reviewer.CurrentReviews();
+        JointReview change, now;
+        change.machineId = QStringLiteral("M-1");
+        change.dateTime = QStringLiteral("2024-03-04 07:00:00");
+        change.jointNumber = 1;
+        change.state = QStringLiteral("accepted");
+        (void)reviewer.AddReview(change, now);
     }
     return 0;
 }

@@ -1,6 +1,7 @@
 // libraryindex-seeds DIR: writes library indexes as the first corpus of the
 // index fuzzer: an empty one, one with roots, joints of several versions,
-// missing and unreadable files, and one of the second version.
+// missing and unreadable files, and one of the second version; and the
+// reviews file of the filled one, with a joint reviewed twice.
 
 #include "library/LibraryStore.h"
 
@@ -39,6 +40,19 @@ bool Filled(const QString& path) {
                              QStringLiteral("not a joint report"));
     ok =
         ok && store.Commit() && store.Begin() && store.SetFileGone(1, 1000, true) && store.Commit();
+    CLibraryStore reviewer(path);
+    ok = ok && reviewer.Open(CLibraryStore::Mode::Review) == CLibraryStore::OpenResult::Ok;
+    JointReview change, now;
+    change.machineId = QStringLiteral("M-1");
+    change.dateTime = QStringLiteral("2024-03-02 14:30:01");
+    change.jointNumber = 1;
+    change.state = QStringLiteral("rejected");
+    change.comment = QStringLiteral("bead uneven");
+    change.inspections.beadWidthMm = 11.5;
+    ok = ok && reviewer.AddReview(change, now) == CLibraryStore::ReviewOutcome::Done;
+    change.from = now.state;
+    change.state = QStringLiteral("re-test");
+    ok = ok && reviewer.AddReview(change, now) == CLibraryStore::ReviewOutcome::Done;
     return ok;
 }
 
@@ -97,9 +111,11 @@ int main(int argc, char** argv) {
     }
     if (!Filled(out + QStringLiteral("/filled.sqlite")) || !Old(out + QStringLiteral("/v2.sqlite")))
         return 1;
-    // Only the index files: the reviews beside them are no seed.
+    // The index files and the filled one's reviews; nothing else beside them.
     for (const QString& name : QDir(out).entryList(QDir::Files))
-        if (!name.endsWith(QLatin1String(".sqlite")) || name.contains(QLatin1String(".reviews.")))
+        if (!name.endsWith(QLatin1String(".sqlite")) ||
+            (name.contains(QLatin1String(".reviews.")) &&
+             name != QLatin1String("filled.reviews.sqlite")))
             QFile::remove(out + QLatin1Char('/') + name);
     return 0;
 }

@@ -3,6 +3,7 @@
 #include "check/ProcedureCheck.h"
 #include "library/DossierPages.h"
 #include "library/LibraryScanner.h"
+#include "library/VerdictBook.h"
 #include "platform/RegularFile.h"
 #include "report/CheckPages.h"
 #include "report/ReportPdf.h"
@@ -142,25 +143,6 @@ void CountPages(DossierPlan& plan, const DossierJob& job, const DossierSheet& sh
     }
 }
 
-QString CsvCell(const QString& text) {
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
-        !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
-        return text;
-    QString quoted = text;
-    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
-
-// One line of the dossier's CSV. Every cell passes here, so that the
-// library's rule for cells a spreadsheet would take for formulas applies in
-// one place.
-QString CsvLine(const QStringList& cells) {
-    QStringList line;
-    for (const QString& cell : cells)
-        line << CsvCell(cell);
-    return line.join(QLatin1Char(',')) + QStringLiteral("\r\n");
-}
-
 // What the CSV and the JSON add to the table's columns.
 QStringList ExtraTitles() {
     return {QStringLiteral("State"), QStringLiteral("Model"),   QStringLiteral("Review time"),
@@ -245,8 +227,9 @@ DossierCheck CheckDossierJoint(const CVtkDoc& doc, const QString& path, const Do
                                const DossierJoint& joint) {
     const Procedure& procedure =
         job.procedures.empty() ? DefaultProcedure() : job.procedures[joint.procedure].procedure;
-    const CheckResult result =
-        CheckReport(doc, path, procedure, job.machines.machines.empty() ? nullptr : &job.machines);
+    // Bytes once seen as a cut download are judged as one under any name.
+    const CheckResult result = CheckReport(doc, joint.cut ? CutDownloadPath(path) : path, procedure,
+                                           job.machines.machines.empty() ? nullptr : &job.machines);
     return {CheckResultLines(result), VerdictText(result.verdict)};
 }
 
@@ -343,11 +326,11 @@ DossierResult WriteDossier(const DossierJob& job, const QString& pdfPath,
     return WriteDossierPdf(job, plan, options);
 }
 
-QByteArray DossierCsv(const DossierJob& job, const DossierPlan& plan) {
-    QString csv = CsvLine(DossierTableTitles() + ExtraTitles());
+QByteArray DossierCsv(const DossierJob& job, const DossierPlan& plan, const CsvOptions& options) {
+    std::vector<QStringList> lines{DossierTableTitles() + ExtraTitles()};
     for (const DossierRow& row : plan.rows)
-        csv += CsvLine(DossierTableCells(job, row) + ExtraCells(job, plan, row));
-    return csv.toUtf8();
+        lines.push_back(DossierTableCells(job, row) + ExtraCells(job, plan, row));
+    return CsvText(lines, options);
 }
 
 QByteArray DossierJson(const DossierJob& job, const DossierPlan& plan) {

@@ -17,6 +17,8 @@
 
 #include "check/MachineRegistry.h"
 #include "check/Procedure.h"
+#include "library/Csv.h"
+#include "library/Reviews.h"
 
 #include <QByteArray>
 #include <QDate>
@@ -39,11 +41,7 @@ struct DossierProcedure {
 bool ReadDossierProcedure(const QString& path, DossierProcedure& procedure, QString& error);
 
 // What a reviewer recorded beyond the data log; each is optional.
-struct DossierInspections {
-    std::optional<bool> visualPass;
-    std::optional<double> beadWidthMm;
-    std::optional<bool> bendTestPass;
-};
+using DossierInspections = ReviewInspections;
 
 // The review a joint carries now.
 struct DossierReview {
@@ -66,6 +64,7 @@ struct DossierJoint {
     QStringList files;                         // the joint's copies, the one to read first first
     QByteArray sha256; // the copy the index knows; empty: any copy that reads
     QString verdict;   // the index's verdict, shown when no copy can be read
+    bool cut = false;  // its bytes were once read from a cut download, whatever the file's name
     int procedure = 0; // into DossierJob::procedures
     DossierReview review;
 };
@@ -170,7 +169,8 @@ DossierResult WriteDossierPdf(const DossierJob& job, const DossierPlan& plan,
 DossierResult WriteDossier(const DossierJob& job, const QString& pdfPath,
                            const DossierOptions& options);
 
-// The table of the whole job, as CSV (a head line, then one line per joint)
-// and as a JSON array of objects.
-QByteArray DossierCsv(const DossierJob& job, const DossierPlan& plan);
+// The table of the whole job, as CSV (a head line, then one line per joint;
+// Csv.h, for a file unless told otherwise) and as a JSON array of objects.
+QByteArray DossierCsv(const DossierJob& job, const DossierPlan& plan,
+                      const CsvOptions& options = {false, true});
 QByteArray DossierJson(const DossierJob& job, const DossierPlan& plan);

@@ -37,20 +37,6 @@ QString ReviewStateText(const QString& state) {
     return state.isEmpty() ? QStringLiteral("not reviewed") : state;
 }
 
-QString InspectionsText(const DossierInspections& i) {
-    QStringList parts;
-    const auto passFail = [](bool pass) {
-        return pass ? QStringLiteral("pass") : QStringLiteral("fail");
-    };
-    if (i.visualPass)
-        parts << QStringLiteral("visual inspection %1").arg(passFail(*i.visualPass));
-    if (i.beadWidthMm)
-        parts << QStringLiteral("bead width %1 mm").arg(*i.beadWidthMm, 0, 'g', 6);
-    if (i.bendTestPass)
-        parts << QStringLiteral("bend test %1").arg(passFail(*i.bendTestPass));
-    return parts.join(QStringLiteral("; "));
-}
-
 QString JointText(const DossierJoint& joint) {
     return QStringLiteral("Joint %1, %2, machine %3")
         .arg(joint.jointNumber)
@@ -563,6 +549,12 @@ DossierResult WriteDossierPdf(const DossierJob& job, const DossierPlan& plan,
     }
     if (options.progress)
         options.progress(QStringLiteral("Writing pages"), total, total);
+    // A Cancel that came with the last page still leaves nothing.
+    if (options.cancelled && options.cancelled()) {
+        result.cancelled = true;
+        result.error = QStringLiteral("cancelled");
+        return result;
+    }
     for (size_t p = 0; p < plan.parts.size(); ++p) {
         const QString& path = plan.parts[p].path;
         temps[p]->close();

@@ -21,12 +21,13 @@ constexpr int kDetailsPlotHeight = 150;
 
 struct JointDetails {
     qint64 jointId = 0;
-    QString file;                     // the copy read
-    std::vector<ReportRow> text;      // the report text, as the viewer lays it out
-    std::array<QImage, 3> plots;      // front end, heater removal, summary
-    std::optional<CheckResult> check; // by the joint's procedure (VerdictBook.h)
-    QString failure;                  // "what: why" when no copy could be read
-    QString notJudged;                // why there is no check (its procedure cannot be had)
+    QString file;                           // the copy read
+    std::vector<ReportRow> text;            // the report text, as the viewer lays it out
+    std::array<QImage, 3> plots;            // front end, heater removal, summary
+    std::optional<CheckResult> check;       // by the joint's procedure (VerdictBook.h)
+    QString failure;                        // "what: why" when no copy could be read
+    QString notJudged;                      // why there is no check (its procedure cannot be had)
+    std::vector<JointReview> reviewHistory; // every change of the joint's review, oldest first
 };
 
 // Reads the joint's details, judged by `verdicts`; the plots are drawn at

@@ -32,6 +32,12 @@ const ColumnInfo kColumns[JC_COUNT] = {
     {"Missing since", "missing_since"},
     {"Procedure", "procedure"},
     {"Verdict note", "verdict_note"},
+    {"ID", "id"},
+    {"Review", "review_state"},
+    {"Reviewer", "reviewer"},
+    {"Reviewed", "review_time"},
+    {"Changed since review", "report_changed_since_review"},
+    {"Review comment", "review_comment"},
 };
 } // namespace
 
@@ -72,6 +78,48 @@ QString ProcedureText(const JointRow& row) {
         .arg(f.procedureName, f.procedureHash.left(12), f.checkVersion);
 }
 } // namespace
+
+QString JointId(const JointRow& row) {
+    return row.id > 0 ? QString::fromLatin1(row.sha256.toHex().left(12)) : QString();
+}
+
+QString RowReviewText(const JointRow& row) {
+    if (row.review.state.isEmpty())
+        return QStringLiteral("not reviewed");
+    return row.ReviewChanged() ? row.review.state + QStringLiteral(", report changed since review")
+                               : row.review.state;
+}
+
+ReviewBlock ReviewRefusal(const JointRow& row, const QString& state, const QString& comment,
+                          QString& why) {
+    const QString joint = QStringLiteral("joint %1 of %2 (machine %3)")
+                              .arg(row.fields.jointNumber)
+                              .arg(row.fields.dateTime, SafeLine(row.fields.machineId));
+    const QString verdict = RowVerdict(row);
+    if (row.id <= 0) {
+        why = QStringLiteral("%1 is no joint report").arg(SafeLine(row.files.value(0)));
+        return ReviewBlock::NotReady;
+    }
+    if (verdict.isEmpty()) {
+        why = QStringLiteral("%1 is not ready for review: its procedure check has no verdict yet")
+                  .arg(joint);
+        return ReviewBlock::NotReady;
+    }
+    if (verdict == QLatin1String("not-current")) {
+        why = QStringLiteral("%1 is not ready for review: its verdict is not current (%2)")
+                  .arg(joint, row.verdictNote);
+        return ReviewBlock::NotReady;
+    }
+    // Accepting what the check did not pass is a decision against the data
+    // log: it must say why.
+    if (state == QLatin1String("accepted") && verdict != QLatin1String("pass") &&
+        comment.trimmed().isEmpty()) {
+        why = QStringLiteral("%1 has the verdict %2: accepting it needs a comment that says why")
+                  .arg(joint, RowVerdictText(row));
+        return ReviewBlock::NeedsComment;
+    }
+    return ReviewBlock::None;
+}
 
 QString LibraryTimeText(qint64 ms) {
     return ms > 0 ? QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("yyyy-MM-dd hh:mm"))
@@ -137,6 +185,18 @@ QString JointCellText(const JointRow& row, int column) {
         return row.files.join(QStringLiteral("; "));
     case JC_MISSING_SINCE:
         return LibraryTimeText(row.missingSince);
+    case JC_ID:
+        return JointId(row);
+    case JC_REVIEW:
+        return row.review.state;
+    case JC_REVIEWER:
+        return row.review.state.isEmpty() ? QString() : ReviewerText(row.review);
+    case JC_REVIEW_TIME:
+        return LibraryTimeText(row.review.timeMs);
+    case JC_REVIEW_CHANGED:
+        return row.ReviewChanged() ? QStringLiteral("yes") : QString();
+    case JC_REVIEW_COMMENT:
+        return row.review.comment;
     default:
         return QString();
     }
@@ -166,6 +226,8 @@ QVariant JointCellSortValue(const JointRow& row, int column) {
         return key(TextSortKey(row.files.value(0)));
     case JC_MISSING_SINCE:
         return row.missingSince;
+    case JC_REVIEW_TIME:
+        return row.review.timeMs;
     case JC_JOINT:
         return row.fields.jointNumber;
     case JC_SAMPLES:
@@ -227,6 +289,12 @@ bool JointFilter::Matches(const JointRow& row) const {
         else if (want == QLatin1String("not current"))
             want = QStringLiteral("not-current");
         if (RowVerdict(row) != want)
+            return false;
+    }
+    if (!review.isEmpty()) {
+        if (review == QLatin1String("changed")        ? !row.ReviewChanged()
+            : review == QLatin1String("not reviewed") ? !row.review.state.isEmpty() || row.id <= 0
+                                                      : row.review.state != review)
             return false;
     }
     const JointFields& f = row.fields;
@@ -300,6 +368,22 @@ QJsonArray JointsJson(const std::vector<JointRow>& rows) {
             o.insert(QStringLiteral("check_version"),
                      f.checkVersion.isEmpty() ? QJsonValue() : QJsonValue(f.checkVersion.toInt()));
             o.insert(QStringLiteral("machine_entry"), f.machineEntry);
+        }
+        if (r.id > 0) {
+            o.insert(JointColumnKey(JC_ID), JointId(r));
+            o.insert(QStringLiteral("sha256"), QString::fromLatin1(r.sha256.toHex()));
+            const JointReview& review = r.review;
+            const bool reviewed = !review.state.isEmpty();
+            o.insert(JointColumnKey(JC_REVIEW), reviewed ? QJsonValue(review.state) : QJsonValue());
+            o.insert(JointColumnKey(JC_REVIEWER),
+                     reviewed ? QJsonValue(ReviewerText(review)) : QJsonValue());
+            o.insert(JointColumnKey(JC_REVIEW_TIME),
+                     reviewed ? QJsonValue(QDateTime::fromMSecsSinceEpoch(review.timeMs, Qt::UTC)
+                                               .toString(Qt::ISODateWithMs))
+                              : QJsonValue());
+            o.insert(JointColumnKey(JC_REVIEW_CHANGED), r.ReviewChanged());
+            o.insert(JointColumnKey(JC_REVIEW_COMMENT),
+                     reviewed ? QJsonValue(review.comment) : QJsonValue());
         }
         o.insert(JointColumnKey(JC_NOTES), f.notes);
         o.insert(JointColumnKey(JC_FILES), QJsonArray::fromStringList(r.files));

@@ -31,6 +31,12 @@ enum JointColumn : int {
     JC_MISSING_SINCE,
     JC_PROCEDURE,    // what made the verdict: procedure, its file's SHA-256, check version
     JC_VERDICT_NOTE, // why the verdict is not current, or why the joint is not judged
+    JC_ID,           // the first 12 hexadecimal digits of the present copy's SHA-256
+    JC_REVIEW,       // the review's state
+    JC_REVIEWER,
+    JC_REVIEW_TIME,
+    JC_REVIEW_CHANGED, // "yes": the present copy is not the one reviewed
+    JC_REVIEW_COMMENT,
     JC_COUNT
 };
 
@@ -68,6 +74,20 @@ QString SafeLine(QString text);
 bool SearchMatches(const JointRow& row, const QString& text);
 // The name of a file (its last part) from its path as text.
 QString FileNameOf(const QString& path);
+
+// The joint's ID as people type it: the first 12 hexadecimal digits of its
+// present copy's SHA-256.
+QString JointId(const JointRow& row);
+// The review for people: "accepted", "accepted, report changed since
+// review"; "not reviewed".
+QString RowReviewText(const JointRow& row);
+
+// Whether the joint can take the review `state` with `comment` now, and
+// why not (`why`). A joint is ready for review once its procedure check
+// gave a current verdict; accepting one that did not pass needs a comment.
+enum class ReviewBlock { None, NotReady, NeedsComment };
+ReviewBlock ReviewRefusal(const JointRow& row, const QString& state, const QString& comment,
+                          QString& why);
 
 std::vector<JointRow> FilterJoints(const std::vector<JointRow>& rows, const JointFilter& filter);
 

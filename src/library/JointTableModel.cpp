@@ -100,9 +100,12 @@ QVariant CJointTableModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount())
         return {};
     const JointRow& row = Row(index.row());
-    if (role == Qt::DisplayRole)
+    if (role == Qt::DisplayRole) {
+        if (index.column() == JC_REVIEW && row.ReviewChanged())
+            return row.review.state + QStringLiteral(" (report changed)");
         return SafeLine(index.column() == JC_VERDICT ? RowVerdictText(row)
                                                      : JointCellText(row, index.column()));
+    }
     if (role == Qt::ForegroundRole) {
         if (index.column() == JC_STATUS) {
             if (row.status == QLatin1String("missing") || row.status == QLatin1String("unreadable"))
@@ -123,8 +126,27 @@ QVariant CJointTableModel::data(const QModelIndex& index, int role) const {
             return QBrush(QColor(0x70, 0x70, 0x70));
         }
     }
-    if (role == Qt::FontRole && index.column() == JC_VERDICT &&
-        RowVerdict(row) == QLatin1String("not-current")) {
+    if (role == Qt::ForegroundRole && index.column() == JC_REVIEW) {
+        const QString& state = row.review.state;
+        if (row.ReviewChanged())
+            return QBrush(QColor(0x70, 0x70, 0x70));
+        if (state == QLatin1String("accepted"))
+            return QBrush(QColor(0x10, 0x80, 0x30));
+        if (state == QLatin1String("rejected"))
+            return QBrush(QColor(0xb0, 0x00, 0x20));
+        if (state == QLatin1String("re-test"))
+            return QBrush(QColor(0xa0, 0x60, 0x00));
+    }
+    if (role == Qt::ToolTipRole && index.column() == JC_REVIEW && !row.review.state.isEmpty())
+        return SafeLine(QStringLiteral("%1 by %2, %3%4")
+                            .arg(RowReviewText(row), ReviewerText(row.review),
+                                 LibraryTimeText(row.review.timeMs),
+                                 row.review.comment.isEmpty()
+                                     ? QString()
+                                     : QStringLiteral(": ") + row.review.comment));
+    if (role == Qt::FontRole &&
+        ((index.column() == JC_VERDICT && RowVerdict(row) == QLatin1String("not-current")) ||
+         (index.column() == JC_REVIEW && row.ReviewChanged()))) {
         QFont italic;
         italic.setItalic(true);
         return italic;

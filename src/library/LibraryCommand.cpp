@@ -1,5 +1,6 @@
 #include "library/LibraryCommand.h"
 
+#include "library/JobDossier.h"
 #include "library/JointExport.h"
 #include "library/JointTable.h"
 #include "library/LibraryFolders.h"
@@ -16,6 +17,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
+#include <QRegularExpression>
 #include <memory>
 #include <optional>
 
@@ -114,7 +116,7 @@ bool ParseFilter(const QStringList& args, int from, JointFilter& filter, QString
         }
         const bool takes = a == QLatin1String("--job") || a == QLatin1String("--since") ||
                            a == QLatin1String("--until") || a == QLatin1String("--verdict") ||
-                           a == QLatin1String("--status") ||
+                           a == QLatin1String("--status") || a == QLatin1String("--review") ||
                            (format && a == QLatin1String("--format")) ||
                            (output && a == QLatin1String("-o"));
         if (!takes) {
@@ -156,6 +158,15 @@ bool ParseFilter(const QStringList& args, int from, JointFilter& filter, QString
                 return false;
             }
             filter.status = v;
+        } else if (a == QLatin1String("--review")) {
+            if (!(ReviewStates() +
+                  QStringList{QStringLiteral("not-reviewed"), QStringLiteral("changed")})
+                     .contains(v)) {
+                error = QStringLiteral(
+                    "--review is accepted, rejected, re-test, not-reviewed or changed");
+                return false;
+            }
+            filter.review = v == QLatin1String("not-reviewed") ? QStringLiteral("not reviewed") : v;
         } else {
             if (!QStringList{QStringLiteral("table"), QStringLiteral("csv"), QStringLiteral("json")}
                      .contains(v)) {
@@ -416,15 +427,18 @@ int Map(const QStringList& args, FILE* out, FILE* err) {
 }
 
 QString Table(const std::vector<JointRow>& rows) {
-    const int columns[] = {JC_DATE_TIME,  JC_JOINT,   JC_JOB,    JC_EMPLOYEE,
-                           JC_MACHINE_ID, JC_VERDICT, JC_STATUS, JC_FILES};
+    const int columns[] = {JC_ID,         JC_DATE_TIME, JC_JOINT,  JC_JOB,    JC_EMPLOYEE,
+                           JC_MACHINE_ID, JC_VERDICT,   JC_REVIEW, JC_STATUS, JC_FILES};
     std::vector<QStringList> cells(1);
     for (int c : columns)
         cells[0] << JointColumnTitle(c);
     for (const JointRow& r : rows) {
         cells.emplace_back();
         for (int c : columns)
-            cells.back() << Line(c == JC_FILES ? r.files.value(0) : JointCellText(r, c));
+            cells.back() << Line(c == JC_FILES ? r.files.value(0)
+                                 : c == JC_REVIEW && r.ReviewChanged()
+                                     ? r.review.state + QStringLiteral(" (report changed)")
+                                     : JointCellText(r, c));
     }
     std::vector<qsizetype> width(std::size(columns), 0);
     for (const QStringList& line : cells)
@@ -477,6 +491,7 @@ int ListOrExport(const LibraryOptions& options, const QStringList& args, FILE* o
     JointFilter current;
     current.status = QStringLiteral("all");
     current.verdict = filter.verdict;
+    current.review = filter.review; // reviews are read with the rows
     const std::vector<JointRow> rows = FilterJoints(*joints, current);
     if (list) {
         const bool file = !output.isEmpty();
@@ -509,6 +524,260 @@ int ListOrExport(const LibraryOptions& options, const QStringList& args, FILE* o
         Put(err, QStringLiteral("vtq-library: %1\n").arg(Line(p)));
     return done.failures.isEmpty() ? kExitOk : kExitFailure;
 }
+// review --joint ID --state STATE [...]: one change of a joint's review.
+int Review(const LibraryOptions& options, const QStringList& args, FILE* out, FILE* err) {
+    QString id, state, comment, reviewer;
+    ReviewInspections inspections;
+    for (int i = 1; i < args.size(); ++i) {
+        const QString& a = args[i];
+        static const QStringList kTakes{QStringLiteral("--joint"),   QStringLiteral("--state"),
+                                        QStringLiteral("--comment"), QStringLiteral("--reviewer"),
+                                        QStringLiteral("--visual"),  QStringLiteral("--bead-width"),
+                                        QStringLiteral("--bend")};
+        if (!kTakes.contains(a))
+            return Usage(err, QStringLiteral("unknown argument %1").arg(Line(a)));
+        if (i + 1 >= args.size())
+            return Usage(err, QStringLiteral("%1 needs a value").arg(a));
+        const QString v = args[++i];
+        const auto passFail = [&](std::optional<bool>& value) {
+            if (v != QLatin1String("pass") && v != QLatin1String("fail"))
+                return false;
+            value = v == QLatin1String("pass");
+            return true;
+        };
+        if (a == QLatin1String("--joint")) {
+            id = v.trimmed().toLower();
+        } else if (a == QLatin1String("--state")) {
+            state = v;
+        } else if (a == QLatin1String("--comment")) {
+            comment = v;
+        } else if (a == QLatin1String("--reviewer")) {
+            reviewer = v;
+        } else if (a == QLatin1String("--visual") ? !passFail(inspections.visualPass)
+                   : a == QLatin1String("--bend") ? !passFail(inspections.bendTestPass)
+                                                  : false) {
+            return Usage(err, QStringLiteral("%1 is pass or fail").arg(a));
+        } else if (a == QLatin1String("--bead-width")) {
+            bool ok = false;
+            const double mm = v.toDouble(&ok);
+            if (!ok || !(mm > 0 && mm < 1000))
+                return Usage(err, QStringLiteral("--bead-width needs a width in millimetres"));
+            inspections.beadWidthMm = mm;
+        }
+    }
+    static const QRegularExpression hex(QStringLiteral("^[0-9a-f]{12,64}$"));
+    if (id.isEmpty() || state.isEmpty())
+        return Usage(err, QStringLiteral("review needs --joint ID and --state"));
+    if (!hex.match(id).hasMatch())
+        return Usage(err, QStringLiteral("%1 is no joint ID: give at least the 12 hexadecimal "
+                                         "digits that list prints")
+                              .arg(Line(id)));
+    if (!ReviewStates().contains(state))
+        return Usage(err, QStringLiteral("--state is accepted, rejected or re-test"));
+
+    auto store = std::make_unique<CLibraryStore>(DatabaseOf(options), 5000);
+    const CLibraryStore::OpenResult opened = store->Open(CLibraryStore::Mode::Review);
+    if (!store->Message().isEmpty())
+        Put(err, QStringLiteral("vtq-library: %1\n").arg(store->Message()));
+    if (opened != CLibraryStore::OpenResult::Ok)
+        return ExitFor(opened) == kExitOk ? kExitFailure : ExitFor(opened);
+    auto joints = store->Joints();
+    if (!joints) {
+        Put(err, QStringLiteral("vtq-library: %1\n").arg(store->Message()));
+        return kExitFailure;
+    }
+    std::vector<const JointRow*> found;
+    for (const JointRow& r : *joints)
+        if (r.id > 0 && QString::fromLatin1(r.sha256.toHex()).startsWith(id))
+            found.push_back(&r);
+    if (found.size() != 1) {
+        QStringList which;
+        for (const JointRow* r : found)
+            which << QStringLiteral("%1 (joint %2 of %3)")
+                         .arg(QString::fromLatin1(r->sha256.toHex().left(id.size() + 4)))
+                         .arg(r->fields.jointNumber)
+                         .arg(r->fields.dateTime);
+        Put(err, found.empty() ? QStringLiteral("vtq-library: no joint has the ID %1\n").arg(id)
+                               : QStringLiteral("vtq-library: the ID %1 is ambiguous, it begins "
+                                                "%2; give more digits\n")
+                                     .arg(id, which.join(QStringLiteral(", "))));
+        return kExitUsage;
+    }
+    std::vector<JointRow> one{*found[0]};
+    MarkVerdicts(one, *CVerdictBook::Load(CSettingsProcedureSource()));
+    const JointRow& row = one[0];
+    QString why;
+    if (const ReviewBlock block = ReviewRefusal(row, state, comment, why);
+        block != ReviewBlock::None) {
+        Put(err, QStringLiteral("vtq-library: %1; nothing was changed\n").arg(why));
+        return block == ReviewBlock::NeedsComment ? kExitUsage : kExitFailure;
+    }
+    JointReview change = row.review;
+    change.machineId = row.fields.machineId;
+    change.dateTime = row.fields.dateTime;
+    change.jointNumber = row.fields.jointNumber;
+    change.from = row.review.state;
+    change.state = state;
+    change.reviewer = reviewer;
+    change.comment = comment;
+    change.inspections = inspections;
+    change.sha256 = row.sha256;
+    change.verdict = row.fields.verdict;
+    change.procedureHash = row.fields.procedureHash;
+    JointReview now;
+    const QString joint = QStringLiteral("joint %1 of %2 (machine %3, ID %4)")
+                              .arg(row.fields.jointNumber)
+                              .arg(row.fields.dateTime, Line(row.fields.machineId), JointId(row));
+    switch (store->AddReview(change, now)) {
+    case CLibraryStore::ReviewOutcome::Done:
+        Put(out,
+            QStringLiteral("%1: %2 -> %3 by %4\n")
+                .arg(joint,
+                     row.review.state.isEmpty() ? QStringLiteral("not reviewed") : row.review.state,
+                     state, Line(ReviewerText(now))));
+        return kExitOk;
+    case CLibraryStore::ReviewOutcome::Refused:
+        Put(err, QStringLiteral("vtq-library: the review of %1 was changed meanwhile: it is %2 "
+                                "by %3 since %4; nothing was changed. Look at it again and "
+                                "repeat the review if it still holds\n")
+                     .arg(joint, now.state, Line(ReviewerText(now)), LibraryTimeText(now.timeMs)));
+        return kExitFailure;
+    default:
+        Put(err, QStringLiteral("vtq-library: %1\n").arg(store->Message()));
+        return kExitFailure;
+    }
+}
+
+// dossier --job TEXT -o FILE.pdf [...]: the job's dossier.
+int Dossier(const LibraryOptions& options, const QStringList& args, FILE* out, FILE* err) {
+    DossierRequest request;
+    DossierFiles files;
+    DossierOptions dossier;
+    bool hasJob = false;
+    for (int i = 1; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a == QLatin1String("--letter")) {
+            dossier.pageSize = QPageSize::Letter;
+            continue;
+        }
+        if (a == QLatin1String("--force")) {
+            dossier.force = true;
+            continue;
+        }
+        static const QStringList kTakes{QStringLiteral("--job"),      QStringLiteral("--since"),
+                                        QStringLiteral("--until"),    QStringLiteral("-o"),
+                                        QStringLiteral("--split-by"), QStringLiteral("--csv"),
+                                        QStringLiteral("--json")};
+        if (!kTakes.contains(a))
+            return Usage(err, QStringLiteral("unknown argument %1").arg(Line(a)));
+        if (i + 1 >= args.size())
+            return Usage(err, QStringLiteral("%1 needs a value").arg(a));
+        const QString v = args[++i];
+        if (a == QLatin1String("--job")) {
+            request.job = v;
+            hasJob = !v.trimmed().isEmpty();
+        } else if (a == QLatin1String("--since") || a == QLatin1String("--until")) {
+            const QDate d = QDate::fromString(v, Qt::ISODate);
+            if (!d.isValid())
+                return Usage(err, QStringLiteral("%1 needs a date as YYYY-MM-DD").arg(a));
+            (a == QLatin1String("--since") ? request.since : request.until) = d;
+        } else if (a == QLatin1String("-o")) {
+            files.pdf = v;
+        } else if (a == QLatin1String("--csv")) {
+            files.csv = v;
+        } else if (a == QLatin1String("--json")) {
+            files.json = v;
+        } else if (v == QLatin1String("week")) {
+            dossier.split = DossierOptions::Split::Week;
+        } else {
+            const std::optional<int> n = Count(v);
+            if (!n || *n < 1)
+                return Usage(err, QStringLiteral("--split-by is week or a number of joints"));
+            dossier.split = DossierOptions::Split::Joints;
+            dossier.jointsPerFile = *n;
+        }
+    }
+    if (!hasJob || files.pdf.isEmpty())
+        return Usage(err, QStringLiteral("dossier needs --job TEXT and -o FILE.pdf"));
+    if (request.since.isValid() && request.until.isValid() && request.since > request.until)
+        return Usage(err, QStringLiteral("--since is after --until"));
+    const QStringList outputs{files.pdf, files.csv, files.json};
+    for (int i = 0; i < outputs.size(); ++i)
+        for (int j = i + 1; j < outputs.size(); ++j)
+            if (!outputs[i].isEmpty() && !outputs[j].isEmpty() &&
+                (QFileInfo(outputs[i]).absoluteFilePath() ==
+                     QFileInfo(outputs[j]).absoluteFilePath() ||
+                 IsSameFile(outputs[i], outputs[j])))
+                return Usage(err, QStringLiteral("%1 is named twice").arg(Line(outputs[j])));
+    const auto refuseExisting = [&](const QStringList& existing) {
+        Put(err, QStringLiteral("vtq-library: %1 is there already; nothing was written (--force "
+                                "writes over it)\n")
+                     .arg(Line(existing.join(QStringLiteral(", ")))));
+        return kExitUsage;
+    };
+    if (!dossier.force) {
+        QStringList existing;
+        for (const QString& o : outputs)
+            if (!o.isEmpty() && dossier.split == DossierOptions::Split::None &&
+                (QFileInfo::exists(o) || QFileInfo(o).isSymLink()))
+                existing << o;
+        if (!existing.isEmpty())
+            return refuseExisting(existing);
+    }
+
+    int code = kExitOk;
+    std::unique_ptr<CLibraryStore> store = OpenReader(options, err, code);
+    if (!store)
+        return code;
+    for (const QString& o : outputs)
+        if (!o.isEmpty() && IsSameFile(o, store->Path()))
+            return Usage(err, QStringLiteral("%1 is the library index").arg(Line(o)));
+    auto joints = store->Joints();
+    const auto history = joints ? store->ReviewHistory() : std::nullopt;
+    if (!joints || !history) {
+        Put(err, QStringLiteral("vtq-library: %1\n").arg(store->Message()));
+        return kExitFailure;
+    }
+    const qint64 now = store->Now();
+    store.reset();
+    const std::shared_ptr<const CVerdictBook> verdicts =
+        CVerdictBook::Load(CSettingsProcedureSource());
+    MarkVerdicts(*joints, *verdicts);
+    DossierJob job;
+    QString error;
+    if (!FillDossierJob(*joints, *history, *verdicts, request, now, job, error)) {
+        Put(err, QStringLiteral("vtq-library: %1; nothing was written\n").arg(error));
+        return kExitFailure;
+    }
+    const JobDossierResult done = WriteJobDossier(job, files, dossier);
+    if (!done.existing.isEmpty())
+        return refuseExisting(done.existing);
+    if (!done.pdf.ok) {
+        Put(err, QStringLiteral("vtq-library: the dossier cannot be written: %1\n")
+                     .arg(Line(done.pdf.error)));
+        return kExitFailure;
+    }
+    for (const QString& f : done.written)
+        Put(out, QStringLiteral("wrote %1\n").arg(Line(f)));
+    QMap<QString, int> states;
+    for (const DossierRow& row : done.plan.rows)
+        ++states[row.state];
+    QStringList counts;
+    for (auto it = states.cbegin(); it != states.cend(); ++it)
+        counts << QStringLiteral("%1 %2").arg(it.value()).arg(it.key());
+    Put(out, QStringLiteral("%1 joints of job %2: %3\n")
+                 .arg(done.plan.rows.size())
+                 .arg(Line(job.job), counts.join(QStringLiteral(", "))));
+    for (const DossierNearMatch& m : job.nearMatches)
+        Put(out, QStringLiteral("left out: job %1 (%2 joints), another job\n")
+                     .arg(Line(m.job))
+                     .arg(m.joints));
+    if (!job.outsideRange.empty())
+        Put(out, QStringLiteral("left out: %1 joints of the job dated outside the range\n")
+                     .arg(job.outsideRange.size()));
+    return kExitOk;
+}
+
 // The text of FILE, or of the standard input for "-"; false when it cannot
 // be read.
 bool ReadText(const QString& file, QString& text) {
@@ -635,6 +904,12 @@ QString LibraryUsage() {
         "       vtq-library [OPTIONS] forget-missing [--older-than DAYS] --dry-run|--yes\n"
         "       vtq-library [OPTIONS] init-database [--upgrade]\n"
         "       vtq-library map [NAME FOLDER | --remove NAME]\n"
+        "       vtq-library [OPTIONS] review --joint ID --state accepted|rejected|re-test\n"
+        "                   [--comment TEXT] [--reviewer NAME] [--visual pass|fail]\n"
+        "                   [--bead-width MM] [--bend pass|fail]\n"
+        "       vtq-library [OPTIONS] dossier --job TEXT [--since DATE] [--until DATE]\n"
+        "                   -o FILE.pdf [--split-by week|N] [--letter] [--csv FILE]\n"
+        "                   [--json FILE] [--force]\n"
         "       vtq-library procedures [--set FILE|- | --clear]\n"
         "       vtq-library machines [--set FILE|- | --clear]\n"
         "The library of Kelvorn joint reports: every joint found in the report folders.\n"
@@ -647,7 +922,8 @@ QString LibraryUsage() {
         "                  is missing only when a scan a day or more later still does not\n"
         "                  find it. A folder that is empty or would lose most of its joints\n"
         "                  at once keeps them offline until --confirm-missing says otherwise\n"
-        "  list            the joints (by default the present ones) as a table, CSV or JSON;\n"
+        "  list            the joints (by default the present ones) as a table, CSV or JSON,\n"
+        "                  each with its ID and its review;\n"
         "                  -o FILE writes them to FILE (a CSV file starts with a byte-order\n"
         "                  mark); CSV cells that a spreadsheet would take for a formula get\n"
         "                  a ' before them unless --raw\n"
@@ -662,6 +938,28 @@ QString LibraryUsage() {
         "                  to date\n"
         "  map             this computer's FOLDER for the office's folder named NAME\n"
         "                  (letters, digits, . - _); without arguments, lists them\n"
+        "  review          records a reviewer's decision on the joint whose ID (the first\n"
+        "                  12 hexadecimal digits list prints, or more) is given: accepted,\n"
+        "                  rejected or re-test (to be cut out and made again), with the\n"
+        "                  reviewer's name (the system user and host are added), a comment\n"
+        "                  and the inspections the data log cannot show: visual inspection,\n"
+        "                  bead width in mm, bend test. A joint is ready for review once\n"
+        "                  its procedure check has a current verdict; accepting one whose\n"
+        "                  verdict is not pass needs --comment. Every change is kept in\n"
+        "                  the reviews' history, which is never changed; a review changed\n"
+        "                  by someone else meanwhile is refused. Reviews belong to the\n"
+        "                  joint and outlive rescans, moved files and forget-missing; list\n"
+        "                  says when the present copy is not the one that was reviewed\n"
+        "  dossier         one PDF for the joints of a job (its number matched whole, in any\n"
+        "                  case): a cover (procedure and its SHA-256, machines, operators,\n"
+        "                  counts by verdict and review, other jobs with a near number and\n"
+        "                  joints dated outside the range, which it leaves out), a table of\n"
+        "                  the joints, each joint's printed page and procedure check, and\n"
+        "                  the review history; page numbers on every page. Every joint is\n"
+        "                  judged as it enters. --split-by week or N writes one file a week\n"
+        "                  or every N joints, --letter Letter pages instead of A4, --csv and\n"
+        "                  --json the table. A file already there is never written over\n"
+        "                  without --force; the dossier is written whole or not at all\n"
         "  procedures      prints which procedure judges which jobs; --set FILE takes the\n"
         "                  rules from FILE (- for the standard input), one a line:\n"
         "                    TEXT => PROCEDURE.ini\n"
@@ -689,6 +987,8 @@ QString LibraryUsage() {
         "                  the procedure check's verdict, current ones only (not-current:\n"
         "                  those made by another procedure, file, machine entry or check)\n"
         "  --status present|missing|offline|unreadable|all   (default present)\n"
+        "  --review accepted|rejected|re-test|not-reviewed|changed\n"
+        "                  the review (changed: the present copy is not the one reviewed)\n"
         "Options:\n"
         "  --database FILE|URL\n"
         "                  the library index: an SQLite FILE, or an office's library on a\n"
@@ -727,7 +1027,10 @@ QString LibraryUsage() {
         "Reading (list, export-pdf, the window) never waits for a scan.\n"
         "Exit status: 0 done; 1 failed, with a message (a folder or the index cannot be\n"
         "used, the server cannot be reached or refused the login, a procedure file or the\n"
-        "machine list cannot be read); 2 wrong usage;\n"
+        "machine list cannot be read, a joint not ready for review or its review changed\n"
+        "meanwhile, a job without joints); 2 wrong usage (also: an unknown or ambiguous\n"
+        "joint ID, accepting without the comment it needs, a dossier file already there\n"
+        "without --force);\n"
         "75 busy: another scan or forget-missing holds the library.\n");
 }
 
@@ -784,6 +1087,10 @@ int RunLibraryCommand(const LibraryOptions& options, FILE* out, FILE* err) {
         return Map(args, out, err);
     if (command == QLatin1String("list") || command == QLatin1String("export-pdf"))
         return ListOrExport(options, args, out, err);
+    if (command == QLatin1String("dossier"))
+        return Dossier(options, args, out, err);
+    if (command == QLatin1String("review"))
+        return Review(options, args, out, err);
     if (command == QLatin1String("procedures") || command == QLatin1String("machines"))
         return ProcedureSettingsCommand(args, out, err);
     return Usage(err, command.startsWith(QLatin1Char('-'))

@@ -105,7 +105,7 @@ LibraryJobResult RunLibraryJob(LibraryJob job, const std::atomic<bool>* cancel,
     }
     // The lock lies beside the index in use (a local one stands in for one
     // asked for on a network file system).
-    CScanLock lock(PlaceIndex(location.path).path);
+    CScanLock lock(PlaceIndex(location.path, QString()).path);
     QSqlDatabase none;
     switch (lock.Take(job.what, SqliteDialect().NowMs(none).value_or(0), job.waitMs, cancel)) {
     case CScanLock::Taken:

@@ -359,11 +359,8 @@ RootKind RootKindOf(const QString& name) {
 }
 } // namespace
 
-QString ReviewsDatabase(const QString& indexPath) {
-    QString base = indexPath;
-    if (base.endsWith(QLatin1String(".sqlite")))
-        base.chop(7);
-    return base + QStringLiteral(".reviews.sqlite");
+QString DurableReviewsFolder() {
+    return QFileInfo(StandardLibraryDatabase()).absolutePath() + QStringLiteral("/reviews");
 }
 
 CLibraryStore::CLibraryStore(QString database, int busyMs)
@@ -440,6 +437,7 @@ CLibraryStore::OpenResult CLibraryStore::Open(Mode mode) {
         m_message = QStringLiteral("The library's address %1").arg(m_location.error);
         return OpenResult::Failed;
     }
+    m_bReviews = false;
     return IsServer() ? OpenServer(mode) : OpenSqlite(mode);
 }
 
@@ -460,9 +458,13 @@ bool ConnectSqlite(QSqlDatabase& db, const QString& name, const QString& path, i
 CLibraryStore::OpenResult CLibraryStore::OpenSqlite(Mode mode) {
     m_message.clear();
     CloseConnection();
-    const IndexPlace place = PlaceIndex(m_requested);
+    const IndexPlace place = PlaceIndex(m_requested, DurableReviewsFolder());
     m_path = place.path;
-    const bool readOnly = mode == Mode::Read;
+    m_reviewsPath = place.reviews;
+    m_bReviews = false;
+    // A reviewer reads the index as a reader does; only its connection may
+    // write (to the reviews).
+    const bool readOnly = mode != Mode::Write;
     const bool standard = m_requested == QFileInfo(StandardLibraryDatabase()).absoluteFilePath();
     const SqliteFileFacts facts = ReadSqliteFileFacts(m_path);
     const auto done = [&](OpenResult result, const QString& message) {
@@ -509,7 +511,7 @@ CLibraryStore::OpenResult CLibraryStore::OpenSqlite(Mode mode) {
             QThread::msleep(200);
         pause = true;
         CloseConnection();
-        if (!ConnectSqlite(m_db, m_name, m_path, m_nBusyMs, readOnly)) {
+        if (!ConnectSqlite(m_db, m_name, m_path, m_nBusyMs, mode == Mode::Read)) {
             passing = SqlErrorText(m_db.lastError());
             continue;
         }
@@ -740,6 +742,12 @@ CLibraryStore::OpenResult CLibraryStore::OpenServer(Mode mode) {
                                    "to date.")
                         .arg(db)
                         .arg(state.mark.version));
+    // The reviews' tables, where the library has them.
+    QSqlQuery q(m_db);
+    m_bReviews = q.exec(QStringLiteral("SELECT value FROM %1.reviews_meta WHERE key = 'version'")
+                            .arg(CSqlDialect::ReviewsSchema())) &&
+                 q.next() && q.value(0).toString().toInt() >= kReviewsSchemaVersion;
+    q.finish();
     return OpenResult::Ok;
 }
 
@@ -874,7 +882,7 @@ CLibraryStore::OpenResult CLibraryStore::InitServer(bool upgrade) {
 // damaged one is reported and left for its owner to restore; it is copied
 // before every upgrade of its schema.
 bool CLibraryStore::AttachReviews(Mode mode) {
-    const QString path = ReviewsDatabase(m_path);
+    const QString& path = m_reviewsPath;
     const SqliteFileFacts facts = ReadSqliteFileFacts(path);
     if (facts.exists && facts.size > 0 &&
         !(facts.sqlite && facts.application == kReviewsApplicationId)) {
@@ -884,13 +892,15 @@ bool CLibraryStore::AttachReviews(Mode mode) {
     }
     if (mode == Mode::Read && (!facts.exists || facts.version < kReviewsSchemaVersion))
         return true; // nothing to read yet; the next writer makes or upgrades it
+    if (mode != Mode::Read && !facts.exists)
+        QDir().mkpath(QFileInfo(path).absolutePath());
     if (facts.version > kReviewsSchemaVersion) {
         m_message = QStringLiteral("The reviews file %1 was made by a newer program and is "
                                    "left as it is.")
                         .arg(path);
         return false;
     }
-    if (mode == Mode::Write) {
+    if (mode != Mode::Read) {
         const QString name = m_name + QStringLiteral("-reviews");
         QString error;
         {
@@ -906,12 +916,13 @@ bool CLibraryStore::AttachReviews(Mode mode) {
             q.finish();
             ok = error.isEmpty() && q.exec(QStringLiteral("PRAGMA journal_mode = WAL"));
             q.finish();
-            // Step 1 only marks the file; the reviews' tables come as steps
-            // after it, each after a copy of the file as it was.
-            const std::vector<SchemaStep> steps{[](QSqlDatabase& d) {
-                return RunAll(d, {QStringLiteral("CREATE TABLE reviews_meta(key TEXT PRIMARY KEY, "
-                                                 "value TEXT NOT NULL)")});
-            }};
+            // Each step after the first runs after a copy of the file as it
+            // was.
+            std::vector<SchemaStep> steps;
+            for (int v = 0; v < kReviewsSchemaVersion; ++v)
+                steps.push_back([this, v](QSqlDatabase& d) {
+                    return RunAll(d, ReviewsSchemaStep(m_dialect, v));
+                });
             if (error.isEmpty() && ok)
                 MigrateSqlite(db, path, m_dialect, kReviewsApplicationId, facts.version, steps,
                               facts.exists && facts.version > 0, error);
@@ -930,7 +941,10 @@ bool CLibraryStore::AttachReviews(Mode mode) {
     QSqlQuery q(m_db);
     q.prepare(QStringLiteral("ATTACH DATABASE ? AS %1").arg(CSqlDialect::ReviewsSchema()));
     q.addBindValue(path);
-    return q.exec() || Fail(QStringLiteral("reviews"), SqlErrorText(q.lastError()));
+    if (!q.exec())
+        return Fail(QStringLiteral("reviews"), SqlErrorText(q.lastError()));
+    m_bReviews = true;
+    return true;
 }
 
 qint64 CLibraryStore::Now() {
@@ -1747,6 +1761,20 @@ std::optional<std::vector<JointRow>> CLibraryStore::ReadJoints(const JointFilter
             filter.status == row.status)
             rows.push_back(std::move(row));
     }
+    const auto reviews = CurrentReviews();
+    if (!reviews)
+        return std::nullopt;
+    QHash<QString, const JointReview*> reviewOf;
+    const auto key = [](const QString& machine, const QString& dateTime, int number) {
+        return machine + QChar(0) + dateTime + QChar(0) + QString::number(number);
+    };
+    for (const JointReview& r : *reviews)
+        reviewOf.insert(key(r.machineId, r.dateTime, r.jointNumber), &r);
+    for (JointRow& row : rows)
+        if (const JointReview* r = reviewOf.value(
+                key(row.fields.machineId, row.fields.dateTime, row.fields.jointNumber));
+            r && row.id > 0)
+            row.review = *r;
     return rows;
 }
 

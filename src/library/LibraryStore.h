@@ -30,6 +30,7 @@
 //   version, or unreadable with a reason.
 
 #include "library/LibraryLocation.h"
+#include "library/Reviews.h"
 #include "library/SqlDialect.h"
 
 #include <QByteArray>
@@ -106,6 +107,10 @@ struct JointRow {
     qint64 missingSince = 0; // ms UTC when no copy was seen at the last complete scan
     // Why the verdict is not current (MarkVerdicts); empty when it is.
     QString verdictNote;
+    // The joint's review; its state is empty when it has none.
+    JointReview review;
+    // The present copy's bytes are not those the reviewer saw.
+    bool ReviewChanged() const { return !review.state.isEmpty() && review.sha256 != sha256; }
 };
 
 // A place in the window's browse tree: every joint, a job (on one day
@@ -136,6 +141,9 @@ struct JointFilter {
     // (MarkVerdicts): the store keeps the rows whose kept verdict can be it.
     QString verdict;
     QString status = QStringLiteral("present"); // "all" any
+    // "" any; a review state, "not reviewed", or "changed" (the present
+    // copy is not the one reviewed); tested on rows read (Matches).
+    QString review;
     int newest = 0;      // only the newest this many joints (0: all), and no unreadable files
     BrowseChoice browse; // the window's only
 
@@ -225,9 +233,13 @@ public:
     static constexpr qint64 kApplicationId = 0x4b4a524c; // "KJRL"
     // The reviews file's: never taken for the index.
     static constexpr qint64 kReviewsApplicationId = 0x4b4a5256; // "KJRV"
-    static constexpr int kReviewsSchemaVersion = 1;
+    // Version 1: marked; 2: the history of reviews.
+    static constexpr int kReviewsSchemaVersion = 2;
 
-    enum class Mode { Read, Write };
+    // Read: the index and the reviews read-only, no lock. Write: a writer of
+    // the index (under the scan lock). Review: reads the index as a reader
+    // does and writes only reviews, so it never waits for a scan.
+    enum class Mode { Read, Write, Review };
     enum class OpenResult {
         Ok,
         Rebuilt, // ours, damaged: set aside and made again (Write)
@@ -257,6 +269,9 @@ public:
     // The file used: the one asked for, or the local one that stands in
     // for an index asked for on a network file system; a server's URL.
     const QString& Path() const { return m_path; }
+    // The reviews file of that index (ReviewsDatabase, or where PlaceIndex
+    // keeps it for an index asked for on a network file system).
+    const QString& ReviewsPath() const { return m_reviewsPath; }
     const LibraryLocation& Location() const { return m_location; }
     bool IsServer() const { return m_location.server; }
     const CSqlDialect& Dialect() const { return m_dialect; }
@@ -345,6 +360,20 @@ public:
     // The joints of each root (by its id), for the Folders dialog.
     std::optional<QHash<qint64, RootJoints>> JointsPerRoot();
 
+    // Reviews (LibraryReviews.cpp). Whether the reviews file holds any yet.
+    bool HasReviews() const { return m_bReviews; }
+    // Each reviewed joint's review: its latest change.
+    std::optional<std::vector<JointReview>> CurrentReviews();
+    // Every change, oldest first; of one joint when `joint` names one.
+    std::optional<std::vector<JointReview>> ReviewHistory(const JointReview* joint = nullptr);
+    enum class ReviewOutcome { Done, Refused, Failed };
+    // Adds `change` (joint, state, reviewer, comment, inspections and what
+    // was seen) as the next revision after `change.revision` and
+    // `change.from`, the review it was made on. Refused, with the review
+    // as it is now in `current`, when that is no longer the joint's
+    // latest; `change` gets its revision, time, user and host when done.
+    ReviewOutcome AddReview(JointReview& change, JointReview& current);
+
 private:
     bool Exec(const QString& sql);
     // The statement prepared once per connection, its values bound, run;
@@ -359,6 +388,7 @@ private:
     OpenResult OpenServer(Mode mode);
     OpenResult InitServer(bool upgrade);
     void CloseConnection();
+    bool LatestReview(const JointReview& joint, JointReview& latest);
     // The host whose state of `kind` roots is kept: this one, or the
     // office's ("") for named roots.
     QString HostOf(RootKind kind) const;
@@ -368,6 +398,7 @@ private:
     LibraryLocation m_location;
     QString m_requested;
     QString m_path;
+    QString m_reviewsPath;
     QString m_name;
     int m_nBusyMs;
     QString m_message;
@@ -378,15 +409,23 @@ private:
     QHash<qint64, DeskRoot> m_desk;
     bool m_bScanLock = false;
     bool m_bLost = false;
+    bool m_bReviews = false; // the reviews' tables are there
 };
+
+// The steps that make the reviews what they are now, in the store's
+// dialect, their tables in `schema` (a server's) or unqualified (the
+// reviews file); step i brings version i to i + 1 and is never changed.
+QStringList ReviewsSchemaStep(const CSqlDialect& dialect, int step,
+                              const QString& schema = QString());
 
 // A file's key inside its root: its path as bytes, and for a named root
 // (one share seen by several desks, whose mounts may spell names in other
 // Unicode forms) its text in NFC.
 QByteArray FileKey(const QByteArray& relPath, RootKind kind);
 
-// Where the reviews of the index at `indexPath` are kept.
-QString ReviewsDatabase(const QString& indexPath);
+// The user's folder for reviews of indexes asked for on network file
+// systems.
+QString DurableReviewsFolder();
 
 // Makes init-database stop at `version` (0: the newest), so that a test
 // has an older server library to upgrade.

@@ -5,14 +5,17 @@
 #include "library/BrowseTree.h"
 #include "library/ChangeNotices.h"
 #include "library/FolderWatch.h"
+#include "library/JobDossier.h"
 #include "library/JointDetailsPane.h"
 #include "library/JointExport.h"
 #include "library/JointOpening.h"
 #include "library/LibraryCheckDlg.h"
+#include "library/LibraryDossierDlg.h"
 #include "library/LibraryFolders.h"
 #include "library/LibraryFoldersDlg.h"
 #include "library/LibraryForgetDlg.h"
 #include "library/LibraryLayout.h"
+#include "library/LibraryReviewDlg.h"
 #include "library/NamedRoots.h"
 #include "library/ProcedureSource.h"
 #include "library/VerdictBook.h"
@@ -247,6 +250,7 @@ CLibraryWindow::CLibraryWindow(const QString& databasePath, QWidget* parent)
 
     m_pTree = new CBrowseTree;
     m_pPane = new CJointDetailsPane;
+    m_pPane->AddSection(QStringLiteral("review"), QStringLiteral("Review"));
     m_pSplitter = new QSplitter(Qt::Horizontal);
     m_pSplitter->addWidget(m_pTree);
     m_pSplitter->addWidget(tableColumn);
@@ -329,7 +333,7 @@ CLibraryWindow::CLibraryWindow(const QString& databasePath, QWidget* parent)
         if (m_model.rowCount() > 0 && !m_pTable->currentIndex().isValid())
             m_pTable->selectRow(0);
     });
-    for (QComboBox* box : {m_pStatus, m_pVerdict})
+    for (QComboBox* box : {m_pStatus, m_pVerdict, m_pReview})
         connect(box, &QComboBox::currentIndexChanged, this, &CLibraryWindow::ApplyFilter);
     connect(m_pDates, &QCheckBox::toggled, this, [this](bool on) {
         m_pSince->setEnabled(on);
@@ -374,6 +378,12 @@ CLibraryWindow::CLibraryWindow(const QString& databasePath, QWidget* parent)
                                .arg(LibraryRescanMinutes()));
             });
 
+    // The review beside the verdict and the state, where it is looked for;
+    // a layout the user left wins.
+    {
+        QHeaderView* header = m_pTable->horizontalHeader();
+        header->moveSection(header->visualIndex(JC_REVIEW), header->visualIndex(JC_STATUS) + 1);
+    }
     RestoreLayout();
     UpdateCount();
     UpdateCommands();
@@ -385,8 +395,11 @@ CLibraryWindow::~CLibraryWindow() {
     SaveLayout();
     if (m_pCancelFlag)
         m_pCancelFlag->store(true);
-    for (CWorkerLink** link : {&m_pJobLink, &m_pExportLink, &m_pCheckLink, &m_pOpenLink,
-                               &m_pDetailsLink, &m_pDropLink, &m_pProcedureLink, &m_pLoadLink})
+    if (m_pDossierCancel)
+        m_pDossierCancel->store(true);
+    for (CWorkerLink** link :
+         {&m_pJobLink, &m_pExportLink, &m_pCheckLink, &m_pOpenLink, &m_pDetailsLink, &m_pDropLink,
+          &m_pProcedureLink, &m_pLoadLink, &m_pReviewLink, &m_pDossierLink})
         CutLink(*link);
 }
 
@@ -415,12 +428,24 @@ void CLibraryWindow::BuildFilters(QWidget* bar) {
     }
     auto* verdictLabel = new QLabel(QStringLiteral("&Verdict"));
     verdictLabel->setBuddy(m_pVerdict);
+    m_pReview = new QComboBox;
+    m_pReview->addItem(QStringLiteral("Any review"), QString());
+    for (const QString& state : ReviewStates())
+        m_pReview->addItem(state, state);
+    m_pReview->addItem(QStringLiteral("not reviewed"), QStringLiteral("not reviewed"));
+    m_pReview->addItem(QStringLiteral("changed since review"), QStringLiteral("changed"));
+    m_pReview->setToolTip(QStringLiteral("Show joints with this review"));
+    auto* reviewLabel = new QLabel(QStringLiteral("Re&view"));
+    reviewLabel->setBuddy(m_pReview);
     auto* statusLabel = new QLabel(QStringLiteral("S&tatus"));
     statusLabel->setBuddy(m_pStatus);
     auto* row = new QHBoxLayout(bar);
     row->setContentsMargins(0, 0, 0, 0);
     row->addWidget(verdictLabel);
     row->addWidget(m_pVerdict);
+    row->addSpacing(8);
+    row->addWidget(reviewLabel);
+    row->addWidget(m_pReview);
     row->addSpacing(8);
     row->addWidget(statusLabel);
     row->addWidget(m_pStatus);
@@ -471,8 +496,17 @@ void CLibraryWindow::BuildActions() {
         ->setToolTip(QStringLiteral("Look through the library's folders for new, changed and "
                                     "vanished reports (F5)"));
     add(QStringLiteral("cancel"), QStringLiteral("Ca&ncel"), QKeySequence(Qt::Key_Escape),
-        ThemeIcon("process-stop", QStyle::SP_BrowserStop), [this]() { CancelScan(); })
+        ThemeIcon("process-stop", QStyle::SP_BrowserStop), [this]() { OnCancel(); })
         ->setToolTip(QStringLiteral("Stop the scan (Esc)"));
+    add(QStringLiteral("review"), QStringLiteral("&Review..."), QKeySequence(Qt::CTRL | Qt::Key_R),
+        ThemeIcon("mail-mark-task", QStyle::SP_DialogApplyButton), [this]() { ReviewSelected(); })
+        ->setToolTip(QStringLiteral("Accept, reject or send for re-test the selected joints "
+                                    "(Ctrl+R)"));
+    add(QStringLiteral("dossier"), QStringLiteral("Job &dossier..."),
+        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D),
+        ThemeIcon("x-office-document", QStyle::SP_FileDialogInfoView), [this]() { WriteDossier(); })
+        ->setToolTip(QStringLiteral("One PDF of a job's joints, their checks and reviews for its "
+                                    "owner"));
     add(QStringLiteral("folders"), QStringLiteral("F&olders..."), {},
         ThemeIcon("folder", QStyle::SP_DirIcon), [this]() { ShowFolders(); });
     add(QStringLiteral("forget"), QStringLiteral("Fo&rget missing..."), {},
@@ -543,6 +577,9 @@ void CLibraryWindow::BuildMenus() {
     library->addAction(cmd("cancel"));
     library->addSeparator();
     library->addAction(cmd("check"));
+    library->addAction(cmd("review"));
+    library->addAction(cmd("dossier"));
+    library->addSeparator();
     library->addAction(cmd("folders"));
     library->addAction(cmd("forget"));
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
@@ -554,7 +591,7 @@ void CLibraryWindow::BuildMenus() {
     });
 
     m_pContext = new QMenu(this);
-    for (const char* name : {"open", "show-in-folder", "check", "copy-path"})
+    for (const char* name : {"open", "show-in-folder", "check", "review", "copy-path"})
         m_pContext->addAction(cmd(name));
     m_pContext->addSeparator();
     m_pContext->addAction(cmd("export-pdf"));
@@ -566,7 +603,7 @@ void CLibraryWindow::BuildToolBar() {
     bar->setObjectName(QStringLiteral("commands"));
     bar->setMovable(false);
     bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    for (const char* name : {"scan", "cancel", "", "open", "show-in-folder", "check", "",
+    for (const char* name : {"scan", "cancel", "", "open", "show-in-folder", "check", "review", "",
                              "export-list", "export-pdf", "", "folders"}) {
         if (*name)
             bar->addAction(m_commands.at(QString::fromLatin1(name)));
@@ -600,7 +637,7 @@ void CLibraryWindow::BuildStatusBar() {
     m_pCancel = new QPushButton(QStringLiteral("Cancel"));
     m_pCancel->setFlat(true);
     m_pCancel->hide();
-    connect(m_pCancel, &QPushButton::clicked, this, &CLibraryWindow::CancelScan);
+    connect(m_pCancel, &QPushButton::clicked, this, &CLibraryWindow::OnCancel);
     m_pProblemsButton = new QToolButton;
     m_pProblemsButton->setAutoRaise(true);
     m_pProblemsButton->setIcon(ThemeIcon("dialog-warning", QStyle::SP_MessageBoxWarning));
@@ -957,6 +994,7 @@ void CLibraryWindow::ApplyFilter() {
     f.search = m_pSearch->text().trimmed();
     f.status = m_pStatus->currentText();
     f.verdict = m_pVerdict->currentData().toString();
+    f.review = m_pReview->currentData().toString();
     if (m_pDates->isChecked()) {
         f.since = m_pSince->date();
         f.until = m_pUntil->date();
@@ -1008,8 +1046,10 @@ void CLibraryWindow::UpdateCommands() {
     m_commands.at(QStringLiteral("export-pdf"))->setEnabled(joint);
     m_commands.at(QStringLiteral("export-list"))->setEnabled(m_model.rowCount() > 0);
     m_commands.at(QStringLiteral("scan"))->setEnabled(!Scanning());
-    m_commands.at(QStringLiteral("cancel"))->setEnabled(Scanning());
     m_commands.at(QStringLiteral("forget"))->setEnabled(!Scanning());
+    m_commands.at(QStringLiteral("review"))->setEnabled(joint && !m_pReviewLink);
+    m_commands.at(QStringLiteral("dossier"))->setEnabled(!m_pDossierLink);
+    m_commands.at(QStringLiteral("cancel"))->setEnabled(Scanning() || m_pDossierLink);
 }
 
 void CLibraryWindow::OnCurrentChanged() {
@@ -1026,6 +1066,8 @@ void CLibraryWindow::OnCurrentChanged() {
         return;
     m_paneSha = rows[0].sha256;
     m_pPane->ShowRow(rows[0]);
+    m_paneHistory.clear();
+    ShowReview(rows[0], nullptr);
     CutLink(m_pDetailsLink);
     if (rows[0].id > 0 && !PresentCopy(rows[0]).isEmpty())
         m_pDetailsDelay->start();
@@ -1038,12 +1080,27 @@ void CLibraryWindow::ReadDetails() {
     CutLink(m_pDetailsLink);
     const qreal ratio = std::max<qreal>(2.0, devicePixelRatioF());
     m_pDetailsLink = RunOnWorker<JointDetails>(
-        [row = rows[0], ratio, settings = CSettingsProcedureSource().Read()](CWorkerLink*) {
-            return ReadJointDetails(row, ratio, *CVerdictBook::Load(settings));
+        [row = rows[0], ratio, settings = CSettingsProcedureSource().Read(),
+         db = m_strDatabase](CWorkerLink*) {
+            JointDetails details = ReadJointDetails(row, ratio, *CVerdictBook::Load(settings));
+            CLibraryStore store(db, 2000);
+            if (store.Open(CLibraryStore::Mode::Read) == CLibraryStore::OpenResult::Ok) {
+                JointReview key;
+                key.machineId = row.fields.machineId;
+                key.dateTime = row.fields.dateTime;
+                key.jointNumber = row.fields.jointNumber;
+                details.reviewHistory =
+                    store.ReviewHistory(&key).value_or(std::vector<JointReview>());
+            }
+            return details;
         },
-        [this](const JointDetails& d) {
+        [this, row = rows[0]](const JointDetails& d) {
             m_pDetailsLink = nullptr;
             m_pPane->ShowDetails(d);
+            if (d.jointId == row.id) {
+                m_paneHistory = d.reviewHistory;
+                ShowReview(row, &m_paneHistory);
+            }
             Q_EMIT DetailsShown();
         });
 }
@@ -1547,4 +1604,224 @@ void CLibraryWindow::TakeDropped(const QStringList& paths) {
             RunQueuedJob();
             Q_EMIT DropTaken();
         });
+}
+
+void CLibraryWindow::ShowReview(const JointRow& row, const std::vector<JointReview>* history) {
+    auto* body = qobject_cast<QLabel*>(m_pPane->Section(QStringLiteral("review")));
+    if (!body)
+        return;
+    QStringList lines;
+    const JointReview& r = row.review;
+    lines << (r.state.isEmpty() ? QStringLiteral("Not reviewed.")
+                                : SafeLine(QStringLiteral("%1 by %2, %3.")
+                                               .arg(RowReviewText(row), ReviewerText(r),
+                                                    LibraryTimeText(r.timeMs))));
+    if (history && !history->empty()) {
+        lines << QString() << QStringLiteral("History:");
+        for (const JointReview& change : *history)
+            lines << CLibraryReviewDlg::HistoryLine(change);
+    }
+    body->setText(lines.join(QLatin1Char('\n')));
+}
+
+void CLibraryWindow::OnCancel() {
+    if (m_pDossierLink)
+        CancelDossier();
+    else
+        CancelScan();
+}
+
+std::function<void(int, int)> CLibraryWindow::WorkerProgress(CWorkerLink* link,
+                                                             std::function<void(int, int)> hook) {
+    return [this, link, hook](int done, int total) {
+        if (hook)
+            hook(done, total);
+        QMetaObject::invokeMethod(
+            link,
+            [this, link, done, total]() {
+                if (link->attached)
+                    OnProgress(done, total);
+            },
+            Qt::QueuedConnection);
+    };
+}
+
+namespace {
+struct ReviewsRecorded {
+    QStringList refused; // one line a joint whose review another desk changed first
+    QString failure;
+};
+} // namespace
+
+void CLibraryWindow::ReviewSelected() {
+    std::vector<JointRow> rows = SelectedRows();
+    std::erase_if(rows, [](const JointRow& r) { return r.id <= 0; });
+    if (rows.empty()) {
+        MessageBox(QStringLiteral("Select the joints to review first."), kCaption,
+                   MB_ICONINFORMATION);
+        return;
+    }
+    if (m_pReviewLink)
+        return;
+    // The history the pane has read of the one joint selected.
+    const bool paneJoint = rows.size() == 1 && rows[0].id == m_pPane->JointId();
+    CLibraryReviewDlg dialog(rows, paneJoint ? m_paneHistory : std::vector<JointReview>(), this);
+    dialog.m_reviewer = m_strReviewer;
+    if (RunModal(dialog) != IDOK)
+        return;
+    m_strReviewer = dialog.m_reviewer;
+    // Each change is made on the review the window showed; a desk that
+    // changed it meanwhile wins, and this one is told.
+    std::vector<JointReview> changes;
+    for (const JointRow& row : rows) {
+        JointReview change = row.review;
+        change.machineId = row.fields.machineId;
+        change.dateTime = row.fields.dateTime;
+        change.jointNumber = row.fields.jointNumber;
+        change.from = row.review.state;
+        change.state = dialog.m_state;
+        change.reviewer = dialog.m_reviewer;
+        change.comment = dialog.m_comment;
+        change.inspections = dialog.m_inspections;
+        change.sha256 = row.sha256;
+        change.verdict = row.fields.verdict;
+        change.procedureHash = row.fields.procedureHash;
+        changes.push_back(change);
+    }
+    m_pReviewLink = RunOnWorker<ReviewsRecorded>(
+        [changes, database = m_strDatabase](CWorkerLink*) {
+            ReviewsRecorded done;
+            CLibraryStore store(database, 5000);
+            if (store.Open(CLibraryStore::Mode::Review) != CLibraryStore::OpenResult::Ok) {
+                done.failure = store.Message();
+                return done;
+            }
+            for (JointReview change : changes) {
+                JointReview now;
+                switch (store.AddReview(change, now)) {
+                case CLibraryStore::ReviewOutcome::Done:
+                    break;
+                case CLibraryStore::ReviewOutcome::Refused:
+                    done.refused << QStringLiteral("joint %1 of %2: now %3 by %4")
+                                        .arg(change.jointNumber)
+                                        .arg(change.dateTime, now.state, ReviewerText(now));
+                    break;
+                default:
+                    done.failure = store.Message();
+                    return done;
+                }
+            }
+            return done;
+        },
+        [this](const ReviewsRecorded& done) {
+            m_pReviewLink = nullptr;
+            // The pane reads the history again with the rows.
+            m_paneSha.clear();
+            Reload([this, done]() {
+                if (!done.failure.isEmpty())
+                    MessageBox(done.failure, kCaption, MB_ICONSTOP);
+                if (!done.refused.isEmpty())
+                    MessageBox(QStringLiteral("The review of these joints was changed meanwhile, "
+                                              "from another desk; their review was not recorded. "
+                                              "Look at them again:\n") +
+                                   SafeLine(done.refused.join(QLatin1Char('\n'))),
+                               kCaption, MB_ICONEXCLAMATION);
+                UpdateCommands();
+                Q_EMIT ReviewFinished();
+            });
+        });
+    UpdateCommands();
+}
+
+void CLibraryWindow::WriteDossier() {
+    if (m_pDossierLink)
+        return;
+    CLibraryDossierDlg dialog(this);
+    const std::vector<JointRow> selected = SelectedRows();
+    if (!selected.empty())
+        dialog.m_job = selected[0].fields.job.trimmed();
+    dialog.m_askFile = [this](const QString& suggested) {
+        return m_askSavePath(QStringLiteral("Job dossier"), suggested);
+    };
+    dialog.m_describe = [this](const QString& job) {
+        int joints = 0;
+        QStringList dates;
+        for (const JointRow& row : m_model.AllRows()) {
+            if (row.id > 0 && !job.trimmed().isEmpty() && SameJob(row.fields.job, job)) {
+                ++joints;
+                dates << row.fields.dateTime.left(10);
+            }
+        }
+        std::sort(dates.begin(), dates.end());
+        return joints == 0 ? QStringLiteral("No joint of this job is shown in the library.")
+                           : QStringLiteral("%1 joints of this job, dated %2 to %3.")
+                                 .arg(joints)
+                                 .arg(dates.front(), dates.back());
+    };
+    if (RunModal(dialog) != IDOK)
+        return;
+    const DossierRequest request{dialog.m_job, dialog.m_since, dialog.m_until};
+    const DossierFiles files{dialog.m_file, QString(), QString()};
+    m_pDossierCancel = std::make_shared<std::atomic<bool>>(false);
+    m_pProgress->setRange(0, 0);
+    m_jobClock.start();
+    SetBusy(true);
+    const auto hook = m_onWorkerProgress;
+    const auto cancel = m_pDossierCancel;
+    const bool letter = dialog.m_letter, force = dialog.m_force;
+    // The index, the reviews, the procedure files and every report are
+    // read on the worker, as the command line reads them.
+    m_pDossierLink = RunOnWorker<QString>(
+        [this, db = m_strDatabase, request, files, letter, force, hook, cancel,
+         settings = CSettingsProcedureSource().Read()](CWorkerLink* link) -> QString {
+            CLibraryStore store(db, 5000);
+            if (store.Open(CLibraryStore::Mode::Read) != CLibraryStore::OpenResult::Ok)
+                return store.Message();
+            auto rows = store.Joints();
+            const auto history = rows ? store.ReviewHistory() : std::nullopt;
+            if (!rows || !history)
+                return store.Message();
+            const qint64 now = store.Now();
+            const std::shared_ptr<const CVerdictBook> book = CVerdictBook::Load(settings);
+            MarkVerdicts(*rows, *book);
+            DossierJob job;
+            QString error;
+            if (!FillDossierJob(*rows, *history, *book, request, now, job, error))
+                return error;
+            DossierOptions options;
+            options.pageSize = letter ? QPageSize::Letter : QPageSize::A4;
+            options.force = force;
+            options.cancelled = [cancel]() { return cancel->load(); };
+            options.progress = [progress = WorkerProgress(link, hook)](
+                                   const QString&, int done, int total) { progress(done, total); };
+            const JobDossierResult result = WriteJobDossier(job, files, options);
+            if (!result.pdf.ok)
+                return result.pdf.cancelled ? QStringLiteral("cancelled") : result.pdf.error;
+            return QString();
+        },
+        [this, files](const QString& error) {
+            m_pDossierLink = nullptr;
+            SetBusy(m_pJobLink != nullptr);
+            m_lastDossier = error.isEmpty() ? files.pdf : error;
+            if (error.isEmpty())
+                statusBar()->showMessage(QStringLiteral("Wrote %1").arg(files.pdf), 10000);
+            else if (error != QLatin1String("cancelled"))
+                MessageBox(QStringLiteral("The dossier was not written: %1").arg(SafeLine(error)),
+                           kCaption, MB_ICONEXCLAMATION);
+            Q_EMIT DossierFinished();
+        });
+    UpdateCommands();
+}
+
+void CLibraryWindow::CancelDossier() {
+    if (!m_pDossierLink)
+        return;
+    // The worker stops at its next joint or page and removes what it began;
+    // the window does not wait for it.
+    m_pDossierCancel->store(true);
+    CutLink(m_pDossierLink);
+    m_lastDossier = QStringLiteral("cancelled");
+    SetBusy(m_pJobLink != nullptr);
+    statusBar()->showMessage(QStringLiteral("Dossier cancelled"), 5000);
+    Q_EMIT DossierFinished();
 }

@@ -103,6 +103,15 @@ public:
     void ForgetMissing();
     void ShowCheck();
     void ShowFolders();
+    // "Review...": one decision for the selected joints, recorded on a
+    // worker (ReviewFinished); refusals (another desk was first) are told.
+    void ReviewSelected();
+    // "Job dossier...": written on a worker with progress; Cancel leaves
+    // no file (DossierFinished, LastDossier).
+    void WriteDossier();
+    void CancelDossier();
+    bool WritingDossier() const { return m_pDossierLink != nullptr; }
+    const QString& LastDossier() const { return m_lastDossier; }
     // Reports and folders given to the window (dropped on it).
     void TakeDropped(const QStringList& paths);
     // Applies the search now rather than after the pause for typing.
@@ -130,6 +139,7 @@ public:
     QLineEdit* SearchBox() { return m_pSearch; }
     QComboBox* StatusBox() { return m_pStatus; }
     QComboBox* VerdictBox() { return m_pVerdict; }
+    QComboBox* ReviewBox() { return m_pReview; }
     QLabel* CountLabel() { return m_pCount; }
     QLabel* FolderLabel() { return m_pFolder; }
     QProgressBar* ProgressBar() { return m_pProgress; }
@@ -166,6 +176,8 @@ Q_SIGNALS:
     void DropTaken();
     // The procedure files were read again (RefreshProcedures).
     void ProceduresRead();
+    void ReviewFinished();
+    void DossierFinished();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -182,6 +194,13 @@ private:
     void UpdateCount();
     void UpdateCommands();
     void OnProgress(int done, int total);
+    // What a worker calls after each step (on its thread): the tests' hook
+    // there, and the progress bar here unless the window stopped waiting.
+    std::function<void(int, int)> WorkerProgress(CWorkerLink* link,
+                                                 std::function<void(int, int)> hook);
+    void OnCancel();
+    // The selected joint's review and, once read, its history, in the pane.
+    void ShowReview(const JointRow& row, const std::vector<JointReview>* history);
     void FollowCommit();
     void StartLoad();
     void Apply(const LibrarySnapshot& snapshot);
@@ -227,6 +246,7 @@ private:
     QTimer* m_pSearchDelay = nullptr;
     QComboBox* m_pStatus = nullptr;
     QComboBox* m_pVerdict = nullptr;
+    QComboBox* m_pReview = nullptr;
     QCheckBox* m_pDates = nullptr;
     QDateEdit* m_pSince = nullptr;
     QDateEdit* m_pUntil = nullptr;
@@ -252,6 +272,12 @@ private:
     CWorkerLink* m_pDetailsLink = nullptr;
     CWorkerLink* m_pDropLink = nullptr;
     CWorkerLink* m_pProcedureLink = nullptr;
+    CWorkerLink* m_pReviewLink = nullptr;
+    CWorkerLink* m_pDossierLink = nullptr;
+    std::shared_ptr<std::atomic<bool>> m_pDossierCancel;
+    QString m_lastDossier;                  // what the last dossier wrote, or why it did not
+    QString m_strReviewer;                  // the name typed last
+    std::vector<JointReview> m_paneHistory; // of the joint the pane shows
     // The procedure files as last read off this thread: a verdict is shown
     // as current only when it is what they, the rules and the machine list
     // in the settings would make now (VerdictBook.h).

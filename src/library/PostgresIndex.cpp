@@ -1,5 +1,6 @@
 #include "library/PostgresIndex.h"
 
+#include "library/LibraryStore.h"
 #include "platform/Clock.h"
 
 #include <QDateTime>
@@ -39,6 +40,21 @@ public:
     QString SortKeyType() const override { return QStringLiteral("TEXT COLLATE \"C\""); }
     QString TextAggregate(const QString& expression, const QString& separator) const override {
         return QStringLiteral("string_agg(%1, %2)").arg(expression, separator);
+    }
+    // A trigger for rows and one for TRUNCATE; desks have no right to
+    // change the table either (README).
+    QStringList AppendOnly(const QString& table) const override {
+        const QString name = table.section(QLatin1Char('.'), -1);
+        const QString function = table + QStringLiteral("_kept");
+        return {QStringLiteral("CREATE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+                               "RAISE EXCEPTION '%2 is only ever added to'; END $$")
+                    .arg(function, name),
+                QStringLiteral("CREATE TRIGGER %1_no_change BEFORE UPDATE OR DELETE ON %2 FOR EACH "
+                               "ROW EXECUTE FUNCTION %3()")
+                    .arg(name, table, function),
+                QStringLiteral("CREATE TRIGGER %1_no_truncate BEFORE TRUNCATE ON %2 FOR EACH "
+                               "STATEMENT EXECUTE FUNCTION %3()")
+                    .arg(name, table, function)};
     }
 
     std::optional<SchemaMark> ReadMark(QSqlDatabase& db) const override {
@@ -221,18 +237,21 @@ ServerState ReadServerState(QSqlDatabase& db) {
 }
 
 QStringList NewServerSchemas() {
-    return {QStringLiteral("CREATE SCHEMA %1").arg(kServerSchema),
-            QStringLiteral("SET LOCAL search_path TO %1").arg(kServerSchema),
-            QStringLiteral("CREATE TABLE schema_version(application BIGINT NOT NULL, version "
-                           "INTEGER NOT NULL, major INTEGER NOT NULL)"),
-            // What people decide lives apart from the rebuildable index;
-            // its tables come with the reviews.
-            QStringLiteral("CREATE SCHEMA %1").arg(CSqlDialect::ReviewsSchema()),
-            QStringLiteral("CREATE TABLE %1.reviews_meta(key TEXT PRIMARY KEY, value TEXT NOT "
-                           "NULL)")
-                .arg(CSqlDialect::ReviewsSchema()),
-            QStringLiteral("INSERT INTO %1.reviews_meta(key, value) VALUES('version', '1')")
-                .arg(CSqlDialect::ReviewsSchema())};
+    return QStringList{
+               QStringLiteral("CREATE SCHEMA %1").arg(kServerSchema),
+               QStringLiteral("SET LOCAL search_path TO %1").arg(kServerSchema),
+               QStringLiteral("CREATE TABLE schema_version(application BIGINT NOT NULL, version "
+                              "INTEGER NOT NULL, major INTEGER NOT NULL)"),
+               // What people decide lives apart from the rebuildable index;
+               // its tables come with the reviews.
+               QStringLiteral("CREATE SCHEMA %1").arg(CSqlDialect::ReviewsSchema()),
+               QStringLiteral("CREATE TABLE %1.reviews_meta(key TEXT PRIMARY KEY, value TEXT NOT "
+                              "NULL)")
+                   .arg(CSqlDialect::ReviewsSchema()),
+               QStringLiteral("INSERT INTO %1.reviews_meta(key, value) VALUES('version', '%2')")
+                   .arg(CSqlDialect::ReviewsSchema())
+                   .arg(CLibraryStore::kReviewsSchemaVersion)} +
+           ReviewsSchemaStep(PostgresDialect(), 1, CSqlDialect::ReviewsSchema());
 }
 
 std::optional<bool> TakeServerScanLock(QSqlDatabase& db) {

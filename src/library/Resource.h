@@ -23,3 +23,26 @@ constexpr int IDD_LIBRARY_FORGET = 402;
 constexpr int IDC_LIB_FORGET_DAYS = 4021;
 constexpr int IDC_LIB_FORGET_LIST = 4022;
 constexpr int IDC_LIB_FORGET_COUNT = 4023;
+
+constexpr int IDD_LIBRARY_REVIEW = 403;
+constexpr int IDC_LIB_REVIEW_JOINTS = 4031;
+constexpr int IDC_LIB_REVIEW_ACCEPTED = 4032;
+constexpr int IDC_LIB_REVIEW_REJECTED = 4033;
+constexpr int IDC_LIB_REVIEW_RETEST = 4034;
+constexpr int IDC_LIB_REVIEW_NAME = 4035;
+constexpr int IDC_LIB_REVIEW_COMMENT = 4036;
+constexpr int IDC_LIB_REVIEW_VISUAL = 4037;
+constexpr int IDC_LIB_REVIEW_BEAD = 4038;
+constexpr int IDC_LIB_REVIEW_BEND = 4039;
+constexpr int IDC_LIB_REVIEW_HISTORY = 4040;
+constexpr int IDC_LIB_REVIEW_HISTORY_TITLE = 4041;
+
+constexpr int IDD_LIBRARY_DOSSIER = 404;
+constexpr int IDC_LIB_DOSSIER_JOB = 4051;
+constexpr int IDC_LIB_DOSSIER_DATES = 4052;
+constexpr int IDC_LIB_DOSSIER_SINCE = 4053;
+constexpr int IDC_LIB_DOSSIER_UNTIL = 4054;
+constexpr int IDC_LIB_DOSSIER_FILE = 4055;
+constexpr int IDC_LIB_DOSSIER_BROWSE = 4056;
+constexpr int IDC_LIB_DOSSIER_LETTER = 4057;
+constexpr int IDC_LIB_DOSSIER_COUNT = 4058;

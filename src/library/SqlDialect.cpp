@@ -42,6 +42,16 @@ public:
         return QStringLiteral("group_concat(%1, %2)").arg(expression, separator);
     }
 
+    QStringList AppendOnly(const QString& table) const override {
+        QStringList statements;
+        for (const char* what : {"UPDATE", "DELETE"})
+            statements << QStringLiteral("CREATE TRIGGER %1_no_%2 BEFORE %3 ON %1 BEGIN SELECT "
+                                         "RAISE(ABORT, '%1 is only ever added to'); END")
+                              .arg(table, QString::fromLatin1(what).toLower(),
+                                   QString::fromLatin1(what));
+        return statements;
+    }
+
     std::optional<SchemaMark> ReadMark(QSqlDatabase& db) const override {
         const auto app = Number(db, QStringLiteral("PRAGMA application_id"));
         const auto version = Number(db, QStringLiteral("PRAGMA user_version"));
@@ -58,8 +68,15 @@ public:
     // An embedded store has no clock but the host's.
     std::optional<qint64> NowMs(QSqlDatabase&) const override { return CurrentTimeMs(); }
 
+    // Each attached file counts its own commits: the reviews' count too, so
+    // that a review made elsewhere is seen.
     std::optional<qint64> ChangeCounter(QSqlDatabase& db) const override {
-        return Number(db, QStringLiteral("PRAGMA data_version"));
+        const std::optional<qint64> index = Number(db, QStringLiteral("PRAGMA data_version"));
+        const std::optional<qint64> reviews =
+            Number(db, QStringLiteral("PRAGMA %1.data_version").arg(ReviewsSchema()));
+        if (!index)
+            return std::nullopt;
+        return *index + reviews.value_or(0);
     }
     QString ChangeNotice() const override { return QString(); }
 

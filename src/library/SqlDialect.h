@@ -85,6 +85,10 @@ public:
         return QLatin1Char('%') + text + QLatin1Char('%');
     }
 
+    // The statements that make `table` refuse every UPDATE and DELETE, so
+    // that rows once added stay as they are.
+    virtual QStringList AppendOnly(const QString& table) const = 0;
+
     // The name under which the reviews, kept apart from the rebuildable
     // index, are reached in SQL ("vtq_reviews.table").
     static QString ReviewsSchema() { return QStringLiteral("vtq_reviews"); }

@@ -59,38 +59,61 @@ void SetLocalIndexFolderForTests(const QString& folder) {
     g_localFolder = folder;
 }
 
-IndexPlace PlaceIndex(const QString& requested) {
-    IndexPlace place{requested, QString()};
-    const QString folder = QFileInfo(requested).absolutePath();
-    // The nearest folder that exists tells the file system.
-    QString existing = folder;
+QString LocalIndexFolder() {
+    return g_localFolder.isEmpty()
+               ? QStringLiteral("/var/tmp/kelvorn-joint-reports-%1").arg(getuid())
+               : g_localFolder;
+}
+
+namespace {
+// Whether `path` (or the nearest folder of it that exists) lies on a
+// network file system; its type in `fsType`.
+bool OnNetwork(const QString& path, QString& fsType) {
+    QString existing = path;
     while (!QFileInfo(existing).isDir() && existing != QLatin1String("/"))
         existing = QFileInfo(existing).absolutePath();
     struct stat st {};
     const QString canonical = QFileInfo(existing).canonicalFilePath();
     if (stat(QFile::encodeName(canonical).constData(), &st) != 0)
+        return false;
+    fsType = MountOf(canonical, st.st_dev, false).fsType;
+    return IsNetworkFileSystem(fsType);
+}
+
+} // namespace
+
+QString ReviewsDatabase(const QString& indexPath) {
+    QString base = indexPath;
+    if (base.endsWith(QLatin1String(".sqlite")))
+        base.chop(7);
+    return base + QStringLiteral(".reviews.sqlite");
+}
+
+IndexPlace PlaceIndex(const QString& requested, const QString& durableFolder) {
+    IndexPlace place{requested, ReviewsDatabase(requested), QString()};
+    QString fsType;
+    if (!OnNetwork(QFileInfo(requested).absolutePath(), fsType))
         return place;
-    const MountFacts mount = MountOf(canonical, st.st_dev, false);
-    if (!IsNetworkFileSystem(mount.fsType))
-        return place;
-    const QString local = g_localFolder.isEmpty()
-                              ? QStringLiteral("/var/tmp/kelvorn-joint-reports-%1").arg(getuid())
-                              : g_localFolder;
     // One local index per index asked for, named after it.
     const QString tag = QString::fromLatin1(
         QCryptographicHash::hash(QFile::encodeName(QFileInfo(requested).absoluteFilePath()),
                                  QCryptographicHash::Sha256)
             .toHex()
             .left(12));
-    place.path = local + QLatin1Char('/') + QFileInfo(requested).completeBaseName() +
-                 QLatin1Char('-') + tag + QStringLiteral(".sqlite");
+    const QString name = QFileInfo(requested).completeBaseName() + QLatin1Char('-') + tag;
+    place.path = LocalIndexFolder() + QLatin1Char('/') + name + QStringLiteral(".sqlite");
+    QString durableType;
+    place.reviews =
+        !durableFolder.isEmpty() && !OnNetwork(durableFolder, durableType)
+            ? durableFolder + QLatin1Char('/') + name + QStringLiteral(".reviews.sqlite")
+            : ReviewsDatabase(place.path);
     if (!QFileInfo::exists(place.path))
         place.warning =
             QStringLiteral("%1 lies on a network file system (%2), where an SQLite index is not "
                            "safe; the library index is kept on this computer's disk instead, in "
-                           "%3. To share one library between desks, use the shared PostgreSQL "
-                           "index.")
-                .arg(requested, mount.fsType, place.path);
+                           "%3, and its reviews in %4. To share one library between desks, use "
+                           "the shared PostgreSQL index.")
+                .arg(requested, fsType, place.path, place.reviews);
     return place;
 }
 

@@ -22,17 +22,25 @@ struct SqliteFileFacts {
 };
 SqliteFileFacts ReadSqliteFileFacts(const QString& path);
 
-// Where the index asked for at `requested` is kept. On a network file
-// system (WAL there is not safe between hosts, and the rollback journal
-// not much better) it is kept on local disk instead; `warning` says so the
-// first time, when that local index is new.
+// Where the index asked for at `requested` is kept, and its reviews. On a
+// network file system (WAL there is not safe between hosts, and the
+// rollback journal not much better) the index is kept on local disk
+// instead, in a folder of /var/tmp; `warning` says so the first time, when
+// that local index is new. The reviews are people's decisions, never to be
+// aged away with what /var/tmp holds: they go to `durableFolder` (the
+// user's data folder) when that is on local disk, else beside the local
+// index, a folder the package keeps systemd-tmpfiles from ageing.
 struct IndexPlace {
     QString path;
+    QString reviews;
     QString warning;
 };
-IndexPlace PlaceIndex(const QString& requested);
+IndexPlace PlaceIndex(const QString& requested, const QString& durableFolder);
+// The reviews file beside the index at `indexPath`.
+QString ReviewsDatabase(const QString& indexPath);
 // The local folder for indexes asked for on network file systems; tests
 // point it at a folder of their own (empty: back to the default).
+QString LocalIndexFolder();
 void SetLocalIndexFolderForTests(const QString& folder);
 
 // SQLite's own verdicts, from the native code of a Qt SQL error (extended

@@ -1,5 +1,6 @@
 #include "library/LibraryCommand.h"
 #include "LibraryTree.h"
+#include "check/Procedure.h"
 #include "framework/Globals.h"
 #include "library/Csv.h"
 #include "library/LibraryFolders.h"
@@ -565,6 +566,12 @@ TEST_P(LibraryCommand, ReadersNeverWaitForWriters) {
 // An index asked for on a network file system (a home folder on NFS) is
 // kept on this computer's disk, with one warning that says where.
 TEST_P(LibraryCommandSqlite, IndexOnANetworkFileSystemIsKeptLocally) {
+    // The user's data folder is the test's (as for the program it runs).
+    struct DataHome {
+        QByteArray was = qgetenv("XDG_DATA_HOME");
+        DataHome() { qputenv("XDG_DATA_HOME", QFile::encodeName(TestSettingsFolder())); }
+        ~DataHome() { was.isNull() ? qunsetenv("XDG_DATA_HOME") : qputenv("XDG_DATA_HOME", was); }
+    } dataHome;
     QTemporaryDir local;
     SetLocalIndexFolderForTests(local.path());
     struct stat st {};
@@ -581,9 +588,55 @@ TEST_P(LibraryCommandSqlite, IndexOnANetworkFileSystemIsKeptLocally) {
               1);
     r = Run({QStringLiteral("scan")});
     EXPECT_FALSE(r.err.contains(QStringLiteral("network"))) << qPrintable(r.err);
-    r = Run({QStringLiteral("list")});
+    r = Run({QStringLiteral("list"), QStringLiteral("--format"), QStringLiteral("json")});
     EXPECT_EQ(r.code, kExitOk);
     EXPECT_TRUE(r.out.contains(QStringLiteral("J-200")));
+    const QString id =
+        QJsonDocument::fromJson(r.out.toUtf8()).array()[0][QStringLiteral("id")].toString();
+
+    // The user's data folder is on the network too: the reviews go beside
+    // the local index, which the package keeps from being aged away.
+    const QStringList review{QStringLiteral("review"), QStringLiteral("--joint"), id,
+                             QStringLiteral("--state"), QStringLiteral("rejected")};
+    ASSERT_EQ(Run(review).code, kExitOk);
+    EXPECT_EQ(QDir(local.path()).entryList({QStringLiteral("library-*.reviews.sqlite")}).size(), 1);
+    EXPECT_FALSE(QFile::exists(ReviewsDatabase(db)));
+
+    // Only the index asked for is on the network: its reviews are kept in
+    // the user's data folder, which nothing ages.
+    ASSERT_EQ(stat(QFile::encodeName(tree.path()).constData(), &st), 0);
+    SetMountTableForTests({{tree.path(), QStringLiteral("cifs"), QStringLiteral("//nas/joints"),
+                            QString(), QString(), st.st_dev}});
+    const QString shared = tree.path() + QStringLiteral("/index/library.sqlite");
+    ASSERT_EQ(Run({QStringLiteral("--database"), shared, QStringLiteral("scan"), share}).code,
+              kExitOk);
+    r = Run({QStringLiteral("--database"), shared, QStringLiteral("review"),
+             QStringLiteral("--joint"), id, QStringLiteral("--state"), QStringLiteral("re-test")});
+    EXPECT_EQ(r.code, kExitOk) << qPrintable(r.err);
+    EXPECT_TRUE(DurableReviewsFolder().startsWith(TestSettingsFolder()));
+    EXPECT_EQ(QDir(DurableReviewsFolder())
+                  .entryList({QStringLiteral("library-????????????.reviews.sqlite")})
+                  .size(),
+              1);
+    EXPECT_FALSE(QFileInfo::exists(tree.path() + QStringLiteral("/index")));
+}
+
+// The local folder of indexes asked for on network file systems, and the
+// reviews it may hold, are never aged by systemd-tmpfiles: with /var/tmp
+// aged at once, only what is beside them goes.
+TEST_P(LibraryCommandSqlite, LocalIndexFolderIsNeverAgedAway) {
+    const QString root = tree.path() + QStringLiteral("/root");
+    const QString ours = root + LocalIndexFolder();
+    PutFile(root + QStringLiteral("/usr/lib/tmpfiles.d/tmp.conf"), "q /var/tmp 1777 root root 0\n");
+    PutFile(ours + QStringLiteral("/library-0123456789ab.reviews.sqlite"), "reviews");
+    PutFile(root + QStringLiteral("/var/tmp/other/old"), "old");
+    QFile::copy(QStringLiteral(VTQ_LIBRARY_TMPFILES),
+                root + QStringLiteral("/usr/lib/tmpfiles.d/kelvorn-vtq-library.conf"));
+    const ToolRun clean = RunTool(QStringLiteral("systemd-tmpfiles"),
+                                  {QStringLiteral("--root=") + root, QStringLiteral("--clean")});
+    ASSERT_EQ(clean.code, 0) << clean.err.constData();
+    EXPECT_FALSE(QFile::exists(root + QStringLiteral("/var/tmp/other/old")));
+    EXPECT_EQ(ReadFile(ours + QStringLiteral("/library-0123456789ab.reviews.sqlite")), "reviews");
 }
 
 // The walk does not enter another file system below a folder (that part
@@ -638,6 +691,182 @@ TEST_P(LibraryCommandSqlite, WalkStaysOnItsFileSystemAndSeesFoldersTwice) {
     r = Program({QStringLiteral("scan")});
     EXPECT_TRUE(r.out.contains(QStringLiteral("not found ") + share + QStringLiteral("/a.kjr")))
         << qPrintable(r.out);
+}
+
+// The office's end of a job from a shell: joints reviewed by the program
+// run as another process, seen by list and by the dossier of the job; what
+// is refused is refused with a reason and changes nothing; the dossier
+// reads back with every joint of the job (and none of a job with a near
+// number), their verdicts and reviews, the history, and what it left out,
+// and never writes over a file unless told.
+TEST_P(LibraryCommand, ReviewAndDossierOfAJob) {
+    PutFile(share + QStringLiteral("/1.kjr"),
+            MakeCheckedReportBytes(1, QStringLiteral("NW-12"), true));
+    PutFile(share + QStringLiteral("/2.kjr"),
+            MakeCheckedReportBytes(2, QStringLiteral("nw-12 "), false));
+    PutFile(share + QStringLiteral("/3.kjr"),
+            MakeCheckedReportBytes(3, QStringLiteral("NW-12"), true));
+    PutFile(share + QStringLiteral("/4.kjr"),
+            MakeCheckedReportBytes(4, QStringLiteral("NW-120"), true));
+    ASSERT_EQ(Run({QStringLiteral("scan"), share}).code, kExitOk);
+    const auto listed = [&](const QStringList& filter = {}) {
+        const Result r = Run(QStringList{QStringLiteral("list"), QStringLiteral("--format"),
+                                         QStringLiteral("json")} +
+                             filter);
+        EXPECT_EQ(r.code, kExitOk) << qPrintable(r.err);
+        QMap<int, QJsonObject> joints;
+        for (const QJsonValue& v : QJsonDocument::fromJson(r.out.toUtf8()).array())
+            joints.insert(v[QStringLiteral("joint_number")].toInt(), v.toObject());
+        return joints;
+    };
+    QMap<int, QJsonObject> joints = listed();
+    ASSERT_EQ(joints.size(), 4);
+    const auto id = [&](int joint) { return joints[joint][QStringLiteral("id")].toString(); };
+    EXPECT_EQ(id(2).size(), 12);
+    EXPECT_TRUE(joints[2][QStringLiteral("sha256")].toString().startsWith(id(2)));
+    EXPECT_EQ(joints[2][QStringLiteral("verdict")], QStringLiteral("fail"));
+    EXPECT_TRUE(joints[2][QStringLiteral("review_state")].isNull());
+
+    const auto review = [&](const QStringList& args) {
+        return Program(QStringList{QStringLiteral("review")} + args);
+    };
+    // Usage, unknown and ambiguous IDs, a fail accepted without a word.
+    Result r = review(
+        {QStringLiteral("--joint"), id(1), QStringLiteral("--state"), QStringLiteral("fine")});
+    EXPECT_EQ(r.code, kExitUsage);
+    r = review({QStringLiteral("--joint"), QStringLiteral("0123456789ab"),
+                QStringLiteral("--state"), QStringLiteral("accepted")});
+    EXPECT_EQ(r.code, kExitUsage);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("no joint has the ID 0123456789ab")))
+        << qPrintable(r.err);
+    r = review({QStringLiteral("--joint"), id(1).left(6), QStringLiteral("--state"),
+                QStringLiteral("accepted")});
+    EXPECT_EQ(r.code, kExitUsage);
+    r = review({QStringLiteral("--joint"), id(2), QStringLiteral("--state"),
+                QStringLiteral("accepted"), QStringLiteral("--comment"), QStringLiteral("  ")});
+    EXPECT_EQ(r.code, kExitUsage);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("verdict fail: accepting it needs a comment")))
+        << qPrintable(r.err);
+    EXPECT_TRUE(listed()[2][QStringLiteral("review_state")].isNull());
+
+    // A verdict made by other rules than the office's now is no ground for
+    // a review until the joint is judged again.
+    QFile shipped(DefaultProcedurePath());
+    ASSERT_TRUE(shipped.open(QIODevice::ReadOnly));
+    PutFile(tree.path() + QStringLiteral("/main.ini"),
+            shipped.readAll().replace("Name=Generic PE", "Name=Water main PE"));
+    PutFile(tree.path() + QStringLiteral("/rules.txt"), "NW-12 => main.ini\n");
+    ASSERT_EQ(Run({QStringLiteral("procedures"), QStringLiteral("--set"),
+                   tree.path() + QStringLiteral("/rules.txt")})
+                  .code,
+              kExitOk);
+    r = Run({QStringLiteral("review"), QStringLiteral("--joint"), id(3), QStringLiteral("--state"),
+             QStringLiteral("rejected")});
+    EXPECT_EQ(r.code, kExitFailure);
+    EXPECT_TRUE(
+        r.err.contains(QStringLiteral("is not ready for review: its verdict is not current")))
+        << qPrintable(r.err);
+    ASSERT_EQ(Run({QStringLiteral("procedures"), QStringLiteral("--clear")}).code, kExitOk);
+
+    r = review({QStringLiteral("--joint"), id(2).toUpper(), QStringLiteral("--state"),
+                QStringLiteral("accepted"), QStringLiteral("--comment"),
+                QStringLiteral("=gauge hose kinked; bend test passed"),
+                QStringLiteral("--reviewer"), QStringLiteral("A. Inspector"),
+                QStringLiteral("--bend"), QStringLiteral("pass"), QStringLiteral("--bead-width"),
+                QStringLiteral("12.5")});
+    ASSERT_EQ(r.code, kExitOk) << qPrintable(r.err);
+    EXPECT_TRUE(r.out.contains(QStringLiteral("not reviewed -> accepted by A. Inspector (")))
+        << qPrintable(r.out);
+    ASSERT_EQ(review({QStringLiteral("--joint"), joints[1][QStringLiteral("sha256")].toString(),
+                      QStringLiteral("--state"), QStringLiteral("accepted")})
+                  .code,
+              kExitOk);
+    ASSERT_EQ(review({QStringLiteral("--joint"), id(1), QStringLiteral("--state"),
+                      QStringLiteral("re-test"), QStringLiteral("--comment"),
+                      QStringLiteral("cold joint seen at the bead"), QStringLiteral("--visual"),
+                      QStringLiteral("fail"), QStringLiteral("--reviewer"),
+                      QStringLiteral("=cmd|' /C calc'!A0")})
+                  .code,
+              kExitOk);
+
+    // This process sees what the others did.
+    joints = listed();
+    EXPECT_EQ(joints[2][QStringLiteral("review_state")], QStringLiteral("accepted"));
+    EXPECT_TRUE(joints[2][QStringLiteral("reviewer")].toString().startsWith(
+        QStringLiteral("A. Inspector (")));
+    EXPECT_FALSE(joints[2][QStringLiteral("review_time")].toString().isEmpty());
+    EXPECT_EQ(joints[2][QStringLiteral("report_changed_since_review")], false);
+    EXPECT_EQ(joints[1][QStringLiteral("review_state")], QStringLiteral("re-test"));
+    EXPECT_EQ(listed({QStringLiteral("--review"), QStringLiteral("not-reviewed")}).keys(),
+              (QList<int>{3, 4}));
+    r = Run({QStringLiteral("list"), QStringLiteral("--format"), QStringLiteral("csv")});
+    EXPECT_TRUE(r.out.contains(QStringLiteral(",accepted,A. Inspector ("))) << qPrintable(r.out);
+    EXPECT_TRUE(r.out.contains(QStringLiteral("'=gauge hose kinked"))) << qPrintable(r.out);
+
+    // The dossier of the job, in the range of two of its days.
+    const QString day = joints[1][QStringLiteral("date_time")].toString().left(8);
+    const QString pdf = tree.path() + QStringLiteral("/nw-12.pdf");
+    const QString csv = tree.path() + QStringLiteral("/nw-12.csv");
+    const QString json = tree.path() + QStringLiteral("/nw-12.json");
+    const QStringList dossier{QStringLiteral("dossier"),
+                              QStringLiteral("--job"),
+                              QStringLiteral(" Nw-12"),
+                              QStringLiteral("--since"),
+                              day + QStringLiteral("01"),
+                              QStringLiteral("--until"),
+                              day + QStringLiteral("03"),
+                              QStringLiteral("-o"),
+                              pdf,
+                              QStringLiteral("--csv"),
+                              csv,
+                              QStringLiteral("--json"),
+                              json};
+    r = Program(dossier);
+    ASSERT_EQ(r.code, kExitOk) << qPrintable(r.err);
+    EXPECT_TRUE(r.out.contains(QStringLiteral("2 joints of job Nw-12: 2 present")))
+        << qPrintable(r.out);
+    EXPECT_TRUE(r.out.contains(QStringLiteral("left out: job NW-120 (1 joints)")));
+    EXPECT_TRUE(r.out.contains(QStringLiteral("left out: 1 joints of the job dated outside")));
+    const QString text = QString::fromUtf8(
+        RunTool(QStringLiteral("pdftotext"), {QStringLiteral("-raw"), pdf, QStringLiteral("-")})
+            .out);
+    const QStringList pages = text.split(QLatin1Char('\f'), Qt::SkipEmptyParts);
+    EXPECT_TRUE(text.contains(QStringLiteral("NW-120"))); // named on the cover as left out
+    for (int joint : {1, 2})
+        EXPECT_TRUE(text.contains(QStringLiteral("Joint %1, %2")
+                                      .arg(joint)
+                                      .arg(joints[joint][QStringLiteral("date_time")].toString())))
+            << joint;
+    EXPECT_FALSE(text.contains(QStringLiteral("Joint 3, ")));
+    EXPECT_TRUE(text.contains(QStringLiteral("not reviewed → accepted")));
+    EXPECT_TRUE(text.contains(QStringLiteral("accepted → re-test")));
+    EXPECT_TRUE(text.contains(QStringLiteral("bend test pass")));
+    EXPECT_TRUE(pages.last().contains(QStringLiteral("Review history")));
+    const QJsonArray table = QJsonDocument::fromJson(ReadFile(json)).array();
+    ASSERT_EQ(table.size(), 2);
+    EXPECT_EQ(table[1][QStringLiteral("verdict")], QStringLiteral("fail"));
+    EXPECT_EQ(table[1][QStringLiteral("review_state")], QStringLiteral("accepted"));
+    EXPECT_EQ(table[0][QStringLiteral("review_state")], QStringLiteral("re-test"));
+    // The dossier's table as CSV: a name typed as a formula stays text.
+    const QString cells = QString::fromUtf8(ReadFile(csv));
+    EXPECT_TRUE(ReadFile(csv).startsWith("\xEF\xBB\xBF"));
+    EXPECT_TRUE(cells.contains(QStringLiteral(",'=cmd|' /C calc'!A0 ("))) << qPrintable(cells);
+
+    // Never over a file without --force, and nothing else written then.
+    const QByteArray before = ReadFile(pdf);
+    QFile::remove(json);
+    r = Program(dossier);
+    EXPECT_EQ(r.code, kExitUsage);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("is there already"))) << qPrintable(r.err);
+    EXPECT_EQ(ReadFile(pdf), before);
+    EXPECT_FALSE(QFile::exists(json));
+    EXPECT_EQ(Program(dossier + QStringList{QStringLiteral("--force")}).code, kExitOk);
+    EXPECT_TRUE(QFile::exists(json));
+    r = Program({QStringLiteral("dossier"), QStringLiteral("--job"), QStringLiteral("12"),
+                 QStringLiteral("-o"), tree.path() + QStringLiteral("/12.pdf")});
+    EXPECT_EQ(r.code, kExitFailure);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("near it: \"NW-12\""))) << qPrintable(r.err);
+    EXPECT_FALSE(QFile::exists(tree.path() + QStringLiteral("/12.pdf")));
 }
 
 INSTANTIATE_TEST_SUITE_P(Stores, LibraryCommand,

@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QSysInfo>
 #include <QTemporaryDir>
@@ -419,6 +420,12 @@ TEST(LibraryStore, OlderIndexIsBroughtUpToDateByAWriter) {
                                "joint report')"),
                 QStringLiteral("PRAGMA application_id = %1").arg(CLibraryStore::kApplicationId),
                 QStringLiteral("PRAGMA user_version = 2")});
+    MakeSqlite(
+        ReviewsDatabase(path),
+        {QStringLiteral("CREATE TABLE reviews_meta(key TEXT PRIMARY KEY, value TEXT NOT "
+                        "NULL)"),
+         QStringLiteral("PRAGMA application_id = %1").arg(CLibraryStore::kReviewsApplicationId),
+         QStringLiteral("PRAGMA user_version = 1")});
     {
         CLibraryStore reader(path);
         EXPECT_EQ(reader.Open(CLibraryStore::Mode::Read), CLibraryStore::OpenResult::Older);
@@ -442,28 +449,14 @@ TEST(LibraryStore, OlderIndexIsBroughtUpToDateByAWriter) {
     // Sort keys were made for what was there: "job 9" before "Job 10".
     EXPECT_LT((*rows)[1].keys.job, (*rows)[0].keys.job);
 
-    // The copy before an upgrade of a file people's decisions live in.
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("m"));
-    const QString reviews = ReviewsDatabase(path);
-    db.setDatabaseName(reviews);
-    ASSERT_TRUE(db.open());
-    const QByteArray before = Bytes(reviews);
-    QString error;
-    const std::vector<SchemaStep> steps{
-        [](QSqlDatabase&) { return true; },
-        [](QSqlDatabase& d) { return QSqlQuery(d).exec(QStringLiteral("CREATE TABLE r(x)")); }};
-    EXPECT_TRUE(MigrateSqlite(db, reviews, SqliteDialect(), CLibraryStore::kReviewsApplicationId, 1,
-                              steps, true, error))
-        << qPrintable(error);
-    EXPECT_EQ(SqliteDialect().ReadMark(db)->version, 2);
-    db.close();
-    db = QSqlDatabase();
-    QSqlDatabase::removeDatabase(QStringLiteral("m"));
+    // The reviews file of the first version was copied before its upgrade.
     const QStringList copies =
         QDir(dir.path()).entryList({QStringLiteral("library.reviews.sqlite.before-v2-*")});
     ASSERT_EQ(copies.size(), 1);
     EXPECT_EQ(ReadSqliteFileFacts(dir.path() + QLatin1Char('/') + copies[0]).version, 1);
-    EXPECT_FALSE(before.isEmpty());
+    EXPECT_EQ(ReadSqliteFileFacts(ReviewsDatabase(path)).version,
+              CLibraryStore::kReviewsSchemaVersion);
+    EXPECT_EQ(reader.CurrentReviews()->size(), 0u);
 }
 
 // The scan lock: one holder at a time, named to whoever finds it taken; it
@@ -757,4 +750,129 @@ TEST(LibraryPostgreSQL, ServerRestartedInTheMiddleOfAScan) {
     ASSERT_EQ(reader.Open(CLibraryStore::Mode::Read), CLibraryStore::OpenResult::Ok);
     reader.SetDeskRoots(DeskRootsOf(*reader.Roots(), job.named, 5000));
     EXPECT_EQ(reader.Joints(JointFilter())->size(), size_t(kReports));
+}
+
+// Reviews from two desks at once: a change made on a review that another
+// desk changed meanwhile is refused and names what is there now; the
+// history keeps every change, from what to what, and nothing in it can be
+// updated or deleted, not even by SQL of one's own; a joint's review
+// outlives its files leaving the index and comes back with them, and says
+// when the present copy is not the one reviewed.
+TEST_P(LibraryStores, ReviewsAreAddedOnlyOnTheLatestAndKeptForEver) {
+    QTemporaryDir dir;
+    const TestLibrary lib(GetParam(), dir.path() + QStringLiteral("/library.sqlite"));
+    ASSERT_TRUE(lib.Ready()) << qPrintable(lib.Error());
+    const QString path = lib.database;
+    CLibraryStore writer(path);
+    ASSERT_EQ(writer.Open(CLibraryStore::Mode::Write), CLibraryStore::OpenResult::Ok)
+        << qPrintable(writer.Message());
+    CScanLock lock(writer);
+    if (writer.IsServer()) {
+        ASSERT_EQ(lock.Take(QStringLiteral("test"), 0), CScanLock::Taken);
+    }
+    LibraryRoot root;
+    root.key = root.source = QStringLiteral("/r");
+    root.id = writer.PutRoot(root);
+    root.known = root.reachable = true;
+    root.path = "/r";
+    root.pathText = QStringLiteral("/r");
+    ASSERT_TRUE(writer.SetRootState(root));
+    JointFields fields = Joint(4, QStringLiteral("J-1"));
+    fields.verdict = QStringLiteral("fail");
+    const qint64 v1 = writer.PutVersion(QByteArray(32, 'a'), 10, fields);
+    ASSERT_TRUE(writer.PutFile(root.id, "a.kjr", FileKey("a.kjr", RootKind::Path),
+                               QStringLiteral("a.kjr"), 10, 5, v1, QString()));
+
+    CLibraryStore deskA(path), deskB(path);
+    ASSERT_EQ(deskA.Open(CLibraryStore::Mode::Review), CLibraryStore::OpenResult::Ok)
+        << qPrintable(deskA.Message());
+    ASSERT_EQ(deskB.Open(CLibraryStore::Mode::Review), CLibraryStore::OpenResult::Ok);
+    JointReview seen; // what both desks read: no review yet
+    seen.machineId = fields.machineId;
+    seen.dateTime = fields.dateTime;
+    seen.jointNumber = 4;
+    JointReview a = seen;
+    a.state = QStringLiteral("accepted");
+    a.reviewer = QStringLiteral("  A. Inspector ");
+    a.comment = QStringLiteral("bead checked by hand; log gauge faulty");
+    a.inspections.beadWidthMm = 12.5;
+    a.inspections.visualPass = true;
+    a.sha256 = QByteArray(32, 'a');
+    a.verdict = QStringLiteral("fail");
+    JointReview now;
+    ASSERT_EQ(deskA.AddReview(a, now), CLibraryStore::ReviewOutcome::Done)
+        << qPrintable(deskA.Message());
+    EXPECT_EQ(a.revision, 1);
+    EXPECT_GT(a.timeMs, 0);
+
+    JointReview b = seen;
+    b.state = QStringLiteral("rejected");
+    EXPECT_EQ(deskB.AddReview(b, now), CLibraryStore::ReviewOutcome::Refused);
+    EXPECT_EQ(now.state, QStringLiteral("accepted"));
+    EXPECT_EQ(now.revision, 1);
+    EXPECT_EQ(ReviewerText(now), QStringLiteral("A. Inspector (%1@%2)").arg(now.user, now.host));
+    // The same state seen on another revision is just as stale.
+    b.from = QStringLiteral("accepted");
+    EXPECT_EQ(deskB.AddReview(b, now), CLibraryStore::ReviewOutcome::Refused);
+    b.revision = 1;
+    ASSERT_EQ(deskB.AddReview(b, now), CLibraryStore::ReviewOutcome::Done);
+    EXPECT_EQ(b.revision, 2);
+
+    // A second version of the report (notes appended) becomes the present
+    // copy: the review is of the one before.
+    fields.notes = QStringLiteral("appended");
+    const qint64 v2 = writer.PutVersion(QByteArray(32, 'b'), 11, fields);
+    ASSERT_TRUE(writer.PutFile(root.id, "b.kjr", FileKey("b.kjr", RootKind::Path),
+                               QStringLiteral("b.kjr"), 11, 5, v2, QString()));
+    CLibraryStore reader(path);
+    ASSERT_EQ(reader.Open(CLibraryStore::Mode::Read), CLibraryStore::OpenResult::Ok);
+    auto rows = reader.Joints();
+    ASSERT_TRUE(rows && rows->size() == 1);
+    EXPECT_EQ((*rows)[0].review.state, QStringLiteral("rejected"));
+    EXPECT_TRUE((*rows)[0].ReviewChanged());
+    const auto history = reader.ReviewHistory(&seen);
+    ASSERT_TRUE(history && history->size() == 2);
+    EXPECT_EQ((*history)[0].from, QString());
+    EXPECT_EQ((*history)[0].state, QStringLiteral("accepted"));
+    EXPECT_EQ((*history)[0].reviewer, QStringLiteral("A. Inspector"));
+    EXPECT_EQ((*history)[0].comment, a.comment);
+    EXPECT_EQ((*history)[0].inspections.beadWidthMm, 12.5);
+    EXPECT_EQ((*history)[0].inspections.visualPass, true);
+    EXPECT_FALSE((*history)[0].inspections.bendTestPass.has_value());
+    EXPECT_EQ((*history)[1].from, QStringLiteral("accepted"));
+    EXPECT_EQ((*history)[1].state, QStringLiteral("rejected"));
+
+    // Its files forgotten, the joint leaves the index; found again, its
+    // review is there.
+    const auto files = writer.FilesOfRoot(root.id);
+    for (const IndexedFile& file : *files)
+        ASSERT_TRUE(writer.RemoveFile(file.id));
+    ASSERT_TRUE(writer.Tidy());
+    EXPECT_TRUE(reader.Joints()->empty());
+    const qint64 v3 = writer.PutVersion(QByteArray(32, 'b'), 11, fields);
+    ASSERT_TRUE(writer.PutFile(root.id, "c.kjr", FileKey("c.kjr", RootKind::Path),
+                               QStringLiteral("c.kjr"), 11, 5, v3, QString()));
+    rows = reader.Joints();
+    ASSERT_TRUE(rows && rows->size() == 1);
+    EXPECT_EQ((*rows)[0].review.revision, 2);
+
+    // The history, and nothing but additions to it, through SQL of our own.
+    {
+        const QString table = CSqlDialect::ReviewsSchema() + QStringLiteral(".review_history");
+        QSqlQuery q(deskA.Connection());
+        EXPECT_FALSE(q.exec(QStringLiteral("UPDATE %1 SET to_state = 'accepted'").arg(table)));
+        EXPECT_TRUE(q.lastError().text().contains(QStringLiteral("only ever added to")))
+            << qPrintable(q.lastError().text());
+        EXPECT_FALSE(q.exec(QStringLiteral("DELETE FROM %1").arg(table)));
+        EXPECT_FALSE(q.exec(
+            QStringLiteral("INSERT INTO %1(machine_id, date_time, joint_number, revision, "
+                           "changed_at, reviewer, os_user, host, from_state, to_state, comment, "
+                           "sha256, verdict, procedure_hash) SELECT machine_id, date_time, "
+                           "joint_number, revision, changed_at, reviewer, os_user, host, "
+                           "from_state, 'accepted', comment, sha256, verdict, procedure_hash FROM "
+                           "%1 WHERE revision = 2")
+                .arg(table)));
+        q.finish();
+    }
+    EXPECT_EQ(reader.ReviewHistory()->size(), 2u);
 }

@@ -541,6 +541,17 @@ TEST_P(LibraryVerdict, CutDownloadIsNeverAPass) {
     EXPECT_TRUE(
         check.lines.value(check.lines.size() - 1).startsWith(QStringLiteral("Verdict: incomplete")))
         << qPrintable(check.lines.join(QLatin1Char('\n')));
+    // The job's dossier judges that copy as it enters: as a cut download.
+    const QString json = tree.path() + QStringLiteral("/dossier.json");
+    const Result dossier =
+        Run({QStringLiteral("dossier"), QStringLiteral("--job"), QStringLiteral("J-CUT"),
+             QStringLiteral("-o"), tree.path() + QStringLiteral("/dossier.pdf"),
+             QStringLiteral("--json"), json});
+    ASSERT_EQ(dossier.code, kExitOk) << qPrintable(dossier.err);
+    QFile written(json);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QJsonDocument::fromJson(written.readAll()).array()[0][QStringLiteral("verdict")],
+              QStringLiteral("incomplete"));
 
     // The same bytes first seen whole, then cut, in one folder: never pass.
     const QByteArray other = MakeCheckedReportBytes(5, QStringLiteral("J-CUT2"), true);

@@ -8,11 +8,13 @@
 #include "library/JointDetailsPane.h"
 #include "library/JointTable.h"
 #include "library/LibraryCheckDlg.h"
+#include "library/LibraryDossierDlg.h"
 #include "library/LibraryFolders.h"
 #include "library/LibraryFoldersDlg.h"
 #include "library/LibraryForgetDlg.h"
 #include "library/LibraryJob.h"
 #include "library/LibraryLayout.h"
+#include "library/LibraryReviewDlg.h"
 #include "library/LibraryScanner.h"
 #include "library/Mounts.h"
 #include "library/NamedRoots.h"
@@ -21,6 +23,7 @@
 #include "platform/Clock.h"
 #include "platform/MessageBox.h"
 #include "platform/ViewerSocket.h"
+#include "support/RunTool.h"
 #include "support/TestEnv.h"
 
 #include <QClipboard>
@@ -676,8 +679,8 @@ TEST_F(LibraryWindow, ContextMenuAndDragOut) {
         texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
         menu[a->text()] = a;
     }
-    EXPECT_EQ(texts, (QStringList{"&Open", "Show in &folder", "&Check...", "Copy &path", "-",
-                                  "Export P&DFs...", "Export &list..."}));
+    EXPECT_EQ(texts, (QStringList{"&Open", "Show in &folder", "&Check...", "&Review...",
+                                  "Copy &path", "-", "Export P&DFs...", "Export &list..."}));
     EXPECT_FALSE(menu["&Check..."]->isEnabled()); // one joint at a time
     EXPECT_TRUE(menu["&Open"]->isEnabled());
 
@@ -885,4 +888,161 @@ TEST_F(LibraryWindow, DroppedReportsAndFolders) {
     EXPECT_EQ(QDir(imports).entryList(QDir::Files), QStringList{QStringLiteral("from a mail.kjr")});
     EXPECT_TRUE(AddedLibraryFolders().contains(outside.path() + QStringLiteral("/folder")));
     EXPECT_EQ(window.Model().Total(), 7);
+}
+
+// A review from another program and ones made in the window show in the
+// table, its review filter and the history of the selected joint; several
+// joints take one decision, and accepting joints the check did not pass
+// asks for a comment first. The job's dossier is written on a worker with
+// every joint of the job; Cancel leaves no file.
+TEST_F(LibraryWindow, ReviewsAndTheJobDossier) {
+    PutFile(reports + QStringLiteral("/good.kjr"),
+            MakeCheckedReportBytes(21, QStringLiteral("Job 10"), true));
+    auto window = std::make_unique<CLibraryWindow>(db);
+    ASSERT_TRUE(window->OpenStore());
+    ScanAndWait(*window);
+    const auto rowOf = [&](int joint) {
+        for (int r = 0; r < window->Model().rowCount(); ++r)
+            if (window->Model().Row(r).fields.jointNumber == joint)
+                return r;
+        return -1;
+    };
+    {
+        // Another program's review: the reviews file is made by it.
+        CLibraryStore other(db);
+        ASSERT_EQ(other.Open(CLibraryStore::Mode::Review), CLibraryStore::OpenResult::Ok);
+        const JointRow row = window->Model().Row(rowOf(21));
+        JointReview change;
+        change.machineId = row.fields.machineId;
+        change.dateTime = row.fields.dateTime;
+        change.jointNumber = 21;
+        change.state = QStringLiteral("rejected");
+        change.reviewer = QStringLiteral("Shell");
+        change.sha256 = row.sha256;
+        JointReview now;
+        ASSERT_EQ(other.AddReview(change, now), CLibraryStore::ReviewOutcome::Done);
+    }
+    ASSERT_TRUE(
+        WaitForSignal(window.get(), &CLibraryWindow::Loaded, [&]() { window->FollowChanges(); }));
+    EXPECT_EQ(window->Model().Row(rowOf(21)).review.state, QStringLiteral("rejected"));
+
+    const auto reviewAndWait = [&]() {
+        QAction* review = nullptr;
+        for (QAction* a : window->ContextMenu()->actions())
+            if (a->text() == QLatin1String("&Review..."))
+                review = a;
+        EXPECT_TRUE(review && review->isEnabled());
+        return review && WaitForSignal(window.get(), &CLibraryWindow::ReviewFinished,
+                                       [&]() { review->trigger(); });
+    };
+    // Joint 21 passed; joint 9 (same job) was not judged: accepting both
+    // asks why, and nothing is recorded until the comment is there.
+    window->Table()->selectionModel()->select(window->Model().index(rowOf(21), 0),
+                                              QItemSelectionModel::Select |
+                                                  QItemSelectionModel::Rows);
+    window->Table()->selectionModel()->select(window->Model().index(rowOf(9), 0),
+                                              QItemSelectionModel::Select |
+                                                  QItemSelectionModel::Rows);
+    ScriptedRunner runner;
+    ScriptedPrompter prompter;
+    prompter.Answer(IDOK);
+    int listed = 0;
+    runner.Then<CLibraryReviewDlg>([&](CLibraryReviewDlg& dlg) {
+        listed = dlg.GetCount(IDC_LIB_REVIEW_JOINTS);
+        dlg.CheckRadioButton(IDC_LIB_REVIEW_ACCEPTED, IDC_LIB_REVIEW_RETEST,
+                             IDC_LIB_REVIEW_ACCEPTED);
+        dlg.SetDlgItemText(IDC_LIB_REVIEW_NAME, QStringLiteral("A. Inspector"));
+        dlg.SetDlgItemText(IDC_LIB_REVIEW_BEAD, QStringLiteral("12.5"));
+        dlg.ClickDlgItem(IDOK);
+        EXPECT_FALSE(dlg.IsEnded());
+        dlg.SetDlgItemText(IDC_LIB_REVIEW_COMMENT, QStringLiteral("sidewall log, bead seen"));
+        dlg.ClickDlgItem(IDOK);
+    });
+    ASSERT_TRUE(reviewAndWait());
+    EXPECT_EQ(listed, 2);
+    ASSERT_EQ(prompter.Shown().size(), 1u);
+    EXPECT_TRUE(prompter.Shown()[0].text.contains(QStringLiteral("needs a comment")))
+        << qPrintable(prompter.Shown()[0].text);
+    EXPECT_FALSE(prompter.Shown()[0].text.contains(QStringLiteral("joint 21 ")));
+    for (int joint : {21, 9}) {
+        const JointRow& row = window->Model().Row(rowOf(joint));
+        EXPECT_EQ(row.review.state, QStringLiteral("accepted")) << joint;
+        EXPECT_EQ(row.review.reviewer, QStringLiteral("A. Inspector"));
+        EXPECT_EQ(row.review.inspections.beadWidthMm, 12.5);
+    }
+    window->Table()->clearSelection();
+    ASSERT_TRUE(WaitForSignal(window.get(), &CLibraryWindow::DetailsShown,
+                              [&]() { window->Table()->selectRow(rowOf(21)); }));
+    const QString history = window->Pane()->SectionText(QStringLiteral("review"));
+    EXPECT_TRUE(history.contains(QStringLiteral("not reviewed → rejected  by Shell (")))
+        << qPrintable(history);
+    EXPECT_TRUE(history.contains(QStringLiteral("rejected → accepted  by A. Inspector (")))
+        << qPrintable(history);
+    window->ReviewBox()->setCurrentIndex(
+        window->ReviewBox()->findData(QStringLiteral("not reviewed")));
+    EXPECT_EQ(window->Model().rowCount(), 4);
+    window->ReviewBox()->setCurrentIndex(0);
+    window->Table()->selectRow(rowOf(21));
+
+    // The dossier of "Job 10": its three joints, none of "job 9".
+    QTemporaryDir out;
+    const QString pdf = out.path() + QStringLiteral("/job10.pdf");
+    const auto dossierAndWait = [&](const std::function<void()>& meanwhile) {
+        return WaitForSignal(window.get(), &CLibraryWindow::DossierFinished, [&]() {
+            window->Command(QStringLiteral("dossier"))->trigger();
+            if (meanwhile)
+                meanwhile();
+        });
+    };
+    window->m_askSavePath = [&](const QString&, const QString& suggested) {
+        EXPECT_EQ(suggested, QStringLiteral("Job 10.pdf"));
+        return pdf;
+    };
+    QString described;
+    runner.Then<CLibraryDossierDlg>([&](CLibraryDossierDlg& dlg) {
+        EXPECT_EQ(dlg.GetDlgItemText(IDC_LIB_DOSSIER_JOB), QStringLiteral("Job 10"));
+        described = dlg.GetDlgItemText(IDC_LIB_DOSSIER_COUNT);
+        dlg.ClickDlgItem(IDC_LIB_DOSSIER_BROWSE);
+        dlg.ClickDlgItem(IDOK);
+    });
+    ASSERT_TRUE(dossierAndWait({}));
+    EXPECT_EQ(described, QStringLiteral("3 joints of this job, dated 2024-03-01 to 2024-03-22."))
+        << qPrintable(described);
+    ASSERT_EQ(window->LastDossier(), pdf);
+    const QString text = QString::fromUtf8(
+        RunTool(QStringLiteral("pdftotext"), {QStringLiteral("-raw"), pdf, QStringLiteral("-")})
+            .out);
+    for (int joint : {21, 9, 7})
+        EXPECT_TRUE(text.contains(QStringLiteral("Joint %1, ").arg(joint))) << joint;
+    EXPECT_FALSE(text.contains(QStringLiteral("Joint 8, ")));
+    EXPECT_TRUE(text.contains(QStringLiteral("rejected → accepted")));
+
+    // Written over only when the user says so; Cancel while the worker is
+    // held between reports leaves no file at all.
+    QFile::remove(pdf);
+    QSemaphore reached, release;
+    std::atomic<bool> held{false};
+    window->m_onWorkerProgress = [&](int done, int) {
+        if (done == 1 && !held.exchange(true)) {
+            reached.release();
+            EXPECT_TRUE(release.tryAcquire(1, 60000));
+        }
+    };
+    runner.Then<CLibraryDossierDlg>([&](CLibraryDossierDlg& dlg) {
+        dlg.SetDlgItemText(IDC_LIB_DOSSIER_FILE, pdf);
+        dlg.ClickDlgItem(IDOK);
+    });
+    ASSERT_TRUE(dossierAndWait([&]() {
+        ASSERT_TRUE(reached.tryAcquire(1, 60000));
+        EXPECT_FALSE(window->CancelButton()->isHidden());
+        window->CancelButton()->click();
+        release.release();
+    }));
+    EXPECT_EQ(window->LastDossier(), QStringLiteral("cancelled"));
+    EXPECT_TRUE(window->CancelButton()->isHidden());
+    // Closed, once every worker has ended: nothing of the dossier is left.
+    window.reset();
+    ASSERT_TRUE(WaitForLibraryWorkers(60000));
+    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+    EXPECT_TRUE(runner.Failures().empty());
 }

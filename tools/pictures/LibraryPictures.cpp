@@ -16,10 +16,12 @@
 #include "library/BrowseTree.h"
 #include "library/JointExport.h"
 #include "library/LibraryCheckDlg.h"
+#include "library/LibraryDossierDlg.h"
 #include "library/LibraryFolders.h"
 #include "library/LibraryFoldersDlg.h"
 #include "library/LibraryForgetDlg.h"
 #include "library/LibraryJob.h"
+#include "library/LibraryReviewDlg.h"
 #include "library/LibraryScanner.h"
 #include "library/LibraryWindow.h"
 #include "library/Mounts.h"
@@ -267,6 +269,47 @@ int WriteLibraryPictures() {
         scanner.SetConfirmedRemovals({ReportFolder()});
         scanner.Scan(LibraryRoots());
     }
+    // Reviews of the J-2024-88 joints: most accepted, a few rejected or to
+    // be made again, one accepted twice over a fail with a comment.
+    {
+        CLibraryStore store(db);
+        store.Open(CLibraryStore::Mode::Review);
+        int n = 0;
+        for (const JointRow& r : store.Joints().value_or(std::vector<JointRow>())) {
+            if (r.id <= 0 || r.fields.job != QLatin1String("J-2024-88") ||
+                r.fields.verdict.isEmpty() || ++n > 60)
+                continue;
+            JointReview change;
+            change.machineId = r.fields.machineId;
+            change.dateTime = r.fields.dateTime;
+            change.jointNumber = r.fields.jointNumber;
+            change.sha256 = r.sha256;
+            change.verdict = r.fields.verdict;
+            change.procedureHash = r.fields.procedureHash;
+            change.reviewer =
+                n % 4 == 0 ? QStringLiteral("B. Okafor") : QStringLiteral("A. Lindqvist");
+            const bool passed = r.fields.verdict == QLatin1String("pass");
+            change.state = n % 9 == 0 ? QStringLiteral("re-test")
+                           : !passed  ? QStringLiteral("rejected")
+                                      : QStringLiteral("accepted");
+            if (!passed)
+                change.comment = QStringLiteral("Bead pressure over the limit; cut out.");
+            change.inspections.visualPass = true;
+            JointReview now;
+            store.AddReview(change, now);
+            if (!passed && n % 2 == 0) {
+                change.revision = now.revision;
+                change.from = now.state;
+                change.state = QStringLiteral("accepted");
+                change.reviewer = QStringLiteral("C. Ferreira, QA lead");
+                change.comment = QStringLiteral("Gauge read high on this machine (calibration "
+                                                "2024-02); bend test passed.");
+                change.inspections.beadWidthMm = 11.5;
+                change.inspections.bendTestPass = true;
+                store.AddReview(change, now);
+            }
+        }
+    }
     // The main's joints now go by a procedure file of their own: their
     // verdicts are not current until the next scan.
     WriteSettingText(
@@ -372,6 +415,55 @@ int WriteLibraryPictures() {
             dialog.Create();
             failures += SavePicture(dialog, QStringLiteral("library-check")) ? 0 : 1;
         }
+
+        // Reviews: the window filtered to one job, a joint reviewed twice
+        // and its history; the dialog for several joints, and for one.
+        window.SearchBox()->setText(QStringLiteral("J-2024-88"));
+        window.Table()->sortByColumn(JC_DATE_TIME, Qt::AscendingOrder);
+        window.Table()->clearSelection();
+        int twice = -1;
+        for (int r = 0; r < window.Model().rowCount() && twice < 0; ++r)
+            if (window.Model().Row(r).review.revision == 2)
+                twice = r;
+        window.Table()->selectRow(std::max(twice, 0));
+        window.Table()->resizeColumnsToContents();
+        failures += SavePicture(window, QStringLiteral("library-reviews")) ? 0 : 1;
+        {
+            CLibraryStore reader(db);
+            reader.Open(CLibraryStore::Mode::Read);
+            const std::vector<JointRow> one = window.SelectedRows();
+            std::vector<JointReview> history;
+            if (!one.empty()) {
+                JointReview key = one[0].review;
+                history = reader.ReviewHistory(&key).value_or(std::vector<JointReview>());
+            }
+            CLibraryReviewDlg single(one, history, &window);
+            single.m_reviewer = QStringLiteral("C. Ferreira, QA lead");
+            single.Create();
+            failures += SavePicture(single, QStringLiteral("library-review-one")) ? 0 : 1;
+            std::vector<JointRow> several;
+            for (int r = 0; r < window.Model().rowCount() && several.size() < 4; ++r)
+                if (window.Model().Row(r).review.state.isEmpty())
+                    several.push_back(window.Model().Row(r));
+            CLibraryReviewDlg many(several, {}, &window);
+            many.m_reviewer = QStringLiteral("A. Lindqvist");
+            many.Create();
+            many.CheckRadioButton(IDC_LIB_REVIEW_ACCEPTED, IDC_LIB_REVIEW_RETEST,
+                                  IDC_LIB_REVIEW_ACCEPTED);
+            many.SetDlgItemText(IDC_LIB_REVIEW_BEAD, QStringLiteral("12.5"));
+            many.SetCurSel(IDC_LIB_REVIEW_VISUAL, 1);
+            failures += SavePicture(many, QStringLiteral("library-review-several")) ? 0 : 1;
+        }
+        CLibraryDossierDlg dossier(&window);
+        dossier.m_job = QStringLiteral("J-2024-88");
+        dossier.m_since = QDate(2024, 3, 1);
+        dossier.m_until = QDate(2024, 3, 31);
+        dossier.m_file = QStringLiteral("/home/office/Dossiers/J-2024-88 March.pdf");
+        dossier.m_describe = [&](const QString&) {
+            return QStringLiteral("80 joints of this job, dated 2024-03-01 to 2024-05-28.");
+        };
+        dossier.Create();
+        failures += SavePicture(dossier, QStringLiteral("library-dossier")) ? 0 : 1;
 
         CLibraryStore store(db);
         store.Open(CLibraryStore::Mode::Read);
