@@ -412,12 +412,6 @@ private:
     bool m_bReviews = false; // the reviews' tables are there
 };
 
-// The steps that make the reviews what they are now, in the store's
-// dialect, their tables in `schema` (a server's) or unqualified (the
-// reviews file); step i brings version i to i + 1 and is never changed.
-QStringList ReviewsSchemaStep(const CSqlDialect& dialect, int step,
-                              const QString& schema = QString());
-
 // A file's key inside its root: its path as bytes, and for a named root
 // (one share seen by several desks, whose mounts may spell names in other
 // Unicode forms) its text in NFC.

@@ -99,3 +99,33 @@ const CSqlDialect& SqliteDialect() {
     static const CSqliteDialect dialect;
     return dialect;
 }
+
+QStringList ReviewsSchemaStep(const CSqlDialect& d, int step, const QString& schema) {
+    const QString history = CSqlDialect::ReviewHistory();
+    const QString table = schema.isEmpty() ? history : schema + QLatin1Char('.') + history;
+    switch (step) {
+    case 0: // the file marked as ours
+        return {QStringLiteral("CREATE TABLE %1reviews_meta(key TEXT PRIMARY KEY, value TEXT NOT "
+                               "NULL)")
+                    .arg(schema.isEmpty() ? QString() : schema + QLatin1Char('.'))};
+    case 1: {
+        // Only ever added to: a joint's review is its row with the highest
+        // revision, and two changes made on the same revision cannot both
+        // be kept.
+        QStringList statements{
+            QStringLiteral(
+                "CREATE TABLE %1(id %2, machine_id TEXT NOT NULL, date_time TEXT NOT NULL, "
+                "joint_number INTEGER NOT NULL, revision INTEGER NOT NULL CHECK (revision > 0), "
+                "changed_at BIGINT NOT NULL, reviewer TEXT NOT NULL, os_user TEXT NOT NULL, host "
+                "TEXT NOT NULL, from_state TEXT NOT NULL, to_state TEXT NOT NULL CHECK (to_state "
+                "IN ('accepted', 'rejected', 're-test')), comment TEXT NOT NULL, visual INTEGER, "
+                "bead_width_mm DOUBLE PRECISION, bend INTEGER, sha256 %3 NOT NULL, verdict TEXT "
+                "NOT NULL, procedure_hash TEXT NOT NULL, UNIQUE(machine_id, date_time, "
+                "joint_number, revision))")
+                .arg(table, d.IdentityColumn(), d.BinaryType())};
+        return statements + d.AppendOnly(table);
+    }
+    default:
+        return {};
+    }
+}

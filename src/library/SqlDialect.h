@@ -92,7 +92,15 @@ public:
     // The name under which the reviews, kept apart from the rebuildable
     // index, are reached in SQL ("vtq_reviews.table").
     static QString ReviewsSchema() { return QStringLiteral("vtq_reviews"); }
+    // The reviews' history: only ever added to.
+    static QString ReviewHistory() { return QStringLiteral("review_history"); }
 };
+
+// The steps that make the reviews what they are now, in `dialect`, their
+// tables in `schema` (a server's) or unqualified (the reviews file); step i
+// brings version i to i + 1 and is never changed.
+QStringList ReviewsSchemaStep(const CSqlDialect& dialect, int step,
+                              const QString& schema = QString());
 
 // The dialect of SQLite (3.35 or later).
 const CSqlDialect& SqliteDialect();
