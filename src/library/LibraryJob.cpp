@@ -62,6 +62,17 @@ void Work(CLibraryStore& store, const LibraryJob& job, LibraryJobResult& result,
     result.outcome = LibraryJobResult::Done;
 }
 
+// Whether the scan lock was taken; if not, `result` says why.
+bool Took(const CScanLock& lock, CScanLock::Result taken, LibraryJobResult& result) {
+    if (taken == CScanLock::Busy) {
+        result.outcome = LibraryJobResult::Busy;
+        result.message = lock.Holder();
+    } else if (taken == CScanLock::Failed) {
+        result.message = lock.Error();
+    }
+    return taken == CScanLock::Taken;
+}
+
 bool Opened(CLibraryStore::OpenResult opened) {
     return opened == CLibraryStore::OpenResult::Ok || opened == CLibraryStore::OpenResult::Rebuilt;
 }
@@ -89,17 +100,8 @@ LibraryJobResult RunLibraryJob(LibraryJob job, const std::atomic<bool>* cancel,
         if (!Opened(opened))
             return result;
         CScanLock lock(store);
-        switch (lock.Take(job.what, store.Now(), job.waitMs, cancel)) {
-        case CScanLock::Taken:
-            break;
-        case CScanLock::Busy:
-            result.outcome = LibraryJobResult::Busy;
-            result.message = lock.Holder();
+        if (!Took(lock, lock.Take(job.what, store.Now(), job.waitMs, cancel), result))
             return result;
-        case CScanLock::Failed:
-            result.message = lock.Error();
-            return result;
-        }
         Work(store, job, result, cancel, std::move(progress), std::move(folder));
         return result;
     }
@@ -107,17 +109,10 @@ LibraryJobResult RunLibraryJob(LibraryJob job, const std::atomic<bool>* cancel,
     // asked for on a network file system).
     CScanLock lock(PlaceIndex(location.path, QString()).path);
     QSqlDatabase none;
-    switch (lock.Take(job.what, SqliteDialect().NowMs(none).value_or(0), job.waitMs, cancel)) {
-    case CScanLock::Taken:
-        break;
-    case CScanLock::Busy:
-        result.outcome = LibraryJobResult::Busy;
-        result.message = lock.Holder();
+    if (!Took(lock,
+              lock.Take(job.what, SqliteDialect().NowMs(none).value_or(0), job.waitMs, cancel),
+              result))
         return result;
-    case CScanLock::Failed:
-        result.message = lock.Error();
-        return result;
-    }
     CLibraryStore store(job.database, 5000);
     const CLibraryStore::OpenResult opened = store.Open(CLibraryStore::Mode::Write);
     result.message = store.Message();
