@@ -202,32 +202,26 @@ QString JointCellText(const JointRow& row, int column) {
     }
 }
 
-QVariant JointCellSortValue(const JointRow& row, int column) {
-    // Texts by their stored keys, compared byte by byte as the stores do.
-    const auto key = [](const QString& k) { return QVariant(SortKeyBytes(k)); };
+bool IsNumberColumn(int column) {
     switch (column) {
-    case JC_JOB:
-        return key(row.keys.job);
-    case JC_EMPLOYEE:
-        return key(row.keys.employee);
-    case JC_MACHINE_ID:
-        return key(row.keys.machine);
-    case JC_MODEL:
-        return key(row.keys.model);
-    case JC_MATERIAL:
-        return key(row.keys.material);
-    case JC_SIZE:
-        return key(row.keys.size);
-    case JC_HEATER_TEMP:
-        return key(row.keys.heater);
-    case JC_NOTES:
-        return key(row.keys.notes);
-    case JC_FILES:
-        return key(TextSortKey(row.files.value(0)));
     case JC_MISSING_SINCE:
-        return row.missingSince;
     case JC_REVIEW_TIME:
-        return row.review.timeMs;
+    case JC_JOINT:
+    case JC_SAMPLES:
+    case JC_DURATION:
+    case JC_MAX_PRESSURE:
+        return true;
+    default:
+        return false;
+    }
+}
+
+double JointCellNumber(const JointRow& row, int column) {
+    switch (column) {
+    case JC_MISSING_SINCE:
+        return double(row.missingSince);
+    case JC_REVIEW_TIME:
+        return double(row.review.timeMs);
     case JC_JOINT:
         return row.fields.jointNumber;
     case JC_SAMPLES:
@@ -237,7 +231,36 @@ QVariant JointCellSortValue(const JointRow& row, int column) {
     case JC_MAX_PRESSURE:
         return row.fields.maxPressurePsi;
     default:
-        return JointCellText(row, column);
+        return 0;
+    }
+}
+
+QByteArray JointCellSortKey(const JointRow& row, int column) {
+    // The report's texts by the keys stored with them; the time as it is
+    // (its text order is time order); any other text keyed here.
+    switch (column) {
+    case JC_DATE_TIME:
+        return row.fields.dateTime.toUtf8();
+    case JC_JOB:
+        return SortKeyBytes(row.keys.job);
+    case JC_EMPLOYEE:
+        return SortKeyBytes(row.keys.employee);
+    case JC_MACHINE_ID:
+        return SortKeyBytes(row.keys.machine);
+    case JC_MODEL:
+        return SortKeyBytes(row.keys.model);
+    case JC_MATERIAL:
+        return SortKeyBytes(row.keys.material);
+    case JC_SIZE:
+        return SortKeyBytes(row.keys.size);
+    case JC_HEATER_TEMP:
+        return SortKeyBytes(row.keys.heater);
+    case JC_NOTES:
+        return SortKeyBytes(row.keys.notes);
+    case JC_FILES:
+        return SortKeyBytes(TextSortKey(row.files.value(0)));
+    default:
+        return SortKeyBytes(TextSortKey(JointCellText(row, column)));
     }
 }
 
@@ -267,16 +290,26 @@ QString FileNameOf(const QString& path) {
     return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
-bool SearchMatches(const JointRow& row, const QString& text) {
+QByteArray SearchText(const JointRow& row) {
+    // Folded as the store folds what it searches; a zero byte between the
+    // texts, which no typed search holds, so no match runs across two.
     const JointFields& f = row.fields;
-    const auto in = [&](const QString& field) { return field.contains(text, Qt::CaseInsensitive); };
-    if (in(f.job) || in(f.employee) || in(f.machineId) || in(f.model) || in(f.notes) ||
-        (row.id > 0 && in(QString::number(f.jointNumber))))
-        return true;
+    QString text;
+    for (const QString* t : {&f.job, &f.employee, &f.machineId, &f.model, &f.notes})
+        text += *t + QChar(0);
+    if (row.id > 0)
+        text += QString::number(f.jointNumber) + QChar(0);
     for (const QString& file : row.files)
-        if (in(FileNameOf(file)))
-            return true;
-    return false;
+        text += FileNameOf(file) + QChar(0);
+    return text.toCaseFolded().toUtf8();
+}
+
+QByteArray SearchNeedle(const QString& text) {
+    return text.toCaseFolded().toUtf8();
+}
+
+bool SearchMatches(const JointRow& row, const QString& text) {
+    return SearchText(row).contains(SearchNeedle(text));
 }
 
 bool JointFilter::Matches(const JointRow& row) const {

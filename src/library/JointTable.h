@@ -43,10 +43,13 @@ enum JointColumn : int {
 // The column's title in the window, and its key in CSV and JSON.
 QString JointColumnTitle(int column);
 QString JointColumnKey(int column);
-// The column's value as text, and as a value that sorts (numbers as
-// numbers).
+// The column's value as text.
 QString JointCellText(const JointRow& row, int column);
-QVariant JointCellSortValue(const JointRow& row, int column);
+// How the column sorts: a number column by the number, any other by a key
+// whose bytes sort naturally and in any case (SortKey.h).
+bool IsNumberColumn(int column);
+double JointCellNumber(const JointRow& row, int column);
+QByteArray JointCellSortKey(const JointRow& row, int column);
 
 // The verdict as the library gives it to programs (list, CSV, JSON, the
 // verdict filter): the one the index keeps ("pass", "fail", "incomplete",
@@ -70,8 +73,13 @@ QString LibraryTimeText(qint64 ms);
 // bidirectional overrides) become "?".
 QString SafeLine(QString text);
 
-// Whether `text` is in any of the texts the search looks at.
+// Whether `text` is in any of the texts the search looks at, any case.
 bool SearchMatches(const JointRow& row, const QString& text);
+// Those texts (job, employee, machine, model, notes, joint number, the
+// files' names) folded, and a search folded alike: a search matches where
+// the one contains the other.
+QByteArray SearchText(const JointRow& row);
+QByteArray SearchNeedle(const QString& text);
 // The name of a file (its last part) from its path as text.
 QString FileNameOf(const QString& path);
 

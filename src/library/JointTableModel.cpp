@@ -16,37 +16,100 @@ QByteArray PresentCopy(const JointRow& row) {
     return QByteArray();
 }
 
+namespace {
+// The rows' indexes ordered by the column; rows alike keep the order they
+// were read in (by time), either way up.
+std::vector<quint32> OrderOf(const std::vector<JointRow>& rows, int column, Qt::SortOrder order) {
+    std::vector<quint32> sorted(rows.size());
+    for (size_t i = 0; i < rows.size(); ++i)
+        sorted[i] = quint32(i);
+    const bool up = order == Qt::AscendingOrder;
+    const auto sortBy = [&](const auto& keys) {
+        std::sort(sorted.begin(), sorted.end(), [&](quint32 a, quint32 b) {
+            if (keys[a] == keys[b])
+                return a < b;
+            return up == (keys[a] < keys[b]);
+        });
+    };
+    if (IsNumberColumn(column)) {
+        std::vector<double> keys(rows.size());
+        for (size_t i = 0; i < rows.size(); ++i)
+            keys[i] = JointCellNumber(rows[i], column);
+        sortBy(keys);
+    } else {
+        std::vector<QByteArray> keys(rows.size());
+        for (size_t i = 0; i < rows.size(); ++i)
+            keys[i] = JointCellSortKey(rows[i], column);
+        sortBy(keys);
+    }
+    return sorted;
+}
+
+// Whether `after` keeps only rows that `before` keeps: the same filter
+// with a search that holds the one before.
+bool Narrower(const JointFilter& before, const JointFilter& after) {
+    JointFilter same = after;
+    same.search = before.search;
+    return same == before && !before.search.isEmpty() &&
+           SearchNeedle(after.search).contains(SearchNeedle(before.search));
+}
+} // namespace
+
+JointTableRows PrepareJointRows(std::vector<JointRow> rows, int column, Qt::SortOrder order) {
+    JointTableRows ready;
+    ready.searchText.reserve(rows.size());
+    for (const JointRow& row : rows)
+        ready.searchText.push_back(SearchText(row));
+    ready.order = OrderOf(rows, column, order);
+    ready.sortColumn = column;
+    ready.sortOrder = order;
+    ready.rows = std::move(rows);
+    return ready;
+}
+
 void CJointTableModel::SetRows(std::vector<JointRow> rows) {
-    m_all = std::move(rows);
+    SetRows(PrepareJointRows(std::move(rows), m_rows.sortColumn, m_rows.sortOrder));
+}
+
+void CJointTableModel::SetRows(JointTableRows rows) {
+    const int column = m_rows.sortColumn;
+    const Qt::SortOrder order = m_rows.sortOrder;
+    m_rows = std::move(rows);
+    // Made for another order than the one asked for meanwhile.
+    if (m_rows.sortColumn != column || m_rows.sortOrder != order) {
+        m_rows.order = OrderOf(m_rows.rows, column, order);
+        m_rows.sortColumn = column;
+        m_rows.sortOrder = order;
+    }
     Apply();
 }
 
 void CJointTableModel::SetFilter(const JointFilter& filter) {
+    const bool narrower = Narrower(m_filter, filter);
     m_filter = filter;
-    Apply();
+    Apply(narrower);
 }
 
-void CJointTableModel::Apply() {
+void CJointTableModel::Apply(bool narrower) {
     beginResetModel();
-    m_shown.clear();
-    for (size_t i = 0; i < m_all.size(); ++i)
-        if (m_filter.Matches(m_all[i]))
-            m_shown.push_back(i);
-    const int column = m_nSortColumn;
-    const bool up = m_sortOrder == Qt::AscendingOrder;
-    std::stable_sort(m_shown.begin(), m_shown.end(), [&](size_t a, size_t b) {
-        const QVariant va = JointCellSortValue(m_all[a], column);
-        const QVariant vb = JointCellSortValue(m_all[b], column);
-        const auto order = QVariant::compare(va, vb);
-        return up ? order == QPartialOrdering::Less : order == QPartialOrdering::Greater;
-    });
+    // Every test but the search's on the row itself; the search in the
+    // texts made ready for it.
+    JointFilter facts = m_filter;
+    facts.search.clear();
+    const QByteArray needle = SearchNeedle(m_filter.search);
+    std::vector<quint32> shown;
+    for (quint32 i : narrower ? m_shown : m_rows.order)
+        if ((needle.isEmpty() || m_rows.searchText[i].contains(needle)) &&
+            facts.Matches(m_rows.rows[i]))
+            shown.push_back(i);
+    m_shown = std::move(shown);
     endResetModel();
     Q_EMIT Loaded();
 }
 
 int CJointTableModel::RowOfJoint(qint64 id) const {
     for (size_t r = 0; r < m_shown.size(); ++r)
-        if (m_all[m_shown[r]].id == id)
+        if (m_rows.rows[m_shown[r]].id == id)
             return int(r);
     return -1;
 }
@@ -83,8 +146,11 @@ QMimeData* CJointTableModel::mimeData(const QModelIndexList& indexes) const {
 }
 
 void CJointTableModel::sort(int column, Qt::SortOrder order) {
-    m_nSortColumn = column;
-    m_sortOrder = order;
+    if (column == m_rows.sortColumn && order == m_rows.sortOrder)
+        return;
+    m_rows.order = OrderOf(m_rows.rows, column, order);
+    m_rows.sortColumn = column;
+    m_rows.sortOrder = order;
     Apply();
 }
 

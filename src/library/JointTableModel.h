@@ -7,6 +7,17 @@
 
 #include <QAbstractTableModel>
 
+// Rows read for the table and made ready to show, on a worker when they
+// are many: the texts a search looks in, and the rows' order by a column.
+struct JointTableRows {
+    std::vector<JointRow> rows;
+    std::vector<QByteArray> searchText; // SearchText of each row
+    int sortColumn = JC_DATE_TIME;
+    Qt::SortOrder sortOrder = Qt::DescendingOrder;
+    std::vector<quint32> order; // the rows' indexes in that order
+};
+JointTableRows PrepareJointRows(std::vector<JointRow> rows, int column, Qt::SortOrder order);
+
 class CJointTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -14,16 +25,17 @@ public:
 
     // Every row of the index; the filter and the order choose what shows.
     void SetRows(std::vector<JointRow> rows);
+    void SetRows(JointTableRows rows);
     void SetFilter(const JointFilter& filter);
     const JointFilter& Filter() const { return m_filter; }
-    const JointRow& Row(int row) const { return m_all[m_shown[size_t(row)]]; }
+    const JointRow& Row(int row) const { return m_rows.rows[m_shown[size_t(row)]]; }
     // Every row of the index, shown or not.
-    const std::vector<JointRow>& AllRows() const { return m_all; }
-    int Total() const { return int(m_all.size()); }
+    const std::vector<JointRow>& AllRows() const { return m_rows.rows; }
+    int Total() const { return int(m_rows.rows.size()); }
     // The row that shows the joint (its id), or -1.
     int RowOfJoint(qint64 id) const;
-    int SortColumn() const { return m_nSortColumn; }
-    Qt::SortOrder SortOrder() const { return m_sortOrder; }
+    int SortColumn() const { return m_rows.sortColumn; }
+    Qt::SortOrder SortOrder() const { return m_rows.sortOrder; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -43,13 +55,13 @@ Q_SIGNALS:
     void Loaded();
 
 private:
-    void Apply();
+    // Shows the rows the filter keeps, in the order; only those shown now
+    // are tested again when `narrower` (the search grew).
+    void Apply(bool narrower = false);
 
-    std::vector<JointRow> m_all;
-    std::vector<size_t> m_shown;
+    JointTableRows m_rows;
+    std::vector<quint32> m_shown;
     JointFilter m_filter;
-    int m_nSortColumn = JC_DATE_TIME;
-    Qt::SortOrder m_sortOrder = Qt::DescendingOrder;
 };
 
 // The present copy of a joint that is read or opened first: its path as

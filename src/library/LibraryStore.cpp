@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
@@ -1522,6 +1523,24 @@ QString Conditions(const CSqlDialect& d, const JointFilter& filter, const QStrin
         .arg(j, v, where.join(QStringLiteral(" AND ")));
 }
 
+// Texts that repeat from joint to joint (jobs, machines, procedures, their
+// keys) kept once: a large library's table then holds one of each.
+class CTextPool {
+public:
+    QString operator()(const QVariant& value) {
+        QString text = value.toString();
+        if (text.isEmpty())
+            return QString();
+        if (const auto kept = m_texts.constFind(text); kept != m_texts.cend())
+            return *kept;
+        m_texts.insert(text);
+        return text;
+    }
+
+private:
+    QSet<QString> m_texts;
+};
+
 bool Filtered(const JointFilter& f) {
     return !f.job.isEmpty() || !f.search.isEmpty() || f.since.isValid() || f.until.isValid() ||
            !f.verdict.isEmpty() || f.newest > 0;
@@ -1547,6 +1566,7 @@ std::optional<std::vector<JointRow>> CLibraryStore::Joints(const JointFilter& fi
 std::optional<std::vector<JointRow>> CLibraryStore::ReadJoints(const JointFilter& filter) {
     std::vector<JointRow> rows;
     QHash<qint64, size_t> rowOf;
+    CTextPool pool;
     const bool filtered = Filtered(filter);
     // A file's root as this desk sees it: a named root's place is this
     // desk's mapping, any other's this host's state of it.
@@ -1646,34 +1666,34 @@ std::optional<std::vector<JointRow>> CLibraryStore::ReadJoints(const JointFilter
             JointFields& f = row.fields;
             f.dateTime = q.value(6).toString();
             f.jointNumber = q.value(7).toInt();
-            f.machineId = q.value(8).toString();
-            row.keys.machine = q.value(9).toString();
+            f.machineId = pool(q.value(8));
+            row.keys.machine = pool(q.value(9));
             row.sha256 = q.value(10).toByteArray();
-            f.job = q.value(11).toString();
-            f.employee = q.value(12).toString();
-            f.model = q.value(13).toString();
-            f.material = q.value(14).toString();
-            f.sizeText = q.value(15).toString();
-            f.heaterTemp = q.value(16).toString();
+            f.job = pool(q.value(11));
+            f.employee = pool(q.value(12));
+            f.model = pool(q.value(13));
+            f.material = pool(q.value(14));
+            f.sizeText = pool(q.value(15));
+            f.heaterTemp = pool(q.value(16));
             f.samples = q.value(17).toInt();
             f.durationSeconds = q.value(18).toDouble();
             f.maxPressurePsi = q.value(19).toInt();
-            f.pressUnit = q.value(20).toString();
+            f.pressUnit = pool(q.value(20));
             f.demo = q.value(21).toBool();
             f.notes = q.value(22).toString();
             f.cut = q.value(23).toBool();
-            f.verdict = q.value(24).toString();
-            f.procedureName = q.value(25).toString();
-            f.procedureHash = q.value(26).toString();
-            f.checkVersion = q.value(27).toString();
-            row.keys.job = q.value(28).toString();
-            row.keys.employee = q.value(29).toString();
-            row.keys.model = q.value(30).toString();
-            row.keys.material = q.value(31).toString();
-            row.keys.size = q.value(32).toString();
-            row.keys.heater = q.value(33).toString();
+            f.verdict = pool(q.value(24));
+            f.procedureName = pool(q.value(25));
+            f.procedureHash = pool(q.value(26));
+            f.checkVersion = pool(q.value(27));
+            row.keys.job = pool(q.value(28));
+            row.keys.employee = pool(q.value(29));
+            row.keys.model = pool(q.value(30));
+            row.keys.material = pool(q.value(31));
+            row.keys.size = pool(q.value(32));
+            row.keys.heater = pool(q.value(33));
             row.keys.notes = q.value(34).toString();
-            f.machineEntry = q.value(35).toString();
+            f.machineEntry = pool(q.value(35));
             rowOf.insert(row.id, rows.size());
             rows.push_back(std::move(row));
         }
@@ -1708,6 +1728,8 @@ std::optional<std::vector<JointRow>> CLibraryStore::ReadJoints(const JointFilter
                   q.value(7).toString());
             file.sha256 = q.value(9).toByteArray();
             file.current = q.value(10).toBool();
+            if (file.sha256 == rows[*at].sha256)
+                file.sha256 = rows[*at].sha256;
             rows[*at].copies.push_back(std::move(file));
         }
     }

@@ -68,10 +68,14 @@ struct LibrarySnapshot {
     CLibraryStore::OpenResult open = CLibraryStore::OpenResult::Failed;
     QString message;
     bool lost = false; // the server could not be reached, or went away
-    std::vector<JointRow> rows;
+    // The joints with their verdicts marked, made ready for the table.
+    JointTableRows table;
+    BrowseFacts facts;
     std::vector<LibraryRoot> roots; // a named root with this desk's state of it
-    QHash<qint64, RootJoints> rootJoints;
-    std::vector<ForgetItem> missing;
+    // Each folder's joints and the missing files, read with the whole table
+    // only: the first rows come before them.
+    std::optional<QHash<qint64, RootJoints>> rootJoints;
+    std::optional<std::vector<ForgetItem>> missing;
     qint64 clockOffsetMs = 0;
 };
 
@@ -82,9 +86,23 @@ constexpr int kSearchDelayMs = 150;
 // Progress from a worker is shown at most this often.
 constexpr int kProgressEveryMs = 100;
 
-// Reads the library with a connection of its own, as this desk sees it.
-LibrarySnapshot ReadSnapshot(const QString& database, const std::vector<RootMapping>& mappings,
-                             int probeMs, int newest) {
+// What a reading needs from the window: where the index is and how this
+// desk reaches its named roots; the verdicts to mark; the table's order.
+struct SnapshotRequest {
+    QString database;
+    std::vector<RootMapping> mappings;
+    int probeMs = 0;
+    int newest = 0; // only the newest this many joints (0: all)
+    std::shared_ptr<const CVerdictBook> verdicts;
+    int sortColumn = JC_DATE_TIME;
+    Qt::SortOrder sortOrder = Qt::DescendingOrder;
+};
+
+// Reads the library with a connection of its own, as this desk sees it,
+// and makes what it read ready for the window, so that the window's thread
+// only puts it in place.
+LibrarySnapshot ReadSnapshot(const SnapshotRequest& request) {
+    const QString& database = request.database;
     LibrarySnapshot s;
     CLibraryStore store(database);
     s.open = store.Open(CLibraryStore::Mode::Read);
@@ -97,25 +115,24 @@ LibrarySnapshot ReadSnapshot(const QString& database, const std::vector<RootMapp
         s.open = CLibraryStore::OpenResult::Failed;
         s.message = store.Message();
         s.lost = store.ConnectionLost();
-        s.rows.clear();
         return s;
     };
     auto roots = store.Roots();
     if (!roots)
         return done();
-    const QHash<qint64, DeskRoot> desk = DeskRootsOf(*roots, mappings, probeMs);
+    const QHash<qint64, DeskRoot> desk = DeskRootsOf(*roots, request.mappings, request.probeMs);
     store.SetDeskRoots(desk);
     JointFilter filter = CLibraryStore::AllJoints();
-    filter.newest = newest;
+    filter.newest = request.newest;
     auto rows = store.Joints(filter);
     if (!rows)
         return done();
-    auto missing = store.MissingOlderThan(0);
-    if (!missing)
-        return done();
-    auto perRoot = store.JointsPerRoot();
-    if (!perRoot)
-        return done();
+    if (request.newest == 0) {
+        s.rootJoints = store.JointsPerRoot();
+        s.missing = s.rootJoints ? store.MissingOlderThan(0) : std::nullopt;
+        if (!s.missing)
+            return done();
+    }
     s.clockOffsetMs = store.Now() - CurrentTimeMs();
     for (LibraryRoot& root : *roots)
         if (const auto d = desk.constFind(root.id); d != desk.cend()) {
@@ -125,10 +142,10 @@ LibrarySnapshot ReadSnapshot(const QString& database, const std::vector<RootMapp
             root.reachable = d->reachable;
             root.reason = d->reason;
         }
-    s.rows = std::move(*rows);
+    MarkVerdicts(*rows, *request.verdicts);
+    s.table = PrepareJointRows(std::move(*rows), request.sortColumn, request.sortOrder);
+    s.facts = BrowseFactsOf(s.table.rows);
     s.roots = std::move(*roots);
-    s.rootJoints = std::move(*perRoot);
-    s.missing = std::move(*missing);
     s.message.clear();
     return s;
 }
@@ -887,11 +904,22 @@ void CLibraryWindow::StartLoad() {
     // The first reading shows the newest joints at once, then the rest: a
     // large library's whole table takes a moment longer.
     const int newest = m_bWhole || m_bPartial ? 0 : kFirstPage;
-    // The settings are read here, where they live.
+    // The settings are read here, where they live. Each verdict is marked
+    // against what would be made now; a procedure file not read yet leaves
+    // the joints of its rule "not current" until it is.
+    SnapshotRequest request{m_strDatabase,
+                            RootMappings(),
+                            m_nProbeMs,
+                            newest,
+                            std::make_shared<const CVerdictBook>(CSettingsProcedureSource().Read(),
+                                                                 m_procedureFiles),
+                            m_model.SortColumn(),
+                            m_model.SortOrder()};
+    if (!request.verdicts->Pending().isEmpty())
+        RefreshProcedures();
     m_pLoadLink = RunOnWorker<LibrarySnapshot>(
-        [database = m_strDatabase, mappings = RootMappings(), probeMs = m_nProbeMs,
-         newest](CWorkerLink*) { return ReadSnapshot(database, mappings, probeMs, newest); },
-        [this, generation, newest](const LibrarySnapshot& snapshot) {
+        [request = std::move(request)](CWorkerLink*) { return ReadSnapshot(request); },
+        [this, generation, newest](LibrarySnapshot& snapshot) {
             m_pLoadLink = nullptr;
             if (newest > 0 && snapshot.open == CLibraryStore::OpenResult::Ok) {
                 m_bPartial = true;
@@ -921,7 +949,7 @@ void CLibraryWindow::StartLoad() {
         });
 }
 
-void CLibraryWindow::Apply(const LibrarySnapshot& snapshot) {
+void CLibraryWindow::Apply(LibrarySnapshot& snapshot) {
     const bool ok = snapshot.open == CLibraryStore::OpenResult::Ok;
     if (ok || !m_bServer) {
         m_pState->clear();
@@ -942,8 +970,10 @@ void CLibraryWindow::Apply(const LibrarySnapshot& snapshot) {
     if (!ok && snapshot.open == CLibraryStore::OpenResult::Failed)
         m_pCount->setToolTip(snapshot.message);
     m_roots = snapshot.roots;
-    m_rootJoints = snapshot.rootJoints;
-    m_missing = snapshot.missing;
+    if (snapshot.rootJoints && snapshot.missing) {
+        m_rootJoints = *snapshot.rootJoints;
+        m_missing = *snapshot.missing;
+    }
     m_nClockOffsetMs = snapshot.clockOffsetMs;
     // The selection, the current joint and the first joint in view are
     // kept by joint, so that a reading under the user's hands (another
@@ -956,17 +986,10 @@ void CLibraryWindow::Apply(const LibrarySnapshot& snapshot) {
     const int topRow = m_pTable->rowAt(0);
     const qint64 topJoint = topRow >= 0 ? m_model.Row(topRow).id : 0;
 
-    std::vector<JointRow> rows = snapshot.rows;
-    // Each verdict against what would be made now; a procedure file not
-    // read yet leaves the joints of its rule "not current" until it is.
-    const CVerdictBook verdicts(CSettingsProcedureSource().Read(), m_procedureFiles);
-    MarkVerdicts(rows, verdicts);
-    if (!verdicts.Pending().isEmpty())
-        RefreshProcedures();
     {
         // The selection is put back below; the pane keeps what it shows.
         const QSignalBlocker block(m_pTable->selectionModel());
-        m_model.SetRows(std::move(rows));
+        m_model.SetRows(std::move(snapshot.table));
         QItemSelection keep;
         if (!selected.isEmpty())
             for (int r = 0; r < m_model.rowCount(); ++r)
@@ -982,7 +1005,7 @@ void CLibraryWindow::Apply(const LibrarySnapshot& snapshot) {
         if (top >= 0)
             m_pTable->scrollTo(m_model.index(top, 0), QAbstractItemView::PositionAtTop);
     }
-    m_pTree->SetFacts(BrowseFactsOf(m_model.AllRows()));
+    m_pTree->SetFacts(snapshot.facts);
     OnCurrentChanged();
     UpdateCount();
     UpdateWatch();

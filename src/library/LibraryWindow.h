@@ -203,7 +203,7 @@ private:
     void ShowReview(const JointRow& row, const std::vector<JointReview>* history);
     void FollowCommit();
     void StartLoad();
-    void Apply(const LibrarySnapshot& snapshot);
+    void Apply(LibrarySnapshot& snapshot);
     void StartJob(LibraryJob job);
     void OnJobDone(const LibraryJobResult& result, const LibraryJob& job);
     void RunQueuedJob();

@@ -31,16 +31,16 @@ public:
 void KeepLibraryWorker(QThread* thread);
 
 // Runs `work` on a worker and `done` with its result on this thread, unless
-// the link was cut by then.
+// the link was cut by then; `done` may take what the result holds.
 template <typename Result>
 CWorkerLink* RunOnWorker(std::function<Result(CWorkerLink*)> work,
-                         std::function<void(const Result&)> done) {
+                         std::function<void(Result&)> done) {
     auto* link = new CWorkerLink;
     QThread* thread = QThread::create([link, work = std::move(work), done = std::move(done)]() {
         Result result = work(link);
         QMetaObject::invokeMethod(
             link,
-            [link, done, result = std::move(result)]() {
+            [link, done, result = std::move(result)]() mutable {
                 if (link->attached)
                     done(result);
                 link->deleteLater();

@@ -7,6 +7,7 @@
 #include "library/FolderWatch.h"
 #include "library/JointDetailsPane.h"
 #include "library/JointTable.h"
+#include "library/JointTableModel.h"
 #include "library/LibraryCheckDlg.h"
 #include "library/LibraryDossierDlg.h"
 #include "library/LibraryFolders.h"
@@ -20,6 +21,7 @@
 #include "library/NamedRoots.h"
 #include "library/Resource.h"
 #include "library/RootProbe.h"
+#include "library/SortKey.h"
 #include "platform/Clock.h"
 #include "platform/MessageBox.h"
 #include "platform/ViewerSocket.h"
@@ -56,6 +58,7 @@
 #include <QUrl>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <random>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -144,6 +147,119 @@ protected:
     QString db = data.path() + QStringLiteral("/library.sqlite");
 };
 } // namespace
+
+// The table shows, after every change a clerk makes (typing a search a
+// letter at a time and taking letters back, a verdict, a status, a click on
+// a column), exactly the rows a filter of every row would keep, in the
+// column's order with rows alike in the order they were read. A search
+// that grows only looks again at the rows shown; anything else at them all.
+TEST(JointTable, ShowsWhatAFreshFilterAndOrderWouldAfterEveryChange) {
+    std::mt19937 random(7);
+    const QStringList jobs{"Job 9", "job 10", "J-S2", "JOB 100", "Straße 4", "STRASSE 4"};
+    const QStringList employees{"E-117", "e-1170", "E-204", "Ünal", "ünal"};
+    const QStringList verdicts{"pass", "fail", "incomplete", "unknown"};
+    std::vector<JointRow> rows;
+    for (int i = 0; i < 400; ++i) {
+        JointRow r;
+        r.id = i % 41 == 0 ? -i - 1 : i + 1; // a few unreadable files
+        r.status = i % 7 == 0 ? QStringLiteral("missing") : QStringLiteral("present");
+        JointFields& f = r.fields;
+        f.dateTime = QStringLiteral("2024-03-%1 10:00:00").arg(1 + int(random() % 9), 2, 10,
+                                                                QLatin1Char('0'));
+        f.jointNumber = int(random() % 150);
+        f.job = jobs[int(random() % jobs.size())];
+        f.employee = employees[int(random() % employees.size())];
+        f.machineId = QStringLiteral("FM-%1").arg(int(random() % 3));
+        f.notes = i % 5 == 0 ? QStringLiteral("bead\nrolled") : QString();
+        f.verdict = verdicts[int(random() % verdicts.size())];
+        r.verdictNote = i % 11 == 0 ? QStringLiteral("procedure changed") : QString();
+        r.keys.job = TextSortKey(f.job);
+        r.keys.employee = TextSortKey(f.employee);
+        r.keys.machine = TextSortKey(f.machineId);
+        r.files << QStringLiteral("/cards/A/joint %1.kjr").arg(i);
+        rows.push_back(r);
+    }
+    CJointTableModel model;
+    model.SetRows(rows);
+    const auto expected = [&](const JointFilter& filter) {
+        std::vector<JointRow> kept = FilterJoints(rows, filter);
+        const int column = model.SortColumn();
+        const bool up = model.SortOrder() == Qt::AscendingOrder;
+        std::stable_sort(kept.begin(), kept.end(), [&](const JointRow& a, const JointRow& b) {
+            if (IsNumberColumn(column)) {
+                const double ka = JointCellNumber(a, column), kb = JointCellNumber(b, column);
+                return up ? ka < kb : kb < ka;
+            }
+            const QByteArray ka = JointCellSortKey(a, column), kb = JointCellSortKey(b, column);
+            return up ? ka < kb : kb < ka;
+        });
+        QList<qint64> ids;
+        for (const JointRow& r : kept)
+            ids << r.id;
+        return ids;
+    };
+    const auto shown = [&]() {
+        QList<qint64> ids;
+        for (int r = 0; r < model.rowCount(); ++r)
+            ids << model.Row(r).id;
+        return ids;
+    };
+    JointFilter filter;
+    filter.status = QStringLiteral("all");
+    int step = 0;
+    const auto change = [&](const std::function<void()>& edit) {
+        edit();
+        model.SetFilter(filter);
+        const QList<qint64> want = expected(filter);
+        EXPECT_EQ(shown(), want) << "step " << step << ": \"" << qPrintable(filter.search)
+                                 << "\" " << qPrintable(filter.verdict) << " "
+                                 << qPrintable(filter.status);
+        ++step;
+        return want.size();
+    };
+    for (const char* typed : {"j", "jo", "job", "job ", "job 1", "job 10", "job 1", "job", ""})
+        change([&]() { filter.search = QString::fromUtf8(typed); });
+    EXPECT_GT(change([&]() { filter.search = QStringLiteral("strasse"); }), 0u);
+    EXPECT_GT(change([&]() { filter.search = QStringLiteral("STRASSE 4"); }), 0u);
+    change([&]() { filter.search = QStringLiteral("ünal"); });
+    change([&]() { filter.search = QStringLiteral("ÜNAL"); });
+    // A grown search with another verdict or status looks at every row.
+    change([&]() {
+        filter.search = QStringLiteral("e-1");
+        filter.verdict = QStringLiteral("fail");
+    });
+    change([&]() {
+        filter.search = QStringLiteral("e-11");
+        filter.verdict = QString();
+    });
+    change([&]() {
+        filter.search = QStringLiteral("e-117");
+        filter.status = QStringLiteral("present");
+    });
+    change([&]() { filter.verdict = QStringLiteral("not current"); });
+    // Never across two texts (a job's end and an employee's start).
+    EXPECT_EQ(change([&]() { filter.search = QStringLiteral("4e-"); }), 0u);
+    change([&]() {
+        filter.search = QStringLiteral("d\nrolled");
+        filter.verdict = QString();
+    });
+    for (const auto& [column, order] : std::vector<std::pair<int, Qt::SortOrder>>{
+             {JC_JOB, Qt::AscendingOrder},
+             {JC_JOB, Qt::DescendingOrder},
+             {JC_JOINT, Qt::AscendingOrder},
+             {JC_VERDICT, Qt::DescendingOrder},
+             {JC_EMPLOYEE, Qt::AscendingOrder}}) {
+        model.sort(column, order);
+        change([]() {});
+        change([&]() { filter.search = QStringLiteral("j"); });
+        change([&]() { filter.search = QStringLiteral("j-s"); });
+        change([&]() { filter.search = QString(); });
+    }
+    // Read anew (a reload), with the order the user chose meanwhile.
+    std::reverse(rows.begin(), rows.end());
+    model.SetRows(rows);
+    change([]() {});
+}
 
 // Search (after a pause for typing, over job, employee, model, joint number
 // and file name too), natural sort ("job 9" before "Job 10", any case), the
