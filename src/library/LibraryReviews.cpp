@@ -155,7 +155,11 @@ bool CLibraryStore::LatestReview(const JointReview& joint, JointReview& latest) 
 
 CLibraryStore::ReviewOutcome CLibraryStore::AddReview(JointReview& change, JointReview& current) {
     if (!m_bReviews) {
-        Fail(QStringLiteral("reviews"), QStringLiteral("the reviews file is not open for writing"));
+        if (m_reviewsBlocked.isEmpty())
+            Fail(QStringLiteral("reviews"),
+                 QStringLiteral("the reviews file is not open for writing"));
+        else
+            m_message = m_reviewsBlocked;
         return ReviewOutcome::Failed;
     }
     if (!ReviewStates().contains(change.state)) {

@@ -439,6 +439,7 @@ CLibraryStore::OpenResult CLibraryStore::Open(Mode mode) {
         return OpenResult::Failed;
     }
     m_bReviews = false;
+    m_reviewsBlocked.clear();
     return IsServer() ? OpenServer(mode) : OpenSqlite(mode);
 }
 
@@ -678,6 +679,18 @@ bool CLibraryStore::CreateSchema() {
     return true;
 }
 
+namespace {
+// A server's reviews are upgraded only with the library, never by the
+// desk that finds them older.
+QString OlderReviewsText(const QString& path, int version) {
+    return QStringLiteral("The reviews of the library in %1 were made by an older vtq-library "
+                          "(version %2): no review can be recorded until \"vtq-library "
+                          "init-database --upgrade\" brings them up to date.")
+        .arg(path)
+        .arg(version);
+}
+} // namespace
+
 CLibraryStore::OpenResult CLibraryStore::OpenServer(Mode mode) {
     m_message.clear();
     CloseConnection();
@@ -743,12 +756,12 @@ CLibraryStore::OpenResult CLibraryStore::OpenServer(Mode mode) {
                                    "to date.")
                         .arg(db)
                         .arg(state.mark.version));
-    // The reviews' tables, where the library has them.
-    QSqlQuery q(m_db);
-    m_bReviews = q.exec(QStringLiteral("SELECT value FROM %1.reviews_meta WHERE key = 'version'")
-                            .arg(CSqlDialect::ReviewsSchema())) &&
-                 q.next() && q.value(0).toString().toInt() >= kReviewsSchemaVersion;
-    q.finish();
+    // The reviews' tables, where the library has them; older ones are
+    // read as none and written only after an upgrade.
+    const std::optional<int> reviews = ServerReviewsVersion(m_db);
+    m_bReviews = reviews && *reviews >= kReviewsSchemaVersion;
+    if (reviews && !m_bReviews)
+        m_reviewsBlocked = OlderReviewsText(db, *reviews);
     return OpenResult::Ok;
 }
 
@@ -839,7 +852,16 @@ CLibraryStore::OpenResult CLibraryStore::InitServer(bool upgrade) {
         CloseConnection();
         return opened == OpenResult::Ok ? OpenResult::Failed : opened;
     }
-    if (state.mark.version >= target)
+    // The reviews have a version of their own, upgraded with the index's.
+    QString why;
+    const std::optional<int> reviews = ServerReviewsVersion(m_db, &why);
+    if (!reviews)
+        return done(OpenResult::Failed,
+                    QStringLiteral("The reviews of the library in %1 cannot be read (%2); they "
+                                   "are left as they are.")
+                        .arg(m_path, why));
+    const bool olderReviews = *reviews < kReviewsSchemaVersion;
+    if (state.mark.version >= target && !olderReviews)
         return done(OpenResult::Ok,
                     state.mark.version > target
                         ? QStringLiteral("The library in %1 is of a newer version (%2) that this "
@@ -851,11 +873,13 @@ CLibraryStore::OpenResult CLibraryStore::InitServer(bool upgrade) {
                               .arg(state.mark.version));
     if (!upgrade)
         return done(OpenResult::Older,
-                    QStringLiteral("The library in %1 was made by an older vtq-library (version "
-                                   "%2); \"vtq-library init-database --upgrade\" brings it up "
-                                   "to date.")
-                        .arg(m_path)
-                        .arg(state.mark.version));
+                    state.mark.version >= target
+                        ? OlderReviewsText(m_path, *reviews)
+                        : QStringLiteral("The library in %1 was made by an older vtq-library "
+                                         "(version %2); \"vtq-library init-database --upgrade\" "
+                                         "brings it up to date.")
+                              .arg(m_path)
+                              .arg(state.mark.version));
     const std::vector<SchemaStep> steps = SharedUpgrades(m_dialect);
     for (int v = std::max(state.mark.version, 3); v < target; ++v) {
         bool ok = Begin() && Exec(QStringLiteral("SET LOCAL search_path TO %1").arg(kServerSchema));
@@ -873,9 +897,30 @@ CLibraryStore::OpenResult CLibraryStore::InitServer(bool upgrade) {
                             .arg(why));
         }
     }
+    // Each step only adds; one that fails leaves the reviews as they were.
+    for (int v = *reviews; v < kReviewsSchemaVersion; ++v) {
+        bool ok = Begin();
+        for (const QString& s : ServerReviewsStep(v))
+            ok = ok && Exec(s);
+        if (!ok || !m_db.commit()) {
+            const QString why = m_message.isEmpty() ? SqlErrorText(m_db.lastError()) : m_message;
+            Rollback();
+            return done(OpenResult::Failed,
+                        QStringLiteral("The reviews of the library in %1 could not be brought to "
+                                       "version %2: %3")
+                            .arg(m_path)
+                            .arg(v + 1)
+                            .arg(why));
+        }
+    }
     return done(
         OpenResult::Ok,
-        QStringLiteral("The library in %1 is brought up to version %2.").arg(m_path).arg(target));
+        QStringLiteral("The library in %1 is brought up to version %2%3.")
+            .arg(m_path)
+            .arg(std::max(state.mark.version, target))
+            .arg(olderReviews
+                     ? QStringLiteral(", its reviews to version %1").arg(kReviewsSchemaVersion)
+                     : QString()));
 }
 
 // The reviews live in a file of their own beside the index, reached as

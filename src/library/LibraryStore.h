@@ -409,7 +409,8 @@ private:
     QHash<qint64, DeskRoot> m_desk;
     bool m_bScanLock = false;
     bool m_bLost = false;
-    bool m_bReviews = false; // the reviews' tables are there
+    bool m_bReviews = false;  // the reviews' tables are there
+    QString m_reviewsBlocked; // why reviews cannot be written, where that is known
 };
 
 // A file's key inside its root: its path as bytes, and for a named root

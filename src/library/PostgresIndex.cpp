@@ -237,21 +237,39 @@ ServerState ReadServerState(QSqlDatabase& db) {
 }
 
 QStringList NewServerSchemas() {
-    return QStringList{
-               QStringLiteral("CREATE SCHEMA %1").arg(kServerSchema),
-               QStringLiteral("SET LOCAL search_path TO %1").arg(kServerSchema),
-               QStringLiteral("CREATE TABLE schema_version(application BIGINT NOT NULL, version "
-                              "INTEGER NOT NULL, major INTEGER NOT NULL)"),
-               // What people decide lives apart from the rebuildable index;
-               // its tables come with the reviews.
-               QStringLiteral("CREATE SCHEMA %1").arg(CSqlDialect::ReviewsSchema()),
-               QStringLiteral("CREATE TABLE %1.reviews_meta(key TEXT PRIMARY KEY, value TEXT NOT "
-                              "NULL)")
-                   .arg(CSqlDialect::ReviewsSchema()),
-               QStringLiteral("INSERT INTO %1.reviews_meta(key, value) VALUES('version', '%2')")
-                   .arg(CSqlDialect::ReviewsSchema())
-                   .arg(CLibraryStore::kReviewsSchemaVersion)} +
-           ReviewsSchemaStep(PostgresDialect(), 1, CSqlDialect::ReviewsSchema());
+    QStringList statements{
+        QStringLiteral("CREATE SCHEMA %1").arg(kServerSchema),
+        QStringLiteral("SET LOCAL search_path TO %1").arg(kServerSchema),
+        QStringLiteral("CREATE TABLE schema_version(application BIGINT NOT NULL, version "
+                       "INTEGER NOT NULL, major INTEGER NOT NULL)"),
+        // What people decide lives apart from the rebuildable index;
+        // its tables come with the reviews.
+        QStringLiteral("CREATE SCHEMA %1").arg(CSqlDialect::ReviewsSchema())};
+    for (int v = 0; v < CLibraryStore::kReviewsSchemaVersion; ++v)
+        statements += ReviewsSchemaStep(PostgresDialect(), v, CSqlDialect::ReviewsSchema());
+    return statements << QStringLiteral(
+                             "INSERT INTO %1.reviews_meta(key, value) VALUES('version', '%2')")
+                             .arg(CSqlDialect::ReviewsSchema())
+                             .arg(CLibraryStore::kReviewsSchemaVersion);
+}
+
+std::optional<int> ServerReviewsVersion(QSqlDatabase& db, QString* error) {
+    QSqlQuery q(db);
+    if (q.exec(QStringLiteral("SELECT value FROM %1.reviews_meta WHERE key = 'version'")
+                   .arg(CSqlDialect::ReviewsSchema())) &&
+        q.next())
+        return q.value(0).toString().toInt();
+    if (error)
+        *error = q.lastError().isValid() ? Reason(q.lastError())
+                                         : QStringLiteral("their version is not recorded");
+    return std::nullopt;
+}
+
+QStringList ServerReviewsStep(int step) {
+    return ReviewsSchemaStep(PostgresDialect(), step, CSqlDialect::ReviewsSchema())
+           << QStringLiteral("UPDATE %1.reviews_meta SET value = '%2' WHERE key = 'version'")
+                  .arg(CSqlDialect::ReviewsSchema())
+                  .arg(step + 1);
 }
 
 std::optional<bool> TakeServerScanLock(QSqlDatabase& db) {

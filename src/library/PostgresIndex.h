@@ -45,6 +45,13 @@ ServerState ReadServerState(QSqlDatabase& db);
 // follows, and the reviews' with their first table.
 QStringList NewServerSchemas();
 
+// The version of the reviews' schema; nullopt, with `error` said, when it
+// cannot be read. Made or upgraded with the library by init-database only.
+std::optional<int> ServerReviewsVersion(QSqlDatabase& db, QString* error = nullptr);
+// The statements (one transaction) that bring the reviews from version
+// `step` to step + 1, their recorded version with them.
+QStringList ServerReviewsStep(int step);
+
 // The scan lock. Take: true when taken now; nullopt when it cannot be
 // asked. Held: whether this session still holds it.
 std::optional<bool> TakeServerScanLock(QSqlDatabase& db);

@@ -868,6 +868,94 @@ TEST_P(LibraryCommand, ReviewAndDossierOfAJob) {
     EXPECT_FALSE(QFile::exists(tree.path() + QStringLiteral("/12.pdf")));
 }
 
+// Reviews left by the first program that kept them (marked, no history yet)
+// are brought up to date by init-database --upgrade on both stores, with
+// what they held kept. Until then a server's take no review, and say what
+// to do.
+TEST_P(LibraryCommand, OlderReviewsAreBroughtUpToDateByUpgrade) {
+    PutFile(share + QStringLiteral("/1.kjr"),
+            MakeCheckedReportBytes(1, QStringLiteral("NW-12"), true));
+    ASSERT_EQ(Run({QStringLiteral("scan"), share}).code, kExitOk);
+    const QString reviews = ReviewsDatabase(db);
+    // Statements on the reviews file; true when they ran and the last
+    // returned a row.
+    const auto file = [&](const QStringList& statements) {
+        bool ok;
+        {
+            QSqlDatabase f =
+                QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("r"));
+            f.setDatabaseName(reviews);
+            ok = f.open();
+            QSqlQuery q(f);
+            for (const QString& s : statements)
+                ok = ok && q.exec(s);
+            ok = ok && q.next();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("r"));
+        return ok;
+    };
+    const QStringList older{
+        QStringLiteral("CREATE TABLE reviews_meta(key TEXT PRIMARY KEY, value TEXT NOT NULL)"),
+        QStringLiteral("INSERT INTO reviews_meta VALUES('kept', 'yes')")};
+    if (Server()) {
+        ASSERT_TRUE(lib.Server()->Admin(
+            QStringList{QStringLiteral("SET client_min_messages = warning"),
+                        QStringLiteral("DROP SCHEMA vtq_reviews CASCADE"),
+                        QStringLiteral("CREATE SCHEMA vtq_reviews"),
+                        QStringLiteral("SET search_path TO vtq_reviews")} +
+            older +
+            QStringList{QStringLiteral("INSERT INTO reviews_meta VALUES('version', '1')")}));
+    } else {
+        for (const char* side : {"", "-wal", "-shm"})
+            QFile::remove(reviews + QLatin1String(side));
+        file(older + QStringList{QStringLiteral("PRAGMA application_id = %1")
+                                     .arg(CLibraryStore::kReviewsApplicationId),
+                                 QStringLiteral("PRAGMA user_version = 1")});
+        ASSERT_EQ(ReadSqliteFileFacts(reviews).version, 1);
+    }
+    const QString id =
+        QJsonDocument::fromJson(
+            Run({QStringLiteral("list"), QStringLiteral("--format"), QStringLiteral("json")})
+                .out.toUtf8())
+            .array()[0][QStringLiteral("id")]
+            .toString();
+    const QStringList review{QStringLiteral("review"), QStringLiteral("--joint"), id,
+                             QStringLiteral("--state"), QStringLiteral("accepted")};
+    const auto accepted = [&]() {
+        return Run({QStringLiteral("list"), QStringLiteral("--format"), QStringLiteral("csv"),
+                    QStringLiteral("--review"), QStringLiteral("accepted")})
+            .out.contains(QStringLiteral("NW-12"));
+    };
+    Result r;
+    if (Server()) {
+        for (const QStringList& args : {review, QStringList{QStringLiteral("init-database")}}) {
+            r = Run(args);
+            EXPECT_EQ(r.code, kExitFailure) << qPrintable(args[0]);
+            EXPECT_TRUE(r.err.contains(QLatin1String("older")) &&
+                        r.err.contains(QLatin1String("\"vtq-library init-database --upgrade\"")))
+                << qPrintable(r.err);
+        }
+        EXPECT_FALSE(accepted());
+    }
+    r = Run({QStringLiteral("init-database"), QStringLiteral("--upgrade")});
+    ASSERT_EQ(r.code, kExitOk) << qPrintable(r.err);
+    r = Run(review);
+    ASSERT_EQ(r.code, kExitOk) << qPrintable(r.err);
+    EXPECT_TRUE(accepted());
+    if (Server()) {
+        r = Run({QStringLiteral("init-database"), QStringLiteral("--upgrade")});
+        EXPECT_TRUE(r.out.contains(QLatin1String("up to date"))) << qPrintable(r.out + r.err);
+        // The history came with its guard, and the old marks stayed.
+        EXPECT_FALSE(lib.Server()->Admin(
+            {QStringLiteral("UPDATE vtq_reviews.review_history SET comment = 'x'")}));
+        EXPECT_TRUE(lib.Server()->Admin(
+            {QStringLiteral("DO $$ BEGIN IF NOT EXISTS (SELECT 1 FROM vtq_reviews.reviews_meta "
+                            "WHERE key = 'kept') THEN RAISE 'lost'; END IF; END $$")}));
+    } else {
+        EXPECT_TRUE(file({QStringLiteral("SELECT 1 FROM reviews_meta WHERE key = 'kept'")}));
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Stores, LibraryCommand,
                          ::testing::Values(Store::SQLite, Store::PostgreSQL), StoreName);
 INSTANTIATE_TEST_SUITE_P(SQLite, LibraryCommandSqlite, ::testing::Values(Store::SQLite), StoreName);
