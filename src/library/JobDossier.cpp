@@ -92,7 +92,7 @@ bool FillDossierJob(const std::vector<JointRow>& rows, const std::vector<JointRe
         const QString verdict = RowVerdict(row);
         joint.verdict =
             verdict == QLatin1String("not-current") ? QStringLiteral("not current") : verdict;
-        joint.review = ReviewOf(row.review, row.sha256);
+        joint.review = ReviewOf(row.Review(), row.sha256);
         const QDate date = QDate::fromString(f.dateTime.left(10), Qt::ISODate);
         const bool inRange =
             (!request.since.isValid() && !request.until.isValid()) ||

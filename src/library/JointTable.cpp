@@ -84,10 +84,10 @@ QString JointId(const JointRow& row) {
 }
 
 QString RowReviewText(const JointRow& row) {
-    if (row.review.state.isEmpty())
+    if (row.Review().state.isEmpty())
         return QStringLiteral("not reviewed");
-    return row.ReviewChanged() ? row.review.state + QStringLiteral(", report changed since review")
-                               : row.review.state;
+    return row.ReviewChanged() ? row.Review().state + QStringLiteral(", report changed since review")
+                               : row.Review().state;
 }
 
 ReviewBlock ReviewRefusal(const JointRow& row, const QString& state, const QString& comment,
@@ -188,15 +188,15 @@ QString JointCellText(const JointRow& row, int column) {
     case JC_ID:
         return JointId(row);
     case JC_REVIEW:
-        return row.review.state;
+        return row.Review().state;
     case JC_REVIEWER:
-        return row.review.state.isEmpty() ? QString() : ReviewerText(row.review);
+        return row.Review().state.isEmpty() ? QString() : ReviewerText(row.Review());
     case JC_REVIEW_TIME:
-        return LibraryTimeText(row.review.timeMs);
+        return LibraryTimeText(row.Review().timeMs);
     case JC_REVIEW_CHANGED:
         return row.ReviewChanged() ? QStringLiteral("yes") : QString();
     case JC_REVIEW_COMMENT:
-        return row.review.comment;
+        return row.Review().comment;
     default:
         return QString();
     }
@@ -221,7 +221,7 @@ double JointCellNumber(const JointRow& row, int column) {
     case JC_MISSING_SINCE:
         return double(row.missingSince);
     case JC_REVIEW_TIME:
-        return double(row.review.timeMs);
+        return double(row.Review().timeMs);
     case JC_JOINT:
         return row.fields.jointNumber;
     case JC_SAMPLES:
@@ -326,8 +326,8 @@ bool JointFilter::Matches(const JointRow& row) const {
     }
     if (!review.isEmpty()) {
         if (review == QLatin1String("changed")        ? !row.ReviewChanged()
-            : review == QLatin1String("not reviewed") ? !row.review.state.isEmpty() || row.id <= 0
-                                                      : row.review.state != review)
+            : review == QLatin1String("not reviewed") ? !row.Review().state.isEmpty() || row.id <= 0
+                                                      : row.Review().state != review)
             return false;
     }
     const JointFields& f = row.fields;
@@ -405,7 +405,7 @@ QJsonArray JointsJson(const std::vector<JointRow>& rows) {
         if (r.id > 0) {
             o.insert(JointColumnKey(JC_ID), JointId(r));
             o.insert(QStringLiteral("sha256"), QString::fromLatin1(r.sha256.toHex()));
-            const JointReview& review = r.review;
+            const JointReview& review = r.Review();
             const bool reviewed = !review.state.isEmpty();
             o.insert(JointColumnKey(JC_REVIEW), reviewed ? QJsonValue(review.state) : QJsonValue());
             o.insert(JointColumnKey(JC_REVIEWER),

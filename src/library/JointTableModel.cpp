@@ -168,7 +168,7 @@ QVariant CJointTableModel::data(const QModelIndex& index, int role) const {
     const JointRow& row = Row(index.row());
     if (role == Qt::DisplayRole) {
         if (index.column() == JC_REVIEW && row.ReviewChanged())
-            return row.review.state + QStringLiteral(" (report changed)");
+            return row.Review().state + QStringLiteral(" (report changed)");
         return SafeLine(index.column() == JC_VERDICT ? RowVerdictText(row)
                                                      : JointCellText(row, index.column()));
     }
@@ -193,7 +193,7 @@ QVariant CJointTableModel::data(const QModelIndex& index, int role) const {
         }
     }
     if (role == Qt::ForegroundRole && index.column() == JC_REVIEW) {
-        const QString& state = row.review.state;
+        const QString& state = row.Review().state;
         if (row.ReviewChanged())
             return QBrush(QColor(0x70, 0x70, 0x70));
         if (state == QLatin1String("accepted"))
@@ -203,13 +203,13 @@ QVariant CJointTableModel::data(const QModelIndex& index, int role) const {
         if (state == QLatin1String("re-test"))
             return QBrush(QColor(0xa0, 0x60, 0x00));
     }
-    if (role == Qt::ToolTipRole && index.column() == JC_REVIEW && !row.review.state.isEmpty())
+    if (role == Qt::ToolTipRole && index.column() == JC_REVIEW && !row.Review().state.isEmpty())
         return SafeLine(QStringLiteral("%1 by %2, %3%4")
-                            .arg(RowReviewText(row), ReviewerText(row.review),
-                                 LibraryTimeText(row.review.timeMs),
-                                 row.review.comment.isEmpty()
+                            .arg(RowReviewText(row), ReviewerText(row.Review()),
+                                 LibraryTimeText(row.Review().timeMs),
+                                 row.Review().comment.isEmpty()
                                      ? QString()
-                                     : QStringLiteral(": ") + row.review.comment));
+                                     : QStringLiteral(": ") + row.Review().comment));
     if (role == Qt::FontRole &&
         ((index.column() == JC_VERDICT && RowVerdict(row) == QLatin1String("not-current")) ||
          (index.column() == JC_REVIEW && row.ReviewChanged()))) {

@@ -437,7 +437,7 @@ QString Table(const std::vector<JointRow>& rows) {
         for (int c : columns)
             cells.back() << Line(c == JC_FILES ? r.files.value(0)
                                  : c == JC_REVIEW && r.ReviewChanged()
-                                     ? r.review.state + QStringLiteral(" (report changed)")
+                                     ? r.Review().state + QStringLiteral(" (report changed)")
                                      : JointCellText(r, c));
     }
     std::vector<qsizetype> width(std::size(columns), 0);
@@ -612,11 +612,11 @@ int Review(const LibraryOptions& options, const QStringList& args, FILE* out, FI
         Put(err, QStringLiteral("vtq-library: %1; nothing was changed\n").arg(why));
         return block == ReviewBlock::NeedsComment ? kExitUsage : kExitFailure;
     }
-    JointReview change = row.review;
+    JointReview change = row.Review();
     change.machineId = row.fields.machineId;
     change.dateTime = row.fields.dateTime;
     change.jointNumber = row.fields.jointNumber;
-    change.from = row.review.state;
+    change.from = row.Review().state;
     change.state = state;
     change.reviewer = reviewer;
     change.comment = comment;
@@ -633,7 +633,7 @@ int Review(const LibraryOptions& options, const QStringList& args, FILE* out, FI
         Put(out,
             QStringLiteral("%1: %2 -> %3 by %4\n")
                 .arg(joint,
-                     row.review.state.isEmpty() ? QStringLiteral("not reviewed") : row.review.state,
+                     row.Review().state.isEmpty() ? QStringLiteral("not reviewed") : row.Review().state,
                      state, Line(ReviewerText(now))));
         return kExitOk;
     case CLibraryStore::ReviewOutcome::Refused:

@@ -85,7 +85,7 @@ bool CLibraryReviewDlg::OnInitDialog() {
                                .arg(row.fields.dateTime, row.fields.machineId, row.fields.job,
                                     RowVerdictText(row), RowReviewText(row))));
     // One joint: its decision so far to start from; several: none chosen.
-    const QString state = m_rows.size() == 1 ? m_rows[0].review.state : QString();
+    const QString state = m_rows.size() == 1 ? m_rows[0].Review().state : QString();
     const int ids[] = {IDC_LIB_REVIEW_ACCEPTED, IDC_LIB_REVIEW_REJECTED, IDC_LIB_REVIEW_RETEST};
     for (int i = 0; i < 3; ++i)
         if (ReviewStates()[i] == state)

@@ -1493,6 +1493,11 @@ bool CLibraryStore::SetSetting(const QString& key, const QString& value) {
     return Commit();
 }
 
+const JointReview& JointRow::NoReview() {
+    static const JointReview none;
+    return none;
+}
+
 JointFilter CLibraryStore::AllJoints() {
     JointFilter all;
     all.status = QStringLiteral("all");
@@ -1841,7 +1846,7 @@ std::optional<std::vector<JointRow>> CLibraryStore::ReadJoints(const JointFilter
         if (const JointReview* r = reviewOf.value(
                 key(row.fields.machineId, row.fields.dateTime, row.fields.jointNumber));
             r && row.id > 0)
-            row.review = *r;
+            row.SetReview(*r);
     return rows;
 }
 

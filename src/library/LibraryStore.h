@@ -39,6 +39,7 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -107,10 +108,18 @@ struct JointRow {
     qint64 missingSince = 0; // ms UTC when no copy was seen at the last complete scan
     // Why the verdict is not current (MarkVerdicts); empty when it is.
     QString verdictNote;
-    // The joint's review; its state is empty when it has none.
-    JointReview review;
+    // The joint's review; its state is empty when it has none. Kept apart:
+    // most joints have none, and a large library's table holds every row.
+    const JointReview& Review() const { return m_review ? *m_review : NoReview(); }
+    void SetReview(const JointReview& review) {
+        m_review = std::make_shared<const JointReview>(review);
+    }
     // The present copy's bytes are not those the reviewer saw.
-    bool ReviewChanged() const { return !review.state.isEmpty() && review.sha256 != sha256; }
+    bool ReviewChanged() const { return !Review().state.isEmpty() && Review().sha256 != sha256; }
+
+private:
+    static const JointReview& NoReview();
+    std::shared_ptr<const JointReview> m_review;
 };
 
 // A place in the window's browse tree: every joint, a job (on one day

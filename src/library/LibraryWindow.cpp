@@ -1634,7 +1634,7 @@ void CLibraryWindow::ShowReview(const JointRow& row, const std::vector<JointRevi
     if (!body)
         return;
     QStringList lines;
-    const JointReview& r = row.review;
+    const JointReview& r = row.Review();
     lines << (r.state.isEmpty() ? QStringLiteral("Not reviewed.")
                                 : SafeLine(QStringLiteral("%1 by %2, %3.")
                                                .arg(RowReviewText(row), ReviewerText(r),
@@ -1697,11 +1697,11 @@ void CLibraryWindow::ReviewSelected() {
     // changed it meanwhile wins, and this one is told.
     std::vector<JointReview> changes;
     for (const JointRow& row : rows) {
-        JointReview change = row.review;
+        JointReview change = row.Review();
         change.machineId = row.fields.machineId;
         change.dateTime = row.fields.dateTime;
         change.jointNumber = row.fields.jointNumber;
-        change.from = row.review.state;
+        change.from = row.Review().state;
         change.state = dialog.m_state;
         change.reviewer = dialog.m_reviewer;
         change.comment = dialog.m_comment;

@@ -828,7 +828,7 @@ TEST_P(LibraryStores, ReviewsAreAddedOnlyOnTheLatestAndKeptForEver) {
     ASSERT_EQ(reader.Open(CLibraryStore::Mode::Read), CLibraryStore::OpenResult::Ok);
     auto rows = reader.Joints();
     ASSERT_TRUE(rows && rows->size() == 1);
-    EXPECT_EQ((*rows)[0].review.state, QStringLiteral("rejected"));
+    EXPECT_EQ((*rows)[0].Review().state, QStringLiteral("rejected"));
     EXPECT_TRUE((*rows)[0].ReviewChanged());
     const auto history = reader.ReviewHistory(&seen);
     ASSERT_TRUE(history && history->size() == 2);
@@ -854,7 +854,7 @@ TEST_P(LibraryStores, ReviewsAreAddedOnlyOnTheLatestAndKeptForEver) {
                                QStringLiteral("c.kjr"), 11, 5, v3, QString()));
     rows = reader.Joints();
     ASSERT_TRUE(rows && rows->size() == 1);
-    EXPECT_EQ((*rows)[0].review.revision, 2);
+    EXPECT_EQ((*rows)[0].Review().revision, 2);
 
     // The history, and nothing but additions to it, through SQL of our own.
     {

@@ -1040,7 +1040,7 @@ TEST_F(LibraryWindow, ReviewsAndTheJobDossier) {
     }
     ASSERT_TRUE(
         WaitForSignal(window.get(), &CLibraryWindow::Loaded, [&]() { window->FollowChanges(); }));
-    EXPECT_EQ(window->Model().Row(rowOf(21)).review.state, QStringLiteral("rejected"));
+    EXPECT_EQ(window->Model().Row(rowOf(21)).Review().state, QStringLiteral("rejected"));
 
     const auto reviewAndWait = [&]() {
         QAction* review = nullptr;
@@ -1082,9 +1082,9 @@ TEST_F(LibraryWindow, ReviewsAndTheJobDossier) {
     EXPECT_FALSE(prompter.Shown()[0].text.contains(QStringLiteral("joint 21 ")));
     for (int joint : {21, 9}) {
         const JointRow& row = window->Model().Row(rowOf(joint));
-        EXPECT_EQ(row.review.state, QStringLiteral("accepted")) << joint;
-        EXPECT_EQ(row.review.reviewer, QStringLiteral("A. Inspector"));
-        EXPECT_EQ(row.review.inspections.beadWidthMm, 12.5);
+        EXPECT_EQ(row.Review().state, QStringLiteral("accepted")) << joint;
+        EXPECT_EQ(row.Review().reviewer, QStringLiteral("A. Inspector"));
+        EXPECT_EQ(row.Review().inspections.beadWidthMm, 12.5);
     }
     window->Table()->clearSelection();
     ASSERT_TRUE(WaitForSignal(window.get(), &CLibraryWindow::DetailsShown,

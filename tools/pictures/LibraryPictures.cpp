@@ -423,7 +423,7 @@ int WriteLibraryPictures() {
         window.Table()->clearSelection();
         int twice = -1;
         for (int r = 0; r < window.Model().rowCount() && twice < 0; ++r)
-            if (window.Model().Row(r).review.revision == 2)
+            if (window.Model().Row(r).Review().revision == 2)
                 twice = r;
         window.Table()->selectRow(std::max(twice, 0));
         window.Table()->resizeColumnsToContents();
@@ -434,7 +434,7 @@ int WriteLibraryPictures() {
             const std::vector<JointRow> one = window.SelectedRows();
             std::vector<JointReview> history;
             if (!one.empty()) {
-                JointReview key = one[0].review;
+                JointReview key = one[0].Review();
                 history = reader.ReviewHistory(&key).value_or(std::vector<JointReview>());
             }
             CLibraryReviewDlg single(one, history, &window);
@@ -443,7 +443,7 @@ int WriteLibraryPictures() {
             failures += SavePicture(single, QStringLiteral("library-review-one")) ? 0 : 1;
             std::vector<JointRow> several;
             for (int r = 0; r < window.Model().rowCount() && several.size() < 4; ++r)
-                if (window.Model().Row(r).review.state.isEmpty())
+                if (window.Model().Row(r).Review().state.isEmpty())
                     several.push_back(window.Model().Row(r));
             CLibraryReviewDlg many(several, {}, &window);
             many.m_reviewer = QStringLiteral("A. Lindqvist");
