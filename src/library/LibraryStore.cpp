@@ -3,6 +3,7 @@
 #include "library/PostgresIndex.h"
 #include "library/SortKey.h"
 #include "library/SqliteIndexFile.h"
+#include "library/TextPool.h"
 #include "platform/Clock.h"
 #include "report/DownloadName.h"
 
@@ -1572,24 +1573,6 @@ QString Conditions(const CSqlDialect& d, const JointFilter& filter, const QStrin
                           "%1.joint_number DESC, %1.machine_key DESC, %1.id DESC LIMIT ?)")
         .arg(j, v, where.join(QStringLiteral(" AND ")));
 }
-
-// Texts that repeat from joint to joint (jobs, machines, procedures, their
-// keys) kept once: a large library's table then holds one of each.
-class CTextPool {
-public:
-    QString operator()(const QVariant& value) {
-        QString text = value.toString();
-        if (text.isEmpty())
-            return QString();
-        if (const auto kept = m_texts.constFind(text); kept != m_texts.cend())
-            return *kept;
-        m_texts.insert(text);
-        return text;
-    }
-
-private:
-    QSet<QString> m_texts;
-};
 
 bool Filtered(const JointFilter& f) {
     return !f.job.isEmpty() || !f.search.isEmpty() || f.since.isValid() || f.until.isValid() ||

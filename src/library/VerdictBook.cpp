@@ -1,5 +1,6 @@
 #include "library/VerdictBook.h"
 
+#include "library/TextPool.h"
 #include "report/DownloadName.h"
 #include "report/VtkDoc.h"
 
@@ -222,6 +223,7 @@ void CVerdictBook::JudgeInto(const CVtkDoc& doc, const QString& path, bool cut,
 }
 
 void MarkVerdicts(std::vector<JointRow>& rows, const CVerdictBook& book) {
+    CTextPool pool;
     for (JointRow& row : rows)
-        row.verdictNote = row.id > 0 ? book.NotCurrent(row.fields) : QString();
+        row.verdictNote = row.id > 0 ? pool(book.NotCurrent(row.fields)) : QString();
 }
