@@ -255,9 +255,11 @@ TEST(JointTable, ShowsWhatAFreshFilterAndOrderWouldAfterEveryChange) {
         change([&]() { filter.search = QStringLiteral("j-s"); });
         change([&]() { filter.search = QString(); });
     }
-    // Read anew (a reload), with the order the user chose meanwhile.
+    // Read anew (a reload) and made ready in the order asked for when the
+    // reading began, while the user chose another.
     std::reverse(rows.begin(), rows.end());
-    model.SetRows(rows);
+    model.SetRows(PrepareJointRows(rows, JC_DATE_TIME, Qt::AscendingOrder));
+    EXPECT_EQ(model.SortColumn(), JC_EMPLOYEE);
     change([]() {});
 }
 
