@@ -973,6 +973,9 @@ void CLibraryWindow::Apply(LibrarySnapshot& snapshot) {
     if (snapshot.rootJoints && snapshot.missing) {
         m_rootJoints = *snapshot.rootJoints;
         m_missing = *snapshot.missing;
+    } else if (!ok) {
+        m_rootJoints.clear();
+        m_missing.clear();
     }
     m_nClockOffsetMs = snapshot.clockOffsetMs;
     // The selection, the current joint and the first joint in view are
