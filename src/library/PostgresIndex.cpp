@@ -120,13 +120,21 @@ public:
         q.finish();
         for (const char* column : {"job_fold", "search_fold"})
             if (schema.isEmpty() ||
-                !q.exec(QStringLiteral("CREATE INDEX versions_%1_trigrams ON versions USING gin "
-                                       "(%1 %2.gin_trgm_ops)")
+                !q.exec(QStringLiteral(
+                            "CREATE INDEX IF NOT EXISTS versions_%1_trigrams ON versions USING gin "
+                            "(%1 %2.gin_trgm_ops)")
                             .arg(QLatin1String(column), schema))) {
                 error = schema.isEmpty() ? QStringLiteral("pg_trgm was not found")
                                          : Reason(q.lastError());
                 return false;
             }
+        // The versions found lead to their joints by an index, not by
+        // reading every joint.
+        if (!q.exec(QStringLiteral(
+                "CREATE INDEX IF NOT EXISTS joints_current ON joints(current_version_id)"))) {
+            error = Reason(q.lastError());
+            return false;
+        }
         if (!q.exec(QStringLiteral("RELEASE SAVEPOINT search_index"))) {
             error = Reason(q.lastError());
             return false;

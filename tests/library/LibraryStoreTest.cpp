@@ -293,6 +293,7 @@ TEST_P(LibraryStores, SearchFindsWhatAPlainScanFinds) {
         QString error;
         ASSERT_TRUE(lib.Server()->Admin(
             {QStringLiteral("DROP EXTENSION pg_trgm CASCADE"),
+             QStringLiteral("DROP INDEX vtq_library.joints_current"),
              QStringLiteral("UPDATE vtq_library.schema_version SET version = 5"),
              QStringLiteral("CREATE FUNCTION public.refuse() RETURNS event_trigger LANGUAGE "
                             "plpgsql AS $$ BEGIN RAISE EXCEPTION 'permission denied to create "
