@@ -6,6 +6,7 @@
 #include "library/PostgresIndex.h"
 #include "library/SortKey.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QSqlDatabase>
@@ -233,9 +234,22 @@ QString KeptLibrary(const QString& path, int joints) {
     QFile made(marker);
     // The joints, and the version of what FillLibrary makes.
     const QByteArray stamp = QByteArray::number(joints) + " 2";
-    if (made.open(QIODevice::ReadOnly) && made.readAll().trimmed() == stamp &&
-        CLibraryStore(path).Open(CLibraryStore::Mode::Read) == CLibraryStore::OpenResult::Ok)
-        return path;
+    if (made.open(QIODevice::ReadOnly) && made.readAll().trimmed() == stamp) {
+        // One made by an older program is brought up to date as a writer
+        // would, not made again.
+        CLibraryStore::OpenResult opened = CLibraryStore(path).Open(CLibraryStore::Mode::Read);
+        if (opened == CLibraryStore::OpenResult::Older) {
+            QElapsedTimer clock;
+            clock.start();
+            CLibraryStore writer(path, 5000);
+            if (writer.Open(CLibraryStore::Mode::Write) == CLibraryStore::OpenResult::Ok)
+                opened = CLibraryStore::OpenResult::Ok;
+            fprintf(stderr, "%s: brought up to date in %.1f s\n", qPrintable(path),
+                    double(clock.elapsed()) / 1000.0);
+        }
+        if (opened == CLibraryStore::OpenResult::Ok)
+            return path;
+    }
     made.close();
     QFile::remove(marker);
     QString error;

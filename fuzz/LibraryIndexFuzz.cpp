@@ -30,6 +30,7 @@ void Read(CLibraryStore& store) {
             (void)r.files.size();
     JointFilter filter;
     filter.job = QStringLiteral("j%_\\");
+    filter.search = QStringLiteral("ü \"x");
     filter.since = QDate(2024, 1, 1);
     filter.status = QStringLiteral("offline");
     (void)store.Joints(filter);

@@ -27,6 +27,9 @@ QAtomicInteger<int> g_connections;
 // What stopped the last step of a migration on this thread, for its
 // message.
 thread_local QString t_stepError;
+// What a migration's step did without (a server's search index), for its
+// message.
+thread_local QString t_stepNote;
 
 // Text columns are NOT NULL; Qt binds a null QString as NULL. A report or
 // a name may hold a NUL, which a server's text cannot: it becomes U+FFFD
@@ -324,6 +327,10 @@ std::vector<SchemaStep> SharedUpgrades(const CSqlDialect& d) {
                 return false;
         return true;
     });
+    // Version 6: an index of the folded texts, so that a search reads only
+    // the versions that can hold its text.
+    steps.push_back(
+        [&d](QSqlDatabase& db) { return d.MakeSearchIndex(db, t_stepNote, t_stepError); });
     return steps;
 }
 
@@ -793,6 +800,17 @@ void SetInitVersionForTests(int version) {
     g_initVersionForTests = version;
 }
 
+namespace {
+// What init-database says of a library whose search has no index.
+QString NoSearchIndexText(const QString& reason) {
+    return QStringLiteral(" Its search has no index of its own: the extension pg_trgm could not "
+                          "be made (%1), so each search reads every joint. Once an "
+                          "administrator has made it in this database (CREATE EXTENSION "
+                          "pg_trgm), \"vtq-library init-database --upgrade\" adds the index.")
+        .arg(reason);
+}
+} // namespace
+
 // Made or upgraded only here, under the scan lock (so that no scan writes
 // meanwhile), each step in its own transaction.
 CLibraryStore::OpenResult CLibraryStore::InitServer(bool upgrade) {
@@ -824,6 +842,7 @@ CLibraryStore::OpenResult CLibraryStore::InitServer(bool upgrade) {
                         QStringLiteral("The database %1 holds no library to upgrade; "
                                        "\"vtq-library init-database\" makes it.")
                             .arg(m_path));
+        t_stepNote.clear();
         bool ok = Begin();
         for (const QString& s : NewServerSchemas() + SchemaV3(m_dialect))
             ok = ok && Exec(s);
@@ -840,10 +859,11 @@ CLibraryStore::OpenResult CLibraryStore::InitServer(bool upgrade) {
         }
         return done(OpenResult::Ok,
                     QStringLiteral("Made the library in %1 (version %2): schemas %3 (the index) "
-                                   "and %4 (reviews).")
+                                   "and %4 (reviews).%5")
                         .arg(m_path)
                         .arg(target)
-                        .arg(kServerSchema, CSqlDialect::ReviewsSchema()));
+                        .arg(kServerSchema, CSqlDialect::ReviewsSchema(),
+                             t_stepNote.isEmpty() ? QString() : NoSearchIndexText(t_stepNote)));
     }
     if (state.kind != ServerState::Ours || state.mark.application != kApplicationId ||
         state.mark.major != kSchemaMajor) {
@@ -862,6 +882,30 @@ CLibraryStore::OpenResult CLibraryStore::InitServer(bool upgrade) {
                                    "are left as they are.")
                         .arg(m_path, why));
     const bool olderReviews = *reviews < kReviewsSchemaVersion;
+    // A library whose search index could not be made gets it from an
+    // upgrade once the extension can be had.
+    t_stepNote.clear();
+    QString searchNote;
+    if (state.mark.version >= 6 && !ServerSearchIndexed(m_db)) {
+        if (!upgrade)
+            searchNote = QStringLiteral(" Its search has no index of its own, so each search "
+                                        "reads every joint: \"vtq-library init-database "
+                                        "--upgrade\" makes it where the extension pg_trgm can "
+                                        "be made.");
+        else if (!Begin() ||
+                 !Exec(QStringLiteral("SET LOCAL search_path TO %1").arg(kServerSchema)) ||
+                 !m_dialect.MakeSearchIndex(m_db, t_stepNote, t_stepError) || !m_db.commit()) {
+            const QString why = m_message.isEmpty() ? t_stepError : m_message;
+            Rollback();
+            return done(OpenResult::Failed,
+                        QStringLiteral("The search index of the library in %1 could not be "
+                                       "made: %2")
+                            .arg(m_path, why));
+        } else {
+            searchNote = t_stepNote.isEmpty() ? QStringLiteral(" Its search index is made.")
+                                              : NoSearchIndexText(t_stepNote);
+        }
+    }
     if (state.mark.version >= target && !olderReviews)
         return done(OpenResult::Ok,
                     state.mark.version > target
@@ -869,9 +913,10 @@ CLibraryStore::OpenResult CLibraryStore::InitServer(bool upgrade) {
                                          "program reads; nothing to do.")
                               .arg(m_path)
                               .arg(state.mark.version)
-                        : QStringLiteral("The library in %1 is up to date (version %2).")
+                        : QStringLiteral("The library in %1 is up to date (version %2).%3")
                               .arg(m_path)
-                              .arg(state.mark.version));
+                              .arg(state.mark.version)
+                              .arg(searchNote));
     if (!upgrade)
         return done(OpenResult::Older,
                     state.mark.version >= target
@@ -916,12 +961,13 @@ CLibraryStore::OpenResult CLibraryStore::InitServer(bool upgrade) {
     }
     return done(
         OpenResult::Ok,
-        QStringLiteral("The library in %1 is brought up to version %2%3.")
+        QStringLiteral("The library in %1 is brought up to version %2%3.%4")
             .arg(m_path)
             .arg(std::max(state.mark.version, target))
             .arg(olderReviews
                      ? QStringLiteral(", its reviews to version %1").arg(kReviewsSchemaVersion)
-                     : QString()));
+                     : QString(),
+                 t_stepNote.isEmpty() ? searchNote : NoSearchIndexText(t_stepNote)));
 }
 
 // The reviews live in a file of their own beside the index, reached as
@@ -1533,14 +1579,10 @@ QString Conditions(const CSqlDialect& d, const JointFilter& filter, const QStrin
                    const QString& v, QVariantList& values) {
     QStringList where{QStringLiteral("1 = 1")};
     QVariantList own;
-    if (!filter.job.isEmpty()) {
-        where << d.Contains(v + QStringLiteral(".job_fold"));
-        own << CSqlDialect::ContainsPattern(filter.job.toCaseFolded());
-    }
-    if (!filter.search.isEmpty()) {
-        where << d.Contains(v + QStringLiteral(".search_fold"));
-        own << CSqlDialect::ContainsPattern(filter.search.toCaseFolded());
-    }
+    if (!filter.job.isEmpty())
+        where << d.Contains(j, v, QStringLiteral("job_fold"), filter.job.toCaseFolded(), own);
+    if (!filter.search.isEmpty())
+        where << d.Contains(j, v, QStringLiteral("search_fold"), filter.search.toCaseFolded(), own);
     if (filter.since.isValid()) {
         where << j + QStringLiteral(".date_time >= ?");
         own << filter.since.toString(Qt::ISODate);

@@ -232,9 +232,10 @@ public:
     // with their time of going missing, sort keys; 4: the machine-list entry
     // a verdict was made with; 5: folded texts to search in SQL, named
     // roots' fingerprints, files known by a key that is alike on every desk,
-    // the office's settings, the scan's holder. Versions from 4 on only add,
-    // and are the same on both stores.
-    static constexpr int kSchemaVersion = 5;
+    // the office's settings, the scan's holder; 6: an index of the folded
+    // texts' trigrams for the search (on a server, where its login may make
+    // pg_trgm). Versions from 4 on only add, and are the same on both stores.
+    static constexpr int kSchemaVersion = 6;
     // A build opens a server's library of its major version, also a newer
     // one (what later versions add it does not read).
     static constexpr int kSchemaMajor = 1;

@@ -29,6 +29,8 @@ std::optional<qint64> Number(QSqlDatabase& db, const QString& sql) {
     return q.value(0).toLongLong();
 }
 
+QString Reason(const QSqlError& error);
+
 class CPostgresDialect final : public CSqlDialect {
 public:
     // BY DEFAULT: rows keep the ids they are given, as SQLite's do.
@@ -89,6 +91,55 @@ public:
 
     QStringList SnapshotReads() const override {
         return {QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY")};
+    }
+
+    // pg_trgm's GIN indexes answer LIKE as it stands. The extension is
+    // made where the login may (a trusted one: CREATE on the database);
+    // where it may not, the library does without it and says so.
+    bool MakeSearchIndex(QSqlDatabase& db, QString& note, QString& error) const override {
+        QSqlQuery q(db);
+        if (!q.exec(QStringLiteral("SAVEPOINT search_index"))) {
+            error = Reason(q.lastError());
+            return false;
+        }
+        QString schema;
+        if (!q.exec(QStringLiteral("CREATE EXTENSION IF NOT EXISTS pg_trgm SCHEMA %1")
+                        .arg(kServerSchema))) {
+            note = Reason(q.lastError());
+            if (q.exec(QStringLiteral("ROLLBACK TO SAVEPOINT search_index")))
+                return true;
+            error = Reason(q.lastError());
+            return false;
+        }
+        // An extension made before, by an administrator, may live elsewhere.
+        if (q.exec(QStringLiteral("SELECT quote_ident(n.nspname) FROM pg_extension e JOIN "
+                                  "pg_namespace n ON n.oid = e.extnamespace WHERE e.extname = "
+                                  "'pg_trgm'")) &&
+            q.next())
+            schema = q.value(0).toString();
+        q.finish();
+        for (const char* column : {"job_fold", "search_fold"})
+            if (schema.isEmpty() ||
+                !q.exec(QStringLiteral(
+                            "CREATE INDEX IF NOT EXISTS versions_%1_trigrams ON versions USING gin "
+                            "(%1 %2.gin_trgm_ops)")
+                            .arg(QLatin1String(column), schema))) {
+                error = schema.isEmpty() ? QStringLiteral("pg_trgm was not found")
+                                         : Reason(q.lastError());
+                return false;
+            }
+        // The versions found lead to their joints by an index, not by
+        // reading every joint.
+        if (!q.exec(QStringLiteral(
+                "CREATE INDEX IF NOT EXISTS joints_current ON joints(current_version_id)"))) {
+            error = Reason(q.lastError());
+            return false;
+        }
+        if (!q.exec(QStringLiteral("RELEASE SAVEPOINT search_index"))) {
+            error = Reason(q.lastError());
+            return false;
+        }
+        return true;
     }
 
     QString IdIn(const QString& column) const override {
@@ -270,6 +321,13 @@ QStringList ServerReviewsStep(int step) {
            << QStringLiteral("UPDATE %1.reviews_meta SET value = '%2' WHERE key = 'version'")
                   .arg(CSqlDialect::ReviewsSchema())
                   .arg(step + 1);
+}
+
+bool ServerSearchIndexed(QSqlDatabase& db) {
+    return Number(db, QStringLiteral("SELECT count(*) FROM pg_indexes WHERE schemaname = '%1' AND "
+                                     "indexname = 'versions_search_fold_trigrams'")
+                          .arg(kServerSchema))
+               .value_or(0) > 0;
 }
 
 std::optional<bool> TakeServerScanLock(QSqlDatabase& db) {

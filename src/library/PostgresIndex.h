@@ -52,6 +52,10 @@ std::optional<int> ServerReviewsVersion(QSqlDatabase& db, QString* error = nullp
 // `step` to step + 1, their recorded version with them.
 QStringList ServerReviewsStep(int step);
 
+// Whether the library's search has its index (pg_trgm's; a login that may
+// not make the extension goes without).
+bool ServerSearchIndexed(QSqlDatabase& db);
+
 // The scan lock. Take: true when taken now; nullopt when it cannot be
 // asked. Held: whether this session still holds it.
 std::optional<bool> TakeServerScanLock(QSqlDatabase& db);

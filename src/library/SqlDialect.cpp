@@ -3,6 +3,7 @@
 #include "platform/Clock.h"
 
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
 
@@ -82,6 +83,60 @@ public:
 
     // A transaction's reads see one snapshot once it has begun (WAL).
     QStringList SnapshotReads() const override { return {}; }
+
+    // Each version's folded texts are indexed by their trigrams (FTS5,
+    // which SQLite has since 3.34), kept by triggers so that every writer,
+    // also a later program's SQL, keeps it right. The texts are folded
+    // already: the trigrams are taken as they stand.
+    bool MakeSearchIndex(QSqlDatabase& db, QString&, QString& error) const override {
+        const QString add = QStringLiteral("INSERT INTO versions_text(rowid, job_fold, "
+                                           "search_fold) VALUES(new.id, new.job_fold, "
+                                           "new.search_fold);");
+        const QString remove = QStringLiteral("INSERT INTO versions_text(versions_text, rowid, "
+                                              "job_fold, search_fold) VALUES('delete', old.id, "
+                                              "old.job_fold, old.search_fold);");
+        const QStringList statements{
+            QStringLiteral("CREATE VIRTUAL TABLE versions_text USING fts5(job_fold, search_fold, "
+                           "content='versions', content_rowid='id', tokenize='trigram "
+                           "case_sensitive 1')"),
+            QStringLiteral("CREATE TRIGGER versions_text_added AFTER INSERT ON versions BEGIN %1 "
+                           "END")
+                .arg(add),
+            QStringLiteral("CREATE TRIGGER versions_text_removed AFTER DELETE ON versions BEGIN "
+                           "%1 END")
+                .arg(remove),
+            QStringLiteral("CREATE TRIGGER versions_text_changed AFTER UPDATE OF id, job_fold, "
+                           "search_fold ON versions BEGIN %1 %2 END")
+                .arg(remove, add),
+            // The versions an older index holds already.
+            QStringLiteral("INSERT INTO versions_text(versions_text) VALUES('rebuild')")};
+        QSqlQuery q(db);
+        for (const QString& s : statements)
+            if (!q.exec(s)) {
+                error =
+                    s.section(QLatin1Char(' '), 0, 2) + QStringLiteral(": ") + q.lastError().text();
+                return false;
+            }
+        return true;
+    }
+
+    // Texts of three characters or more are looked up by their trigrams;
+    // shorter ones (no trigram) and a NUL (which ends a text for SQLite's
+    // LIKE) are read by LIKE alone, as before.
+    QString Contains(const QString& joint, const QString& version, const QString& column,
+                     const QString& folded, QVariantList& values) const override {
+        const QString like = CSqlDialect::Contains(joint, version, column, folded, values);
+        if (folded.toUcs4().size() < 3 || folded.contains(QChar(0)))
+            return like;
+        QString phrase = folded;
+        values.insert(values.size() - 1,
+                      QStringLiteral("%1 : \"%2\"")
+                          .arg(column, phrase.replace(QLatin1Char('"'), QStringLiteral("\"\""))));
+        // By the joint: its id is the key the rest of the query goes by.
+        return QStringLiteral("%1.id IN (SELECT joint_id FROM versions WHERE id IN (SELECT rowid "
+                              "FROM versions_text WHERE versions_text MATCH ?)) AND %2")
+            .arg(joint, like);
+    }
 
     QString IdIn(const QString& column) const override {
         return QStringLiteral("%1 IN (SELECT value FROM json_each(?))").arg(column);

@@ -3,8 +3,7 @@
 // The store's logic is written once against this interface; each store has
 // one dialect: SQLite's (SqlDialect.cpp) and PostgreSQL's
 // (PostgresIndex.cpp, with the rest of what only a server has: its
-// catalog, sessions, advisory locks), never a branch in the store. A
-// search by an index of its own (trigrams) replaces Contains here.
+// catalog, sessions, advisory locks), never a branch in the store.
 
 #include <QString>
 #include <QStringList>
@@ -73,10 +72,17 @@ public:
     virtual QString IdIn(const QString& column) const = 0;
     virtual QVariant IdList(const QList<qint64>& ids) const = 0;
 
-    // A condition true when the text in `column` contains the text bound as
-    // ContainsPattern(text) (both already folded by the caller).
-    virtual QString Contains(const QString& column) const {
-        return column + QStringLiteral(" LIKE ? ESCAPE '\\'");
+    // A condition true when the folded text `column` (job_fold or
+    // search_fold) of the version `version`, current version of the joint
+    // `joint`, contains `folded` (already folded by the caller), its values
+    // added to `values`: exactly what LIKE finds, of any length and any
+    // characters. A store with an index of the texts' trigrams reads only
+    // the versions it names; the LIKE decides.
+    virtual QString Contains(const QString& joint, const QString& version, const QString& column,
+                             const QString& folded, QVariantList& values) const {
+        Q_UNUSED(joint);
+        values << ContainsPattern(folded);
+        return version + QLatin1Char('.') + column + QStringLiteral(" LIKE ? ESCAPE '\\'");
     }
     static QString ContainsPattern(QString text) {
         text.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
@@ -84,6 +90,11 @@ public:
             .replace(QLatin1Char('_'), QStringLiteral("\\_"));
         return QLatin1Char('%') + text + QLatin1Char('%');
     }
+    // Makes the index Contains reads (in a migration's transaction): false,
+    // with `error`, when it fails; true with `note` said when the store
+    // goes without it (a server whose login may not make its extension),
+    // its searches then reading every version.
+    virtual bool MakeSearchIndex(QSqlDatabase& db, QString& note, QString& error) const = 0;
 
     // The statements that make `table` refuse every UPDATE and DELETE, so
     // that rows once added stay as they are.

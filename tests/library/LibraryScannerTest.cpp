@@ -239,10 +239,11 @@ TEST_P(LibraryScanSqlite, JointsGetTheirVerdictAlsoInAnIndexOfTheFirstVersion) {
               "v.demo, v.notes, '' AS verdict FROM versions v JOIN joints j ON j.id = v.joint_id",
               "CREATE TABLE old_files AS SELECT id, root_id, relpath_text AS relpath, size, "
               "mtime_ms, version_id AS report_id, missing, reason FROM files",
-              "DROP TABLE files", "DROP TABLE versions", "DROP TABLE joints",
-              "DROP TABLE root_hosts", "DROP TABLE roots", "DROP TABLE library_settings",
-              "DROP TABLE scan_holder", "ALTER TABLE old_roots RENAME TO roots",
-              "ALTER TABLE old_reports RENAME TO reports", "ALTER TABLE old_files RENAME TO files",
+              "DROP TABLE files", "DROP TABLE versions_text", "DROP TABLE versions",
+              "DROP TABLE joints", "DROP TABLE root_hosts", "DROP TABLE roots",
+              "DROP TABLE library_settings", "DROP TABLE scan_holder",
+              "ALTER TABLE old_roots RENAME TO roots", "ALTER TABLE old_reports RENAME TO reports",
+              "ALTER TABLE old_files RENAME TO files",
               "CREATE INDEX files_report ON files(report_id)", "PRAGMA user_version = 1"})
             ASSERT_TRUE(q.exec(QString::fromLatin1(s))) << s;
         q.finish();
