@@ -4,6 +4,7 @@
 #include <QColor>
 #include <QFile>
 #include <QFont>
+#include <QHash>
 #include <QMimeData>
 #include <QSet>
 #include <QUrl>
@@ -17,6 +18,22 @@ QByteArray PresentCopy(const JointRow& row) {
 }
 
 namespace {
+// Whether the column's texts repeat from row to row (a job, a machine, a
+// verdict), rather than differ in nearly every row (a time, notes, files).
+bool FewValues(int column) {
+    switch (column) {
+    case JC_DATE_TIME:
+    case JC_NOTES:
+    case JC_FILES:
+    case JC_ID:
+    case JC_VERDICT_NOTE:
+    case JC_REVIEW_COMMENT:
+        return false;
+    default:
+        return true;
+    }
+}
+
 // The rows' indexes ordered by the column; rows alike keep the order they
 // were read in (by time), either way up.
 std::vector<quint32> OrderOf(const std::vector<JointRow>& rows, int column, Qt::SortOrder order) {
@@ -36,10 +53,36 @@ std::vector<quint32> OrderOf(const std::vector<JointRow>& rows, int column, Qt::
         for (size_t i = 0; i < rows.size(); ++i)
             keys[i] = JointCellNumber(rows[i], column);
         sortBy(keys);
-    } else {
+    } else if (!FewValues(column)) {
         std::vector<QByteArray> keys(rows.size());
         for (size_t i = 0; i < rows.size(); ++i)
             keys[i] = JointCellSortKey(rows[i], column);
+        sortBy(keys);
+    } else {
+        // Each of the few keys is ordered once; the rows then sort by its
+        // rank, a number, which a large library's table sorts far sooner.
+        QHash<QByteArray, quint32> distinct;
+        std::vector<QByteArray> texts;
+        std::vector<quint32> keys(rows.size());
+        for (size_t i = 0; i < rows.size(); ++i) {
+            const QByteArray key = JointCellSortKey(rows[i], column);
+            auto at = distinct.constFind(key);
+            if (at == distinct.cend()) {
+                at = distinct.insert(key, quint32(texts.size()));
+                texts.push_back(key);
+            }
+            keys[i] = *at;
+        }
+        std::vector<quint32> byText(texts.size());
+        for (size_t t = 0; t < texts.size(); ++t)
+            byText[t] = quint32(t);
+        std::sort(byText.begin(), byText.end(),
+                  [&](quint32 a, quint32 b) { return texts[a] < texts[b]; });
+        std::vector<quint32> rank(texts.size());
+        for (size_t r = 0; r < byText.size(); ++r)
+            rank[byText[r]] = quint32(r);
+        for (quint32& k : keys)
+            k = rank[k];
         sortBy(keys);
     }
     return sorted;
