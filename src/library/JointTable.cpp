@@ -86,8 +86,9 @@ QString JointId(const JointRow& row) {
 QString RowReviewText(const JointRow& row) {
     if (row.Review().state.isEmpty())
         return QStringLiteral("not reviewed");
-    return row.ReviewChanged() ? row.Review().state + QStringLiteral(", report changed since review")
-                               : row.Review().state;
+    return row.ReviewChanged()
+               ? row.Review().state + QStringLiteral(", report changed since review")
+               : row.Review().state;
 }
 
 ReviewBlock ReviewRefusal(const JointRow& row, const QString& state, const QString& comment,

@@ -630,11 +630,11 @@ int Review(const LibraryOptions& options, const QStringList& args, FILE* out, FI
                               .arg(row.fields.dateTime, Line(row.fields.machineId), JointId(row));
     switch (store->AddReview(change, now)) {
     case CLibraryStore::ReviewOutcome::Done:
-        Put(out,
-            QStringLiteral("%1: %2 -> %3 by %4\n")
-                .arg(joint,
-                     row.Review().state.isEmpty() ? QStringLiteral("not reviewed") : row.Review().state,
-                     state, Line(ReviewerText(now))));
+        Put(out, QStringLiteral("%1: %2 -> %3 by %4\n")
+                     .arg(joint,
+                          row.Review().state.isEmpty() ? QStringLiteral("not reviewed")
+                                                       : row.Review().state,
+                          state, Line(ReviewerText(now))));
         return kExitOk;
     case CLibraryStore::ReviewOutcome::Refused:
         Put(err, QStringLiteral("vtq-library: the review of %1 was changed meanwhile: it is %2 "

@@ -907,14 +907,14 @@ void CLibraryWindow::StartLoad() {
     // The settings are read here, where they live. Each verdict is marked
     // against what would be made now; a procedure file not read yet leaves
     // the joints of its rule "not current" until it is.
-    SnapshotRequest request{m_strDatabase,
-                            RootMappings(),
-                            m_nProbeMs,
-                            newest,
-                            std::make_shared<const CVerdictBook>(CSettingsProcedureSource().Read(),
-                                                                 m_procedureFiles),
-                            m_model.SortColumn(),
-                            m_model.SortOrder()};
+    SnapshotRequest request{
+        m_strDatabase,
+        RootMappings(),
+        m_nProbeMs,
+        newest,
+        std::make_shared<const CVerdictBook>(CSettingsProcedureSource().Read(), m_procedureFiles),
+        m_model.SortColumn(),
+        m_model.SortOrder()};
     if (!request.verdicts->Pending().isEmpty())
         RefreshProcedures();
     m_pLoadLink = RunOnWorker<LibrarySnapshot>(

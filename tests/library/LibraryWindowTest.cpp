@@ -164,8 +164,8 @@ TEST(JointTable, ShowsWhatAFreshFilterAndOrderWouldAfterEveryChange) {
         r.id = i % 41 == 0 ? -i - 1 : i + 1; // a few unreadable files
         r.status = i % 7 == 0 ? QStringLiteral("missing") : QStringLiteral("present");
         JointFields& f = r.fields;
-        f.dateTime = QStringLiteral("2024-03-%1 10:00:00").arg(1 + int(random() % 9), 2, 10,
-                                                                QLatin1Char('0'));
+        f.dateTime = QStringLiteral("2024-03-%1 10:00:00")
+                         .arg(1 + int(random() % 9), 2, 10, QLatin1Char('0'));
         f.jointNumber = int(random() % 150);
         f.job = jobs[int(random() % jobs.size())];
         f.employee = employees[int(random() % employees.size())];
@@ -211,9 +211,8 @@ TEST(JointTable, ShowsWhatAFreshFilterAndOrderWouldAfterEveryChange) {
         edit();
         model.SetFilter(filter);
         const QList<qint64> want = expected(filter);
-        EXPECT_EQ(shown(), want) << "step " << step << ": \"" << qPrintable(filter.search)
-                                 << "\" " << qPrintable(filter.verdict) << " "
-                                 << qPrintable(filter.status);
+        EXPECT_EQ(shown(), want) << "step " << step << ": \"" << qPrintable(filter.search) << "\" "
+                                 << qPrintable(filter.verdict) << " " << qPrintable(filter.status);
         ++step;
         return want.size();
     };
@@ -243,12 +242,12 @@ TEST(JointTable, ShowsWhatAFreshFilterAndOrderWouldAfterEveryChange) {
         filter.search = QStringLiteral("d\nrolled");
         filter.verdict = QString();
     });
-    for (const auto& [column, order] : std::vector<std::pair<int, Qt::SortOrder>>{
-             {JC_JOB, Qt::AscendingOrder},
-             {JC_JOB, Qt::DescendingOrder},
-             {JC_JOINT, Qt::AscendingOrder},
-             {JC_VERDICT, Qt::DescendingOrder},
-             {JC_EMPLOYEE, Qt::AscendingOrder}}) {
+    for (const auto& [column, order] :
+         std::vector<std::pair<int, Qt::SortOrder>>{{JC_JOB, Qt::AscendingOrder},
+                                                    {JC_JOB, Qt::DescendingOrder},
+                                                    {JC_JOINT, Qt::AscendingOrder},
+                                                    {JC_VERDICT, Qt::DescendingOrder},
+                                                    {JC_EMPLOYEE, Qt::AscendingOrder}}) {
         model.sort(column, order);
         change([]() {});
         change([&]() { filter.search = QStringLiteral("j"); });
