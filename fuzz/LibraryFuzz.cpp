@@ -67,8 +67,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     qsizetype sum = 0;
     for (int c = 0; c < JC_COUNT; ++c) {
         sum += SafeLine(JointCellText(row, c)).size();
-        sum += JointCellSortValue(row, c).isValid() ? 1 : 0;
+        sum += IsNumberColumn(c) ? qsizetype(JointCellNumber(row, c) != 0)
+                                 : JointCellSortKey(row, c).size();
     }
+    sum += SearchText(row).size();
     sum += JointsCsv({row}, {false, true}).size() + JointsJson({row}).size();
     JointFilter filter;
     filter.search = row.fields.job.left(3);
