@@ -1643,6 +1643,17 @@ std::optional<std::vector<JointRow>> CLibraryStore::ReadJoints(const JointFilter
     QHash<qint64, size_t> rowOf;
     CTextPool pool;
     const bool filtered = Filtered(filter);
+    // Room for every row at once: a vector that grows as a large table is
+    // read holds it twice while it moves.
+    if (filter.newest > 0) {
+        rows.reserve(size_t(filter.newest));
+    } else if (!filtered) {
+        QSqlQuery q(m_db);
+        if (q.exec(QStringLiteral("SELECT (SELECT count(*) FROM joints) + (SELECT count(*) FROM "
+                                  "files WHERE version_id IS NULL)")) &&
+            q.next())
+            rows.reserve(size_t(q.value(0).toLongLong()));
+    }
     // A file's root as this desk sees it: a named root's place is this
     // desk's mapping, any other's this host's state of it.
     const auto place = [this](const QSqlQuery& q, int rootId, int kind, int hostPath, int hostText,
