@@ -981,9 +981,7 @@ void CLibraryWindow::Apply(LibrarySnapshot& snapshot) {
     // The selection, the current joint and the first joint in view are
     // kept by joint, so that a reading under the user's hands (another
     // program's commit, a scan) moves nothing.
-    QSet<qint64> selected;
-    for (const JointRow& r : SelectedRows())
-        selected.insert(r.id);
+    const QSet<qint64> selected = SelectedJoints();
     const QModelIndex current = m_pTable->currentIndex();
     const qint64 currentJoint = current.isValid() ? m_model.Row(current.row()).id : 0;
     const int topRow = m_pTable->rowAt(0);
@@ -993,12 +991,8 @@ void CLibraryWindow::Apply(LibrarySnapshot& snapshot) {
         // The selection is put back below; the pane keeps what it shows.
         const QSignalBlocker block(m_pTable->selectionModel());
         m_model.SetRows(std::move(snapshot.table));
-        QItemSelection keep;
-        if (!selected.isEmpty())
-            for (int r = 0; r < m_model.rowCount(); ++r)
-                if (selected.contains(m_model.Row(r).id))
-                    keep.select(m_model.index(r, 0), m_model.index(r, JC_COUNT - 1));
-        m_pTable->selectionModel()->select(keep, QItemSelectionModel::ClearAndSelect);
+        m_pTable->selectionModel()->select(RowsOfJoints(selected),
+                                           QItemSelectionModel::ClearAndSelect);
         const int currentRow = currentJoint != 0 ? m_model.RowOfJoint(currentJoint) : -1;
         if (currentRow >= 0)
             m_pTable->selectionModel()->setCurrentIndex(
@@ -1030,17 +1024,11 @@ void CLibraryWindow::ApplyFilter() {
         UpdateCount();
         return;
     }
-    QSet<qint64> selected;
-    for (const JointRow& r : SelectedRows())
-        selected.insert(r.id);
+    const QSet<qint64> selected = SelectedJoints();
     {
         const QSignalBlocker block(m_pTable->selectionModel());
         m_model.SetFilter(f);
-        QItemSelection keep;
-        if (!selected.isEmpty())
-            for (int r = 0; r < m_model.rowCount(); ++r)
-                if (selected.contains(m_model.Row(r).id))
-                    keep.select(m_model.index(r, 0), m_model.index(r, JC_COUNT - 1));
+        const QItemSelection keep = RowsOfJoints(selected);
         m_pTable->selectionModel()->select(keep, QItemSelectionModel::ClearAndSelect);
         if (!keep.isEmpty()) {
             m_pTable->selectionModel()->setCurrentIndex(keep.indexes().value(0),
@@ -1059,11 +1047,11 @@ void CLibraryWindow::UpdateCount() {
 }
 
 void CLibraryWindow::UpdateCommands() {
-    const std::vector<JointRow> rows = SelectedRows();
+    const std::vector<int> rows = SelectedRowNumbers();
     bool joint = false, present = false;
-    for (const JointRow& r : rows) {
-        joint = joint || r.id > 0;
-        present = present || !PresentCopy(r).isEmpty();
+    for (int r : rows) {
+        joint = joint || m_model.Row(r).id > 0;
+        present = present || !PresentCopy(m_model.Row(r)).isEmpty();
     }
     m_commands.at(QStringLiteral("open"))->setEnabled(joint && present);
     m_commands.at(QStringLiteral("show-in-folder"))->setEnabled(present);
@@ -1080,33 +1068,35 @@ void CLibraryWindow::UpdateCommands() {
 
 void CLibraryWindow::OnCurrentChanged() {
     UpdateCommands();
-    const std::vector<JointRow> rows = SelectedRows();
+    const std::vector<int> rows = SelectedRowNumbers();
     if (rows.size() != 1) {
         m_pDetailsDelay->stop();
         CutLink(m_pDetailsLink);
         m_pPane->ShowNothing(int(rows.size()));
         return;
     }
+    const JointRow& row = m_model.Row(rows[0]);
     // The same joint with the same report: what the pane shows stands.
-    if (rows[0].id == m_pPane->JointId() && rows[0].sha256 == m_paneSha)
+    if (row.id == m_pPane->JointId() && row.sha256 == m_paneSha)
         return;
-    m_paneSha = rows[0].sha256;
-    m_pPane->ShowRow(rows[0]);
+    m_paneSha = row.sha256;
+    m_pPane->ShowRow(row);
     m_paneHistory.clear();
-    ShowReview(rows[0], nullptr);
+    ShowReview(row, nullptr);
     CutLink(m_pDetailsLink);
-    if (rows[0].id > 0 && !PresentCopy(rows[0]).isEmpty())
+    if (row.id > 0 && !PresentCopy(row).isEmpty())
         m_pDetailsDelay->start();
 }
 
 void CLibraryWindow::ReadDetails() {
-    const std::vector<JointRow> rows = SelectedRows();
-    if (rows.size() != 1 || rows[0].id <= 0)
+    const std::vector<int> rows = SelectedRowNumbers();
+    if (rows.size() != 1 || m_model.Row(rows[0]).id <= 0)
         return;
+    const JointRow row = m_model.Row(rows[0]);
     CutLink(m_pDetailsLink);
     const qreal ratio = std::max<qreal>(2.0, devicePixelRatioF());
     m_pDetailsLink = RunOnWorker<JointDetails>(
-        [row = rows[0], ratio, settings = CSettingsProcedureSource().Read(),
+        [row, ratio, settings = CSettingsProcedureSource().Read(),
          db = m_strDatabase](CWorkerLink*) {
             JointDetails details = ReadJointDetails(row, ratio, *CVerdictBook::Load(settings));
             CLibraryStore store(db, 2000);
@@ -1120,7 +1110,7 @@ void CLibraryWindow::ReadDetails() {
             }
             return details;
         },
-        [this, row = rows[0]](const JointDetails& d) {
+        [this, row](const JointDetails& d) {
             m_pDetailsLink = nullptr;
             m_pPane->ShowDetails(d);
             if (d.jointId == row.id) {
@@ -1341,13 +1331,42 @@ void CLibraryWindow::OnJobDone(const LibraryJobResult& result, const LibraryJob&
     });
 }
 
+std::vector<int> CLibraryWindow::SelectedRowNumbers() const {
+    std::vector<int> rows;
+    for (const QModelIndex& i : m_pTable->selectionModel()->selectedRows())
+        rows.push_back(i.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
 std::vector<JointRow> CLibraryWindow::SelectedRows() const {
     std::vector<JointRow> rows;
-    QModelIndexList selected = m_pTable->selectionModel()->selectedRows();
-    std::sort(selected.begin(), selected.end(),
-              [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
-    for (const QModelIndex& i : selected)
-        rows.push_back(m_model.Row(i.row()));
+    for (int r : SelectedRowNumbers())
+        rows.push_back(m_model.Row(r));
+    return rows;
+}
+
+QSet<qint64> CLibraryWindow::SelectedJoints() const {
+    QSet<qint64> joints;
+    for (int r : SelectedRowNumbers())
+        joints.insert(m_model.Row(r).id);
+    return joints;
+}
+
+const JointRow* CLibraryWindow::ChosenRow() const {
+    const QModelIndex current = m_pTable->currentIndex();
+    if (current.isValid() && m_pTable->selectionModel()->isRowSelected(current.row()))
+        return &m_model.Row(current.row());
+    const std::vector<int> rows = SelectedRowNumbers();
+    return rows.empty() ? nullptr : &m_model.Row(rows[0]);
+}
+
+QItemSelection CLibraryWindow::RowsOfJoints(const QSet<qint64>& joints) const {
+    QItemSelection rows;
+    if (!joints.isEmpty())
+        for (int r = 0; r < m_model.rowCount(); ++r)
+            if (joints.contains(m_model.Row(r).id))
+                rows.select(m_model.index(r, 0), m_model.index(r, JC_COUNT - 1));
     return rows;
 }
 
@@ -1455,18 +1474,14 @@ void CLibraryWindow::ShowCheck() {
 }
 
 void CLibraryWindow::OpenSelected() {
-    const QModelIndex current = m_pTable->currentIndex();
-    std::vector<JointRow> rows = SelectedRows();
-    // The joint the user is on, among those selected.
-    if (current.isValid() && m_pTable->selectionModel()->isRowSelected(current.row()))
-        rows = {m_model.Row(current.row())};
-    if (rows.empty() || rows[0].id <= 0)
+    const JointRow* chosen = ChosenRow();
+    if (!chosen || chosen->id <= 0)
         return;
     CutLink(m_pOpenLink);
-    statusBar()->showMessage(QStringLiteral("Opening joint %1...").arg(rows[0].fields.jointNumber),
+    statusBar()->showMessage(QStringLiteral("Opening joint %1...").arg(chosen->fields.jointNumber),
                              3000);
     m_pOpenLink =
-        RunOnWorker<JointOpening>([row = rows[0]](CWorkerLink*) { return OpenJointCopy(row); },
+        RunOnWorker<JointOpening>([row = *chosen](CWorkerLink*) { return OpenJointCopy(row); },
                                   [this](const JointOpening& done) {
                                       m_pOpenLink = nullptr;
                                       if (!done.failure.isEmpty()) {
@@ -1480,15 +1495,12 @@ void CLibraryWindow::OpenSelected() {
 }
 
 void CLibraryWindow::ShowSelectedInFolder() {
-    const QModelIndex current = m_pTable->currentIndex();
-    std::vector<JointRow> rows = SelectedRows();
-    if (current.isValid() && m_pTable->selectionModel()->isRowSelected(current.row()))
-        rows = {m_model.Row(current.row())};
-    if (rows.empty())
+    const JointRow* chosen = ChosenRow();
+    if (!chosen)
         return;
     // Where the index last saw it present: the folder is opened by the file
     // manager, never looked at here.
-    const QByteArray path = PresentCopy(rows[0]);
+    const QByteArray path = PresentCopy(*chosen);
     if (path.isEmpty()) {
         statusBar()->showMessage(QStringLiteral("No copy of this joint is present now"), 5000);
         return;

@@ -25,7 +25,9 @@
 #include "library/Worker.h"
 
 #include <QElapsedTimer>
+#include <QItemSelection>
 #include <QMainWindow>
+#include <QSet>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -201,6 +203,14 @@ private:
     void OnCancel();
     // The selected joint's review and, once read, its history, in the pane.
     void ShowReview(const JointRow& row, const std::vector<JointReview>* history);
+    // The table's selected rows, in order; the joints they show; the row
+    // the user is on among them, else the first (null when none). What
+    // these give stands until the table is read or filtered again.
+    std::vector<int> SelectedRowNumbers() const;
+    QSet<qint64> SelectedJoints() const;
+    const JointRow* ChosenRow() const;
+    // The rows that show these joints, to put a selection back.
+    QItemSelection RowsOfJoints(const QSet<qint64>& joints) const;
     void FollowCommit();
     void StartLoad();
     void Apply(LibrarySnapshot& snapshot);
